@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the suite, the GUI smoke run,
+# the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz smoke.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup-deps.sh || exit 1
+
+passed=0
+failed=0
+stage() {
+    local name=$1
+    shift
+    echo "==== $name"
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        echo "==== $name FAILED"
+        failed=$((failed + 1))
+    fi
+}
+
+suite() {
+    local dir=$1
+    shift
+    scripts/build.sh "$dir" "$@" && ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)"
+}
+
+stage "test suite" suite build
+if [[ -x scripts/gui-smoke.sh ]]; then
+    stage "GUI smoke run" scripts/gui-smoke.sh build
+fi
+stage "sanitizer suite" suite build-asan -DVELMORA_SANITIZE=ON -DVELMORA_BUILD_BENCH=OFF
+if [[ -x scripts/fuzz.sh ]]; then
+    stage "fuzz smoke" scripts/fuzz.sh build-fuzz "${VELMORA_FUZZ_SECONDS:-30}"
+fi
+
+echo "checks: $passed passed, $failed failed"
+((failed == 0))
