@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace velmora::conversion {
+
+// What the first 128 bytes of a DDS file say, for display.
+struct DdsSummary {
+    bool isDds = false;        // magic "DDS ", header size 124, pixel-format size 32
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::string pixelFormat;   // "B8G8R8A8", "R8G8B8A8", "DXT5", "DX10", "24-bit RGB", ...
+};
+
+DdsSummary describeDds(std::span<const std::uint8_t> bytes);
+
+// Whether the game can use the image: an uncompressed 1024x1024 32-bit DDS in B8G8R8A8 order
+// with a 128-byte header, at least 4,194,432 bytes long (extra mip levels are cut off later).
+// `bytes` is the start of the file (at least its first 128 bytes when it has them), fileSize
+// its full length. Returns nothing when usable, else the message for the user.
+std::optional<std::string> checkDdsImage(std::span<const std::uint8_t> bytes,
+                                         std::uint64_t fileSize);
+
+}  // namespace velmora::conversion

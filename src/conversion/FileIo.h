@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velmora::conversion {
+
+struct BlockRead {
+    std::vector<std::uint8_t> bytes;  // always exactly the requested length, zero-filled
+    std::uint64_t fileSize = 0;       // size of the source file
+    std::string error;                // empty when the source could be opened and read
+    bool ok() const { return error.empty(); }
+};
+
+// Reads `length` bytes from `offset`, zero-filled where the file is shorter. A missing or
+// unreadable source is an error (the block is still returned, all zeros).
+BlockRead readBlock(const std::filesystem::path& source, std::uint64_t offset, std::size_t length);
+
+// Reads a whole file, refusing one larger than maxSize.
+std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& source,
+                                                       std::size_t maxSize, std::string& error);
+
+// Writes the bytes into a new file in the target's folder and renames it over the target, so
+// the target is either the complete new file or what it was before. Returns an empty string on
+// success, else the reason.
+std::string writeFileAtomically(const std::filesystem::path& target,
+                                std::span<const std::span<const std::uint8_t>> parts);
+std::string writeFileAtomically(const std::filesystem::path& target,
+                                std::span<const std::uint8_t> bytes);
+
+// Path text as typed: relative texts are taken from `base` (the application folder).
+std::filesystem::path resolveUserPath(const std::filesystem::path& base, std::string_view text);
+
+// Appends `extension` (".dds", ".bin") unless the text already ends in it, in any letter case.
+std::string withExtensionOnce(std::string_view text, std::string_view extension);
+
+}  // namespace velmora::conversion

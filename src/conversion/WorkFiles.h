@@ -1,0 +1,35 @@
+#pragma once
+
+#include "conversion/StepResult.h"
+
+#include <array>
+#include <filesystem>
+#include <string_view>
+
+namespace velmora::conversion {
+
+// The fixed files in the application folder through which every conversion passes.
+enum class WorkFile { Temp, Tempa, Template, Zlib, ZlibPES, DDS, WE00 };
+
+// The name as the program has always spelled it: "\Temp", "\zlibPES", ...
+std::string_view workFileName(WorkFile file);
+
+// The folder joined with the name without its backslash: "\Temp" is <folder>/Temp here.
+std::filesystem::path workFilePath(const std::filesystem::path& folder, WorkFile file);
+
+// Every run ends by deleting these, in this order, whether or not it used them.
+// "\WE00" is data shipped beside the program and is never deleted.
+inline constexpr std::array<WorkFile, 6> kWorkFileDeletionOrder{
+    WorkFile::Zlib, WorkFile::Template, WorkFile::ZlibPES,
+    WorkFile::Temp, WorkFile::DDS,      WorkFile::Tempa};
+
+// Deletes the work files in kWorkFileDeletionOrder; a missing one is passed over.
+void deleteWorkFiles(const std::filesystem::path& folder);
+
+// The browse handlers' copies: the chosen game file to "\Temp", the Save Bin file to
+// "\Template". Replaces an existing copy whole or leaves it as it was. The main window may
+// ignore the result (a failed copy is not reported there); the step name is "Copy".
+StepResult copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
+                          WorkFile target);
+
+}  // namespace velmora::conversion

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "conversion/CompressionComponent.h"
+#include "conversion/Outcome.h"
+#include "conversion/StepResult.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+// The two conversions. `folder` is the work folder (the application folder in the GUI); path
+// texts are used as the main window's boxes hold them, relative ones taken from the folder.
+// A run stops at its first failing step, always ends by deleting the work files, and writes
+// each output whole or not at all.
+namespace velmora::conversion {
+
+// Unpack button: "\Temp" (the chosen game file's copy) -> image at outputText + ".dds".
+// gameFileText is txt(2), shown in the second closing message; outputText is txt(3).
+Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFileText,
+                  std::string_view outputText, CompressionComponent& component);
+
+// Pack button: image at imageText -> game file at outputText + ".bin".
+// imageText is txt(0), outputText txt(1), textureName the caption of Label1. The texture
+// header is read from textureHeaderFile, or from "\WE00" in the folder when it is empty.
+Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
+                std::string_view outputText, std::string_view textureName,
+                CompressionComponent& component,
+                const std::filesystem::path& textureHeaderFile = {});
+
+// The steps, each usable on its own.
+
+// "\Temp" from offset 16, cut or zero-filled to 3,000,001 bytes -> "\Tempa".
+StepResult StripGameHeader(const std::filesystem::path& folder);
+// The component inflates "\Tempa" into "\Template".
+StepResult Unpack(const std::filesystem::path& folder, CompressionComponent& component);
+// "\Template" from offset 48, cut or zero-filled to 4,194,432 bytes -> "\DDS".
+StepResult ExtractDdsImage(const std::filesystem::path& folder);
+
+// Texture header + checked image block + texture name -> "\Template" (and its copy "\zlib").
+StepResult BuildTexturePayload(const std::filesystem::path& folder,
+                               const std::filesystem::path& imagePath,
+                               std::string_view textureName,
+                               const std::filesystem::path& textureHeaderFile = {});
+// The component compresses "\Template" into "\zlib".
+StepResult Pack(const std::filesystem::path& folder, CompressionComponent& component);
+// "\zlib" -> "\zlibPES" with the 16-byte game header; storedLength receives the value for Text1.
+StepResult WriteGameFile(const std::filesystem::path& folder, std::int32_t& storedLength);
+
+}  // namespace velmora::conversion

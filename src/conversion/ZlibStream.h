@@ -1,0 +1,37 @@
+#pragma once
+
+#include "conversion/GameFileLayout.h"
+#include "conversion/StepResult.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace velmora::conversion {
+
+// Fast first; the strongest level only when the fast stream does not fit the game file.
+inline constexpr int kFastCompressionLevel = 6;
+inline constexpr int kStrongestCompressionLevel = 12;
+
+struct DeflateResult {
+    std::vector<std::uint8_t> stream;  // one standard zlib stream
+    int level = 0;                     // the level that produced it
+};
+
+// Compresses at kFastCompressionLevel and, if the stream is longer than fitLimit, again at
+// kStrongestCompressionLevel (the caller decides what to do if it still does not fit).
+DeflateResult deflateZlibStream(std::span<const std::uint8_t> input,
+                                std::size_t fitLimit = kCompressedBlockSize);
+
+struct InflateResult {
+    Status status;
+    std::vector<std::uint8_t> bytes;   // the inflated data
+    std::size_t consumed = 0;          // bytes of input the stream occupied
+};
+
+// Inflates the one zlib stream at the start of `input`; bytes after it are ignored. Refuses a
+// stream that is not valid zlib, is cut short, or inflates past `limit`.
+InflateResult inflateZlibStream(std::span<const std::uint8_t> input,
+                                std::size_t limit = kInflateLimit);
+
+}  // namespace velmora::conversion
