@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/FileDialogService.h"
+
+#include <QString>
+
+#include <cstdint>
+
+class QWidget;
+
+namespace velmora {
+
+// One reusable dialog object whose settings outlive each showing: a setting a caller does
+// not change keeps the value the previous use left, the file-name field included.
+class CommonDialog {
+public:
+    explicit CommonDialog(FileDialogService& service, QWidget* parent = nullptr)
+        : service_(service), parent_(parent) {}
+
+    QString DialogTitle;
+    QString Filter;
+    QString DefaultExt;
+    QString FileName;
+    std::uint32_t Flags = 0;
+
+    // True when the user confirmed; FileName then holds the chosen path. On cancel or
+    // failure nothing changes and the result is false.
+    bool ShowOpen() { return show(FileDialogKind::Open); }
+    bool ShowSave() { return show(FileDialogKind::Save); }
+
+private:
+    bool show(FileDialogKind kind);
+
+    FileDialogService& service_;
+    QWidget* parent_;
+};
+
+} // namespace velmora
