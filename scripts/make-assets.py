@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""Regenerates the pictures and the click sound that ship beside Velmora.
+
+Everything is drawn here from scratch: python3's standard library for the sound, ImageMagick
+(convert-im6.q16) for the pictures. The output is committed under assets/, so a build needs
+neither. Run from anywhere: scripts/make-assets.py
+"""
+
+import math
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import wave
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+ASSETS = ROOT / "assets"
+RESOURCES = ASSETS / "resources"
+IMAGE = ASSETS / "Image"
+
+FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
+FONT_BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+
+# The thirteen menu tiles: archive entry in "dt06.img", mode name, texture name.
+TILES = [
+    (1431, "Exhibition", "topModeSelect_Mov00_Ex.tex"),
+    (1432, "Champions League", "topModeSelect_Mov01_CL.tex"),
+    (1433, "Become A Legend", "topModeSelect_Mov02_BL.tex"),
+    (1434, "Master League", "topModeSelect_Mov03_ML.tex"),
+    (1435, "Community", "topModeSelect_Mov04_Cmm.tex"),
+    (1436, "League - Cup", "topModeSelect_Mov05_LC.tex"),
+    (1437, "Online", "topModeSelect_Mov06_OL.tex"),
+    (1438, "Training", "topModeSelect_Mov07_Tl.tex"),
+    (1439, "Edit", "topModeSelect_Mov08_Ed.tex"),
+    (1440, "System Settings", "topModeSelect_Mov09_Sys.tex"),
+    (1441, "Gallery", "topModeSelect_Mov10_Gl.tex"),
+    (1442, "Extra Content", "topModeSelect_Mov11_EC.tex"),
+    (1443, "Copa Santander Libertadores", "topModeSelect_Mov12_SL.tex"),
+]
+
+# One hue per tile, so the same tile has the same colour in every reference picture.
+HUES = ["#2f6fb5", "#1d4f91", "#b5532f", "#2f8f5b", "#7a4fb5", "#b58f2f", "#2fa3b5",
+        "#5b8f2f", "#b52f6f", "#6f6f6f", "#2f5bb5", "#8f2fb5", "#b5772f"]
+
+
+def convert(*args):
+    tool = shutil.which("convert-im6.q16") or shutil.which("convert")
+    if tool is None:
+        sys.exit("ImageMagick is needed: apt-get install imagemagick")
+    subprocess.run([tool, *map(str, args)], check=True)
+
+
+def background():
+    """The main window's picture, 780 x 346: night-blue to teal with a faint tile grid."""
+    out = RESOURCES / "background.png"
+    draw = []
+    # Faint grid of rounded tiles, brighter towards the right.
+    for row in range(5):
+        for col in range(11):
+            x = 20 + col * 70
+            y = 14 + row * 66
+            alpha = 0.05 + 0.025 * col
+            draw += ["-fill", f"rgba(255,255,255,{alpha:.3f})", "-stroke", "none",
+                     "-draw", f"roundrectangle {x},{y} {x + 58},{y + 54} 8,8"]
+    # Two sweeping arcs of light.
+    draw += ["-fill", "none", "-stroke", "rgba(120,220,255,0.35)", "-strokewidth", "3",
+             "-draw", "arc -200,120 980,760 200,340",
+             "-stroke", "rgba(255,255,255,0.18)", "-strokewidth", "2",
+             "-draw", "arc -260,160 1040,820 200,340"]
+    convert("-size", "780x346", "gradient:#0b1e3a-#0e5a5e", *draw, "-depth", "8", "-strip", out)
+
+
+def icon():
+    """The application icon: a rounded teal square holding a 3 x 3 grid of tiles and an arrow."""
+    png = RESOURCES / "velmora.png"
+    draw = ["-fill", "#0e5a5e", "-stroke", "#0b1e3a", "-strokewidth", "8",
+            "-draw", "roundrectangle 8,8 247,247 40,40"]
+    for row in range(3):
+        for col in range(3):
+            x = 44 + col * 58
+            y = 44 + row * 58
+            fill = "#f2c14e" if (row, col) == (1, 1) else "#e8f4f4"
+            draw += ["-fill", fill, "-stroke", "none",
+                     "-draw", f"roundrectangle {x},{y} {x + 46},{y + 46} 8,8"]
+    convert("-size", "256x256", "xc:none", *draw, "-depth", "8", "-strip", png)
+    convert(png, "-define", "icon:auto-resize=256,48,32,16", RESOURCES / "velmora.ico")
+    shutil.copyfile(RESOURCES / "velmora.ico", IMAGE / "velmora.ico")
+
+
+def decoration():
+    """The strip under the Help frame of the main window."""
+    out = RESOURCES / "decoration.png"
+    draw = []
+    for i, hue in enumerate(HUES):
+        x = 6 + i * 28
+        draw += ["-fill", hue, "-stroke", "rgba(255,255,255,0.6)", "-strokewidth", "1",
+                 "-draw", f"roundrectangle {x},8 {x + 22},30 4,4"]
+    convert("-size", "372x56", "xc:none", *draw,
+            "-font", FONT_BOLD, "-pointsize", "15", "-fill", "white", "-stroke", "none",
+            "-annotate", "+6+50", "VELMORA  menu tiles to DDS and back", "-depth", "8", "-strip", out)
+
+
+def tile_draw(x, y, w, h, entry, name, texture, hue, big):
+    size_name = 18 if big else 13
+    size_small = 13 if big else 10
+    return ["-fill", hue, "-stroke", "white", "-strokewidth", "2",
+            "-draw", f"roundrectangle {x},{y} {x + w},{y + h} 10,10",
+            "-stroke", "none", "-fill", "white", "-font", FONT_BOLD,
+            "-pointsize", str(size_name + 8), "-annotate", f"+{x + 12}+{y + size_name + 16}",
+            f"#{entry}",
+            "-pointsize", str(size_name), "-annotate", f"+{x + 12}+{y + 2 * size_name + 26}", name,
+            "-font", FONT, "-pointsize", str(size_small),
+            "-annotate", f"+{x + 12}+{y + h - 12}", texture]
+
+
+def menu_map():
+    """Where every tile sits on the mode menu, larger than the viewer on purpose."""
+    width, height = 920, 660
+    draw = ["-font", FONT_BOLD, "-pointsize", "24", "-fill", "white",
+            "-annotate", "+24+40", "Mode menu: tile positions and their dt06.img entries",
+            "-font", FONT, "-pointsize", "14",
+            "-annotate", "+24+64", "Schematic; each tile is one animation. Unpack the entry, "
+            "edit the DDS, pack it with the mode chosen in Velmora."]
+    for i, (entry, name, texture) in enumerate(TILES):
+        col, row = i % 4, i // 4
+        w, h = 206, 124
+        x = 24 + col * 222
+        y = 88 + row * 140
+        if i == 12:
+            w = 650
+        draw += tile_draw(x, y, w, h, entry, name, texture, HUES[i], big=False)
+    convert("-size", f"{width}x{height}", "gradient:#14243f-#0f3b40", *draw,
+            "-type", "TrueColor", f"BMP3:{IMAGE / 'menu-map.bmp'}")
+
+
+def row_picture(name, tiles, fmt):
+    """A closer view of a row of tiles."""
+    w, h, gap = 300, 170, 16
+    columns = min(len(tiles), 3)
+    rows = math.ceil(len(tiles) / columns)
+    width = 24 + columns * (w + gap)
+    height = 70 + rows * (h + gap)
+    first, last = tiles[0][0], tiles[-1][0]
+    draw = ["-font", FONT_BOLD, "-pointsize", "22", "-fill", "white",
+            "-annotate", "+24+42", f"dt06.img entries {first} to {last}"]
+    for i, (entry, mode, texture) in enumerate(tiles):
+        x = 24 + (i % columns) * (w + gap)
+        y = 60 + (i // columns) * (h + gap)
+        draw += tile_draw(x, y, w, h, entry, mode, texture, HUES[entry - 1431], big=True)
+    convert("-size", f"{width}x{height}", "gradient:#14243f-#0f3b40", *draw,
+            *(["-quality", "90"] if fmt == "jpg" else []), IMAGE / f"{name}.{fmt}")
+
+
+def notes():
+    text = ["Reference pictures for Velmora's help window.", "",
+            "menu-map.bmp        every tile of the mode menu with its entry in dt06.img",
+            "entries-1431-1436.gif and entries-1437-1443.jpg   closer views", "",
+            "Entry   Mode                         Texture name"]
+    for entry, name, texture in TILES:
+        text.append(f"{entry}    {name:<28} {texture}")
+    (IMAGE / "readme.txt").write_text("\r\n".join(text) + "\r\n", encoding="ascii")
+
+
+def click():
+    """A 30 ms click: a 2.4 kHz ping and a burst of noise, both decaying fast."""
+    rate = 44100
+    frames = int(rate * 0.030)
+    rng = random.Random(1)  # fixed seed: the file is the same on every run
+    data = bytearray()
+    for n in range(frames):
+        t = n / rate
+        envelope = math.exp(-t / 0.004)
+        value = 0.55 * math.sin(2 * math.pi * 2400 * t) + 0.35 * (rng.random() * 2 - 1)
+        data += struct.pack("<h", int(max(-1.0, min(1.0, value * envelope)) * 30000))
+    with wave.open(str(RESOURCES / "click.wav"), "wb") as out:
+        out.setnchannels(1)
+        out.setsampwidth(2)
+        out.setframerate(rate)
+        out.writeframes(bytes(data))
+
+
+def main():
+    RESOURCES.mkdir(parents=True, exist_ok=True)
+    IMAGE.mkdir(parents=True, exist_ok=True)
+    background()
+    icon()
+    decoration()
+    menu_map()
+    row_picture("entries-1431-1436", TILES[0:6], "gif")
+    row_picture("entries-1437-1443", TILES[6:13], "jpg")
+    notes()
+    click()
+
+
+if __name__ == "__main__":
+    main()
