@@ -13,6 +13,7 @@ struct BlockRead {
     std::vector<std::uint8_t> bytes;  // always exactly the requested length, zero-filled
     std::uint64_t fileSize = 0;       // size of the source file
     std::string error;                // empty when the source could be opened and read
+    bool missing = false;             // the source does not exist
     bool ok() const { return error.empty(); }
 };
 
@@ -31,6 +32,10 @@ std::string writeFileAtomically(const std::filesystem::path& target,
                                 std::span<const std::span<const std::uint8_t>> parts);
 std::string writeFileAtomically(const std::filesystem::path& target,
                                 std::span<const std::uint8_t> bytes);
+
+// Copies source over target the same way: complete copy or the old target untouched.
+std::string copyFileAtomically(const std::filesystem::path& source,
+                               const std::filesystem::path& target);
 
 // Path text as typed: relative texts are taken from `base` (the application folder).
 std::filesystem::path resolveUserPath(const std::filesystem::path& base, std::string_view text);

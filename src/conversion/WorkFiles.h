@@ -28,7 +28,7 @@ void deleteWorkFiles(const std::filesystem::path& folder);
 
 // The browse handlers' copies: the chosen game file to "\Temp", the Save Bin file to
 // "\Template". Replaces an existing copy whole or leaves it as it was. The main window may
-// ignore the result (a failed copy is not reported there); the step name is "Copy".
+// ignore the result (a failed copy is not reported there); the step name is "Copying".
 StepResult copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
                           WorkFile target);
 

@@ -1,0 +1,273 @@
+#include "conversion/FileIo.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora::conversion {
+
+namespace {
+
+std::string errnoText(int error)
+{
+    return std::strerror(error);
+}
+
+// Owns a POSIX file descriptor.
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { close(); }
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    int close()
+    {
+        int result = 0;
+        if (m_fd >= 0)
+            result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+std::string openError(int error)
+{
+    if (error == ENOENT)
+        return "the file does not exist";
+    if (error == EISDIR)
+        return "it is a folder, not a file";
+    return "cannot open it (" + errnoText(error) + ")";
+}
+
+bool writeAll(int fd, std::span<const std::uint8_t> bytes, int& error)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errno;
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// A fresh file beside the target, created exclusively so parallel runs never share one.
+struct TempFile {
+    std::filesystem::path path;
+    int fd = -1;
+};
+
+TempFile createTempBeside(const std::filesystem::path& target, int& error)
+{
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty())
+        folder = ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".part-%016llx",
+                      static_cast<unsigned long long>(random()));
+        std::filesystem::path candidate = folder / (target.filename().string() + suffix);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return {candidate, fd};
+        if (errno != EEXIST) {
+            error = errno;
+            return {};
+        }
+    }
+    error = EEXIST;
+    return {};
+}
+
+std::string writeError(int error)
+{
+    if (error == EACCES || error == EPERM || error == EROFS)
+        return "the folder is not writable (" + errnoText(error) + ")";
+    if (error == ENOENT || error == ENOTDIR)
+        return "the folder does not exist";
+    return "cannot write it (" + errnoText(error) + ")";
+}
+
+// Writes through `produce` into a temp file and renames it over the target.
+template <typename Producer>
+std::string replaceAtomically(const std::filesystem::path& target, Producer&& produce)
+{
+    if (target.empty())
+        return "no file name";
+    int error = 0;
+    TempFile temp = createTempBeside(target, error);
+    if (temp.fd < 0)
+        return writeError(error);
+    Fd fd(temp.fd);
+
+    std::string failure = produce(fd.get());
+    if (failure.empty()) {
+        // Keep the permissions of a file we replace.
+        struct stat existing {};
+        if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+            ::fchmod(fd.get(), existing.st_mode & 07777);
+        if (fd.close() != 0)
+            failure = writeError(errno);
+    }
+    if (failure.empty() && ::rename(temp.path.c_str(), target.c_str()) != 0)
+        failure = errno == EISDIR ? std::string("a folder of that name is in the way")
+                                  : writeError(errno);
+    if (!failure.empty()) {
+        fd.close();
+        ::unlink(temp.path.c_str());
+    }
+    return failure;
+}
+
+}  // namespace
+
+BlockRead readBlock(const std::filesystem::path& source, std::uint64_t offset, std::size_t length)
+{
+    BlockRead result;
+    result.bytes.assign(length, 0);
+    Fd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        result.missing = errno == ENOENT;
+        result.error = openError(errno);
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.error = S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+        return result;
+    }
+    result.fileSize = static_cast<std::uint64_t>(info.st_size);
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd.get(), result.bytes.data() + done, length - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            result.error = "cannot read it (" + errnoText(errno) + ")";
+            std::fill(result.bytes.begin(), result.bytes.end(), 0);
+            return result;
+        }
+        if (n == 0)
+            break;  // the rest of the block stays zero
+        done += static_cast<std::size_t>(n);
+    }
+    return result;
+}
+
+std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& source,
+                                                       std::size_t maxSize, std::string& error)
+{
+    Fd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        error = openError(errno);
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = "it is not a regular file";
+        return std::nullopt;
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > maxSize) {
+        error = "it is too large (" + std::to_string(info.st_size) + " bytes)";
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = "cannot read it (" + errnoText(errno) + ")";
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+std::string writeFileAtomically(const std::filesystem::path& target,
+                                std::span<const std::span<const std::uint8_t>> parts)
+{
+    return replaceAtomically(target, [&](int fd) -> std::string {
+        int error = 0;
+        for (auto part : parts)
+            if (!writeAll(fd, part, error))
+                return writeError(error);
+        return {};
+    });
+}
+
+std::string writeFileAtomically(const std::filesystem::path& target,
+                                std::span<const std::uint8_t> bytes)
+{
+    const std::array<std::span<const std::uint8_t>, 1> parts{bytes};
+    return writeFileAtomically(target, parts);
+}
+
+std::string copyFileAtomically(const std::filesystem::path& source,
+                               const std::filesystem::path& target)
+{
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid())
+        return openError(errno);
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+    return replaceAtomically(target, [&](int out) -> std::string {
+        std::vector<std::uint8_t> buffer(1 << 20);
+        for (;;) {
+            const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return "cannot read it (" + errnoText(errno) + ")";
+            }
+            if (n == 0)
+                return {};
+            int error = 0;
+            if (!writeAll(out, std::span(buffer.data(), static_cast<std::size_t>(n)), error))
+                return writeError(error);
+        }
+    });
+}
+
+std::filesystem::path resolveUserPath(const std::filesystem::path& base, std::string_view text)
+{
+    if (text.empty())
+        return {};
+    std::filesystem::path path{std::string(text)};
+    return path.is_relative() ? base / path : path;
+}
+
+std::string withExtensionOnce(std::string_view text, std::string_view extension)
+{
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    if (text.size() >= extension.size() &&
+        std::equal(extension.begin(), extension.end(), text.end() - extension.size(),
+                   [&](char a, char b) { return lower(a) == lower(b); }))
+        return std::string(text);
+    return std::string(text) + std::string(extension);
+}
+
+}  // namespace velmora::conversion

@@ -1,0 +1,31 @@
+#include "conversion/StepResult.h"
+
+#include "conversion/Formatting.h"
+
+namespace velmora::conversion {
+
+std::string StepResult::message() const
+{
+    if (ok)
+        return {};
+    std::string text = step;
+    if (!file.empty())
+        text += " \"" + file.string() + "\"";
+    text += " failed: " + reason;
+    return text;
+}
+
+std::string groupedNumber(std::uint64_t value)
+{
+    std::string digits = std::to_string(value);
+    std::string out;
+    const std::size_t lead = digits.size() % 3;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i != 0 && (i - lead) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+}  // namespace velmora::conversion

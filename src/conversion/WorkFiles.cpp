@@ -1,0 +1,48 @@
+#include "conversion/WorkFiles.h"
+
+#include "conversion/FileIo.h"
+
+#include <system_error>
+
+namespace velmora::conversion {
+
+std::string_view workFileName(WorkFile file)
+{
+    switch (file) {
+    case WorkFile::Temp: return "\\Temp";
+    case WorkFile::Tempa: return "\\Tempa";
+    case WorkFile::Template: return "\\Template";
+    case WorkFile::Zlib: return "\\zlib";
+    case WorkFile::ZlibPES: return "\\zlibPES";
+    case WorkFile::DDS: return "\\DDS";
+    case WorkFile::WE00: return "\\WE00";
+    }
+    return {};
+}
+
+std::filesystem::path workFilePath(const std::filesystem::path& folder, WorkFile file)
+{
+    // The names were written for a folder path with the separator glued on front.
+    return folder / std::filesystem::path(std::string(workFileName(file).substr(1)));
+}
+
+void deleteWorkFiles(const std::filesystem::path& folder)
+{
+    for (WorkFile file : kWorkFileDeletionOrder) {
+        std::error_code ignored;  // a missing work file is the normal case
+        std::filesystem::remove(workFilePath(folder, file), ignored);
+    }
+}
+
+StepResult copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
+                          WorkFile target)
+{
+    if (source.empty())
+        return StepResult::failure("Copying", source, "no file chosen");
+    const std::string error = copyFileAtomically(source, workFilePath(folder, target));
+    if (!error.empty())
+        return StepResult::failure("Copying", source, error);
+    return StepResult::success();
+}
+
+}  // namespace velmora::conversion
