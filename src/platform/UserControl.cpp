@@ -1,0 +1,424 @@
+#include "platform/UserControl.h"
+
+#include <QCursor>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QShortcut>
+
+#include <cmath>
+#include <iterator>
+
+namespace velmora {
+
+namespace {
+
+// Length of one unit in twips, horizontally and vertically; user scale is taken as pixels.
+double twipsPerUnit(ScaleUnit unit, bool vertical)
+{
+    switch (unit) {
+    case ScaleUnit::Twips: return 1.0;
+    case ScaleUnit::Points: return 20.0;
+    case ScaleUnit::Characters: return vertical ? 240.0 : 120.0;
+    case ScaleUnit::Inches: return 1440.0;
+    case ScaleUnit::Millimeters: return 1440.0 / 25.4;
+    case ScaleUnit::Centimeters: return 1440.0 / 2.54;
+    case ScaleUnit::Himetric: return 1440.0 / 2540.0;
+    case ScaleUnit::User:
+    case ScaleUnit::Pixels: break;
+    }
+    return 15.0;
+}
+
+// The back colour as a Qt colour; system colour codes use the classic XP face colours.
+QColor surfaceColour(OleColor colour)
+{
+    static constexpr std::uint32_t kSystem[] = {
+        0xC8D0D4, 0x984E00, 0xE35400, 0xDF967A, 0xFFFFFF, 0xFFFFFF, 0x000000, 0x000000,
+        0x000000, 0xFFFFFF, 0xC8D0D4, 0xC8D0D4, 0x808080, 0xC56A31, 0xFFFFFF, 0xD8E9EC,
+        0x99A8AC, 0x99A8AC, 0x000000, 0xF8E4D8, 0xFFFFFF, 0x646F71, 0xE2EFF1, 0x000000,
+        0xE1FFFF, 0xB5B5B5, 0x800000, 0xFF953D, 0xEBB99D, 0xC56A31, 0xD8E9EC};
+    std::uint32_t rgb = colour;
+    if (colour >= 0x1000000u) {
+        const std::uint32_t index = colour & 0xFFFFFFu;
+        rgb = index < std::size(kSystem) ? kSystem[index] : 0;
+    }
+    return QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF));
+}
+
+short mouseButtonCode(Qt::MouseButtons buttons)
+{
+    short code = 0;
+    if (buttons & Qt::LeftButton)
+        code |= 1;
+    if (buttons & Qt::RightButton)
+        code |= 2;
+    if (buttons & Qt::MiddleButton)
+        code |= 4;
+    return code;
+}
+
+Qt::CursorShape cursorShape(short code)
+{
+    switch (code) {
+    case vbArrow: return Qt::ArrowCursor;
+    case vbCrosshair: return Qt::CrossCursor;
+    case vbIbeam: return Qt::IBeamCursor;
+    case vbIconPointer: return Qt::ArrowCursor;
+    case vbSizePointer:
+    case vbSizeAll: return Qt::SizeAllCursor;
+    case vbSizeNESW: return Qt::SizeBDiagCursor;
+    case vbSizeNS: return Qt::SizeVerCursor;
+    case vbSizeNWSE: return Qt::SizeFDiagCursor;
+    case vbSizeWE: return Qt::SizeHorCursor;
+    case vbUpArrow: return Qt::UpArrowCursor;
+    case vbHourglass: return Qt::WaitCursor;
+    case vbNoDrop: return Qt::ForbiddenCursor;
+    case vbArrowHourglass: return Qt::BusyCursor;
+    case vbArrowQuestion: return Qt::WhatsThisCursor;
+    default: return Qt::ArrowCursor;
+    }
+}
+
+} // namespace
+
+UserControl::UserControl(QWidget* parent) : QWidget(parent)
+{
+    // Moves without a button held are what tell the control that the mouse came in.
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    QWidget::setFont(m_font.toQFont());
+}
+
+UserControl::~UserControl() = default;
+
+QImage& UserControl::persistentImage()
+{
+    const QSize wanted = size().expandedTo(QSize(1, 1));
+    if (m_image.size() != wanted) {
+        // Growing keeps what was drawn; the new area starts in the back colour.
+        QImage grown(wanted, QImage::Format_RGB32);
+        grown.fill(surfaceColour(m_backColor));
+        if (!m_image.isNull()) {
+            QPainter painter(&grown);
+            painter.drawImage(0, 0, m_image);
+        }
+        m_image = std::move(grown);
+    }
+    return m_image;
+}
+
+void UserControl::setAutoRedraw(bool on)
+{
+    m_autoRedraw = on;
+    if (!on)
+        presentImage();
+}
+
+void UserControl::Cls()
+{
+    persistentImage().fill(surfaceColour(m_backColor));
+}
+
+void UserControl::presentImage()
+{
+    update();
+}
+
+void UserControl::setBackColor(OleColor colour)
+{
+    m_backColor = colour;
+    Cls();
+    presentImage();
+}
+
+void UserControl::setFont(const FontData& font)
+{
+    m_font = font;
+    QWidget::setFont(font.toQFont());
+}
+
+void UserControl::setMousePointer(short code)
+{
+    m_mousePointer = code;
+    applyCursor();
+}
+
+void UserControl::setMouseIcon(PicturePtr picture)
+{
+    m_mouseIcon = std::move(picture);
+    applyCursor();
+}
+
+void UserControl::applyCursor()
+{
+    if (m_mousePointer == vbCustom) {
+        if (m_mouseIcon && m_mouseIcon->hasImage())
+            setCursor(QCursor(QPixmap::fromImage(m_mouseIcon->image())));
+        else
+            unsetCursor(); // a custom pointer without a picture shows the normal one
+        return;
+    }
+    if (m_mousePointer == vbDefault)
+        unsetCursor();
+    else
+        setCursor(cursorShape(m_mousePointer));
+}
+
+double UserControl::ScaleWidth() const
+{
+    return ScaleX(width(), ScaleUnit::Pixels, m_scaleMode);
+}
+
+double UserControl::ScaleHeight() const
+{
+    return ScaleY(height(), ScaleUnit::Pixels, m_scaleMode);
+}
+
+double UserControl::ScaleX(double value, ScaleUnit from, ScaleUnit to)
+{
+    return value * twipsPerUnit(from, false) / twipsPerUnit(to, false);
+}
+
+double UserControl::ScaleY(double value, ScaleUnit from, ScaleUnit to)
+{
+    return value * twipsPerUnit(from, true) / twipsPerUnit(to, true);
+}
+
+void UserControl::setWidthTwips(int twips)
+{
+    resize(int(std::lround(twips / 15.0)), height());
+}
+
+void UserControl::setHeightTwips(int twips)
+{
+    resize(width(), int(std::lround(twips / 15.0)));
+}
+
+void UserControl::setAmbientDisplayName(const QString& name)
+{
+    m_ambientDisplayName = name;
+    ambientChanged(QStringLiteral("DisplayName"));
+}
+
+void UserControl::setAmbientFont(const FontData& font)
+{
+    m_ambientFont = font;
+    ambientChanged(QStringLiteral("Font"));
+}
+
+void UserControl::setAmbientUserMode(bool runMode)
+{
+    m_ambientUserMode = runMode;
+    ambientChanged(QStringLiteral("UserMode"));
+}
+
+void UserControl::setExtenderDefault(bool isDefault)
+{
+    m_extenderDefault = isDefault;
+    ambientChanged(QStringLiteral("DisplayAsDefault"));
+}
+
+void UserControl::ambientChanged(const QString& name)
+{
+    if (m_sink)
+        m_sink->UserControl_AmbientChanged(name);
+}
+
+double UserControl::extenderLeft() const
+{
+    return ScaleX(x(), ScaleUnit::Pixels, m_parentScaleMode);
+}
+
+double UserControl::extenderTop() const
+{
+    return ScaleY(y(), ScaleUnit::Pixels, m_parentScaleMode);
+}
+
+void UserControl::setWindowRegion(const QRegion& region)
+{
+    m_region = region;
+    if (region.isEmpty())
+        clearMask();
+    else
+        setMask(region);
+    update();
+}
+
+void UserControl::SetCapture()
+{
+    m_captured = true;
+    grabMouse();
+}
+
+void UserControl::setAccessKeys(const QString& keys)
+{
+    for (QShortcut* shortcut : m_shortcuts)
+        delete shortcut;
+    m_shortcuts.clear();
+    m_accessKeys = keys;
+    for (const QChar key : keys) {
+        const QChar upper = key.toUpper();
+        auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(upper.unicode())), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const short ascii = short(key.toLower().unicode());
+        connect(shortcut, &QShortcut::activated, this, [this, ascii] {
+            if (m_sink)
+                m_sink->UserControl_AccessKeyPress(ascii);
+        });
+        m_shortcuts.push_back(shortcut);
+    }
+}
+
+short UserControl::shiftState(Qt::KeyboardModifiers modifiers)
+{
+    short shift = 0;
+    if (modifiers & Qt::ShiftModifier)
+        shift |= 1;
+    if (modifiers & Qt::ControlModifier)
+        shift |= 2;
+    if (modifiers & Qt::AltModifier)
+        shift |= 4;
+    return shift;
+}
+
+short UserControl::virtualKeyCode(int qtKey)
+{
+    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+        return short(qtKey); // letters and digits share their codes
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
+        return short(0x70 + (qtKey - Qt::Key_F1));
+    switch (qtKey) {
+    case Qt::Key_Space: return 0x20;
+    case Qt::Key_Backspace: return 0x08;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 0x09;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 0x0D;
+    case Qt::Key_Shift: return 0x10;
+    case Qt::Key_Control: return 0x11;
+    case Qt::Key_Alt: return 0x12;
+    case Qt::Key_Pause: return 0x13;
+    case Qt::Key_CapsLock: return 0x14;
+    case Qt::Key_Escape: return 0x1B;
+    case Qt::Key_PageUp: return 0x21;
+    case Qt::Key_PageDown: return 0x22;
+    case Qt::Key_End: return 0x23;
+    case Qt::Key_Home: return 0x24;
+    case Qt::Key_Left: return 0x25;
+    case Qt::Key_Up: return 0x26;
+    case Qt::Key_Right: return 0x27;
+    case Qt::Key_Down: return 0x28;
+    case Qt::Key_Insert: return 0x2D;
+    case Qt::Key_Delete: return 0x2E;
+    default: return 0;
+    }
+}
+
+float UserControl::toScaleX(double pixels) const
+{
+    return float(ScaleX(pixels, ScaleUnit::Pixels, m_scaleMode));
+}
+
+float UserControl::toScaleY(double pixels) const
+{
+    return float(ScaleY(pixels, ScaleUnit::Pixels, m_scaleMode));
+}
+
+void UserControl::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, persistentImage());
+}
+
+void UserControl::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    persistentImage();
+    if (m_sink)
+        m_sink->UserControl_Resize();
+}
+
+void UserControl::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    if (m_sink)
+        m_sink->UserControl_EnterFocus();
+}
+
+void UserControl::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    if (m_sink)
+        m_sink->UserControl_ExitFocus();
+}
+
+void UserControl::mousePressEvent(QMouseEvent* event)
+{
+    if (m_sink) {
+        const QPointF p = event->position();
+        m_sink->UserControl_MouseDown(mouseButtonCode(event->button()),
+                                      shiftState(event->modifiers()), toScaleX(p.x()),
+                                      toScaleY(p.y()));
+    }
+}
+
+void UserControl::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_sink) {
+        const QPointF p = event->position();
+        m_sink->UserControl_MouseMove(mouseButtonCode(event->buttons()),
+                                      shiftState(event->modifiers()), toScaleX(p.x()),
+                                      toScaleY(p.y()));
+    }
+}
+
+void UserControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_captured && event->buttons() == Qt::NoButton) {
+        m_captured = false;
+        releaseMouse();
+    }
+    if (m_sink) {
+        const QPointF p = event->position();
+        m_sink->UserControl_MouseUp(mouseButtonCode(event->button()),
+                                    shiftState(event->modifiers()), toScaleX(p.x()),
+                                    toScaleY(p.y()));
+    }
+}
+
+void UserControl::mouseDoubleClickEvent(QMouseEvent*)
+{
+    if (m_sink)
+        m_sink->UserControl_DblClick();
+}
+
+void UserControl::keyPressEvent(QKeyEvent* event)
+{
+    if (!m_sink) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    m_sink->UserControl_KeyDown(virtualKeyCode(event->key()), shiftState(event->modifiers()));
+    const QString text = event->text();
+    if (!text.isEmpty() && text.at(0).unicode() < 0x100 && !(event->modifiers() & Qt::AltModifier))
+        m_sink->UserControl_KeyPress(short(text.at(0).unicode()));
+}
+
+void UserControl::keyReleaseEvent(QKeyEvent* event)
+{
+    // A held key repeats as further key-downs only; the release comes once, at the end.
+    if (event->isAutoRepeat())
+        return;
+    if (!m_sink) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    m_sink->UserControl_KeyUp(virtualKeyCode(event->key()), shiftState(event->modifiers()));
+}
+
+} // namespace velmora
