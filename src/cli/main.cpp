@@ -1,0 +1,16 @@
+#include "cli/CommandLine.h"
+
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+int main(int argc, char** argv)
+{
+    // "WE00" stands beside the binary, wherever it is started from.
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        self = std::filesystem::absolute(argv[0], error);
+    velmora::cli::CommandLine commandLine(self.parent_path(), std::cout, std::cerr);
+    return commandLine.run(std::vector<std::string>(argv + 1, argv + argc));
+}
