@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of every fuzz target into fuzz/corpus/<target>/.
+
+Each seed is a few KiB at most: game files hold a short zlib stream behind the 16-byte header
+(Unpack zero-fills the rest), images are a DDS header and a few bytes of pixels (the fuzz target
+zero-fills them to full size), designs are small JSON documents. Run it again after changing a
+layout; the output is the same on every run.
+"""
+
+import json
+import os
+import struct
+import zlib
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+
+IMAGE_BLOCK = 4_194_432
+TEXTURE_HEADER = b"WE00" + bytes(44)
+NAME = b"topModeSelect_Mov00_Ex.tex"
+
+
+def dds_header(width=1024, height=1024, bits=32, masks=(0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000),
+               fourcc=b"\0\0\0\0", flags_pf=0x41):
+    pitch = width * bits // 8
+    pf = struct.pack("<II4sIIIII", 32, flags_pf, fourcc, bits if fourcc == b"\0\0\0\0" else 0, *masks)
+    header = struct.pack("<4sIIIIIII", b"DDS ", 124, 0x100F, height, width, pitch, 0, 0)
+    header += bytes(44) + pf + struct.pack("<IIIII", 0x1000, 0, 0, 0, 0)
+    assert len(header) == 128
+    return header
+
+
+def image_block(pixels=b""):
+    block = dds_header() + pixels
+    return block + bytes(IMAGE_BLOCK - len(block))
+
+
+def game_file(stream, lead=b"\x00\x01\x01WESYS"):
+    return lead + struct.pack("<ihh", len(stream) - 4, 208, 64) + stream
+
+
+def write(target, name, data):
+    folder = os.path.join(ROOT, target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def unpack_seeds():
+    record = TEXTURE_HEADER + image_block(bytes(range(256)) * 4) + NAME
+    stream = zlib.compress(record, 9)
+    write("fuzz_unpack", "valid", game_file(stream))
+    write("fuzz_unpack", "no-magic", game_file(stream, lead=bytes(8)))
+    write("fuzz_unpack", "garbage-after-stream", game_file(stream) + b"\xA5" * 64)
+    write("fuzz_unpack", "cut-stream", game_file(stream)[: 16 + len(stream) // 2])
+    short_record = zlib.compress(TEXTURE_HEADER + dds_header(), 9)
+    write("fuzz_unpack", "short-record", game_file(short_record))
+    # Inflates past the bound: 9 MiB of zeros is still only a few KiB of stream.
+    write("fuzz_unpack", "past-bound", game_file(zlib.compress(bytes(9 * 1024 * 1024), 9)))
+    write("fuzz_unpack", "header-only", game_file(b"")[:16])
+    write("fuzz_unpack", "stored-block", game_file(zlib.compress(b"x" * 100, 0)))
+
+
+def pack_image_seeds():
+    good = dds_header() + bytes(range(64))
+    write("fuzz_pack_image", "valid-exact", b"\x02" + good)
+    write("fuzz_pack_image", "valid-with-mips", b"\x03" + good)
+    write("fuzz_pack_image", "one-byte-short", b"\x01" + good)
+    write("fuzz_pack_image", "header-only", b"\x00" + good)
+    variants = {
+        "swapped-masks": dds_header(masks=(0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000)),
+        "dxt5": dds_header(fourcc=b"DXT5", flags_pf=0x4),
+        "dx10": dds_header(fourcc=b"DX10", flags_pf=0x4) + bytes(20),
+        "24-bit": dds_header(bits=24, masks=(0xFF0000, 0xFF00, 0xFF, 0)),
+        "512": dds_header(width=512, height=512),
+        "not-dds": b"PNG\r\n\x1a\n" + bytes(120),
+    }
+    for name, header in variants.items():
+        write("fuzz_pack_image", name, b"\x02" + header)
+    write("fuzz_pack_image", "told-length", b"\x10" + struct.pack("<Q", IMAGE_BLOCK) + good)
+
+
+def design_seeds():
+    button = {
+        "caption": "Unpack", "buttonstyle": 3, "enabled": False, "originalpicsizew": 0,
+        "originalpicsizeh": 0, "mousepointer": 99, "_extentx": 2355, "_extenty": 661,
+        "font": {"name": "MS Sans Serif", "size": 8.25, "weight": 400, "italic": False,
+                 "underline": False, "strikethrough": False, "charset": 238},
+    }
+    write("fuzz_design", "one-button", json.dumps({"cmdWypakuj": button}, indent=1).encode())
+    write("fuzz_design", "empty", b"{}")
+    write("fuzz_design", "overflow", json.dumps({"b": {"bevel": 70000, "buttonstyle": "x"}}).encode())
+    write("fuzz_design", "not-json", b"caption=Unpack\n")
+
+
+def region_seeds():
+    def seed(width, height, key, mode, pixels):
+        return struct.pack("<hh", width, height) + bytes(key) + bytes([mode]) + pixels
+
+    grey = (0xC0, 0xC0, 0xC0)  # bytes of the key colour in blue, green, red order
+    pattern = bytes(grey) * 5 + b"\x00\x00\x00" + bytes(grey) * 2 + b"\x10\x20\x30"
+    write("fuzz_region", "small-mixed", seed(13, 4, grey, 1, pattern))
+    write("fuzz_region", "all-key", seed(12, 3, grey, 1, bytes(grey)))
+    write("fuzz_region", "no-key", seed(3, 2, grey, 1, b"\x01\x02\x03"))
+    write("fuzz_region", "exact-buffer", seed(3, 1, grey, 0, bytes(4 * 3 * 2)))
+    write("fuzz_region", "short-buffer", seed(40, 40, grey, 2, pattern))
+    write("fuzz_region", "negative", seed(-1, 5, grey, 0, pattern))
+
+
+if __name__ == "__main__":
+    unpack_seeds()
+    pack_image_seeds()
+    design_seeds()
+    region_seeds()
