@@ -1,0 +1,297 @@
+// The Pack run end to end with the real compression component, and every way it refuses.
+#include "ConversionTestSupport.h"
+
+#include "conversion/DeflateCompressionComponent.h"
+#include "conversion/GameFileInspection.h"
+#include "conversion/WorkFiles.h"
+#include "conversion/Workflows.h"
+#include "conversion/ZlibStream.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+
+namespace velmora::test {
+namespace {
+
+using namespace velmora::conversion;
+
+Bytes textureHeader()
+{
+    Bytes header(48);
+    for (std::size_t i = 0; i < header.size(); ++i)
+        header[i] = static_cast<std::uint8_t>(0xA0 + i);
+    return header;
+}
+
+// The application folder as it stands beside the program: only the texture header.
+struct AppFolder {
+    TempFolder app;
+    TempFolder user;
+    AppFolder() { writeFile(app / "WE00", textureHeader()); }
+};
+
+Bytes inflateGameFile(const Bytes& game)
+{
+    const InflateResult record =
+        inflateZlibStream(std::span(game).subspan(16));
+    EXPECT_TRUE(record.status.ok) << record.status.reason;
+    return record.bytes;
+}
+
+struct NameCase {
+    const char* textureName;
+    std::size_t recordSize;
+};
+
+class PackRecord : public testing::TestWithParam<NameCase> {};
+
+TEST_P(PackRecord, GameFileHoldsHeaderImageAndNameAndTheStoredLength)
+{
+    AppFolder f;
+    const Bytes image = validImage(3);
+    writeFile(f.user / "tile.dds", image);
+    DeflateCompressionComponent component;
+
+    const Outcome outcome = runPack(f.app.path(), (f.user / "tile.dds").string(),
+                                    (f.user / "out").string(), GetParam().textureName, component);
+    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+    EXPECT_EQ(outcome.writtenPath, f.user / "out.bin");
+    EXPECT_EQ(outcome.messages, (std::vector<std::string>{"CompressFile", (f.user / "out").string()}));
+
+    const Bytes game = readFile(f.user / "out.bin");
+    ASSERT_EQ(game.size(), 2'400'017u);
+    const GameFileInfo info = inspectGameFile(game);
+    ASSERT_TRUE(info.streamOk);
+    ASSERT_TRUE(outcome.storedLength.has_value());
+    EXPECT_EQ(*outcome.storedLength, static_cast<std::int32_t>(info.streamSize) - 4);
+    EXPECT_EQ(info.storedLength, *outcome.storedLength);
+
+    const Bytes record = inflateGameFile(game);
+    ASSERT_EQ(record.size(), GetParam().recordSize);
+    EXPECT_EQ(Bytes(record.begin(), record.begin() + 48), textureHeader());
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), record.begin() + 48));
+    EXPECT_EQ(std::string(record.begin() + 4'194'480, record.end()), GetParam().textureName);
+
+    // Only the texture header stays in the application folder; only the game file is new.
+    EXPECT_EQ(fileNames(f.app.path()), (std::set<std::string>{"WE00"}));
+    EXPECT_EQ(fileNames(f.user.path()), (std::set<std::string>{"tile.dds", "out.bin"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(TextureNames, PackRecord,
+                         testing::Values(NameCase{"topModeSelect_Mov00_Ex.tex", 4'194'506},
+                                         NameCase{"topModeSelect_Mov04_Cmm.tex", 4'194'507}));
+
+TEST(Pack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched)
+{
+    struct Row {
+        std::string typed;
+        std::string written;
+    };
+    const std::vector<Row> rows{{"tile", "tile.bin"}, {"tile.bin", "tile.bin"}, {"tile.BIN", "tile.BIN"},
+                                {"tile.dds", "tile.dds.bin"}};
+    AppFolder f;
+    writeFile(f.user / "image.dds", validImage());
+    DeflateCompressionComponent component;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed);
+        TempFolder out;
+        writeText(out / "tile", "unrelated file");
+        writeText(out / "tile.dds", "user's image");
+        const Outcome outcome = runPack(f.app.path(), (f.user / "image.dds").string(),
+                                        (out / row.typed).string(), "topModeSelect_Mov06_OL.tex", component);
+        ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+        EXPECT_EQ(outcome.writtenPath, out / row.written);
+        EXPECT_EQ(readFile(out / row.written).size(), 2'400'017u);
+        EXPECT_EQ(readText(out / "tile"), "unrelated file");
+        if (row.written != "tile.dds")
+            EXPECT_EQ(readText(out / "tile.dds"), "user's image");
+    }
+}
+
+TEST(Pack, LongerImageIsCutToTheImageBlock)
+{
+    AppFolder f;
+    Bytes image = validImage(5);
+    const Bytes firstLevel = image;
+    image.resize(image.size() + 1'398'144, 0x77);  // the further mip levels
+    writeFile(f.user / "mips.dds", image);
+    DeflateCompressionComponent component;
+    const Outcome outcome = runPack(f.app.path(), (f.user / "mips.dds").string(), (f.user / "o").string(),
+                                    "topModeSelect_Mov01_CL.tex", component);
+    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+    const Bytes record = inflateGameFile(readFile(f.user / "o.bin"));
+    EXPECT_TRUE(std::equal(firstLevel.begin(), firstLevel.end(), record.begin() + 48));
+}
+
+TEST(Pack, HeaderFileGivenByTheCallerReplacesWE00)
+{
+    AppFolder f;
+    std::filesystem::remove(f.app / "WE00");
+    Bytes custom(60, 0x5A);  // only its first 48 bytes count
+    writeFile(f.user / "genuine", custom);
+    writeFile(f.user / "i.dds", validImage());
+    DeflateCompressionComponent component;
+    const Outcome outcome = runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "o").string(),
+                                    "topModeSelect_Mov02_BL.tex", component, f.user / "genuine");
+    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+    const Bytes record = inflateGameFile(readFile(f.user / "o.bin"));
+    EXPECT_EQ(Bytes(record.begin(), record.begin() + 48), Bytes(48, 0x5A));
+}
+
+TEST(Pack, CompressionComponentIsDrivenWithTheRecordAndTheStreamFile)
+{
+    AppFolder f;
+    writeFile(f.user / "i.dds", validImage());
+    FakeComponent fake;
+    fake.output = Bytes{0x78, 0x9C, 1, 2, 3, 4, 5, 6, 7};
+    const Outcome outcome = runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "o").string(),
+                                    "topModeSelect_Mov02_BL.tex", fake);
+    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+    EXPECT_EQ(fake.compressCalls, 1);
+    EXPECT_EQ(fake.uncompressCalls, 0);
+    EXPECT_EQ(fake.seenInput, f.app / "Template");
+    EXPECT_EQ(fake.seenOutput, f.app / "zlib");
+    EXPECT_EQ(*outcome.storedLength, 5);
+    const Bytes game = readFile(f.user / "o.bin");
+    EXPECT_EQ(Bytes(game.begin() + 16, game.begin() + 25), *fake.output);
+}
+
+// Every refusal: one message naming what failed, nothing written, nothing lost.
+struct Refusal {
+    const char* name;
+    std::function<void(AppFolder&, std::string& image, std::string& output, FakeComponent*&)> arrange;
+    const char* expected;
+};
+
+Bytes noise(std::size_t size)
+{
+    std::mt19937 random(7);
+    Bytes bytes(size);
+    for (auto& b : bytes)
+        b = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+void withImage(AppFolder& f, std::string& image, const Bytes& bytes)
+{
+    writeFile(f.user / "in.dds", bytes);
+    image = (f.user / "in.dds").string();
+}
+
+Bytes mutated(std::size_t at, std::uint32_t value)
+{
+    Bytes image = validImage();
+    putU32(image, at, value);
+    return image;
+}
+
+const std::vector<Refusal>& refusals()
+{
+    static const std::vector<Refusal> rows{
+        {"NoOutputPath", [](AppFolder& f, std::string& i, std::string& o, FakeComponent*&) {
+             withImage(f, i, validImage());
+             o.clear();
+         }, "choose where to save the game file"},
+        {"NoImageChosen", [](AppFolder&, std::string& i, std::string&, FakeComponent*&) { i.clear(); },
+         "choose the image to pack"},
+        {"ImageMissing", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             i = (f.user / "absent.dds").string();
+         }, "the file does not exist"},
+        {"ImageIsAFolder", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             std::filesystem::create_directory(f.user / "dir.dds");
+             i = (f.user / "dir.dds").string();
+         }, "folder"},
+        {"ImageShort", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             Bytes image = validImage();
+             image.resize(4'194'431);
+             withImage(f, i, image);
+         }, "4,194,431 bytes long, 4,194,432 needed"},
+        {"NotADds", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             withImage(f, i, Bytes(4'194'432, 0x42));
+         }, "not a DDS image"},
+        {"BlockCompressed", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             Bytes image = mutated(80, 0x4);
+             putU32(image, 84, 0x35545844);  // "DXT5"
+             withImage(f, i, image);
+         }, "block-compressed DXT5"},
+        {"RedBlueSwapped", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             Bytes image = mutated(92, 0x000000FF);
+             putU32(image, 100, 0x00FF0000);
+             withImage(f, i, image);
+         }, "R8G8B8A8 order"},
+        {"TextureHeaderMissing", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             std::filesystem::remove(f.app / "WE00");
+             withImage(f, i, validImage());
+         }, "Reading the texture header"},
+        {"TextureHeaderShort", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             writeFile(f.app / "WE00", Bytes(47, 1));
+             withImage(f, i, validImage());
+         }, "47 bytes long; the texture header needs 48"},
+        {"OutputFolderMissing", [](AppFolder& f, std::string& i, std::string& o, FakeComponent*&) {
+             withImage(f, i, validImage());
+             o = (f.user / "no-such-folder" / "out").string();
+         }, "Saving the game file"},
+        {"ComponentFails", [](AppFolder& f, std::string& i, std::string&, FakeComponent*& c) {
+             withImage(f, i, validImage());
+             static FakeComponent failing;
+             failing.answer = Status::failure("disk full");
+             c = &failing;
+         }, "failed: disk full"},
+        {"TooDetailed", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             Bytes image = noise(kImageBlockSize);
+             const Bytes header = ddsHeader();
+             std::copy(header.begin(), header.end(), image.begin());
+             withImage(f, i, image);
+         }, "the image is too detailed to fit the game file:"},
+    };
+    return rows;
+}
+
+class PackRefusal : public testing::TestWithParam<Refusal> {};
+
+TEST_P(PackRefusal, ReportsOneMessageAndLeavesEveryFileAsItWas)
+{
+    AppFolder f;
+    std::string image;
+    std::string output = (f.user / "out").string();
+    writeText(f.user / "out", "unrelated file");
+    writeText(f.user / "out.bin", "previous game file");
+    FakeComponent* fake = nullptr;
+    GetParam().arrange(f, image, output, fake);
+    const auto appBefore = fileNames(f.app.path());
+    const auto userBefore = fileNames(f.user.path());
+
+    DeflateCompressionComponent real;
+    const Outcome outcome = fake ? runPack(f.app.path(), image, output, "topModeSelect_Mov00_Ex.tex", *fake)
+                                 : runPack(f.app.path(), image, output, "topModeSelect_Mov00_Ex.tex", real);
+    ASSERT_FALSE(outcome.ok);
+    EXPECT_NE(outcome.failureMessage().find(GetParam().expected), std::string::npos) << outcome.failureMessage();
+    EXPECT_TRUE(outcome.messages.empty());
+    EXPECT_FALSE(outcome.storedLength.has_value());
+    EXPECT_EQ(readText(f.user / "out"), "unrelated file");
+    EXPECT_EQ(readText(f.user / "out.bin"), "previous game file");
+    EXPECT_EQ(fileNames(f.user.path()), userBefore);
+    EXPECT_EQ(fileNames(f.app.path()), appBefore);  // work files gone, nothing half-written left
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PackRefusal, testing::ValuesIn(refusals()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Pack, UnwritableWorkFolderIsReported)
+{
+    AppFolder f;
+    writeFile(f.user / "i.dds", validImage());
+    const auto notAFolder = f.user / "plain-file";
+    writeText(notAFolder, "x");
+    DeflateCompressionComponent component;
+    const Outcome outcome = runPack(notAFolder, (f.user / "i.dds").string(), (f.user / "o").string(),
+                                    "topModeSelect_Mov00_Ex.tex", component, f.app / "WE00");
+    ASSERT_FALSE(outcome.ok);
+    EXPECT_NE(outcome.failureMessage().find("Writing the work file"), std::string::npos) << outcome.failureMessage();
+    EXPECT_FALSE(std::filesystem::exists(f.user / "o.bin"));
+}
+
+}  // namespace
+}  // namespace velmora::test
