@@ -1,10 +1,11 @@
 #pragma once
 
+#include "platform/GdiObjects.h"
+#include "platform/GdiTypes.h"
 #include "platform/StdFont.h"
 #include "platform/StdPicture.h"
 #include "platform/UserControl.h"
 
-#include <QRegion>
 #include <QString>
 
 #include <cstdint>
@@ -19,26 +20,10 @@ using Single = float;
 // Colour values (OleColor) below 0x1000000 are RGB with red in the low byte; 0x80000000 + n
 // is system colour n.
 
-// A rectangle in surface pixels; right and bottom are exclusive.
-struct RECT {
-    Long left = 0;
-    Long top = 0;
-    Long right = 0;
-    Long bottom = 0;
-
-    Long width() const { return right - left; }
-    Long height() const { return bottom - top; }
-    friend bool operator==(const RECT&, const RECT&) = default;
-};
-
-// Parameter block of the caption drawing call.
-struct DRAWTEXTPARAMS {
-    std::uint32_t cbSize = 0; // 20 when filled
-    int iTabLength = 0;
-    int iLeftMargin = 0;
-    int iRightMargin = 0;
-    std::uint32_t uiLengthDrawn = 0;
-};
+// Rectangles in surface pixels (right and bottom exclusive) and the caption drawing call's
+// parameter block, as the drawing layer takes them.
+using RECT = gdi::Rect;
+using DRAWTEXTPARAMS = gdi::DrawTextParams;
 
 enum ButtonStyleValue : Long {
     StyleClassic = 0,      // raised frame at rest, raised on hover, sunk while pressed
@@ -64,7 +49,7 @@ enum PictureSizeValue : Long {
 // Every member field of the button, in declaration order. Flags are bool (any non-zero value
 // counts as true; stored as -1/0). Painting and input read and write these directly.
 struct ButtonXpFields {
-    QRegion g_Region; // rounded window shape of the XP style; empty when none is set
+    gdi::Region g_Region; // rounded window shape of the XP style; empty when none is set
     Long g_Width = 0;
     Long g_Height = 0;
     RECT g_InnerRect;   // (4, 4, width - 1 - 3, height - 1 - 3)
@@ -84,7 +69,7 @@ struct ButtonXpFields {
     Long g_PictureWidth = 0;
     Long g_PictureHeight = 0;
     Long g_PictureSize = 0;
-    DRAWTEXTPARAMS g_TextParams;
+    DRAWTEXTPARAMS g_TextParams{0, 0, 0, 0, 0}; // filled before each measurement
     Byte g_HasFocus = 0;
     Byte g_IsDown = 0;
     Byte g_IsOver = 0;

@@ -1,9 +1,9 @@
 #include "button_xp/Button_XP.h"
 
 #include "button_xp/PropertyBag.h"
+#include "platform/SystemColors.h"
 
 #include <cmath>
-#include <iterator>
 
 namespace velmora {
 
@@ -13,17 +13,6 @@ constexpr OleColor kDefaultForeColor = 0x80000012;      // button text
 constexpr OleColor kDefaultBackColor = 0x8000000F;      // button face
 constexpr OleColor kDefaultXPColorPressed = 0x80000014; // button highlight
 constexpr OleColor kDefaultXPColorHover = 0x80000016;   // 3-D light
-
-// Classic XP system colours, 0x00BBGGRR, by index.
-OleColor GetSysColorFallback(std::uint32_t index)
-{
-    static constexpr OleColor kSystem[] = {
-        0xC8D0D4, 0x984E00, 0xE35400, 0xDF967A, 0xFFFFFF, 0xFFFFFF, 0x000000, 0x000000,
-        0x000000, 0xFFFFFF, 0xC8D0D4, 0xC8D0D4, 0x808080, 0xC56A31, 0xFFFFFF, 0xD8E9EC,
-        0x99A8AC, 0x99A8AC, 0x000000, 0xF8E4D8, 0xFFFFFF, 0x646F71, 0xE2EFF1, 0x000000,
-        0xE1FFFF, 0xB5B5B5, 0x800000, 0xFF953D, 0xEBB99D, 0xC56A31, 0xD8E9EC};
-    return index < std::size(kSystem) ? kSystem[index] : 0;
-}
 
 } // namespace
 
@@ -44,7 +33,7 @@ Button_XP::Button_XP(QWidget* parent, const QString& name)
 Button_XP::~Button_XP()
 {
     OverTimer.stop();
-    m_fields.g_Region = QRegion();
+    m_fields.g_Region = gdi::Region();
     adoptFont(nullptr);
     if (m_host) {
         m_host->setEventSink(nullptr);
@@ -105,9 +94,7 @@ void Button_XP::Refresh()
 
 OleColor Button_XP::TranslateColor(OleColor colour)
 {
-    if (colour < 0x1000000u)
-        return colour;
-    return GetSysColorFallback(colour & 0xFFFFFFu);
+    return resolveColour(colour);
 }
 
 // --- properties ------------------------------------------------------------------------------

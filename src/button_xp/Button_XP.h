@@ -135,6 +135,8 @@ public:
     // Services used by input; not owned. Null restores the application-wide default.
     void setSoundService(SoundService* service) { m_sound = service; }
     void setShellService(ShellService* service) { m_shell = service; }
+    // Opens every URL that is not a "mailto:" address (the container's hyperlink navigation).
+    void setHyperlinkService(ShellService* service) { m_hyperlink = service; }
     void setCursorService(CursorService* service) { m_cursor = service; }
     // The 10 ms poll that watches for the mouse leaving; runs only while the mouse is over.
     const QTimer& overTimer() const { return OverTimer; }
@@ -168,6 +170,16 @@ private:
     void UserControl_Resize() override;
     void UserControl_AmbientChanged(const QString& PropertyName) override;
 
+    // The handlers proper; their arguments are the ones the events pass on, so a change made
+    // by a connected handler carries through to what the control does next.
+    void onMouseDown(Integer& Button, Integer& Shift, Single& X, Single& Y);
+    void onMouseUp(Integer& Button, Integer& Shift, Single& X, Single& Y);
+    bool isInside(Single X, Single Y) const;
+    SoundService& soundService() const;
+    ShellService& shellService() const;
+    ShellService& hyperlinkService() const;
+    CursorService& cursorService() const;
+
     void OverTimer_Timer();
     void g_Font_FontChanged(const QString& PropertyName);
     void adoptFont(FontPtr font);
@@ -181,6 +193,7 @@ private:
     QTimer OverTimer;
     SoundService* m_sound = nullptr;
     ShellService* m_shell = nullptr;
+    ShellService* m_hyperlink = nullptr;
     CursorService* m_cursor = nullptr;
 };
 

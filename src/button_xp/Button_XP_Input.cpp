@@ -1,8 +1,43 @@
 #include "button_xp/Button_XP.h"
 
+#include "platform/CursorService.h"
+#include "platform/ShellService.h"
+#include "platform/SoundService.h"
+
 #include <QCoreApplication>
 
 namespace velmora {
+
+SoundService& Button_XP::soundService() const
+{
+    static CanberraSoundService fallback;
+    return m_sound ? *m_sound : fallback;
+}
+
+ShellService& Button_XP::shellService() const
+{
+    static DesktopShellService fallback;
+    return m_shell ? *m_shell : fallback;
+}
+
+ShellService& Button_XP::hyperlinkService() const
+{
+    // Without a navigator of its own, the shell's open verb takes every target.
+    return m_hyperlink ? *m_hyperlink : shellService();
+}
+
+CursorService& Button_XP::cursorService() const
+{
+    static QtCursorService fallback;
+    return m_cursor ? *m_cursor : fallback;
+}
+
+bool Button_XP::isInside(Single X, Single Y) const
+{
+    return X >= 0 && X < m_host->ScaleWidth() && Y >= 0 && Y < m_host->ScaleHeight();
+}
+
+// --- focus ------------------------------------------------------------------------------------
 
 void Button_XP::UserControl_EnterFocus()
 {
@@ -17,7 +52,18 @@ void Button_XP::UserControl_ExitFocus()
     Refresh();
 }
 
+// --- mouse ------------------------------------------------------------------------------------
+
 void Button_XP::UserControl_MouseDown(short Button, short Shift, float X, float Y)
+{
+    Integer button = Button;
+    Integer shift = Shift;
+    Single x = X;
+    Single y = Y;
+    onMouseDown(button, shift, x, y);
+}
+
+void Button_XP::onMouseDown(Integer& Button, Integer& Shift, Single& X, Single& Y)
 {
     ButtonXpFields& f = m_fields;
     f.g_LastButton = Button;
@@ -28,65 +74,83 @@ void Button_XP::UserControl_MouseDown(short Button, short Shift, float X, float 
         f.g_IsDown = 1;
         Refresh();
     }
-    Integer button = Button;
-    Integer shift = Shift;
-    Single x = X;
-    Single y = Y;
-    emit MouseDown(button, shift, x, y);
+    emit MouseDown(Button, Shift, X, Y);
 }
 
 void Button_XP::UserControl_MouseMove(short Button, short Shift, float X, float Y)
 {
     ButtonXpFields& f = m_fields;
-    if (X >= 0 && X < m_host->ScaleWidth() && Y >= 0 && Y < m_host->ScaleHeight()
-        && f.g_IsOver == 0) {
+    Integer button = Button;
+    Integer shift = Shift;
+    Single x = X;
+    Single y = Y;
+    if (isInside(x, y) && f.g_IsOver == 0) {
         OverTimer.start();
         f.g_IsOver = 1;
         if (f.g_PictureHover)
             f.g_Picture = f.g_PictureHover;
-        Integer shift = Shift;
         emit MouseIn(shift);
         Refresh();
         // Lets a pending tick or paint run now; every flag is already consistent here.
         QCoreApplication::processEvents();
     }
-    Integer button = Button;
-    Integer shift = Shift;
-    Single x = X;
-    Single y = Y;
     emit MouseMove(button, shift, x, y);
 }
 
 void Button_XP::UserControl_MouseUp(short Button, short Shift, float X, float Y)
 {
+    Integer button = Button;
+    Integer shift = Shift;
+    Single x = X;
+    Single y = Y;
+    onMouseUp(button, shift, x, y);
+}
+
+void Button_XP::onMouseUp(Integer& Button, Integer& Shift, Single& X, Single& Y)
+{
     ButtonXpFields& f = m_fields;
     f.g_IsDown = 0;
     if (Button != 2) {
         Refresh();
-        if (X >= 0 && X < m_host->ScaleWidth() && Y >= 0 && Y < m_host->ScaleHeight()) {
+        if (isInside(X, Y)) {
             PlaySoundFile(f.g_SoundClick);
             emit Click();
             GoToURL();
         }
     }
-    Integer button = Button;
-    Integer shift = Shift;
-    Single x = X;
-    Single y = Y;
-    emit MouseUp(button, shift, x, y);
+    emit MouseUp(Button, Shift, X, Y);
 }
 
 void Button_XP::UserControl_DblClick()
 {
+    // The second press of a double click arrives as this instead of a mouse-down: repeat the
+    // last one so it looks pressed and clicks again on release.
     m_host->SetCapture();
-    const ButtonXpFields& f = m_fields;
-    UserControl_MouseDown(f.g_LastButton, f.g_LastShift, f.g_LastX, f.g_LastY);
+    ButtonXpFields& f = m_fields;
+    onMouseDown(f.g_LastButton, f.g_LastShift, f.g_LastX, f.g_LastY);
 }
 
 void Button_XP::OverTimer_Timer()
 {
-    // Stub until the cursor service is wired in.
+    CursorService& cursor = cursorService();
+    if (cursor.WindowFromPoint(cursor.GetCursorPos()) == m_host.data())
+        return;
+    ButtonXpFields& f = m_fields;
+    OverTimer.stop();
+    f.g_IsOver = 0;
+    f.g_Picture = f.g_PictureNormal;
+    emit MouseOut(f.g_LastShift);
+    Refresh();
+    if (f.g_IsDown == 1) {
+        // Drawn released while the mouse is away; the flag stays so coming back shows it
+        // pressed again, and a release outside does not click.
+        f.g_IsDown = 0;
+        Refresh();
+        f.g_IsDown = 1;
+    }
 }
+
+// --- keyboard ---------------------------------------------------------------------------------
 
 void Button_XP::UserControl_KeyDown(short KeyCode, short Shift)
 {
@@ -113,15 +177,19 @@ void Button_XP::UserControl_KeyPress(short KeyAscii)
 void Button_XP::UserControl_KeyUp(short KeyCode, short Shift)
 {
     ButtonXpFields& f = m_fields;
-    if (KeyCode == 32) {
+    Integer keyCode = KeyCode;
+    Integer shift = Shift;
+    if (keyCode == 32) {
         f.g_IsDown = 0;
         f.g_IsOver = 0;
         Refresh();
-        UserControl_MouseUp(1, Shift, 0, 0);
+        // (0, 0) is always over the control, so releasing space is a click.
+        Integer button = 1;
+        Single x = 0;
+        Single y = 0;
+        onMouseUp(button, shift, x, y);
     }
     f.g_KeyIsDown = 0;
-    Integer keyCode = KeyCode;
-    Integer shift = Shift;
     emit KeyUp(keyCode, shift);
 }
 
@@ -152,13 +220,20 @@ void Button_XP::UpdateAccessKey()
     m_host->setAccessKeys(key);
 }
 
+// --- URL and sound ----------------------------------------------------------------------------
+
 void Button_XP::GoToURL()
 {
+    const QString& url = m_fields.g_URL;
+    if (url.startsWith(QLatin1String("mailto:"), Qt::CaseSensitive))
+        shellService().ShellOpen(url);
+    else if (!url.isEmpty())
+        hyperlinkService().ShellOpen(url);
 }
 
-Byte Button_XP::PlaySoundFile(const QString&)
+Byte Button_XP::PlaySoundFile(const QString& fileName)
 {
-    return 0;
+    return soundService().playFile(resolveSoundPath(fileName)) ? 1 : 0;
 }
 
 } // namespace velmora

@@ -1,5 +1,8 @@
 #include "platform/UserControl.h"
 
+#include "platform/GdiSurface.h"
+#include "platform/SystemColors.h"
+
 #include <QCursor>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -10,7 +13,6 @@
 #include <QShortcut>
 
 #include <cmath>
-#include <iterator>
 
 namespace velmora {
 
@@ -31,22 +33,6 @@ double twipsPerUnit(ScaleUnit unit, bool vertical)
     case ScaleUnit::Pixels: break;
     }
     return 15.0;
-}
-
-// The back colour as a Qt colour; system colour codes use the classic XP face colours.
-QColor surfaceColour(OleColor colour)
-{
-    static constexpr std::uint32_t kSystem[] = {
-        0xC8D0D4, 0x984E00, 0xE35400, 0xDF967A, 0xFFFFFF, 0xFFFFFF, 0x000000, 0x000000,
-        0x000000, 0xFFFFFF, 0xC8D0D4, 0xC8D0D4, 0x808080, 0xC56A31, 0xFFFFFF, 0xD8E9EC,
-        0x99A8AC, 0x99A8AC, 0x000000, 0xF8E4D8, 0xFFFFFF, 0x646F71, 0xE2EFF1, 0x000000,
-        0xE1FFFF, 0xB5B5B5, 0x800000, 0xFF953D, 0xEBB99D, 0xC56A31, 0xD8E9EC};
-    std::uint32_t rgb = colour;
-    if (colour >= 0x1000000u) {
-        const std::uint32_t index = colour & 0xFFFFFFu;
-        rgb = index < std::size(kSystem) ? kSystem[index] : 0;
-    }
-    return QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF));
 }
 
 short mouseButtonCode(Qt::MouseButtons buttons)
@@ -102,7 +88,7 @@ QImage& UserControl::persistentImage()
     if (m_image.size() != wanted) {
         // Growing keeps what was drawn; the new area starts in the back colour.
         QImage grown(wanted, QImage::Format_RGB32);
-        grown.fill(surfaceColour(m_backColor));
+        grown.fill(colourToQColor(m_backColor));
         if (!m_image.isNull()) {
             QPainter painter(&grown);
             painter.drawImage(0, 0, m_image);
@@ -110,6 +96,18 @@ QImage& UserControl::persistentImage()
         m_image = std::move(grown);
     }
     return m_image;
+}
+
+gdi::Dc& UserControl::hDC()
+{
+    QImage& image = persistentImage();
+    if (!m_dc) {
+        // The context draws into m_image itself, which keeps its address when it is resized.
+        m_dc = std::make_unique<gdi::Dc>(image);
+        gdi::SelectObject(*m_dc, m_font.toQFont());
+        gdi::SetTextColor(*m_dc, resolveColour(m_foreColor));
+    }
+    return *m_dc;
 }
 
 void UserControl::setAutoRedraw(bool on)
@@ -121,7 +119,7 @@ void UserControl::setAutoRedraw(bool on)
 
 void UserControl::Cls()
 {
-    persistentImage().fill(surfaceColour(m_backColor));
+    persistentImage().fill(colourToQColor(m_backColor));
 }
 
 void UserControl::presentImage()
@@ -140,6 +138,15 @@ void UserControl::setFont(const FontData& font)
 {
     m_font = font;
     QWidget::setFont(font.toQFont());
+    if (m_dc)
+        gdi::SelectObject(*m_dc, m_font.toQFont());
+}
+
+void UserControl::setForeColor(OleColor colour)
+{
+    m_foreColor = colour;
+    if (m_dc)
+        gdi::SetTextColor(*m_dc, resolveColour(colour));
 }
 
 void UserControl::setMousePointer(short code)

@@ -14,6 +14,10 @@
 
 class QShortcut;
 
+namespace velmora::gdi {
+class Dc;
+}
+
 namespace velmora {
 
 // Colour in the OLE convention: 0x00BBGGRR, or 0x80000000 + n for system colour n.
@@ -96,13 +100,17 @@ public:
     // Shows the persistent image now (after drawing into it with AutoRedraw off).
     void presentImage();
     QWidget* hwnd() { return this; }
+    // The device context over the persistent image, with the surface font selected and the
+    // fore colour as text colour. Lives as long as the surface.
+    gdi::Dc& hDC();
 
     // --- colours and font -------------------------------------------------------------------
     OleColor BackColor() const { return m_backColor; }
     // Also clears the persistent image to the new colour.
     void setBackColor(OleColor colour);
     OleColor ForeColor() const { return m_foreColor; }
-    void setForeColor(OleColor colour) { m_foreColor = colour; }
+    // Also the text colour of hDC.
+    void setForeColor(OleColor colour);
     const FontData& Font() const { return m_font; }
     // Also becomes the widget's QFont, used for measuring and drawing the caption.
     void setFont(const FontData& font);
@@ -210,6 +218,7 @@ private:
     bool m_captured = false;
     QString m_accessKeys;
     std::vector<QShortcut*> m_shortcuts;
+    std::unique_ptr<gdi::Dc> m_dc;
 };
 
 } // namespace velmora
