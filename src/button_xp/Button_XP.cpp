@@ -90,6 +90,7 @@ void Button_XP::notify(const QString& propertyName)
 void Button_XP::Refresh()
 {
     paintButton(*this);
+    emit Repainted();
 }
 
 OleColor Button_XP::TranslateColor(OleColor colour)

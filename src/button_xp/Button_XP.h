@@ -20,7 +20,8 @@ class ShellService;
 class CursorService;
 
 // Painting entry points: a full repaint of the face into the host's persistent image, and the
-// resize rules (minimum size, geometry, window shape of the XP style, then a repaint).
+// resize rules (minimum size, geometry, window shape of the XP style, then a repaint through
+// Button_XP::Refresh, so that Repainted follows every repaint).
 void paintButton(Button_XP& button);
 void handleButtonResize(Button_XP& button);
 
@@ -154,6 +155,8 @@ signals:
                  velmora::Single& Y);
     void MouseIn(velmora::Integer& Shift);
     void MouseOut(velmora::Integer& Shift);
+    // After every full repaint (Refresh), so a container or a test can follow the face.
+    void Repainted();
 
 private:
     // Host notifications (input and resize).
