@@ -77,7 +77,7 @@ InflateResult inflateZlibStream(std::span<const std::uint8_t> input, std::size_t
         return result;
     case LIBDEFLATE_INSUFFICIENT_SPACE:
         result.status = Status::failure("the data inflates to more than " + groupedNumber(limit) +
-                                        " bytes, far more than a game file holds");
+                                        " bytes, far more than a menu tile holds: it is damaged, cut short or not a menu tile");
         break;
     default:
         result.status = Status::failure("the compressed data is damaged or cut short");
