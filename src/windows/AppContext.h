@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+
+namespace velmora {
+
+class FileDialogService;
+class MessageBoxService;
+
+// What the windows are handed: where they live and the services they reach the system
+// through. The services are not owned and outlive the windows.
+struct AppContext {
+    // Holds the work files, "WE00" and the folder "Image".
+    std::filesystem::path applicationFolder;
+    // Holds the window pictures and the icon.
+    QString resourcesFolder;
+    FileDialogService* dialogs = nullptr;
+    MessageBoxService* messages = nullptr;
+    // Opens an address in the default web browser.
+    std::function<void(const QString& url)> openUrl;
+};
+
+} // namespace velmora

@@ -1,0 +1,33 @@
+#include "windows/WindowLook.h"
+
+namespace velmora {
+
+QIcon applicationIcon(const QString& resourcesFolder) {
+    QIcon icon(resourcesFolder + QStringLiteral("/velmora.png"));
+    return icon;
+}
+
+QPalette textBoxPalette() {
+    QPalette palette;
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, Qt::white);
+        palette.setColor(group, QPalette::Text, Qt::black);
+    }
+    return palette;
+}
+
+QFont controlFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+QFont creditFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(8.25);
+    font.setBold(true);
+    font.setStyleStrategy(QFont::NoAntialias);
+    return font;
+}
+
+} // namespace velmora

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "conversion/DeflateCompressionComponent.h"
+
+#include <QObject>
+
+namespace velmora {
+
+// The main window's compression component, as an object of the window without a window of
+// its own (so the shaper leaves it alone).
+class ZlibTool : public QObject {
+    Q_OBJECT
+public:
+    explicit ZlibTool(QObject* parent) : QObject(parent) { setObjectName(QStringLiteral("ZlibTool1")); }
+
+    conversion::CompressionComponent& component() { return component_; }
+
+private:
+    conversion::DeflateCompressionComponent component_;
+};
+
+} // namespace velmora

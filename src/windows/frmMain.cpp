@@ -1,0 +1,303 @@
+#include "windows/frmMain.h"
+
+#include "button_xp/Button_XP.h"
+#include "conversion/Workflows.h"
+#include "conversion/WorkFiles.h"
+#include "platform/MessageBoxService.h"
+#include "windows/CommandButtons.h"
+#include "windows/MenuAnimationCatalogue.h"
+#include "windows/WindowLook.h"
+#include "windows/XpFrame.h"
+#include "windows/ZlibTool.h"
+#include "windows/clsTrans.h"
+#include "windows/frmhelp.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QScreen>
+
+namespace velmora {
+
+namespace {
+
+// Open and save flags of the system dialog: long names plus "must exist", or plus "ask
+// before creating" and "ask before overwriting".
+constexpr std::uint32_t kOpenFlags = DialogFlags::LongNames | DialogFlags::FileMustExist;
+constexpr std::uint32_t kSaveFlags =
+    DialogFlags::LongNames | DialogFlags::CreatePrompt | DialogFlags::OverwritePrompt;
+
+std::string utf8(const QString& text) { return text.toStdString(); }
+
+std::filesystem::path pathOf(const QString& text) {
+    return std::filesystem::path(text.toStdU16String());
+}
+
+} // namespace
+
+frmMain::frmMain(const AppContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      context_(context), CD_(*context.dialogs, this) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Velmora v.1.0.1"));
+    setWindowIcon(applicationIcon(context_.resourcesFolder));
+    // 11700 × 5190 twips of client area at 15 twips per pixel.
+    setFixedSize(780, 346);
+    background_.load(context_.resourcesFolder + QStringLiteral("/background.png"));
+    buildControls();
+    centreOnScreen();
+}
+
+frmMain::~frmMain() {
+    if (help_) {
+        delete help_.data();
+    }
+}
+
+void frmMain::buildControls() {
+    // Unpack side, upper left.
+    XpFrame* unpack = addFrame(QStringLiteral("Unpack"), this, {8, 6, 372, 196});
+    XpFrame* openBin = addFrame(QStringLiteral("Open Bin"), unpack, {10, 22, 352, 54});
+    txt_[2] = addPathBox(openBin, {10, 23, 282, 20});
+    btnBF_ = addButton(QStringLiteral("btnBF"), QStringLiteral("Browse"), openBin, {300, 24, 41, 17});
+    XpFrame* saveDds = addFrame(QStringLiteral("Save DDS"), unpack, {10, 82, 352, 54});
+    txt_[3] = addPathBox(saveDds, {10, 23, 282, 20});
+    btnCF_ = addButton(QStringLiteral("btnCF"), QStringLiteral("Browse"), saveDds, {300, 24, 41, 17});
+    cmdWypakuj_ = addButton(QStringLiteral("cmdWypakuj"), QStringLiteral("Unpack"), unpack,
+                            {141, 152, 89, 25});
+
+    // Pack side, upper right.
+    XpFrame* pack = addFrame(QStringLiteral("Pack"), this, {388, 6, 384, 264});
+    XpFrame* openDds = addFrame(QStringLiteral("Open DDS"), pack, {10, 22, 214, 54});
+    txt_[0] = addPathBox(openDds, {10, 23, 150, 20});
+    btnDF_ = addButton(QStringLiteral("btnDF"), QStringLiteral("Browse"), openDds, {164, 24, 41, 17});
+    XpFrame* saveBin = addFrame(QStringLiteral("Save Bin"), pack, {10, 82, 214, 54});
+    txt_[1] = addPathBox(saveBin, {10, 23, 150, 20});
+    btnAF_ = addButton(QStringLiteral("btnAF"), QStringLiteral("Browse"), saveBin, {164, 24, 41, 17});
+    cmdSpakuj_ = addButton(QStringLiteral("cmdSpakuj"), QStringLiteral("Pack"), pack,
+                           {10, 156, 105, 25});
+    XpFrame* length = addFrame(QStringLiteral("Lenght"), pack, {122, 142, 102, 48});
+    Text1_ = addPathBox(length, {8, 20, 86, 20});
+    length->setEnabled(false);
+    XpFrame* modes = addFrame(QStringLiteral("Trybe"), pack, {232, 22, 144, 234});
+    List1_ = new QListWidget(modes);
+    List1_->setGeometry(8, 20, 128, 206);
+    List1_->setSortingEnabled(false);
+    List1_->setPalette(textBoxPalette());
+    List1_->setFont(controlFont());
+    Label1_ = new QLabel(QStringLiteral("Label1"), pack);
+    Label1_->setGeometry(10, 200, 214, 16);
+    Label1_->hide();
+    Label2_ = new QLabel(QStringLiteral("Label2"), pack);
+    Label2_->setGeometry(10, 220, 214, 16);
+    Label2_->hide();
+    ZlibTool1_ = new ZlibTool(this);
+
+    // Help, below the Unpack side.
+    XpFrame* help = addFrame(QStringLiteral("Help"), this, {8, 208, 372, 62});
+    cmdTuto_ = addButton(QStringLiteral("cmdTuto"), QStringLiteral(">>>Help<<<"), help,
+                         {141, 28, 89, 18});
+
+    // Decoration, lower left; credits, lower right.
+    Picture1_ = new QLabel(this);
+    Picture1_->setObjectName(QStringLiteral("Picture1"));
+    Picture1_->setGeometry(8, 280, 372, 56);
+    Picture1_->setPixmap(QPixmap(context_.resourcesFolder + QStringLiteral("/decoration.png")));
+    Picture1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    XpFrame* credits = addFrame(QStringLiteral("Credits:"), this, {388, 276, 384, 62});
+    const auto addCredit = [credits](const QString& text, int top) {
+        auto* label = new QLabel(text, credits);
+        label->setGeometry(10, top, 364, 16);
+        label->setFont(creditFont());
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, Qt::white);
+        label->setPalette(palette);
+    };
+    addCredit(QStringLiteral("Velmora v.1.0.1: menu tiles to DDS images and back"), 20);
+    addCredit(QStringLiteral("Built on Qt %1, libdeflate and libcanberra").arg(QString::fromLatin1(qVersion())),
+              38);
+
+    connect(List1_, &QListWidget::itemSelectionChanged, this, &frmMain::List1_Click);
+    connect(btnBF_.get(), &Button_XP::Click, this, &frmMain::btnBF_Click);
+    connect(btnCF_.get(), &Button_XP::Click, this, &frmMain::btnCF_Click);
+    connect(btnDF_.get(), &Button_XP::Click, this, &frmMain::btnDF_Click);
+    connect(btnAF_.get(), &Button_XP::Click, this, &frmMain::btnAF_Click);
+    connect(cmdWypakuj_.get(), &Button_XP::Click, this, &frmMain::cmdWypakuj_Click);
+    connect(cmdSpakuj_.get(), &Button_XP::Click, this, &frmMain::cmdSpakuj_Click);
+    connect(cmdTuto_.get(), &Button_XP::Click, this, &frmMain::cmdTuto_Click);
+}
+
+XpFrame* frmMain::addFrame(const QString& caption, QWidget* parent, const QRect& geometry) {
+    auto* frame = new XpFrame(caption, parent);
+    frame->setGeometry(geometry);
+    frames_.push_back(frame);
+    return frame;
+}
+
+QLineEdit* frmMain::addPathBox(QWidget* parent, const QRect& geometry) {
+    auto* box = new QLineEdit(parent);
+    box->setGeometry(geometry);
+    box->setPalette(textBoxPalette());
+    box->setFont(controlFont());
+    return box;
+}
+
+std::unique_ptr<Button_XP> frmMain::addButton(const QString& name, const QString& caption,
+                                              QWidget* parent, const QRect& geometry) {
+    auto button = makeCommandButton(QStringLiteral("frmMain"), name, caption, parent);
+    // The design gives the size; the window gives the place.
+    if (button->host().size().isEmpty()) {
+        button->host().resize(geometry.size());
+    }
+    button->host().move(geometry.topLeft());
+    return button;
+}
+
+XpFrame* frmMain::frame(const QString& caption) const {
+    for (XpFrame* frame : frames_) {
+        if (frame->Caption() == caption) {
+            return frame;
+        }
+    }
+    return nullptr;
+}
+
+void frmMain::centreOnScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void frmMain::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0x0b, 0x1e, 0x3a));
+    if (!background_.isNull()) {
+        painter.drawPixmap(0, 0, background_);
+    }
+}
+
+void frmMain::Form_Load() {
+    clsTrans shaper;
+    show();
+    // Every frame must have painted before it is captured.
+    QApplication::processEvents();
+    for (const char* caption : {"Pack", "Unpack", "Trybe", "Lenght", "Open Bin", "Save DDS",
+                                "Open DDS", "Save Bin", "Help", "Credits:"}) {
+        shaper.DoIT(frame(QString::fromLatin1(caption)));
+    }
+    shaper.DoIT(ZlibTool1_);
+    const QSignalBlocker quiet(List1_);
+    for (const std::string_view name : MenuAnimationCatalogue::listEntries()) {
+        List1_->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    }
+}
+
+void frmMain::List1_Click() {
+    cmdSpakuj_->setEnabled(true);
+    const QListWidgetItem* item = List1_->currentItem();
+    const QString text = item != nullptr ? item->text() : QString();
+    if (const auto texture = MenuAnimationCatalogue::textureNameFor(utf8(text))) {
+        Label1_->setText(QString::fromLatin1(texture->data(), static_cast<qsizetype>(texture->size())));
+    }
+}
+
+void frmMain::btnBF_Click() {
+    QDir::setCurrent(QString::fromStdU16String(context_.applicationFolder.u16string()));
+    CD_.DialogTitle = QStringLiteral("Open file");
+    CD_.Filter = QString();
+    CD_.Flags = kOpenFlags;
+    if (!CD_.ShowOpen()) {
+        return;
+    }
+    txt(2).setText(CD_.FileName);
+    // A failed copy shows later, when Unpack finds no game file to read.
+    (void)conversion::copyToWorkFile(pathOf(txt(2).text()), context_.applicationFolder,
+                                     conversion::WorkFile::Temp);
+}
+
+void frmMain::btnCF_Click() {
+    CD_.DialogTitle = QStringLiteral("Open file");
+    CD_.Filter = QString();
+    // A save dialog must take a new name; it asks before replacing a file.
+    CD_.Flags = kSaveFlags;
+    if (!CD_.ShowSave()) {
+        return;
+    }
+    txt(3).setText(CD_.FileName);
+    cmdWypakuj_->setEnabled(true);
+}
+
+void frmMain::btnDF_Click() {
+    CD_.DialogTitle = QStringLiteral("Open file");
+    CD_.Filter = QString();
+    CD_.Flags = kOpenFlags;
+    if (!CD_.ShowOpen()) {
+        return;
+    }
+    txt(0).setText(CD_.FileName);
+    // The Save Bin box, not the one just filled; Pack replaces this copy before using it.
+    if (!txt(1).text().isEmpty()) {
+        (void)conversion::copyToWorkFile(pathOf(txt(1).text()), context_.applicationFolder,
+                                         conversion::WorkFile::Template);
+    }
+}
+
+void frmMain::btnAF_Click() {
+    CD_.DialogTitle = QStringLiteral("Save file");
+    CD_.Filter = QString();
+    CD_.DefaultExt = QString();
+    CD_.FileName = QStringLiteral(".Bin");
+    CD_.Flags = kSaveFlags;
+    if (!CD_.ShowSave()) {
+        return;
+    }
+    txt(1).setText(CD_.FileName);
+}
+
+void frmMain::Unpack() {
+    const auto outcome = conversion::runUnpack(context_.applicationFolder, utf8(txt(2).text()),
+                                               utf8(txt(3).text()), ZlibTool1_->component());
+    report(outcome);
+}
+
+void frmMain::Pack() {
+    QDir::setCurrent(QString::fromStdU16String(context_.applicationFolder.u16string()));
+    const auto outcome =
+        conversion::runPack(context_.applicationFolder, utf8(txt(0).text()), utf8(txt(1).text()),
+                            utf8(Label1_->text()), ZlibTool1_->component());
+    if (outcome.storedLength) {
+        Text1_->setText(QString::number(*outcome.storedLength));
+    }
+    Label2_->setText(txt(1).text());
+    report(outcome);
+}
+
+void frmMain::cmdWypakuj_Click() { Unpack(); }
+
+void frmMain::cmdSpakuj_Click() { Pack(); }
+
+void frmMain::report(const conversion::Outcome& outcome) {
+    if (!outcome.ok) {
+        context_.messages->show(QString::fromStdString(outcome.failureMessage()), this);
+        return;
+    }
+    for (const std::string& message : outcome.messages) {
+        context_.messages->show(QString::fromStdString(message), this);
+    }
+}
+
+void frmMain::cmdTuto_Click() {
+    if (!help_) {
+        help_ = new frmhelp(context_);
+        connect(help_, &frmhelp::unloaded, this, &QWidget::show);
+    }
+    help_->show();
+    hide();
+}
+
+} // namespace velmora

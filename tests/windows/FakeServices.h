@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/FileDialogService.h"
+#include "platform/MessageBoxService.h"
+
+#include <QString>
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace velmora::test {
+
+// Answers each dialog with the next scripted answer (nothing = the user cancels) and
+// remembers what every dialog was asked to show.
+class FakeFileDialogService final : public FileDialogService {
+public:
+    std::optional<QString> run(const FileDialogRequest& request, QWidget*) override {
+        requests.push_back(request);
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        std::optional<QString> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    void confirm(const QString& path) { answers.emplace_back(path); }
+    void cancel() { answers.emplace_back(std::nullopt); }
+
+    std::deque<std::optional<QString>> answers;
+    std::vector<FileDialogRequest> requests;
+};
+
+// Records the messages in the order they were shown; "OK" is pressed at once.
+class FakeMessageBoxService final : public MessageBoxService {
+public:
+    void show(const QString& text, QWidget*) override { shown.push_back(text); }
+
+    std::vector<QString> shown;
+};
+
+} // namespace velmora::test

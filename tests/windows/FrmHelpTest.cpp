@@ -1,0 +1,179 @@
+#include "FakeServices.h"
+#include "TestImages.h"
+#include "TestPaths.h"
+
+#include "button_xp/Button_XP.h"
+#include "windows/frmhelp.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+using velmora::frmhelp;
+
+class FrmHelpTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
+
+    std::unique_ptr<frmhelp> open(const QString& applicationFolder) {
+        velmora::AppContext context;
+        context.applicationFolder = std::filesystem::path(applicationFolder.toStdString());
+        context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
+        context.dialogs = &dialogs_;
+        context.messages = &messages_;
+        context.openUrl = [this](const QString& url) { opened_.push_back(url); };
+        auto window = std::make_unique<frmhelp>(context);
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->show();
+        return window;
+    }
+
+    QString image(const QString& name) const { return folder_.path() + "/Image/" + name; }
+
+    static QStringList listed(const frmhelp& window) {
+        QStringList names;
+        for (int i = 0; i < window.File1().count(); ++i) {
+            names << window.File1().item(i)->text();
+        }
+        return names;
+    }
+
+    static void choose(frmhelp& window, const QString& name) {
+        const auto items = window.File1().findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << name.toStdString();
+        const QRect place = window.File1().visualItemRect(items.front());
+        QTest::mouseClick(window.File1().viewport(), Qt::LeftButton, {}, place.center());
+    }
+
+    QTemporaryDir folder_;
+    velmora::test::FakeFileDialogService dialogs_;
+    velmora::test::FakeMessageBoxService messages_;
+    std::vector<QString> opened_;
+};
+
+TEST_F(FrmHelpTest, MapTextIsTheThirteenEntriesExactly) {
+    const QStringList lines = {"1431   Exhibition",
+                               "1432   Champions League",
+                               "1433   Become A Legend",
+                               "1434   Master League",
+                               "1435   Community",
+                               "1436   League - Cup",
+                               "1437   Online  ",
+                               "1438   Training",
+                               "1439   Edit",
+                               "1440   System Settings",
+                               "1441   Gallery  ",
+                               "1442   Extra Content",
+                               "1443   Copa Santander Libertadores "};
+    auto window = open(folder_.path());
+    EXPECT_EQ(window->Label1().text(), lines.join("\r\n"));
+    EXPECT_FALSE(window->Label1().text().endsWith('\n'));
+    EXPECT_TRUE(window->Label1().font().bold());
+    EXPECT_EQ(window->windowTitle(), "Help ");
+    EXPECT_EQ(window->size(), QSize(976, 625));
+    EXPECT_FALSE(window->Dir1().isEnabled());
+    EXPECT_EQ(window->cmdDownload().Caption(), "Download DDS Plugins For PhotoShop");
+    EXPECT_EQ(window->cmdDownload().ButtonStyle(), 1);
+}
+
+TEST_F(FrmHelpTest, ListsEveryFileOfTheImageFolder) {
+    ASSERT_TRUE(QDir(folder_.path()).mkdir("Image"));
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(image("b.bmp")));
+    ASSERT_TRUE(velmora::test::writeFile(image("a notes.txt"), "not a picture"));
+    ASSERT_TRUE(velmora::test::writeFile(image("C.unknown"), ""));
+    auto window = open(folder_.path());
+    EXPECT_EQ(listed(*window), QStringList({"a notes.txt", "b.bmp", "C.unknown"}));
+    EXPECT_EQ(window->File1Path(), QDir::cleanPath(folder_.path() + "/Image"));
+}
+
+TEST_F(FrmHelpTest, MissingImageFolderGivesAnEmptyList) {
+    auto window = open(folder_.path() + "/nowhere");
+    EXPECT_EQ(window->File1().count(), 0);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(FrmHelpTest, ShowsPicturesAtNaturalSizeAndSurvivesOtherFiles) {
+    ASSERT_TRUE(QDir(folder_.path()).mkdir("Image"));
+    // Larger than the picture box, with a distinct colour near its far corner.
+    QImage big(900, 700, QImage::Format_RGB32);
+    big.fill(qRgb(0, 0, 200));
+    big.setPixel(630, 600, qRgb(250, 10, 10));
+    ASSERT_TRUE(big.save(image("big.png")));
+    QImage small(20, 20, QImage::Format_RGB32);
+    small.fill(qRgb(0, 180, 0));
+    ASSERT_TRUE(small.save(image("small.jpg")));
+    ASSERT_TRUE(velmora::test::writeFile(image("readme.txt"), "text"));
+    auto window = open(folder_.path());
+
+    choose(*window, "big.png");
+    EXPECT_EQ(window->Picture1().pixmap().size(), QSize(900, 700)) << "not scaled";
+    QImage shot = window->Picture1().grab().toImage();
+    const int inset = window->Picture1().frameWidth();
+    EXPECT_EQ(shot.pixel(630 + inset, 600 + inset), qRgb(250, 10, 10));
+
+    choose(*window, "readme.txt");
+    EXPECT_TRUE(window->Picture1().pixmap().isNull());
+    EXPECT_EQ(window->Picture1().text(), frmhelp::notAPictureText());
+
+    choose(*window, "small.jpg");
+    EXPECT_EQ(window->Picture1().pixmap().size(), QSize(20, 20));
+    choose(*window, "small.jpg");
+    EXPECT_EQ(window->Picture1().pixmap().size(), QSize(20, 20));
+}
+
+TEST_F(FrmHelpTest, EveryShippedReferencePictureLoads) {
+    auto window = open(QString::fromLatin1(velmora::test::kBinDir));
+    const QStringList names = listed(*window);
+    QStringList suffixes;
+    for (const QString& name : names) {
+        const QString suffix = QFileInfo(name).suffix().toLower();
+        suffixes << suffix;
+        choose(*window, name);
+        if (suffix == "txt") {
+            EXPECT_TRUE(window->Picture1().pixmap().isNull()) << name.toStdString();
+        } else {
+            EXPECT_FALSE(window->Picture1().pixmap().isNull()) << name.toStdString();
+        }
+    }
+    for (const char* needed : {"bmp", "gif", "jpg", "ico"}) {
+        EXPECT_TRUE(suffixes.contains(needed)) << needed;
+    }
+}
+
+TEST_F(FrmHelpTest, DownloadButtonOpensThePageEachTime) {
+    auto window = open(folder_.path());
+    auto& host = window->cmdDownload().host();
+    QTest::mouseClick(&host, Qt::LeftButton, {}, host.rect().center());
+    QTest::mouseClick(&host, Qt::LeftButton, {}, host.rect().center());
+    ASSERT_EQ(opened_.size(), 2u);
+    EXPECT_EQ(opened_[0], frmhelp::downloadAddress());
+    EXPECT_TRUE(opened_[0].startsWith("https://"));
+}
+
+TEST_F(FrmHelpTest, ClosingAnnouncesTheUnload) {
+    auto window = open(folder_.path());
+    int unloads = 0;
+    QObject::connect(window.get(), &frmhelp::unloaded, [&unloads] { ++unloads; });
+    window->close();
+    EXPECT_EQ(unloads, 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,384 @@
+#include "FakeServices.h"
+#include "TestImages.h"
+#include "TestPaths.h"
+
+#include "button_xp/Button_XP.h"
+#include "windows/XpFrame.h"
+#include "windows/frmMain.h"
+#include "windows/frmhelp.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+using velmora::Button_XP;
+using velmora::FileDialogKind;
+using velmora::frmMain;
+using velmora::test::FakeFileDialogService;
+using velmora::test::FakeMessageBoxService;
+
+constexpr std::uint32_t kOpenFlags = 0x201000;
+constexpr std::uint32_t kSaveFlags = 0x202002;
+
+const QStringList kWorkFiles = {"Temp", "Tempa", "Template", "zlib", "zlibPES", "DDS"};
+
+class FrmMainTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(appFolder_.isValid());
+        ASSERT_TRUE(userFolder_.isValid());
+        // Every test starts from an application folder holding only the texture header.
+        ASSERT_TRUE(QFile::copy(QString::fromLatin1(velmora::test::kAssetsDir) + "/WE00",
+                                app("WE00")));
+        velmora::AppContext context;
+        context.applicationFolder = std::filesystem::path(appFolder_.path().toStdString());
+        context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
+        context.dialogs = &dialogs_;
+        context.messages = &messages_;
+        context.openUrl = [this](const QString& url) { opened_.push_back(url); };
+        window_ = std::make_unique<frmMain>(context);
+        window_->Form_Load();
+    }
+
+    void TearDown() override {
+        window_.reset();
+        QDir::setCurrent(QDir::tempPath());
+    }
+
+    QString app(const QString& name) const { return appFolder_.path() + "/" + name; }
+    QString user(const QString& name) const { return userFolder_.path() + "/" + name; }
+
+    static void click(Button_XP& button) {
+        QTest::mouseClick(&button.host(), Qt::LeftButton, {}, button.host().rect().center());
+    }
+
+    void select(const QString& displayName) {
+        const auto items = window_->List1().findItems(displayName, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << displayName.toStdString();
+        window_->List1().setCurrentItem(items.front());
+    }
+
+    void expectNoWorkFiles() const {
+        for (const QString& name : kWorkFiles) {
+            EXPECT_FALSE(QFileInfo::exists(app(name))) << name.toStdString();
+        }
+        EXPECT_TRUE(QFileInfo::exists(app("WE00")));
+    }
+
+    // Chooses an image and an output path and a mode, then presses Pack.
+    void packImage(const QString& image, const QString& output, const QString& mode) {
+        dialogs_.confirm(image);
+        click(window_->btnDF());
+        dialogs_.confirm(output);
+        click(window_->btnAF());
+        select(mode);
+        click(window_->cmdSpakuj());
+    }
+
+    QTemporaryDir appFolder_;
+    QTemporaryDir userFolder_;
+    FakeFileDialogService dialogs_;
+    FakeMessageBoxService messages_;
+    std::vector<QString> opened_;
+    std::unique_ptr<frmMain> window_;
+};
+
+TEST_F(FrmMainTest, StartsWithNothingChosenAndBothWorkflowsDisabled) {
+    EXPECT_EQ(window_->windowTitle(), "Velmora v.1.0.1");
+    EXPECT_EQ(window_->size(), QSize(780, 346));
+    EXPECT_FALSE(window_->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(window_->txt(i).text().isEmpty()) << i;
+    }
+    EXPECT_EQ(window_->Label1().text(), "Label1");
+    EXPECT_FALSE(window_->Label1().isVisible());
+    EXPECT_FALSE(window_->cmdSpakuj().Enabled());
+    EXPECT_FALSE(window_->cmdWypakuj().Enabled());
+    EXPECT_TRUE(window_->btnBF().Enabled());
+    EXPECT_EQ(window_->cmdTuto().Caption(), ">>>Help<<<");
+    EXPECT_EQ(window_->cmdSpakuj().ButtonStyle(), 3);
+    EXPECT_FALSE(window_->frame("Lenght")->isEnabled());
+}
+
+TEST_F(FrmMainTest, ListsEveryModeInCatalogueOrder) {
+    const QStringList expected = {"Exhibition",      "Champions League", "Become A Legend",
+                                  "Master League",   "Community",        "League - Cup",
+                                  "Online",          "Training",         "Edit",
+                                  "System Settings", "Gallery  ",        "Extra Content",
+                                  "Copa Santander Libertadores"};
+    QStringList listed;
+    for (int i = 0; i < window_->List1().count(); ++i) {
+        listed << window_->List1().item(i)->text();
+    }
+    EXPECT_EQ(listed, expected);
+}
+
+TEST_F(FrmMainTest, FramesAreCutToTheirVisiblePixels) {
+    for (const char* caption : {"Pack", "Unpack", "Trybe", "Lenght", "Open Bin", "Save DDS",
+                                "Open DDS", "Save Bin", "Help", "Credits:"}) {
+        const velmora::XpFrame* frame = window_->frame(caption);
+        ASSERT_NE(frame, nullptr) << caption;
+        const QRegion mask = frame->mask();
+        EXPECT_FALSE(mask.isEmpty()) << caption;
+        // The plain background inside the border is cut away; the border line stays.
+        EXPECT_FALSE(mask.contains(QPoint(frame->width() / 2, frame->height() - 4))) << caption;
+        EXPECT_TRUE(mask.contains(QPoint(frame->width() / 2, frame->height() - 1))) << caption;
+    }
+    // The background picture shows between the frames' controls.
+    const QImage shot = window_->grab().toImage();
+    const QRgb face = qRgb(0xEC, 0xE9, 0xD8);
+    const QPoint insideHelp = window_->frame("Help")->geometry().topLeft() + QPoint(20, 50);
+    EXPECT_NE(shot.pixel(insideHelp), face);
+}
+
+struct SelectionCase {
+    const char* displayName;
+    const char* textureName;
+};
+
+class SelectionTest : public FrmMainTest, public ::testing::WithParamInterface<SelectionCase> {};
+
+TEST_P(SelectionTest, SetsTheTextureNameAndEnablesPack) {
+    select(QString::fromLatin1(GetParam().displayName));
+    EXPECT_EQ(window_->Label1().text(), GetParam().textureName);
+    EXPECT_TRUE(window_->cmdSpakuj().Enabled());
+    EXPECT_FALSE(window_->cmdWypakuj().Enabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, SelectionTest,
+    ::testing::Values(SelectionCase{"Online", "topModeSelect_Mov06_OL.tex"},
+                      SelectionCase{"Copa Santander Libertadores", "topModeSelect_Mov12_SL.tex"},
+                      SelectionCase{"Gallery  ", "topModeSelect_Mov10_Gl.tex"},
+                      SelectionCase{"Community", "topModeSelect_Mov04_Cmm.tex"},
+                      SelectionCase{"System Settings", "topModeSelect_Mov09_Sys.tex"},
+                      SelectionCase{"Training", "topModeSelect_Mov07_Tl.tex"}));
+
+TEST_F(FrmMainTest, ArrowKeysSelectEachEntryInTurn) {
+    select("Exhibition");
+    window_->List1().setFocus();
+    QTest::keyClick(&window_->List1(), Qt::Key_Down);
+    EXPECT_EQ(window_->Label1().text(), "topModeSelect_Mov01_CL.tex");
+    QTest::keyClick(&window_->List1(), Qt::Key_Down);
+    EXPECT_EQ(window_->Label1().text(), "topModeSelect_Mov02_BL.tex");
+}
+
+struct BrowseCase {
+    const char* button;
+    FileDialogKind kind;
+    const char* title;
+    std::uint32_t flags;
+    int box;
+};
+
+class BrowseTest : public FrmMainTest, public ::testing::WithParamInterface<BrowseCase> {
+protected:
+    Button_XP& button() const {
+        const QString name = GetParam().button;
+        if (name == "btnBF") return window_->btnBF();
+        if (name == "btnCF") return window_->btnCF();
+        if (name == "btnDF") return window_->btnDF();
+        return window_->btnAF();
+    }
+};
+
+TEST_P(BrowseTest, ShowsItsDialogAndFillsItsBox) {
+    const BrowseCase& c = GetParam();
+    const QString chosen = user("chosen.file");
+    ASSERT_TRUE(velmora::test::writeFile(chosen, "x"));
+    dialogs_.confirm(chosen);
+    click(button());
+    ASSERT_EQ(dialogs_.requests.size(), 1u);
+    const auto& request = dialogs_.requests.back();
+    EXPECT_EQ(request.kind, c.kind);
+    EXPECT_EQ(request.title, c.title);
+    EXPECT_EQ(request.flags, c.flags);
+    EXPECT_TRUE(request.filter.isEmpty());
+    EXPECT_EQ(window_->txt(c.box).text(), chosen);
+    EXPECT_EQ(window_->CD().FileName, chosen);
+}
+
+TEST_P(BrowseTest, CancelChangesNothing) {
+    const BrowseCase& c = GetParam();
+    window_->txt(c.box).setText("typed by hand");
+    dialogs_.cancel();
+    click(button());
+    ASSERT_EQ(dialogs_.requests.size(), 1u);
+    EXPECT_EQ(window_->txt(c.box).text(), "typed by hand");
+    EXPECT_FALSE(window_->cmdWypakuj().Enabled());
+    expectNoWorkFiles();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, BrowseTest,
+    ::testing::Values(BrowseCase{"btnBF", FileDialogKind::Open, "Open file", kOpenFlags, 2},
+                      // Save DDS takes a new name and asks before replacing a file.
+                      BrowseCase{"btnCF", FileDialogKind::Save, "Open file", kSaveFlags, 3},
+                      BrowseCase{"btnDF", FileDialogKind::Open, "Open file", kOpenFlags, 0},
+                      BrowseCase{"btnAF", FileDialogKind::Save, "Save file", kSaveFlags, 1}),
+    [](const auto& info) { return std::string(info.param.button); });
+
+TEST_F(FrmMainTest, FileNameFieldCarriesFromOneDialogToTheNext) {
+    dialogs_.confirm(user("game.bin"));
+    click(window_->btnBF());
+    dialogs_.confirm(user("tile"));
+    click(window_->btnCF());
+    dialogs_.cancel();
+    click(window_->btnAF());
+    dialogs_.cancel();
+    click(window_->btnDF());
+    dialogs_.confirm(user("out"));
+    click(window_->btnAF());
+    ASSERT_EQ(dialogs_.requests.size(), 5u);
+    EXPECT_EQ(dialogs_.requests[0].fileName, "");
+    EXPECT_EQ(dialogs_.requests[1].fileName, user("game.bin"));
+    EXPECT_EQ(dialogs_.requests[2].fileName, ".Bin");
+    EXPECT_EQ(dialogs_.requests[3].fileName, ".Bin") << "left by the cancelled Save Bin";
+    EXPECT_EQ(dialogs_.requests[4].fileName, ".Bin") << "Save Bin always starts so";
+    EXPECT_EQ(dialogs_.requests[4].defaultExt, "");
+}
+
+TEST_F(FrmMainTest, OpenBinCopiesTheGameFileAndMakesTheAppFolderCurrent) {
+    QDir::setCurrent(userFolder_.path());
+    ASSERT_TRUE(velmora::test::writeFile(user("a.bin"), "first"));
+    ASSERT_TRUE(velmora::test::writeFile(user("b.bin"), "second game"));
+    dialogs_.confirm(user("a.bin"));
+    click(window_->btnBF());
+    EXPECT_EQ(QDir::current().canonicalPath(), QDir(appFolder_.path()).canonicalPath());
+    EXPECT_EQ(velmora::test::readFile(app("Temp")), "first");
+    dialogs_.confirm(user("b.bin"));
+    click(window_->btnBF());
+    EXPECT_EQ(velmora::test::readFile(app("Temp")), "second game");
+}
+
+TEST_F(FrmMainTest, OpenDdsCopiesTheSaveBinFileNotTheImage) {
+    ASSERT_TRUE(velmora::test::writeFile(user("image.dds"), "image"));
+    dialogs_.confirm(user("image.dds"));
+    click(window_->btnDF());
+    EXPECT_FALSE(QFileInfo::exists(app("Template"))) << "Save Bin is still empty";
+    ASSERT_TRUE(velmora::test::writeFile(user("old.bin"), "older game"));
+    window_->txt(1).setText(user("old.bin"));
+    dialogs_.confirm(user("image.dds"));
+    click(window_->btnDF());
+    EXPECT_EQ(velmora::test::readFile(app("Template")), "older game");
+}
+
+TEST_F(FrmMainTest, EnablingIsOneWay) {
+    dialogs_.confirm(user("game.bin"));
+    click(window_->btnBF());
+    EXPECT_FALSE(window_->cmdWypakuj().Enabled()) << "Open Bin alone";
+    dialogs_.confirm(user("tile"));
+    click(window_->btnCF());
+    EXPECT_TRUE(window_->cmdWypakuj().Enabled());
+    EXPECT_FALSE(window_->cmdSpakuj().Enabled()) << "paths without a mode";
+    select("Edit");
+    // Runs that fail leave both buttons as they were.
+    click(window_->cmdWypakuj());
+    click(window_->cmdSpakuj());
+    EXPECT_TRUE(window_->cmdWypakuj().Enabled());
+    EXPECT_TRUE(window_->cmdSpakuj().Enabled());
+}
+
+TEST_F(FrmMainTest, DisabledPackButtonDoesNothing) {
+    click(window_->cmdSpakuj());
+    click(window_->cmdWypakuj());
+    EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(FrmMainTest, PackThenUnpackRoundTripsTheImage) {
+    const QByteArray image = velmora::test::makeDdsImage(7);
+    ASSERT_TRUE(velmora::test::writeFile(user("tile.dds"), image));
+    packImage(user("tile.dds"), user("menu"), "Master League");
+
+    ASSERT_EQ(messages_.shown.size(), 2u) << messages_.shown.front().toStdString();
+    EXPECT_EQ(messages_.shown[0], "CompressFile");
+    EXPECT_EQ(messages_.shown[1], user("menu"));
+    const QByteArray game = velmora::test::readFile(user("menu.bin"));
+    ASSERT_EQ(game.size(), 2400017);
+    EXPECT_EQ(game.mid(12, 4), QByteArray("\xD0\x00\x40\x00", 4));
+    std::int32_t stored = 0;
+    std::memcpy(&stored, game.constData() + 8, 4);
+    EXPECT_EQ(window_->Text1().text(), QString::number(stored));
+    EXPECT_GT(stored, 0);
+    EXPECT_EQ(window_->Label2().text(), user("menu"));
+    EXPECT_FALSE(QFileInfo::exists(user("menu"))) << "nothing at the bare output path";
+    expectNoWorkFiles();
+
+    messages_.shown.clear();
+    dialogs_.confirm(user("menu.bin"));
+    click(window_->btnBF());
+    dialogs_.confirm(user("back"));
+    click(window_->btnCF());
+    click(window_->cmdWypakuj());
+    ASSERT_EQ(messages_.shown.size(), 2u) << messages_.shown.front().toStdString();
+    EXPECT_EQ(messages_.shown[0], "UncompressFile");
+    EXPECT_EQ(messages_.shown[1], user("menu.bin"));
+    EXPECT_EQ(velmora::test::readFile(user("back.dds")), image);
+    expectNoWorkFiles();
+}
+
+TEST_F(FrmMainTest, UnpackWithoutAGameFileReportsOneFailure) {
+    dialogs_.confirm(user("tile"));
+    click(window_->btnCF());
+    click(window_->cmdWypakuj());
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_NE(messages_.shown[0], "UncompressFile");
+    EXPECT_FALSE(messages_.shown[0].isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(user("tile.dds")));
+    expectNoWorkFiles();
+}
+
+TEST_F(FrmMainTest, PackOfAnImageTheGameCannotUseIsRefused) {
+    ASSERT_TRUE(velmora::test::writeFile(user("small.dds"), "DDS not really"));
+    packImage(user("small.dds"), user("menu"), "Online");
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_NE(messages_.shown[0], "CompressFile");
+    EXPECT_FALSE(QFileInfo::exists(user("menu.bin")));
+    EXPECT_TRUE(window_->Text1().text().isEmpty());
+    expectNoWorkFiles();
+}
+
+TEST_F(FrmMainTest, HelpReplacesTheMainWindowUntilClosed) {
+    window_->txt(0).setText("kept path");
+    select("Online");
+    click(window_->cmdTuto());
+    velmora::frmhelp* help = window_->helpWindow();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_FALSE(window_->isVisible());
+
+    help->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(window_->txt(0).text(), "kept path");
+    EXPECT_EQ(window_->Label1().text(), "topModeSelect_Mov06_OL.tex");
+    EXPECT_TRUE(window_->cmdSpakuj().Enabled());
+
+    // Deleted on close, so the next opening builds the window anew.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window_->helpWindow(), nullptr);
+    click(window_->cmdTuto());
+    ASSERT_NE(window_->helpWindow(), nullptr);
+    EXPECT_TRUE(window_->helpWindow()->Picture1().pixmap().isNull());
+    window_->helpWindow()->close();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
