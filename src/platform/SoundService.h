@@ -11,7 +11,8 @@ class SoundService {
 public:
     virtual ~SoundService() = default;
     // Starts playing the file and returns at once. A missing or unplayable file, or no sound
-    // server, plays nothing; the result says whether playing was started.
+    // server, plays nothing; the result says whether the file was handed to the player
+    // (false for a missing file).
     virtual bool playFile(const QString& fileName) = 0;
 };
 

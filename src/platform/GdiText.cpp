@@ -1,0 +1,214 @@
+#include "platform/GdiSurface.h"
+
+#include "platform/GdiPixels.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <vector>
+
+namespace velmora::gdi {
+
+namespace {
+
+struct Cell {
+    QChar ch;
+    bool prefixed = false; // shown underlined: it followed a single "&"
+};
+
+struct Line {
+    QString text;
+    int underline = -1; // index into text, or -1
+    int width = 0;
+};
+
+// Resolves the access-key prefixes: "&&" is one "&", "&x" is x marked; a "&" that is the very
+// last character stays as it is, since nothing follows it to mark.
+std::vector<Cell> toCells(const QString& text, unsigned format)
+{
+    std::vector<Cell> cells;
+    cells.reserve(static_cast<std::size_t>(text.size()));
+    const bool prefixes = !(format & DT_NOPREFIX);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (prefixes && text[i] == u'&' && i + 1 < text.size()) {
+            ++i;
+            cells.push_back(Cell{text[i], text[i] != u'&'});
+            continue;
+        }
+        cells.push_back(Cell{text[i], false});
+    }
+    return cells;
+}
+
+class Layout {
+public:
+    Layout(const QFontMetrics& metrics, unsigned format) : m_metrics(metrics), m_format(format) {}
+
+    Line makeLine(const std::vector<Cell>& cells, std::size_t begin, std::size_t end) const
+    {
+        Line line;
+        for (std::size_t i = begin; i < end; ++i) {
+            if (cells[i].prefixed && !(m_format & DT_HIDEPREFIX))
+                line.underline = static_cast<int>(line.text.size()); // the last one counts
+            line.text.append(cells[i].ch);
+        }
+        line.width = m_metrics.horizontalAdvance(line.text);
+        return line;
+    }
+
+    // Greedy breaking between words: a line takes words while its text, without the spaces
+    // at the break, fits the width; the spaces at a break are dropped, and a word wider than
+    // the whole width gets a line of its own.
+    void wrapParagraph(const std::vector<Cell>& cells, std::size_t begin, std::size_t end,
+                       int available, std::vector<Line>& out) const
+    {
+        if (!(m_format & DT_WORDBREAK) || begin == end) {
+            out.push_back(makeLine(cells, begin, end));
+            return;
+        }
+        std::size_t lineStart = begin;
+        while (lineStart < end) {
+            std::size_t fitEnd = lineStart; // end of the text (without trailing spaces) that fits
+            std::size_t pos = lineStart;
+            bool first = true;
+            while (pos < end) {
+                std::size_t wordEnd = pos;
+                while (wordEnd < end && cells[wordEnd].ch == u' ')
+                    ++wordEnd;
+                while (wordEnd < end && cells[wordEnd].ch != u' ')
+                    ++wordEnd;
+                if (!first && makeLine(cells, lineStart, wordEnd).width > available)
+                    break;
+                fitEnd = wordEnd;
+                pos = wordEnd;
+                first = false;
+            }
+            if (pos >= end) {
+                out.push_back(makeLine(cells, lineStart, end));
+                return;
+            }
+            out.push_back(makeLine(cells, lineStart, fitEnd));
+            lineStart = fitEnd;
+            while (lineStart < end && cells[lineStart].ch == u' ')
+                ++lineStart;
+        }
+    }
+
+    std::vector<Line> lines(const std::vector<Cell>& cells, int available) const
+    {
+        std::vector<Line> out;
+        if (m_format & DT_SINGLELINE) {
+            std::vector<Cell> flat = cells;
+            for (Cell& c : flat)
+                if (c.ch == u'\r' || c.ch == u'\n')
+                    c.ch = u' ';
+            out.push_back(makeLine(flat, 0, flat.size()));
+            return out;
+        }
+        std::size_t start = 0;
+        for (std::size_t i = 0; i <= cells.size(); ++i) {
+            if (i < cells.size() && cells[i].ch != u'\n')
+                continue;
+            std::size_t end = i;
+            if (end > start && cells[end - 1].ch == u'\r')
+                --end;
+            wrapParagraph(cells, start, end, available, out);
+            start = i + 1;
+        }
+        return out;
+    }
+
+private:
+    const QFontMetrics& m_metrics;
+    unsigned m_format;
+};
+
+} // namespace
+
+int DrawTextExA(Dc& dc, const QString& text, int count, Rect* rect, unsigned format,
+                DrawTextParams* params)
+{
+    if (!rect)
+        return 0;
+    const QString shown = count < 0 ? text : text.left(count);
+    const int leftMargin = params ? params->iLeftMargin : 0;
+    const int rightMargin = params ? params->iRightMargin : 0;
+    if (params)
+        params->uiLengthDrawn = static_cast<unsigned>(shown.size());
+
+    // Bitmap-like glyphs: no smoothing, so every pixel is either text colour or untouched.
+    QFont font = dc.font();
+    font.setStyleStrategy(QFont::NoAntialias);
+    const QFontMetrics metrics(font);
+    const int lineHeight = metrics.ascent() + metrics.descent();
+
+    if (shown.isEmpty() && !(format & DT_CALCRECT))
+        return 0;
+
+    const int available = rect->width() - leftMargin - rightMargin;
+    const Layout layout(metrics, format);
+    const std::vector<Line> lines = layout.lines(toCells(shown, format), available);
+    const int textHeight = lineHeight * static_cast<int>(lines.size());
+
+    if (format & DT_CALCRECT) {
+        int widest = 0;
+        for (const Line& line : lines)
+            widest = std::max(widest, line.width);
+        // A rectangle narrower than the widest word grows; a wider one shrinks to the text.
+        rect->right = rect->left + widest + leftMargin + rightMargin;
+        rect->bottom = rect->top + textHeight;
+        return textHeight;
+    }
+
+    QImage* image = dc.surface();
+    if (!image)
+        return 0;
+
+    int y = rect->top;
+    if (format & DT_SINGLELINE) {
+        if (format & DT_VCENTER)
+            y = rect->top + (rect->height() - lineHeight) / 2;
+        else if (format & DT_BOTTOM)
+            y = rect->bottom - lineHeight;
+    }
+
+    const QColor textColour = toQColor(dc.textColor());
+    QPainter painter(image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setFont(font);
+    if (!(format & DT_NOCLIP))
+        painter.setClipRect(rect->toQRect());
+    for (const Line& line : lines) {
+        int x = rect->left + leftMargin;
+        if (format & DT_CENTER)
+            x = (rect->left + leftMargin + rect->right - rightMargin - line.width) / 2;
+        else if (format & DT_RIGHT)
+            x = rect->right - rightMargin - line.width;
+        if (dc.bkMode() == OPAQUE)
+            painter.fillRect(QRect(x, y, line.width, lineHeight), toQColor(dc.bkColor()));
+        painter.setPen(textColour);
+        painter.drawText(QPoint(x, y + metrics.ascent()), line.text);
+        if (line.underline >= 0 && line.underline < line.text.size()) {
+            const int ux = x + metrics.horizontalAdvance(line.text.left(line.underline));
+            const int uw = metrics.horizontalAdvance(line.text.at(line.underline));
+            painter.fillRect(QRect(ux, y + metrics.ascent() + 1, uw, 1), textColour);
+        }
+        y += lineHeight;
+    }
+    painter.end();
+
+    if (dc.isMonochrome()) {
+        // Snap whatever the text left behind back to black and white.
+        const QRect area = rect->toQRect().intersected(image->rect());
+        for (int py = area.top(); py <= area.bottom(); ++py) {
+            QRgb* row = pixels::line(*image, py);
+            for (int px = area.left(); px <= area.right(); ++px)
+                row[px] = pixels::storedValue(fromQRgb(row[px]), true);
+        }
+    }
+    return textHeight;
+}
+
+} // namespace velmora::gdi
