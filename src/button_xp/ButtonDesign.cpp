@@ -210,8 +210,8 @@ QSize ControlDesign::pixelSize() const
     try {
         const double w = UserControl::ScaleX(toLong(*x), ScaleUnit::Himetric, ScaleUnit::Pixels);
         const double h = UserControl::ScaleY(toLong(*y), ScaleUnit::Himetric, ScaleUnit::Pixels);
-        // A widget cannot be larger than this; a stored extent past it is not a real size.
-        constexpr double kMax = 16777215.0;
+        // No window is larger than this; a stored extent past it is not a real size.
+        constexpr double kMax = 32767.0;
         if (w < 0 || h < 0 || w > kMax || h > kMax)
             return QSize();
         return QSize(int(std::lround(w)), int(std::lround(h)));
