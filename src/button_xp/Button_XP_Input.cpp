@@ -5,6 +5,7 @@
 #include "platform/SoundService.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 
 namespace velmora {
 
@@ -92,7 +93,10 @@ void Button_XP::UserControl_MouseMove(short Button, short Shift, float X, float 
         emit MouseIn(shift);
         Refresh();
         // Lets a pending tick or paint run now; every flag is already consistent here.
+        const QPointer<Button_XP> alive(this);
         QCoreApplication::processEvents();
+        if (!alive)
+            return; // a handler that ran meanwhile closed the window holding the button
     }
     emit MouseMove(button, shift, x, y);
 }
