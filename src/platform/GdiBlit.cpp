@@ -100,27 +100,26 @@ bool StretchBlt(Dc& dest, int x, int y, int cx, int cy, const Dc& src, int xSrc,
     const QRgb pattern = patternOf(dest);
     const int mode = dest.stretchMode();
 
-    for (int j = 0; j < cy; ++j) {
+    // Only the part that lands on the destination is visited, however large the request.
+    const int jBegin = static_cast<int>(std::max<long long>(0, -static_cast<long long>(y)));
+    const int jEnd = static_cast<int>(std::min<long long>(cy, static_cast<long long>(destImage->height()) - y));
+    const int iBegin = static_cast<int>(std::max<long long>(0, -static_cast<long long>(x)));
+    const int iEnd = static_cast<int>(std::min<long long>(cx, static_cast<long long>(destImage->width()) - x));
+    for (int j = jBegin; j < jEnd; ++j) {
         const int dy = y + j;
-        if (dy < 0 || dy >= destImage->height())
-            continue;
         const int sy0 = ySrc + static_cast<int>(static_cast<long long>(j) * cySrc / cy);
         const int sy1 = std::max(sy0 + 1, ySrc + static_cast<int>(static_cast<long long>(j + 1) * cySrc / cy));
         QRgb* destLine = pixels::line(*destImage, dy);
-        for (int i = 0; i < cx; ++i) {
+        for (int i = iBegin; i < iEnd; ++i) {
             const int dx = x + i;
-            if (dx < 0 || dx >= destImage->width())
-                continue;
             const int sx0 = xSrc + static_cast<int>(static_cast<long long>(i) * cxSrc / cx);
             const int sx1 = std::max(sx0 + 1, xSrc + static_cast<int>(static_cast<long long>(i + 1) * cxSrc / cx));
             std::optional<QRgb> value;
-            for (int sy = sy0; sy < sy1; ++sy) {
-                if (sy < 0 || sy >= srcImage->height())
-                    continue;
+            const int syEnd = std::min(sy1, srcImage->height());
+            const int sxEnd = std::min(sx1, srcImage->width());
+            for (int sy = std::max(sy0, 0); sy < syEnd; ++sy) {
                 const QRgb* srcLine = pixels::line(*srcImage, sy);
-                for (int sx = sx0; sx < sx1; ++sx) {
-                    if (sx < 0 || sx >= srcImage->width())
-                        continue;
+                for (int sx = std::max(sx0, 0); sx < sxEnd; ++sx) {
                     const QRgb s = convert(srcLine[sx]);
                     value = value ? combine(mode, *value, s) : s;
                 }
@@ -214,14 +213,14 @@ bool DrawIconEx(Dc& dc, int x, int y, const Icon& icon, int cx, int cy)
     cy = cy == 0 ? icon.height() : cy;
     const QImage& src = icon.image();
     const bool mono = dc.isMonochrome();
-    for (int j = 0; j < cy; ++j) {
-        if (y + j < 0 || y + j >= image->height())
-            continue;
+    const int jBegin = static_cast<int>(std::max<long long>(0, -static_cast<long long>(y)));
+    const int jEnd = static_cast<int>(std::min<long long>(cy, static_cast<long long>(image->height()) - y));
+    const int iBegin = static_cast<int>(std::max<long long>(0, -static_cast<long long>(x)));
+    const int iEnd = static_cast<int>(std::min<long long>(cx, static_cast<long long>(image->width()) - x));
+    for (int j = jBegin; j < jEnd; ++j) {
         const QRgb* in = pixels::line(src, static_cast<int>(static_cast<long long>(j) * src.height() / cy));
         QRgb* out = pixels::line(*image, y + j);
-        for (int i = 0; i < cx; ++i) {
-            if (x + i < 0 || x + i >= image->width())
-                continue;
+        for (int i = iBegin; i < iEnd; ++i) {
             const QRgb s = in[static_cast<long long>(i) * src.width() / cx];
             const int a = qAlpha(s);
             if (a == 0)

@@ -159,20 +159,45 @@ bool LineTo(Dc& dc, int x, int y)
     // A wider pen is stamped as a square centred on each point of the one-pixel line.
     const int lo = -(w - 1) / 2, hi = w / 2 + 1;
 
-    // Bresenham from the first point; the loop stops before the last one, which a line
-    // never covers.
-    int cx = from.x, cy = from.y;
-    const int dx = std::abs(x - cx), sx = cx < x ? 1 : -1;
-    const int dy = -std::abs(y - cy), sy = cy < y ? 1 : -1;
-    int err = dx + dy;
-    while (cx != x || cy != y) {
-        if (w == 1) {
-            if (pixels::inside(*image, cx, cy))
-                pixels::line(*image, cy)[cx] = value;
+    // Horizontal and vertical lines (all the button draws) are spans, clipped at once.
+    if (from.y == y || from.x == x) {
+        const long long x0 = from.x, y0 = from.y;
+        long long l, t, r, b;
+        if (from.y == y) { // the last point is left out: [min, max) toward the end point
+            l = x >= x0 ? x0 : x + 1LL;
+            r = x >= x0 ? x : x0 + 1LL;
+            t = y0;
+            b = y0 + 1;
         } else {
-            pixels::fill(*image, cx + lo, cy + lo, cx + hi, cy + hi, value);
+            t = y >= y0 ? y0 : y + 1LL;
+            b = y >= y0 ? y : y0 + 1LL;
+            l = x0;
+            r = x0 + 1;
         }
-        const int e2 = 2 * err;
+        const auto clampInt = [](long long v) { return static_cast<int>(std::clamp<long long>(v, -1, 1LL << 30)); };
+        pixels::fill(*image, clampInt(l + lo), clampInt(t + lo), clampInt(r - 1 + hi), clampInt(b - 1 + hi), value);
+        return true;
+    }
+
+    // Bresenham from the first point; the loop stops before the last one, which a line
+    // never covers. It also stops once the line has left the surface for good, so a line
+    // to a far-away point costs no more than the surface is wide.
+    long long cx = from.x, cy = from.y;
+    const long long dx = std::llabs(x - cx), sx = cx < x ? 1 : -1;
+    const long long dy = -std::llabs(y - cy), sy = cy < y ? 1 : -1;
+    long long err = dx + dy;
+    const int width = image->width(), height = image->height();
+    while (cx != x || cy != y) {
+        if ((sx > 0 ? cx - hi >= width : cx + hi < 0) || (sy > 0 ? cy - hi >= height : cy + hi < 0))
+            break;
+        if (cx + hi > 0 && cy + hi > 0 && cx + lo < width && cy + lo < height) {
+            const int px = static_cast<int>(cx), py = static_cast<int>(cy);
+            if (w == 1) // inside: hi is 1 and lo 0 here
+                pixels::line(*image, py)[px] = value;
+            else
+                pixels::fill(*image, px + lo, py + lo, px + hi, py + hi, value);
+        }
+        const long long e2 = 2 * err;
         if (e2 >= dy) {
             err += dy;
             cx += sx;

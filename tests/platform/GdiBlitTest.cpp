@@ -180,6 +180,19 @@ INSTANTIATE_TEST_SUITE_P(Modes, StretchShrinkTest,
                                            ShrinkCase{"ColorOnColor", COLORONCOLOR, kBlack, kWhite}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(StretchBlt, HugeRequestsOnlyVisitTheDestination)
+{
+    Row src({kRed});
+    Row dst({kWhite, kWhite});
+    ASSERT_TRUE(StretchBlt(dst.dc, -1000000000, 0, 2000000000, 1, src.dc, 0, 0, 1, 1, SRCCOPY));
+    EXPECT_EQ(dst.at(0), kRed);
+    EXPECT_EQ(dst.at(1), kRed);
+    Row wide({kBlack, kWhite});
+    Row one({kRed});
+    ASSERT_TRUE(StretchBlt(one.dc, 0, 0, 1, 1, wide.dc, 0, 0, 2000000000, 1, SRCCOPY));
+    EXPECT_EQ(one.at(0), kBlack); // what lies inside the source, ANDed
+}
+
 TEST(StretchBlt, RefusesNegativeSizes)
 {
     Row src({kRed});

@@ -38,7 +38,11 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"Vertical", {0, 0}, {0, 3}, "#.....\n#.....\n#.....\n......\n"},
         LineCase{"PastTheEdgeIsClipped", {3, 0}, {9, 0}, "...###\n......\n......\n......\n"},
         LineCase{"ZeroLengthDrawsNothing", {2, 2}, {2, 2}, "......\n......\n......\n......\n"},
-        LineCase{"Diagonal", {0, 0}, {3, 3}, "#.....\n.#....\n..#...\n......\n"}),
+        LineCase{"Diagonal", {0, 0}, {3, 3}, "#.....\n.#....\n..#...\n......\n"},
+        // Far-away end points cost no more than the surface is large.
+        LineCase{"FarRight", {3, 1}, {1000000000, 1}, "......\n...###\n......\n......\n"},
+        LineCase{"FarAbove", {2, 2}, {2, -2000000000}, "..#...\n..#...\n..#...\n......\n"},
+        LineCase{"FarDiagonal", {0, 0}, {1000000000, 1000000000}, "#.....\n.#....\n..#...\n...#..\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineTo, NullPenMovesWithoutDrawing)
