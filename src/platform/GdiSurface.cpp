@@ -82,8 +82,14 @@ Dc Dc::createMemory()
 
 QImage* Dc::surface() const
 {
-    if (m_target)
-        return m_target->isNull() ? nullptr : m_target;
+    if (m_target) {
+        if (m_target->isNull())
+            return nullptr;
+        // The owner may have replaced its image since; every pixel routine reads 32-bit rows.
+        if (m_target->format() != QImage::Format_RGB32)
+            *m_target = m_target->convertToFormat(QImage::Format_RGB32);
+        return m_target;
+    }
     return m_bitmap.pixels();
 }
 

@@ -16,8 +16,8 @@ namespace velmora::gdi {
 class Dc {
 public:
     // A context that draws straight into an image someone else owns, such as a window's
-    // persistent image. The image is converted to Format_RGB32 if it is in another format, and
-    // must outlive the context. Text is drawn with a transparent background here (the host
+    // persistent image. The image is converted to Format_RGB32 whenever it is found in another
+    // format (also after its owner replaced it), and must outlive the context. Text is drawn with a transparent background here (the host
     // surface draws its text that way); everything else starts at the classic defaults.
     explicit Dc(QImage& target);
     ~Dc();

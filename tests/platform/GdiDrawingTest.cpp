@@ -121,6 +121,17 @@ TEST(Pixels, SetPixelVAndGetPixelStayInside)
     EXPECT_EQ(inkBounds(image, kRed), Rect{});
 }
 
+TEST(Pixels, TargetReplacedByItsOwnerInAnotherFormatIsStillDrawnSafely)
+{
+    QImage image = blankImage(4, 4);
+    Dc dc(image);
+    image = QImage(8, 2, QImage::Format_Mono); // the owner grew and swapped its image
+    image.fill(0);
+    EXPECT_EQ(FillRect(dc, Rect{0, 0, 8, 2}, CreateSolidBrush(kRed)), 1);
+    EXPECT_EQ(image.format(), QImage::Format_RGB32);
+    EXPECT_EQ(inkBounds(image, kRed), (Rect{0, 0, 8, 2}));
+}
+
 TEST(Pixels, SystemColourCodesAreNotTranslatedByPens)
 {
     // The top byte of a colour is ignored: the drawing layer only ever sees RGB values.
