@@ -3,6 +3,8 @@
 #include "conversion/FileIo.h"
 #include "conversion/ZlibStream.h"
 
+#include <memory>
+
 namespace velmora::conversion {
 
 namespace {
@@ -26,7 +28,9 @@ Status writeOutput(const std::filesystem::path& path, std::span<const std::uint8
 {
     if (path.empty())
         return Status::failure("no output path set");
-    const std::string error = writeFileAtomically(path, bytes);
+    // Nothing is written unless the whole result is at hand; the output is a work file, so it
+    // is written fresh rather than renamed over.
+    const std::string error = writeFileFresh(path, bytes);
     if (!error.empty())
         return Status::failure("cannot write " + path.string() + ": " + error);
     return Status::success();
@@ -48,10 +52,14 @@ Status DeflateCompressionComponent::UncompressFile()
     std::vector<std::uint8_t> input;
     if (Status status = readInput(InputPath(), input); !status)
         return status;
-    InflateResult result = inflateZlibStream(input);
-    if (!result.status)
-        return result.status;
-    return writeOutput(OutputPath(), result.bytes);
+    const std::unique_ptr<std::uint8_t[]> record(new std::uint8_t[kInflateLimit]);
+    std::size_t produced = 0;
+    std::size_t consumed = 0;
+    const Status status =
+        inflateZlibStreamInto(input, std::span(record.get(), kInflateLimit), produced, consumed);
+    if (!status)
+        return status;
+    return writeOutput(OutputPath(), std::span<const std::uint8_t>(record.get(), produced));
 }
 
 }  // namespace velmora::conversion

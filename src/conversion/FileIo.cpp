@@ -225,6 +225,43 @@ std::string writeFileAtomically(const std::filesystem::path& target,
     return writeFileAtomically(target, parts);
 }
 
+std::string writeFileFresh(const std::filesystem::path& target,
+                           std::span<const std::span<const std::uint8_t>> parts)
+{
+    if (target.empty())
+        return "no file name";
+    if (::unlink(target.c_str()) != 0 && errno != ENOENT) {
+        if (errno == EISDIR || errno == EPERM) {
+            struct stat info {};
+            if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+                return "a folder of that name is in the way";
+        }
+        return writeError(errno);
+    }
+    Fd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd.valid())
+        return writeError(errno);
+    int error = 0;
+    for (auto part : parts)
+        if (!writeAll(fd.get(), part, error)) {
+            fd.close();
+            ::unlink(target.c_str());
+            return writeError(error);
+        }
+    if (fd.close() != 0) {
+        error = errno;
+        ::unlink(target.c_str());
+        return writeError(error);
+    }
+    return {};
+}
+
+std::string writeFileFresh(const std::filesystem::path& target, std::span<const std::uint8_t> bytes)
+{
+    const std::array<std::span<const std::uint8_t>, 1> parts{bytes};
+    return writeFileFresh(target, parts);
+}
+
 std::string copyFileAtomically(const std::filesystem::path& source,
                                const std::filesystem::path& target)
 {

@@ -33,6 +33,13 @@ std::string writeFileAtomically(const std::filesystem::path& target,
 std::string writeFileAtomically(const std::filesystem::path& target,
                                 std::span<const std::uint8_t> bytes);
 
+// Removes whatever stands at the path and writes a new file there. For work files only: they
+// are private to a run and deleted by it, so they need no protection from a half-write, and a
+// fresh file costs the file system far less than replacing one.
+std::string writeFileFresh(const std::filesystem::path& target,
+                           std::span<const std::span<const std::uint8_t>> parts);
+std::string writeFileFresh(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+
 // Copies source over target the same way: complete copy or the old target untouched.
 std::string copyFileAtomically(const std::filesystem::path& source,
                                const std::filesystem::path& target);

@@ -37,12 +37,15 @@ void deleteWorkFiles(const std::filesystem::path& folder)
 StepResult copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
                           WorkFile target)
 {
-    if (source.empty())
-        return StepResult::failure("Copying", source, "no file chosen");
-    const std::string error = copyFileAtomically(source, workFilePath(folder, target));
-    if (!error.empty())
-        return StepResult::failure("Copying", source, error);
-    return StepResult::success();
+    const auto copy = workFilePath(folder, target);
+    const std::string error = source.empty() ? std::string("no file chosen") : copyFileAtomically(source, copy);
+    if (error.empty())
+        return StepResult::success();
+    // A copy of the previously chosen file must not stand in for the one just chosen: without
+    // it the next run says what is missing instead of converting the wrong file.
+    std::error_code ignored;
+    std::filesystem::remove(copy, ignored);
+    return StepResult::failure("Copying", source, error);
 }
 
 }  // namespace velmora::conversion

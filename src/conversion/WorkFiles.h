@@ -27,8 +27,10 @@ inline constexpr std::array<WorkFile, 6> kWorkFileDeletionOrder{
 void deleteWorkFiles(const std::filesystem::path& folder);
 
 // The browse handlers' copies: the chosen game file to "\Temp", the Save Bin file to
-// "\Template". Replaces an existing copy whole or leaves it as it was. The main window may
-// ignore the result (a failed copy is not reported there); the step name is "Copying".
+// "\Template". Replaces an existing copy whole; when the copy fails, the stale copy of an
+// earlier choice is removed, so a run never converts a file other than the one chosen. The
+// main window may ignore the result (a failed copy is not reported there); the step name is
+// "Copying".
 StepResult copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
                           WorkFile target);
 

@@ -25,7 +25,7 @@ inline StepResult writeWorkFile(const std::filesystem::path& folder, WorkFile fi
                                 std::span<const std::span<const std::uint8_t>> parts)
 {
     const auto path = workFilePath(folder, file);
-    if (auto error = writeFileAtomically(path, parts); !error.empty())
+    if (auto error = writeFileFresh(path, parts); !error.empty())
         return StepResult::failure("Writing the work file", path, error);
     return StepResult::success();
 }

@@ -23,11 +23,12 @@ std::vector<std::uint8_t> compressAt(std::span<const std::uint8_t> input, int le
         libdeflate_alloc_compressor(level));
     if (!compressor)
         throw std::bad_alloc();
-    std::vector<std::uint8_t> out(libdeflate_zlib_compress_bound(compressor.get(), input.size()));
-    const std::size_t size = libdeflate_zlib_compress(compressor.get(), input.data(), input.size(),
-                                                      out.data(), out.size());
-    out.resize(size);  // never 0: the bound always holds the stream
-    return out;
+    // Left uninitialised: only the stream's own bytes are ever touched.
+    const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), input.size());
+    const std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[bound]);
+    const std::size_t size =
+        libdeflate_zlib_compress(compressor.get(), input.data(), input.size(), out.get(), bound);
+    return std::vector<std::uint8_t>(out.get(), out.get() + size);  // never 0 within the bound
 }
 
 bool hasZlibHeader(std::span<const std::uint8_t> input)
@@ -51,40 +52,40 @@ DeflateResult deflateZlibStream(std::span<const std::uint8_t> input, std::size_t
     return result;
 }
 
-InflateResult inflateZlibStream(std::span<const std::uint8_t> input, std::size_t limit)
+Status inflateZlibStreamInto(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                             std::size_t& produced, std::size_t& consumed)
 {
-    InflateResult result;
-    if (!hasZlibHeader(input)) {
-        result.status = Status::failure("the data does not begin with a zlib stream");
-        return result;
-    }
+    produced = 0;
+    consumed = 0;
+    if (!hasZlibHeader(input))
+        return Status::failure("the data does not begin with a zlib stream");
     std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
         libdeflate_alloc_decompressor());
     if (!decompressor)
         throw std::bad_alloc();
     // One-shot: the output buffer is the bound, so nothing can inflate past it.
-    result.bytes.resize(limit);
-    std::size_t consumed = 0;
+    const libdeflate_result code =
+        libdeflate_zlib_decompress_ex(decompressor.get(), input.data(), input.size(), output.data(),
+                                      output.size(), &consumed, &produced);
+    if (code == LIBDEFLATE_SUCCESS)
+        return Status::success();
+    produced = 0;
+    consumed = 0;
+    if (code == LIBDEFLATE_INSUFFICIENT_SPACE)
+        return Status::failure("the data inflates to more than " + groupedNumber(output.size()) +
+                               " bytes, far more than a menu tile holds: it is damaged, cut short "
+                               "or not a menu tile");
+    return Status::failure("the compressed data is damaged or cut short");
+}
+
+InflateResult inflateZlibStream(std::span<const std::uint8_t> input, std::size_t limit)
+{
+    InflateResult result;
+    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[limit == 0 ? 1 : limit]);
     std::size_t produced = 0;
-    const libdeflate_result code = libdeflate_zlib_decompress_ex(
-        decompressor.get(), input.data(), input.size(), result.bytes.data(), result.bytes.size(),
-        &consumed, &produced);
-    switch (code) {
-    case LIBDEFLATE_SUCCESS:
-        result.bytes.resize(produced);
-        result.bytes.shrink_to_fit();
-        result.consumed = consumed;
-        return result;
-    case LIBDEFLATE_INSUFFICIENT_SPACE:
-        result.status = Status::failure("the data inflates to more than " + groupedNumber(limit) +
-                                        " bytes, far more than a menu tile holds: it is damaged, cut short or not a menu tile");
-        break;
-    default:
-        result.status = Status::failure("the compressed data is damaged or cut short");
-        break;
-    }
-    result.bytes.clear();
-    result.bytes.shrink_to_fit();
+    result.status = inflateZlibStreamInto(input, std::span(buffer.get(), limit), produced, result.consumed);
+    if (result.status)
+        result.bytes.assign(buffer.get(), buffer.get() + produced);
     return result;
 }
 

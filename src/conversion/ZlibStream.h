@@ -10,7 +10,9 @@
 namespace velmora::conversion {
 
 // Fast first; the strongest level only when the fast stream does not fit the game file.
-inline constexpr int kFastCompressionLevel = 6;
+// 9 is the strongest of libdeflate's quick lazy-matching levels; 10 to 12 switch to its
+// near-optimal parser, several times slower.
+inline constexpr int kFastCompressionLevel = 9;
 inline constexpr int kStrongestCompressionLevel = 12;
 
 struct DeflateResult {
@@ -33,5 +35,10 @@ struct InflateResult {
 // stream that is not valid zlib, is cut short, or inflates past `limit`.
 InflateResult inflateZlibStream(std::span<const std::uint8_t> input,
                                 std::size_t limit = kInflateLimit);
+
+// The same into the caller's buffer, whose size is the bound; produced and consumed receive
+// the inflated size and the bytes of input the stream occupied.
+Status inflateZlibStreamInto(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                             std::size_t& produced, std::size_t& consumed);
 
 }  // namespace velmora::conversion

@@ -140,7 +140,7 @@ TEST(WorkFiles, DeletingRemovesTheSixAndKeepsTheTextureHeaderAndOtherFiles)
     deleteWorkFiles(folder.path());  // missing ones are passed over
 }
 
-TEST(WorkFiles, BrowseCopyReplacesTheCopyOrLeavesItAsItWas)
+TEST(WorkFiles, BrowseCopyReplacesTheCopyAndAFailedOneLeavesNoStaleCopy)
 {
     TempFolder folder;
     writeText(folder / "game.bin", "new game");
@@ -149,11 +149,14 @@ TEST(WorkFiles, BrowseCopyReplacesTheCopyOrLeavesItAsItWas)
     ASSERT_TRUE(copyToWorkFile(folder / "game.bin", folder.path(), WorkFile::Temp));
     EXPECT_EQ(readText(folder / "Temp"), "new game");
 
+    // The earlier choice must not be converted in place of the one that failed to copy.
     const StepResult missing = copyToWorkFile(folder / "gone.bin", folder.path(), WorkFile::Temp);
     EXPECT_FALSE(missing);
+    EXPECT_NE(missing.message().find("gone.bin\" failed: the file does not exist"), std::string::npos)
+        << missing.message();
+    writeText(folder / "Template", "old record");
     EXPECT_FALSE(copyToWorkFile({}, folder.path(), WorkFile::Template));
-    EXPECT_EQ(readText(folder / "Temp"), "new game");
-    EXPECT_EQ(fileNames(folder.path()), (std::set<std::string>{"Temp", "game.bin"}));
+    EXPECT_EQ(fileNames(folder.path()), (std::set<std::string>{"game.bin"}));
 }
 
 TEST(Formatting, GroupsThousands)
