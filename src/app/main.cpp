@@ -1,12 +1,11 @@
 #include "platform/FileDialogService.h"
 #include "platform/MessageBoxService.h"
+#include "platform/ShellService.h"
 #include "windows/AppContext.h"
 #include "windows/frmMain.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
-#include <QUrl>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -19,12 +18,13 @@ int main(int argc, char** argv) {
 
     velmora::QtFileDialogService dialogs;
     velmora::QtMessageBoxService messages;
+    velmora::DesktopShellService shell;
     velmora::AppContext context;
     context.applicationFolder = std::filesystem::path(folder.toStdU16String());
     context.resourcesFolder = folder + QStringLiteral("/resources");
     context.dialogs = &dialogs;
     context.messages = &messages;
-    context.openUrl = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };
+    context.openUrl = [&shell](const QString& url) { shell.ShellOpen(url); };
 
     velmora::frmMain window(context);
     window.Form_Load();

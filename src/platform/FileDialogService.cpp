@@ -36,25 +36,29 @@ void startAt(QFileDialog& dialog, const QString& fileName) {
 
 } // namespace
 
+void QtFileDialogService::configure(QFileDialog& dialog, const FileDialogRequest& request,
+                                    const QString& fileName) {
+    dialog.setWindowTitle(request.title);
+    const bool save = request.kind == FileDialogKind::Save;
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    const bool mustExist = (request.flags & DialogFlags::FileMustExist) != 0;
+    dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite,
+                     (request.flags & DialogFlags::OverwritePrompt) == 0);
+    const QStringList filters = nameFiltersOf(request.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+    }
+    dialog.setDefaultSuffix(request.defaultExt);
+    startAt(dialog, fileName);
+}
+
 std::optional<QString> QtFileDialogService::run(const FileDialogRequest& request,
                                                 QWidget* parent) {
-    const bool save = request.kind == FileDialogKind::Save;
     QString fileName = request.fileName;
     for (;;) {
-        QFileDialog dialog(parent, request.title);
-        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        const bool mustExist = (request.flags & DialogFlags::FileMustExist) != 0;
-        dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite,
-                         (request.flags & DialogFlags::OverwritePrompt) == 0);
-        const QStringList filters = nameFiltersOf(request.filter);
-        if (!filters.isEmpty()) {
-            dialog.setNameFilters(filters);
-        }
-        if (!request.defaultExt.isEmpty()) {
-            dialog.setDefaultSuffix(request.defaultExt);
-        }
-        startAt(dialog, fileName);
+        QFileDialog dialog(parent);
+        configure(dialog, request, fileName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
             return std::nullopt;
         }

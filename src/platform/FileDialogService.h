@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 namespace velmora {
@@ -43,6 +44,10 @@ public:
 class QtFileDialogService final : public FileDialogService {
 public:
     std::optional<QString> run(const FileDialogRequest& request, QWidget* parent) override;
+
+    // Sets a dialog up as the request and its flags say; fileName is where it starts.
+    static void configure(QFileDialog& dialog, const FileDialogRequest& request,
+                          const QString& fileName);
 };
 
 } // namespace velmora

@@ -87,6 +87,7 @@ void frmMain::buildControls() {
     List1_ = new QListWidget(modes);
     List1_->setGeometry(8, 20, 128, 206);
     List1_->setSortingEnabled(false);
+    List1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     List1_->setPalette(textBoxPalette());
     List1_->setFont(controlFont());
     Label1_ = new QLabel(QStringLiteral("Label1"), pack);
