@@ -50,21 +50,21 @@ short mouseButtonCode(Qt::MouseButtons buttons)
 Qt::CursorShape cursorShape(short code)
 {
     switch (code) {
-    case vbArrow: return Qt::ArrowCursor;
-    case vbCrosshair: return Qt::CrossCursor;
-    case vbIbeam: return Qt::IBeamCursor;
-    case vbIconPointer: return Qt::ArrowCursor;
-    case vbSizePointer:
-    case vbSizeAll: return Qt::SizeAllCursor;
-    case vbSizeNESW: return Qt::SizeBDiagCursor;
-    case vbSizeNS: return Qt::SizeVerCursor;
-    case vbSizeNWSE: return Qt::SizeFDiagCursor;
-    case vbSizeWE: return Qt::SizeHorCursor;
-    case vbUpArrow: return Qt::UpArrowCursor;
-    case vbHourglass: return Qt::WaitCursor;
-    case vbNoDrop: return Qt::ForbiddenCursor;
-    case vbArrowHourglass: return Qt::BusyCursor;
-    case vbArrowQuestion: return Qt::WhatsThisCursor;
+    case PointerArrow: return Qt::ArrowCursor;
+    case PointerCrosshair: return Qt::CrossCursor;
+    case PointerIbeam: return Qt::IBeamCursor;
+    case PointerIcon: return Qt::ArrowCursor;
+    case PointerSize:
+    case PointerSizeAll: return Qt::SizeAllCursor;
+    case PointerSizeNESW: return Qt::SizeBDiagCursor;
+    case PointerSizeNS: return Qt::SizeVerCursor;
+    case PointerSizeNWSE: return Qt::SizeFDiagCursor;
+    case PointerSizeWE: return Qt::SizeHorCursor;
+    case PointerUpArrow: return Qt::UpArrowCursor;
+    case PointerHourglass: return Qt::WaitCursor;
+    case PointerNoDrop: return Qt::ForbiddenCursor;
+    case PointerArrowHourglass: return Qt::BusyCursor;
+    case PointerArrowQuestion: return Qt::WhatsThisCursor;
     default: return Qt::ArrowCursor;
     }
 }
@@ -163,14 +163,14 @@ void UserControl::setMouseIcon(PicturePtr picture)
 
 void UserControl::applyCursor()
 {
-    if (m_mousePointer == vbCustom) {
+    if (m_mousePointer == PointerCustom) {
         if (m_mouseIcon && m_mouseIcon->hasImage())
             setCursor(QCursor(QPixmap::fromImage(m_mouseIcon->image())));
         else
             unsetCursor(); // a custom pointer without a picture shows the normal one
         return;
     }
-    if (m_mousePointer == vbDefault)
+    if (m_mousePointer == PointerDefault)
         unsetCursor();
     else
         setCursor(cursorShape(m_mousePointer));

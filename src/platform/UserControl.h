@@ -38,23 +38,23 @@ enum class ScaleUnit : short {
 
 // Pointer shape codes of MousePointer; Custom shows the MouseIcon picture.
 enum MousePointerCode : short {
-    vbDefault = 0,
-    vbArrow = 1,
-    vbCrosshair = 2,
-    vbIbeam = 3,
-    vbIconPointer = 4,
-    vbSizePointer = 5,
-    vbSizeNESW = 6,
-    vbSizeNS = 7,
-    vbSizeNWSE = 8,
-    vbSizeWE = 9,
-    vbUpArrow = 10,
-    vbHourglass = 11,
-    vbNoDrop = 12,
-    vbArrowHourglass = 13,
-    vbArrowQuestion = 14,
-    vbSizeAll = 15,
-    vbCustom = 99,
+    PointerDefault = 0,
+    PointerArrow = 1,
+    PointerCrosshair = 2,
+    PointerIbeam = 3,
+    PointerIcon = 4,
+    PointerSize = 5,
+    PointerSizeNESW = 6,
+    PointerSizeNS = 7,
+    PointerSizeNWSE = 8,
+    PointerSizeWE = 9,
+    PointerUpArrow = 10,
+    PointerHourglass = 11,
+    PointerNoDrop = 12,
+    PointerArrowHourglass = 13,
+    PointerArrowQuestion = 14,
+    PointerSizeAll = 15,
+    PointerCustom = 99,
 };
 
 // The notifications a control receives from its host surface, with the control's own units:
@@ -65,16 +65,16 @@ public:
     virtual ~UserControlEvents() = default;
     virtual void UserControl_EnterFocus() {}
     virtual void UserControl_ExitFocus() {}
-    virtual void UserControl_MouseDown(short Button, short Shift, float X, float Y) {}
-    virtual void UserControl_MouseMove(short Button, short Shift, float X, float Y) {}
-    virtual void UserControl_MouseUp(short Button, short Shift, float X, float Y) {}
+    virtual void UserControl_MouseDown(short /*Button*/, short /*Shift*/, float /*X*/, float /*Y*/) {}
+    virtual void UserControl_MouseMove(short /*Button*/, short /*Shift*/, float /*X*/, float /*Y*/) {}
+    virtual void UserControl_MouseUp(short /*Button*/, short /*Shift*/, float /*X*/, float /*Y*/) {}
     virtual void UserControl_DblClick() {}
-    virtual void UserControl_KeyDown(short KeyCode, short Shift) {}
-    virtual void UserControl_KeyPress(short KeyAscii) {}
-    virtual void UserControl_KeyUp(short KeyCode, short Shift) {}
-    virtual void UserControl_AccessKeyPress(short KeyAscii) {}
+    virtual void UserControl_KeyDown(short /*KeyCode*/, short /*Shift*/) {}
+    virtual void UserControl_KeyPress(short /*KeyAscii*/) {}
+    virtual void UserControl_KeyUp(short /*KeyCode*/, short /*Shift*/) {}
+    virtual void UserControl_AccessKeyPress(short /*KeyAscii*/) {}
     virtual void UserControl_Resize() {}
-    virtual void UserControl_AmbientChanged(const QString& PropertyName) {}
+    virtual void UserControl_AmbientChanged(const QString& /*PropertyName*/) {}
 };
 
 // The surface a self-drawn control lives on: a widget that shows a persistent image, keeps the
@@ -204,7 +204,7 @@ private:
     OleColor m_backColor = 0x8000000F;
     OleColor m_foreColor = 0x80000012;
     FontData m_font;
-    short m_mousePointer = vbDefault;
+    short m_mousePointer = PointerDefault;
     PicturePtr m_mouseIcon;
     ScaleUnit m_scaleMode = ScaleUnit::Twips;
     QString m_tag = QStringLiteral("030102-155");
