@@ -14,6 +14,7 @@ struct BlockRead {
     std::uint64_t fileSize = 0;       // size of the source file
     std::string error;                // empty when the source could be opened and read
     bool missing = false;             // the source does not exist
+    std::size_t bytesRead = 0;        // bytes taken from the file; the rest of the block is zero
     bool ok() const { return error.empty(); }
 };
 
@@ -36,8 +37,10 @@ std::string writeFileAtomically(const std::filesystem::path& target,
 // Removes whatever stands at the path and writes a new file there. For work files only: they
 // are private to a run and deleted by it, so they need no protection from a half-write, and a
 // fresh file costs the file system far less than replacing one.
+// A totalSize larger than the parts extends the file with zeros.
 std::string writeFileFresh(const std::filesystem::path& target,
-                           std::span<const std::span<const std::uint8_t>> parts);
+                           std::span<const std::span<const std::uint8_t>> parts,
+                           std::uint64_t totalSize = 0);
 std::string writeFileFresh(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 
 // Copies source over target the same way: complete copy or the old target untouched.

@@ -100,8 +100,8 @@ StepResult WriteGameFile(const std::filesystem::path& folder, std::int32_t& stor
     putLittleEndian(&header[kSecondConstantOffset], kSecondHeaderConstant, 2);
 
     const std::array<std::span<const std::uint8_t>, 2> parts{
-        std::span<const std::uint8_t>(header), std::span<const std::uint8_t>(stream.bytes)};
-    if (auto step = writeWorkFile(folder, WorkFile::ZlibPES, parts); !step) {
+        std::span<const std::uint8_t>(header), std::span(stream.bytes).first(stream.bytesRead)};
+    if (auto step = writeWorkFile(folder, WorkFile::ZlibPES, parts, kGameFileSize); !step) {
         step.step = "Writing the game file";
         return step;
     }

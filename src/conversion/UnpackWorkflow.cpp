@@ -17,7 +17,7 @@ StepResult StripGameHeader(const std::filesystem::path& folder)
                                        : block.error;
         return StepResult::failure("Reading the game file copy", temp, reason);
     }
-    return writeWorkFile(folder, WorkFile::Tempa, block.bytes);
+    return writeWorkFile(folder, WorkFile::Tempa, block);
 }
 
 StepResult Unpack(const std::filesystem::path& folder, CompressionComponent& component)
@@ -37,7 +37,7 @@ StepResult ExtractDdsImage(const std::filesystem::path& folder)
     const BlockRead block = readBlock(record, kRecordImageOffset, kImageBlockSize);
     if (!block.ok())
         return StepResult::failure("Extracting the image", record, block.error);
-    return writeWorkFile(folder, WorkFile::DDS, block.bytes);
+    return writeWorkFile(folder, WorkFile::DDS, block);
 }
 
 Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFileText,

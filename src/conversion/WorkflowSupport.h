@@ -21,20 +21,28 @@ private:
     std::filesystem::path m_folder;
 };
 
+// totalSize: the block's fixed size, when the parts stop short of it (the rest is zeros).
 inline StepResult writeWorkFile(const std::filesystem::path& folder, WorkFile file,
-                                std::span<const std::span<const std::uint8_t>> parts)
+                                std::span<const std::span<const std::uint8_t>> parts,
+                                std::uint64_t totalSize = 0)
 {
     const auto path = workFilePath(folder, file);
-    if (auto error = writeFileFresh(path, parts); !error.empty())
+    if (auto error = writeFileFresh(path, parts, totalSize); !error.empty())
         return StepResult::failure("Writing the work file", path, error);
     return StepResult::success();
 }
 
 inline StepResult writeWorkFile(const std::filesystem::path& folder, WorkFile file,
-                                std::span<const std::uint8_t> bytes)
+                                std::span<const std::uint8_t> bytes, std::uint64_t totalSize = 0)
 {
     const std::span<const std::uint8_t> parts[] = {bytes};
-    return writeWorkFile(folder, file, parts);
+    return writeWorkFile(folder, file, parts, totalSize);
+}
+
+// A block as read: the bytes the file gave, zero-filled to the block's size.
+inline StepResult writeWorkFile(const std::filesystem::path& folder, WorkFile file, const BlockRead& block)
+{
+    return writeWorkFile(folder, file, std::span(block.bytes).first(block.bytesRead), block.bytes.size());
 }
 
 }  // namespace velmora::conversion

@@ -1,0 +1,104 @@
+#include "TestImages.h"
+
+#include <cmath>
+#include <random>
+
+namespace velmora::bench {
+
+namespace {
+
+constexpr int kSide = 1024;
+
+void putU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::vector<std::uint8_t> blankImage()
+{
+    std::vector<std::uint8_t> b(128 + std::size_t(kSide) * kSide * 4, 0);
+    b[0] = 'D'; b[1] = 'D'; b[2] = 'S'; b[3] = ' ';
+    putU32(b, 4, 124);
+    putU32(b, 8, 0x100F);
+    putU32(b, 12, kSide);
+    putU32(b, 16, kSide);
+    putU32(b, 20, kSide * 4);
+    putU32(b, 76, 32);
+    putU32(b, 80, 0x41);
+    putU32(b, 88, 32);
+    putU32(b, 92, 0x00FF0000);
+    putU32(b, 96, 0x0000FF00);
+    putU32(b, 100, 0x000000FF);
+    putU32(b, 104, 0xFF000000);
+    putU32(b, 108, 0x1000);
+    return b;
+}
+
+template <typename Shade>
+std::vector<std::uint8_t> paint(Shade&& shade)
+{
+    std::vector<std::uint8_t> b = blankImage();
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            std::uint8_t rgba[4];
+            shade(x, y, rgba);
+            const std::size_t at = 128 + (std::size_t(y) * kSide + std::size_t(x)) * 4;
+            b[at] = rgba[2];      // blue
+            b[at + 1] = rgba[1];  // green
+            b[at + 2] = rgba[0];  // red
+            b[at + 3] = rgba[3];  // alpha
+        }
+    return b;
+}
+
+bool inCircle(int x, int y, int cx, int cy, int r)
+{
+    return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
+}
+
+std::uint8_t clamp(double v)
+{
+    return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+}  // namespace
+
+std::vector<TestImage> makeTestImages()
+{
+    std::vector<TestImage> images;
+
+    images.push_back({"flat graphic", paint([](int x, int y, std::uint8_t* p) {
+        std::uint8_t r = 20, g = 40, b = 90;
+        if (y > 700) { r = 200; g = 30; b = 30; }
+        if (x > 100 && x < 500 && y > 150 && y < 450) { r = 250; g = 210; b = 40; }
+        if (inCircle(x, y, 720, 300, 180)) { r = 240; g = 240; b = 240; }
+        if ((x / 128 + y / 128) % 2 == 0 && y > 800) { r = 10; g = 10; b = 10; }
+        p[0] = r; p[1] = g; p[2] = b; p[3] = 255;
+    })});
+
+    images.push_back({"gradient with shapes", paint([](int x, int y, std::uint8_t* p) {
+        double r = x / 4.0, g = y / 4.0, b = 128 + 100 * std::sin((x + y) / 300.0);
+        if (inCircle(x, y, 512, 512, 300)) {
+            const double d = std::hypot(x - 512.0, y - 512.0) / 300.0;
+            r = 255 * (1 - d); g = 180 * d; b = 60;
+        }
+        if (x > 80 && x < 300 && y > 700 && y < 950) { r = 255 - y / 4.0; g = 255; b = x / 4.0; }
+        p[0] = clamp(r); p[1] = clamp(g); p[2] = clamp(b);
+        p[3] = static_cast<std::uint8_t>(inCircle(x, y, 512, 512, 500) ? 255 : 255 - (x + y) / 8);
+    })});
+
+    // Smooth shapes under sensor-like grain, so about 60 % of it survives compression.
+    std::mt19937 random(2024);
+    std::normal_distribution<double> grain(0.0, 1.0);
+    images.push_back({"photo-like", paint([&](int x, int y, std::uint8_t* p) {
+        const double base = 110 + 60 * std::sin(x / 97.0) * std::cos(y / 131.0) + 30 * std::sin((x - y) / 41.0);
+        p[0] = clamp(base + 40 + grain(random));
+        p[1] = clamp(base + 10 * std::sin(y / 23.0) + grain(random));
+        p[2] = clamp(base - 30 + 20 * std::cos(x / 57.0) + grain(random));
+        p[3] = 255;
+    })});
+    return images;
+}
+
+}  // namespace velmora::bench
