@@ -80,15 +80,30 @@ def pack_image_seeds():
 
 
 def design_seeds():
-    button = {
-        "caption": "Unpack", "buttonstyle": 3, "enabled": False, "originalpicsizew": 0,
-        "originalpicsizeh": 0, "mousepointer": 99, "_extentx": 2355, "_extenty": 661,
-        "font": {"name": "MS Sans Serif", "size": 8.25, "weight": 400, "italic": False,
-                 "underline": False, "strikethrough": False, "charset": 238},
-    }
-    write("fuzz_design", "one-button", json.dumps({"cmdWypakuj": button}, indent=1).encode())
+    # The shipped designs themselves, and small variants that reach each refusal.
+    designs = os.path.join(os.path.dirname(ROOT), "..", "assets", "designs")
+    for name in ("frmMain.json", "frmhelp.json"):
+        with open(os.path.join(designs, name), "rb") as f:
+            write("fuzz_design", name, f.read())
+
+    def design(*properties):
+        return json.dumps({"window": "frmTest", "controls": [
+            {"name": "cmdTest", "properties": [
+                {"key": k, "type": t, "value": v} for k, t, v in properties]}]}).encode()
+
+    font = {"name": "MS Sans Serif", "size": 8.25, "bold": False, "italic": False, "underline": False,
+            "strikethrough": False, "weight": 400, "charset": 238}
+    # A 1x1 PNG, so the picture path is reached without a large seed.
+    png = ("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==")
+    write("fuzz_design", "every-type", design(
+        ("_extentx", "Long", 2355), ("_extenty", "Long", 661), ("caption", "text", "&Unpack"),
+        ("buttonstyle", "Long", 3), ("enabled", "flag", False), ("BEVEL", "Integer", 2),
+        ("font", "font", font), ("mousepointer", "Integer", 99),
+        ("picture", "picture", {"kind": 1, "png": png, "himetricWidth": 26, "himetricHeight": 26})))
+    write("fuzz_design", "integer-overflow", design(("BEVEL", "Long", 70000)))
+    write("fuzz_design", "huge-extent", design(("_extentx", "Long", 2147483647), ("_extenty", "Long", -1)))
+    write("fuzz_design", "duplicate-key", design(("caption", "text", "a"), ("Caption", "text", "b")))
     write("fuzz_design", "empty", b"{}")
-    write("fuzz_design", "overflow", json.dumps({"b": {"bevel": 70000, "buttonstyle": "x"}}).encode())
     write("fuzz_design", "not-json", b"caption=Unpack\n")
 
 
