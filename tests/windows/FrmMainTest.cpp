@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -359,9 +360,11 @@ TEST_F(FrmMainTest, HelpReplacesTheMainWindowUntilClosed) {
     EXPECT_TRUE(help->isVisible());
     EXPECT_FALSE(window_->isVisible());
 
+    QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
     help->close();
     QApplication::processEvents();
     EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(lastWindowClosed.count(), 0) << "closing help must not end the program";
     EXPECT_EQ(window_->txt(0).text(), "kept path");
     EXPECT_EQ(window_->Label1().text(), "topModeSelect_Mov06_OL.tex");
     EXPECT_TRUE(window_->cmdSpakuj().Enabled());
