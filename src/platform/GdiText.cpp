@@ -59,7 +59,8 @@ public:
 
     // Greedy breaking between words: a line takes words while its text, without the spaces
     // at the break, fits the width; the spaces at a break are dropped, and a word wider than
-    // the whole width gets a line of its own.
+    // the whole width gets a line of its own. Widths are summed per run of spaces or letters
+    // (without kerning nothing joins across a space), so a long caption costs linear time.
     void wrapParagraph(const std::vector<Cell>& cells, std::size_t begin, std::size_t end,
                        int available, std::vector<Line>& out) const
     {
@@ -67,31 +68,45 @@ public:
             out.push_back(makeLine(cells, begin, end));
             return;
         }
-        std::size_t lineStart = begin;
-        while (lineStart < end) {
-            std::size_t fitEnd = lineStart; // end of the text (without trailing spaces) that fits
-            std::size_t pos = lineStart;
-            bool first = true;
-            while (pos < end) {
-                std::size_t wordEnd = pos;
-                while (wordEnd < end && cells[wordEnd].ch == u' ')
-                    ++wordEnd;
-                while (wordEnd < end && cells[wordEnd].ch != u' ')
-                    ++wordEnd;
-                if (!first && makeLine(cells, lineStart, wordEnd).width > available)
+        struct Run {
+            std::size_t begin, end;
+            bool spaces;
+            long long width;
+        };
+        std::vector<Run> runs;
+        for (std::size_t i = begin; i < end;) {
+            const bool spaces = cells[i].ch == u' ';
+            std::size_t j = i;
+            QString text;
+            while (j < end && (cells[j].ch == u' ') == spaces)
+                text.append(cells[j++].ch);
+            runs.push_back(Run{i, j, spaces, m_metrics.horizontalAdvance(text)});
+            i = j;
+        }
+        std::size_t first = 0;
+        while (first < runs.size()) {
+            std::size_t next = first;
+            long long width = 0;
+            while (next < runs.size()) {
+                std::size_t j = next;
+                long long w = width;
+                if (runs[j].spaces)
+                    w += runs[j++].width;
+                if (j < runs.size())
+                    w += runs[j++].width;
+                if (next != first && w > available)
                     break;
-                fitEnd = wordEnd;
-                pos = wordEnd;
-                first = false;
+                width = w;
+                next = j;
             }
-            if (pos >= end) {
-                out.push_back(makeLine(cells, lineStart, end));
+            if (next >= runs.size()) {
+                out.push_back(makeLine(cells, runs[first].begin, end));
                 return;
             }
-            out.push_back(makeLine(cells, lineStart, fitEnd));
-            lineStart = fitEnd;
-            while (lineStart < end && cells[lineStart].ch == u' ')
-                ++lineStart;
+            out.push_back(makeLine(cells, runs[first].begin, runs[next - 1].end));
+            first = next;
+            if (first < runs.size() && runs[first].spaces)
+                ++first;
         }
     }
 
@@ -137,9 +152,11 @@ int DrawTextExA(Dc& dc, const QString& text, int count, Rect* rect, unsigned for
     if (params)
         params->uiLengthDrawn = static_cast<unsigned>(shown.size());
 
-    // Bitmap-like glyphs: no smoothing, so every pixel is either text colour or untouched.
+    // Bitmap-like glyphs: no smoothing, so every pixel is either text colour or untouched;
+    // and no kerning, so a line is as wide as its characters add up to.
     QFont font = dc.font();
     font.setStyleStrategy(QFont::NoAntialias);
+    font.setKerning(false);
     const QFontMetrics metrics(font);
     const int lineHeight = metrics.ascent() + metrics.descent();
 

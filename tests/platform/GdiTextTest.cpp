@@ -20,6 +20,7 @@ protected:
     {
         font.setPixelSize(11);
         font.setStyleStrategy(QFont::NoAntialias);
+        font.setKerning(false); // text is laid out without kerning
         SelectObject(dc, font);
         SetTextColor(dc, kBlack);
     }
@@ -221,6 +222,20 @@ TEST_F(TextTest, OpaqueModeFillsBehindTheLine)
     DrawTextExA(target, QStringLiteral("Hi"), -1, &box, 0, nullptr);
     EXPECT_EQ(inkBounds(out, kRed).top, 0);
     EXPECT_EQ(inkBounds(out, kRed).bottom, lineHeight());
+}
+
+TEST_F(TextTest, LongCaptionWrapsWordByWord)
+{
+    // Tens of thousands of words: one per line in a narrow rectangle, all on one line in a
+    // wide one (a caption from a stored design can be any length).
+    QString caption;
+    for (int i = 0; i < 10000; ++i)
+        caption += QStringLiteral("ab ");
+    const int word = advance(QStringLiteral("ab"));
+    EXPECT_EQ(measure(caption, Rect{0, 0, word + 2, 10}).height(), 10000 * lineHeight());
+    const Rect wide = measure(caption, Rect{0, 0, 1 << 30, 10});
+    EXPECT_EQ(wide.height(), lineHeight());
+    EXPECT_EQ(wide.width(), advance(caption) + 2);
 }
 
 TEST_F(TextTest, LengthDrawnAndCount)
