@@ -28,6 +28,8 @@ Button_XP::Button_XP(QWidget* parent, const QString& name)
     connect(&OverTimer, &QTimer::timeout, this, &Button_XP::OverTimer_Timer);
     InitProperties();
     m_host->setEventSink(this);
+    // A host taken away by another owner must not be polled for any longer.
+    connect(m_host.data(), &QObject::destroyed, this, [this] { OverTimer.stop(); });
 }
 
 Button_XP::~Button_XP()

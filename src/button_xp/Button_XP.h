@@ -28,7 +28,8 @@ void handleButtonResize(Button_XP& button);
 // The self-drawn XP-style push button behind every command button.
 //
 // The control owns its host surface (host()), a widget created as a child of the given parent;
-// place and size that widget. Construction gives a new instance with its defaults
+// place and size that widget. The control itself is a child of the same parent, so it goes
+// with its window unless it is deleted first (holding it in a unique_ptr member is fine). Construction gives a new instance with its defaults
 // (InitProperties); a stored design is applied afterwards with ReadProperties, which replaces
 // every default.
 //
