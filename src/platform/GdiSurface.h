@@ -119,7 +119,9 @@ bool DrawFocusRect(Dc& dc, const Rect& rect);
 //   params); a word wider than that stays whole. "\n" and "\r\n" always break (unless
 //   DT_SINGLELINE).
 // - DT_CENTER / DT_RIGHT place each line; DT_VCENTER / DT_BOTTOM apply to DT_SINGLELINE only.
-// - Unless DT_NOPREFIX: "&&" shows "&", "&x" shows x underlined (DT_HIDEPREFIX: not underlined).
+// - Unless DT_NOPREFIX: "&&" shows "&", "&x" shows x underlined (DT_HIDEPREFIX: not underlined;
+//   DT_PREFIXONLY: only the underline is drawn). With several, the last one is underlined; a
+//   "&" that ends the text is shown as it is.
 // - DT_CALCRECT draws nothing: rect keeps left and top and gets the right and bottom the text
 //   needs (the margins included); a rectangle narrower than the widest word grows.
 // - The text is clipped to rect unless DT_NOCLIP.

@@ -206,7 +206,8 @@ int DrawTextExA(Dc& dc, const QString& text, int count, Rect* rect, unsigned for
         if (dc.bkMode() == OPAQUE)
             painter.fillRect(QRect(x, y, line.width, lineHeight), toQColor(dc.bkColor()));
         painter.setPen(textColour);
-        painter.drawText(QPoint(x, y + metrics.ascent()), line.text);
+        if (!(format & DT_PREFIXONLY)) // that flag draws the access-key underline alone
+            painter.drawText(QPoint(x, y + metrics.ascent()), line.text);
         if (line.underline >= 0 && line.underline < line.text.size()) {
             const int ux = x + metrics.horizontalAdvance(line.text.left(line.underline));
             const int uw = metrics.horizontalAdvance(line.text.at(line.underline));

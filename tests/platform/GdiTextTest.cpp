@@ -110,6 +110,20 @@ TEST_F(TextTest, AccessKeyIsUnderlinedOnOneRowUnderItsLetter)
     EXPECT_GE(row, 2 + QFontMetrics(font).ascent()) << "the underline lies below the baseline";
 }
 
+TEST_F(TextTest, PrefixOnlyDrawsJustTheUnderline)
+{
+    const QImage marked = draw(QStringLiteral("&Open"), Rect{2, 2, 118, 38}, 0);
+    const QImage plain = draw(QStringLiteral("Open"), Rect{2, 2, 118, 38}, DT_NOPREFIX);
+    const QImage underline = draw(QStringLiteral("&Open"), Rect{2, 2, 118, 38}, DT_PREFIXONLY);
+    const Rect ink = inkBounds(underline, kBlack);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_EQ(ink.height(), 1);
+    for (int x = ink.left; x < ink.right; ++x) {
+        EXPECT_EQ(pixelAt(marked, x, ink.top), kBlack);
+        EXPECT_EQ(pixelAt(plain, x, ink.top), kWhite);
+    }
+}
+
 TEST_F(TextTest, DoubledAmpersandIsNotUnderlined)
 {
     EXPECT_EQ(draw(QStringLiteral("A&&B"), Rect{2, 2, 118, 38}, 0),
