@@ -13,7 +13,7 @@ namespace velmora {
 // One reusable dialog object whose settings outlive each showing: a setting a caller does
 // not change keeps the value the previous use left, the file-name field included.
 class CommonDialog {
-public:
+  public:
     explicit CommonDialog(FileDialogService& service, QWidget* parent = nullptr)
         : service_(service), parent_(parent) {}
 
@@ -28,7 +28,7 @@ public:
     bool ShowOpen() { return show(FileDialogKind::Open); }
     bool ShowSave() { return show(FileDialogKind::Save); }
 
-private:
+  private:
     bool show(FileDialogKind kind);
 
     FileDialogService& service_;

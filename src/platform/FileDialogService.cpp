@@ -25,7 +25,8 @@ QStringList nameFiltersOf(const QString& filter) {
 void startAt(QFileDialog& dialog, const QString& fileName) {
     const QFileInfo info(fileName);
     // A bare name (or nothing) starts in the current folder, as the system dialog does.
-    const bool hasFolder = fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\'));
+    const bool hasFolder =
+        fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\'));
     if (hasFolder && info.absoluteDir().exists()) {
         dialog.setDirectory(info.absolutePath());
     } else {
@@ -53,8 +54,7 @@ void QtFileDialogService::configure(QFileDialog& dialog, const FileDialogRequest
     startAt(dialog, fileName);
 }
 
-std::optional<QString> QtFileDialogService::run(const FileDialogRequest& request,
-                                                QWidget* parent) {
+std::optional<QString> QtFileDialogService::run(const FileDialogRequest& request, QWidget* parent) {
     QString fileName = request.fileName;
     for (;;) {
         QFileDialog dialog(parent);

@@ -33,7 +33,7 @@ struct FileDialogRequest {
 
 // Shows an open or save dialog and waits for the user.
 class FileDialogService {
-public:
+  public:
     virtual ~FileDialogService() = default;
 
     // The confirmed path, or nothing when the user cancelled or the dialog failed.
@@ -42,7 +42,7 @@ public:
 
 // The toolkit's own file dialog.
 class QtFileDialogService final : public FileDialogService {
-public:
+  public:
     std::optional<QString> run(const FileDialogRequest& request, QWidget* parent) override;
 
     // Sets a dialog up as the request and its flags say; fileName is where it starts.

@@ -8,7 +8,7 @@ namespace velmora {
 
 // A modal message with an OK button only, captioned with the application's title.
 class MessageBoxService {
-public:
+  public:
     virtual ~MessageBoxService() = default;
 
     static QString caption() { return QStringLiteral("Velmora"); }
@@ -18,7 +18,7 @@ public:
 };
 
 class QtMessageBoxService final : public MessageBoxService {
-public:
+  public:
     void show(const QString& text, QWidget* parent) override;
 };
 

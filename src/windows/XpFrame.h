@@ -13,7 +13,7 @@ namespace velmora {
 class XpFrame : public QWidget {
     Q_OBJECT
     Q_PROPERTY(uint BackColor READ BackColor WRITE setBackColor)
-public:
+  public:
     XpFrame(const QString& caption, QWidget* parent);
 
     QString Caption() const { return caption_; }
@@ -27,11 +27,11 @@ public:
     uint ForeColor() const { return foreColor_; }
     void setForeColor(uint colour);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-private:
+  private:
     QString caption_;
     uint backColor_;
     uint foreColor_ = 0x00FFFFFFu;

@@ -10,12 +10,14 @@ namespace velmora {
 // its own (so the shaper leaves it alone).
 class ZlibTool : public QObject {
     Q_OBJECT
-public:
-    explicit ZlibTool(QObject* parent) : QObject(parent) { setObjectName(QStringLiteral("ZlibTool1")); }
+  public:
+    explicit ZlibTool(QObject* parent) : QObject(parent) {
+        setObjectName(QStringLiteral("ZlibTool1"));
+    }
 
     conversion::CompressionComponent& component() { return component_; }
 
-private:
+  private:
     conversion::DeflateCompressionComponent component_;
 };
 

@@ -91,8 +91,8 @@ QRegion regionFromRuns(const std::vector<QRect>& runs) {
         }
         const std::size_t count = end - i;
         const std::size_t bandCount = bands.size() - bandStart;
-        bool continues = !bands.empty() && bandCount == count &&
-                         bands[bandStart].bottom() + 1 == runs[i].top();
+        bool continues =
+            !bands.empty() && bandCount == count && bands[bandStart].bottom() + 1 == runs[i].top();
         for (std::size_t k = 0; continues && k < count; ++k) {
             continues = bands[bandStart + k].left() == runs[i + k].left() &&
                         bands[bandStart + k].right() == runs[i + k].right();

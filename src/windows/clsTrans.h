@@ -16,8 +16,12 @@ namespace velmora {
 
 // The capture is one pixel wider than the window, rounded up to whole 4-byte units per
 // 24-bit row, and one row taller, so the scan may look at column W without leaving it.
-constexpr int captureWidth(int width) { return 4 * (width / 4) + 4; }
-constexpr int captureHeight(int height) { return height + 1; }
+constexpr int captureWidth(int width) {
+    return 4 * (width / 4) + 4;
+}
+constexpr int captureHeight(int height) {
+    return height + 1;
+}
 
 // Largest side the scan accepts; a window larger than this cannot exist on any screen we
 // run on, and the bound keeps every buffer size well inside 64 bits.
@@ -42,13 +46,13 @@ QRegion regionFromRuns(const std::vector<QRect>& runs);
 // behind it shows through. The object is read through its properties, as any control of a
 // window is: it must be a widget and carry a "BackColor" property (a Colour value).
 class clsTrans {
-public:
+  public:
     // True when the widget now has its new shape and is queued for repainting; false, with
     // nothing changed, for an object without a window or a background colour, a background
     // colour of 0, an untranslatable colour, or a window with no area.
     bool DoIT(QObject* control) const;
 
-private:
+  private:
     // The region of all captured pixels not in the key colour; nothing if the capture
     // cannot be laid out.
     std::optional<QRegion> BuildRegion(QWidget* window, int height, int width,

@@ -1,8 +1,8 @@
 #include "windows/frmMain.h"
 
 #include "button_xp/Button_XP.h"
-#include "conversion/Workflows.h"
 #include "conversion/WorkFiles.h"
+#include "conversion/Workflows.h"
 #include "platform/MessageBoxService.h"
 #include "windows/CommandButtons.h"
 #include "windows/MenuAnimationCatalogue.h"
@@ -30,7 +30,9 @@ constexpr std::uint32_t kOpenFlags = DialogFlags::LongNames | DialogFlags::FileM
 constexpr std::uint32_t kSaveFlags =
     DialogFlags::LongNames | DialogFlags::CreatePrompt | DialogFlags::OverwritePrompt;
 
-std::string utf8(const QString& text) { return text.toStdString(); }
+std::string utf8(const QString& text) {
+    return text.toStdString();
+}
 
 std::filesystem::path pathOf(const QString& text) {
     return std::filesystem::path(text.toStdU16String());
@@ -63,10 +65,12 @@ void frmMain::buildControls() {
     XpFrame* unpack = addFrame(QStringLiteral("Unpack"), this, {8, 6, 372, 196});
     XpFrame* openBin = addFrame(QStringLiteral("Open Bin"), unpack, {10, 22, 352, 54});
     txt_[2] = addPathBox(openBin, {10, 23, 282, 20});
-    btnBF_ = addButton(QStringLiteral("btnBF"), QStringLiteral("Browse"), openBin, {300, 24, 41, 17});
+    btnBF_ =
+        addButton(QStringLiteral("btnBF"), QStringLiteral("Browse"), openBin, {300, 24, 41, 17});
     XpFrame* saveDds = addFrame(QStringLiteral("Save DDS"), unpack, {10, 82, 352, 54});
     txt_[3] = addPathBox(saveDds, {10, 23, 282, 20});
-    btnCF_ = addButton(QStringLiteral("btnCF"), QStringLiteral("Browse"), saveDds, {300, 24, 41, 17});
+    btnCF_ =
+        addButton(QStringLiteral("btnCF"), QStringLiteral("Browse"), saveDds, {300, 24, 41, 17});
     cmdWypakuj_ = addButton(QStringLiteral("cmdWypakuj"), QStringLiteral("Unpack"), unpack,
                             {141, 152, 89, 25});
 
@@ -74,12 +78,14 @@ void frmMain::buildControls() {
     XpFrame* pack = addFrame(QStringLiteral("Pack"), this, {388, 6, 384, 264});
     XpFrame* openDds = addFrame(QStringLiteral("Open DDS"), pack, {10, 22, 214, 54});
     txt_[0] = addPathBox(openDds, {10, 23, 150, 20});
-    btnDF_ = addButton(QStringLiteral("btnDF"), QStringLiteral("Browse"), openDds, {164, 24, 41, 17});
+    btnDF_ =
+        addButton(QStringLiteral("btnDF"), QStringLiteral("Browse"), openDds, {164, 24, 41, 17});
     XpFrame* saveBin = addFrame(QStringLiteral("Save Bin"), pack, {10, 82, 214, 54});
     txt_[1] = addPathBox(saveBin, {10, 23, 150, 20});
-    btnAF_ = addButton(QStringLiteral("btnAF"), QStringLiteral("Browse"), saveBin, {164, 24, 41, 17});
-    cmdSpakuj_ = addButton(QStringLiteral("cmdSpakuj"), QStringLiteral("Pack"), pack,
-                           {10, 156, 105, 25});
+    btnAF_ =
+        addButton(QStringLiteral("btnAF"), QStringLiteral("Browse"), saveBin, {164, 24, 41, 17});
+    cmdSpakuj_ =
+        addButton(QStringLiteral("cmdSpakuj"), QStringLiteral("Pack"), pack, {10, 156, 105, 25});
     XpFrame* length = addFrame(QStringLiteral("Lenght"), pack, {122, 142, 102, 48});
     Text1_ = addPathBox(length, {8, 20, 86, 20});
     length->setEnabled(false);
@@ -100,8 +106,8 @@ void frmMain::buildControls() {
 
     // Help, below the Unpack side.
     XpFrame* help = addFrame(QStringLiteral("Help"), this, {8, 208, 372, 62});
-    cmdTuto_ = addButton(QStringLiteral("cmdTuto"), QStringLiteral(">>>Help<<<"), help,
-                         {141, 28, 89, 18});
+    cmdTuto_ =
+        addButton(QStringLiteral("cmdTuto"), QStringLiteral(">>>Help<<<"), help, {141, 28, 89, 18});
 
     // Decoration, lower left; credits, lower right.
     Picture1_ = new QLabel(this);
@@ -119,7 +125,8 @@ void frmMain::buildControls() {
         label->setPalette(palette);
     };
     addCredit(QStringLiteral("Velmora v.1.0.1: menu tiles to DDS images and back"), 20);
-    addCredit(QStringLiteral("Built on Qt %1, libdeflate and libcanberra").arg(QString::fromLatin1(qVersion())),
+    addCredit(QStringLiteral("Built on Qt %1, libdeflate and libcanberra")
+                  .arg(QString::fromLatin1(qVersion())),
               38);
 
     connect(List1_, &QListWidget::itemSelectionChanged, this, &frmMain::List1_Click);
@@ -203,7 +210,8 @@ void frmMain::List1_Click() {
     const QListWidgetItem* item = List1_->currentItem();
     const QString text = item != nullptr ? item->text() : QString();
     if (const auto texture = MenuAnimationCatalogue::textureNameFor(utf8(text))) {
-        Label1_->setText(QString::fromLatin1(texture->data(), static_cast<qsizetype>(texture->size())));
+        Label1_->setText(
+            QString::fromLatin1(texture->data(), static_cast<qsizetype>(texture->size())));
     }
 }
 
@@ -278,9 +286,13 @@ void frmMain::Pack() {
     report(outcome);
 }
 
-void frmMain::cmdWypakuj_Click() { Unpack(); }
+void frmMain::cmdWypakuj_Click() {
+    Unpack();
+}
 
-void frmMain::cmdSpakuj_Click() { Pack(); }
+void frmMain::cmdSpakuj_Click() {
+    Pack();
+}
 
 void frmMain::report(const conversion::Outcome& outcome) {
     if (!outcome.ok) {

@@ -30,7 +30,7 @@ struct Outcome;
 // Unpack and Pack on them. Closing it ends the program.
 class frmMain : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit frmMain(const AppContext& context, QWidget* parent = nullptr);
     ~frmMain() override;
 
@@ -61,10 +61,10 @@ public:
     void Unpack();
     void Pack();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void buildControls();
     XpFrame* addFrame(const QString& caption, QWidget* parent, const QRect& geometry);
     QLineEdit* addPathBox(QWidget* parent, const QRect& geometry);

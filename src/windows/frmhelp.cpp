@@ -90,20 +90,19 @@ frmhelp::frmhelp(const AppContext& context)
 frmhelp::~frmhelp() = default;
 
 const QString& frmhelp::mapText() {
-    static const QString text = QStringLiteral(
-        "1431   Exhibition\r\n"
-        "1432   Champions League\r\n"
-        "1433   Become A Legend\r\n"
-        "1434   Master League\r\n"
-        "1435   Community\r\n"
-        "1436   League - Cup\r\n"
-        "1437   Online  \r\n"
-        "1438   Training\r\n"
-        "1439   Edit\r\n"
-        "1440   System Settings\r\n"
-        "1441   Gallery  \r\n"
-        "1442   Extra Content\r\n"
-        "1443   Copa Santander Libertadores ");
+    static const QString text = QStringLiteral("1431   Exhibition\r\n"
+                                               "1432   Champions League\r\n"
+                                               "1433   Become A Legend\r\n"
+                                               "1434   Master League\r\n"
+                                               "1435   Community\r\n"
+                                               "1436   League - Cup\r\n"
+                                               "1437   Online  \r\n"
+                                               "1438   Training\r\n"
+                                               "1439   Edit\r\n"
+                                               "1440   System Settings\r\n"
+                                               "1441   Gallery  \r\n"
+                                               "1442   Extra Content\r\n"
+                                               "1443   Copa Santander Libertadores ");
     return text;
 }
 
@@ -111,7 +110,9 @@ QString frmhelp::downloadAddress() {
     return QStringLiteral("https://developer.nvidia.com/texture-tools-exporter");
 }
 
-QString frmhelp::notAPictureText() { return QStringLiteral("Cannot show this file."); }
+QString frmhelp::notAPictureText() {
+    return QStringLiteral("Cannot show this file.");
+}
 
 void frmhelp::Dir1_Change(const QString& path) {
     // The folder list shows the path from its root down, the folder itself last and current.
@@ -131,10 +132,10 @@ void frmhelp::Dir1_Change(const QString& path) {
     File1_->clear();
     // A missing folder lists nothing; every file of an existing one is listed.
     const QDir dir(clean);
-    const QStringList files =
-        dir.exists() ? dir.entryList(QDir::Files | QDir::Hidden | QDir::System,
-                                     QDir::Name | QDir::IgnoreCase)
-                     : QStringList();
+    const QStringList files = dir.exists()
+                                  ? dir.entryList(QDir::Files | QDir::Hidden | QDir::System,
+                                                  QDir::Name | QDir::IgnoreCase)
+                                  : QStringList();
     File1_->addItems(files);
 }
 

@@ -20,7 +20,7 @@ class XpFrame;
 // it replaces while it is open; it unloads itself when closed.
 class frmhelp : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit frmhelp(const AppContext& context);
     ~frmhelp() override;
 
@@ -39,14 +39,14 @@ public:
     // The caption Picture1 shows when a file is not a picture it can show.
     static QString notAPictureText();
 
-signals:
+  signals:
     // The window is closing; the main window shows itself again.
     void unloaded();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void Dir1_Change(const QString& path);
     void File1_Click();
     void cmdDownload_Click();

@@ -20,7 +20,7 @@ constexpr QRgb kInk = 0xFF102030;
 
 // A widget that paints a fixed picture: '.' is the key colour, anything else ink.
 class PatternWidget : public QWidget {
-public:
+  public:
     PatternWidget(const std::vector<std::string>& rows, QWidget* parent)
         : QWidget(parent), picture_(static_cast<int>(rows.empty() ? 0 : rows[0].size()),
                                     static_cast<int>(rows.size()), QImage::Format_RGB32) {
@@ -32,13 +32,13 @@ public:
         resize(picture_.size());
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.drawImage(0, 0, picture_);
     }
 
-private:
+  private:
     QImage picture_;
 };
 
@@ -91,8 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"RowsTopToBottom", {"#..", "..#"}, {QRect(0, 0, 1, 1), QRect(2, 1, 1, 1)}},
         ScanCase{"WidthThirteen", {"#############"}, {QRect(0, 0, 13, 1)}},
         ScanCase{"WidthTwelve", {"############"}, {QRect(0, 0, 12, 1)}},
-        ScanCase{"WidthThree", {"###"}, {QRect(0, 0, 3, 1)}},
-        ScanCase{"NoPixels", {}, {}}),
+        ScanCase{"WidthThree", {"###"}, {QRect(0, 0, 3, 1)}}, ScanCase{"NoPixels", {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CaptureLayout, WidthRoundsUpToWholeUnitsAndOneMore) {
@@ -146,7 +145,7 @@ TEST(CaptureLayout, RegionCoversExactlyTheRuns) {
 // Each pixel of the widget, in the parent's picture after shaping: key pixels must show
 // the parent, the others the widget.
 class ShaperWidgetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         parent_.resize(64, 32);
         parent_.setAutoFillBackground(true);

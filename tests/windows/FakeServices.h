@@ -14,7 +14,7 @@ namespace velmora::test {
 // Answers each dialog with the next scripted answer (nothing = the user cancels) and
 // remembers what every dialog was asked to show.
 class FakeFileDialogService final : public FileDialogService {
-public:
+  public:
     std::optional<QString> run(const FileDialogRequest& request, QWidget*) override {
         requests.push_back(request);
         if (answers.empty()) {
@@ -34,7 +34,7 @@ public:
 
 // Records the messages in the order they were shown; "OK" is pressed at once.
 class FakeMessageBoxService final : public MessageBoxService {
-public:
+  public:
     void show(const QString& text, QWidget*) override { shown.push_back(text); }
 
     std::vector<QString> shown;

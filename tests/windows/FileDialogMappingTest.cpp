@@ -51,8 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The save dialogs of the main window: any new name, a question before replacing.
         MappingCase{"SaveAsksBeforeReplacing", FileDialogKind::Save, 0x202002,
                     QFileDialog::AcceptSave, QFileDialog::AnyFile, true},
-        MappingCase{"SaveWithoutPrompts", FileDialogKind::Save, 0x200000,
-                    QFileDialog::AcceptSave, QFileDialog::AnyFile, false}),
+        MappingCase{"SaveWithoutPrompts", FileDialogKind::Save, 0x200000, QFileDialog::AcceptSave,
+                    QFileDialog::AnyFile, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FileDialogStart, StartsInTheFolderOfTheLastPathOrTheCurrentOne) {

@@ -22,7 +22,7 @@ namespace {
 using velmora::frmhelp;
 
 class FrmHelpTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
 
     std::unique_ptr<frmhelp> open(const QString& applicationFolder) {

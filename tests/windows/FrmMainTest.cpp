@@ -15,8 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTemporaryDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -35,13 +35,13 @@ constexpr std::uint32_t kSaveFlags = 0x202002;
 const QStringList kWorkFiles = {"Temp", "Tempa", "Template", "zlib", "zlibPES", "DDS"};
 
 class FrmMainTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(appFolder_.isValid());
         ASSERT_TRUE(userFolder_.isValid());
         // Every test starts from an application folder holding only the texture header.
-        ASSERT_TRUE(QFile::copy(QString::fromLatin1(velmora::test::kAssetsDir) + "/WE00",
-                                app("WE00")));
+        ASSERT_TRUE(
+            QFile::copy(QString::fromLatin1(velmora::test::kAssetsDir) + "/WE00", app("WE00")));
         velmora::AppContext context;
         context.applicationFolder = std::filesystem::path(appFolder_.path().toStdString());
         context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
@@ -114,10 +114,18 @@ TEST_F(FrmMainTest, StartsWithNothingChosenAndBothWorkflowsDisabled) {
 }
 
 TEST_F(FrmMainTest, ListsEveryModeInCatalogueOrder) {
-    const QStringList expected = {"Exhibition",      "Champions League", "Become A Legend",
-                                  "Master League",   "Community",        "League - Cup",
-                                  "Online",          "Training",         "Edit",
-                                  "System Settings", "Gallery  ",        "Extra Content",
+    const QStringList expected = {"Exhibition",
+                                  "Champions League",
+                                  "Become A Legend",
+                                  "Master League",
+                                  "Community",
+                                  "League - Cup",
+                                  "Online",
+                                  "Training",
+                                  "Edit",
+                                  "System Settings",
+                                  "Gallery  ",
+                                  "Extra Content",
                                   "Copa Santander Libertadores"};
     QStringList listed;
     for (int i = 0; i < window_->List1().count(); ++i) {
@@ -185,12 +193,15 @@ struct BrowseCase {
 };
 
 class BrowseTest : public FrmMainTest, public ::testing::WithParamInterface<BrowseCase> {
-protected:
+  protected:
     Button_XP& button() const {
         const QString name = GetParam().button;
-        if (name == "btnBF") return window_->btnBF();
-        if (name == "btnCF") return window_->btnCF();
-        if (name == "btnDF") return window_->btnDF();
+        if (name == "btnBF")
+            return window_->btnBF();
+        if (name == "btnCF")
+            return window_->btnCF();
+        if (name == "btnDF")
+            return window_->btnDF();
         return window_->btnAF();
     }
 };

@@ -18,19 +18,19 @@ inline QByteArray makeDdsImage(std::uint8_t seed) {
         }
     };
     bytes.replace(0, 4, "DDS ");
-    put(4, 124);              // header size
-    put(8, 0x100F);           // caps, height, width, pitch, pixel format
-    put(12, 1024);            // height
-    put(16, 1024);            // width
-    put(20, 4096);            // pitch
-    put(76, 32);              // pixel format size
-    put(80, 0x41);            // RGB with alpha
-    put(88, 32);              // bits per pixel
-    put(92, 0x00FF0000);      // red
-    put(96, 0x0000FF00);      // green
-    put(100, 0x000000FF);     // blue
-    put(104, 0xFF000000);     // alpha
-    put(108, 0x1000);         // texture
+    put(4, 124);          // header size
+    put(8, 0x100F);       // caps, height, width, pitch, pixel format
+    put(12, 1024);        // height
+    put(16, 1024);        // width
+    put(20, 4096);        // pitch
+    put(76, 32);          // pixel format size
+    put(80, 0x41);        // RGB with alpha
+    put(88, 32);          // bits per pixel
+    put(92, 0x00FF0000);  // red
+    put(96, 0x0000FF00);  // green
+    put(100, 0x000000FF); // blue
+    put(104, 0xFF000000); // alpha
+    put(108, 0x1000);     // texture
     for (int i = 128; i < bytes.size(); ++i) {
         bytes[i] = static_cast<char>((i / 4096 + i % 251 + seed) & 0xFF);
     }
