@@ -30,7 +30,9 @@ struct StepResult {
     }
     explicit operator bool() const { return ok; }
 
-    // "<step> failed on <file>: <reason>"; empty on success.
+    // `<step> "<file>" failed: <reason>` (the file part left out when there is none); empty on
+    // success. For example: Decompressing "/home/ana/tile.bin" failed: the compressed data is
+    // damaged or cut short.
     std::string message() const;
 };
 
