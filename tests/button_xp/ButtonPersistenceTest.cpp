@@ -2,6 +2,7 @@
 #include "button_xp/Button_XP.h"
 #include "button_xp/PropertyBag.h"
 
+#include <QFile>
 #include <QImage>
 #include <QStringList>
 #include <QWidget>
@@ -450,6 +451,43 @@ TEST(ControlDesign, PixelSizeOnlyForRealExtents)
         EXPECT_EQ(design.pixelSize(), c.size);
     }
     EXPECT_EQ(ControlDesign().pixelSize(), QSize());
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Every cut and every single-byte change of a real design either reads or gives a reason, and
+// whatever reads can be applied to a button without escaping the caller.
+TEST(MalformedDesign, DamagedCopiesOfTheMainDesign)
+{
+    QFile file(QStringLiteral(":/designs/frmMain.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray original = file.readAll();
+    QWidget window;
+    int readable = 0;
+    const auto check = [&](const QByteArray& bytes) {
+        const DesignResult result = parseDesign(bytes);
+        if (!result.ok()) {
+            EXPECT_FALSE(result.error.isEmpty());
+            return;
+        }
+        ++readable;
+        for (const ControlDesign& control : result.design->controls) {
+            Button_XP button(&window, control.name);
+            applyDesign(button, control);
+        }
+    };
+    for (qsizetype n = 0; n < original.size(); n += 7)
+        check(original.left(n));
+    for (qsizetype i = 0; i < original.size(); i += 11) {
+        QByteArray changed = original;
+        changed[i] = char(changed[i] ^ 0x5A);
+        check(changed);
+    }
+    EXPECT_GT(readable, 0);
 }
 
 } // namespace
