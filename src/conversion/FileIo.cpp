@@ -273,6 +273,76 @@ std::string writeFileFresh(const std::filesystem::path& target, std::span<const 
     return writeFileFresh(target, parts);
 }
 
+BlockTransferResult transferBlock(const std::filesystem::path& source, std::uint64_t offset,
+                                  std::size_t length, const std::filesystem::path& target)
+{
+    BlockTransferResult result;
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid()) {
+        result.sourceMissing = errno == ENOENT;
+        result.sourceError = openError(errno);
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.sourceError = S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+        return result;
+    }
+    if (::unlink(target.c_str()) != 0 && errno != ENOENT) {
+        result.targetError = writeError(errno);
+        return result;
+    }
+    Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!out.valid()) {
+        result.targetError = writeError(errno);
+        return result;
+    }
+    const auto fail = [&](std::string error, bool onSource) {
+        out.close();
+        ::unlink(target.c_str());
+        (onSource ? result.sourceError : result.targetError) = std::move(error);
+        return result;
+    };
+
+    auto position = static_cast<off_t>(offset);
+    std::size_t remaining = length;
+    bool inKernel = true;
+    while (remaining > 0 && inKernel) {
+        const ssize_t n = ::copy_file_range(in.get(), &position, out.get(), nullptr, remaining, 0);
+        if (n > 0) {
+            remaining -= static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            break;  // end of the source: the rest is zero fill
+        } else if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
+            inKernel = false;
+        } else if (errno != EINTR) {
+            return fail(writeError(errno), false);
+        }
+    }
+    if (!inKernel) {
+        std::vector<std::uint8_t> buffer(std::min<std::size_t>(remaining, 1 << 20));
+        while (remaining > 0) {
+            const ssize_t n = ::pread(in.get(), buffer.data(), std::min(buffer.size(), remaining), position);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return fail("cannot read it (" + errnoText(errno) + ")", true);
+            if (n == 0)
+                break;
+            int error = 0;
+            if (!writeAll(out.get(), std::span(buffer.data(), static_cast<std::size_t>(n)), error))
+                return fail(writeError(error), false);
+            position += n;
+            remaining -= static_cast<std::size_t>(n);
+        }
+    }
+    if (::ftruncate(out.get(), static_cast<off_t>(length)) != 0)
+        return fail(writeError(errno), false);
+    if (out.close() != 0)
+        return fail(writeError(errno), false);
+    return result;
+}
+
 std::string copyFileAtomically(const std::filesystem::path& source,
                                const std::filesystem::path& target)
 {

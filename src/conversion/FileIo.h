@@ -22,6 +22,19 @@ struct BlockRead {
 // unreadable source is an error (the block is still returned, all zeros).
 BlockRead readBlock(const std::filesystem::path& source, std::uint64_t offset, std::size_t length);
 
+struct BlockTransferResult {
+    std::string sourceError;  // the source could not be opened or read
+    bool sourceMissing = false;
+    std::string targetError;  // the target could not be written
+    bool ok() const { return sourceError.empty() && targetError.empty(); }
+};
+
+// The block transfer between work files: `length` bytes of source from `offset`, zero-filled
+// where the source is shorter, written as a fresh target of exactly `length` bytes. The bytes
+// move inside the kernel where the file system allows it.
+BlockTransferResult transferBlock(const std::filesystem::path& source, std::uint64_t offset,
+                                  std::size_t length, const std::filesystem::path& target);
+
 // Reads a whole file, refusing one larger than maxSize.
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& source,
                                                        std::size_t maxSize, std::string& error);

@@ -10,14 +10,18 @@ StepResult StripGameHeader(const std::filesystem::path& folder)
 {
     const auto temp = workFilePath(folder, WorkFile::Temp);
     // The header is skipped unread: files without "WESYS" unpack like any other.
-    const BlockRead block = readBlock(temp, kGameHeaderSize, kGamePayloadBlockSize);
-    if (!block.ok()) {
+    const auto payload = workFilePath(folder, WorkFile::Tempa);
+    const BlockTransferResult moved = transferBlock(temp, kGameHeaderSize, kGamePayloadBlockSize, payload);
+    if (!moved.sourceError.empty()) {
         // "\Temp" is made when the game file is chosen and deleted by every run.
-        const std::string reason = block.missing ? "there is no copy of the game file; choose the game file again"
-                                       : block.error;
+        const std::string reason = moved.sourceMissing
+                                       ? "there is no copy of the game file; choose the game file again"
+                                       : moved.sourceError;
         return StepResult::failure("Reading the game file copy", temp, reason);
     }
-    return writeWorkFile(folder, WorkFile::Tempa, block);
+    if (!moved.targetError.empty())
+        return StepResult::failure("Writing the work file", payload, moved.targetError);
+    return StepResult::success();
 }
 
 StepResult Unpack(const std::filesystem::path& folder, CompressionComponent& component)
@@ -34,10 +38,13 @@ StepResult ExtractDdsImage(const std::filesystem::path& folder)
 {
     const auto record = workFilePath(folder, WorkFile::Template);
     // A short record leaves the image tail zero; the texture name after the block is dropped.
-    const BlockRead block = readBlock(record, kRecordImageOffset, kImageBlockSize);
-    if (!block.ok())
-        return StepResult::failure("Extracting the image", record, block.error);
-    return writeWorkFile(folder, WorkFile::DDS, block);
+    const auto image = workFilePath(folder, WorkFile::DDS);
+    const BlockTransferResult moved = transferBlock(record, kRecordImageOffset, kImageBlockSize, image);
+    if (!moved.sourceError.empty())
+        return StepResult::failure("Extracting the image", record, moved.sourceError);
+    if (!moved.targetError.empty())
+        return StepResult::failure("Writing the work file", image, moved.targetError);
+    return StepResult::success();
 }
 
 Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFileText,
