@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -82,7 +83,12 @@ TempFile createTempBeside(const std::filesystem::path& target, int& error)
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".part-%016llx",
                       static_cast<unsigned long long>(random()));
-        std::filesystem::path candidate = folder / (target.filename().string() + suffix);
+        // Cut the name the partial file borrows, so a target whose name is near the limit
+        // still gets one.
+        std::string stem = target.filename().string();
+        if (stem.size() + std::strlen(suffix) > NAME_MAX)
+            stem.resize(NAME_MAX - std::strlen(suffix));
+        std::filesystem::path candidate = folder / (stem + suffix);
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0)
             return {candidate, fd};
@@ -110,6 +116,11 @@ std::string replaceAtomically(const std::filesystem::path& target, Producer&& pr
 {
     if (target.empty())
         return "no file name";
+    // Renaming over a device or a FIFO would destroy it; only files and links are replaced.
+    struct stat node {};
+    if (::lstat(target.c_str(), &node) == 0 && !S_ISREG(node.st_mode) && !S_ISLNK(node.st_mode) &&
+        !S_ISDIR(node.st_mode))
+        return "it is not a regular file";
     int error = 0;
     TempFile temp = createTempBeside(target, error);
     if (temp.fd < 0)
@@ -141,7 +152,7 @@ BlockRead readBlock(const std::filesystem::path& source, std::uint64_t offset, s
 {
     BlockRead result;
     result.bytes.assign(length, 0);
-    Fd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid()) {
         result.missing = errno == ENOENT;
         result.error = openError(errno);
@@ -175,7 +186,7 @@ BlockRead readBlock(const std::filesystem::path& source, std::uint64_t offset, s
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& source,
                                                        std::size_t maxSize, std::string& error)
 {
-    Fd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid()) {
         error = openError(errno);
         return std::nullopt;
@@ -277,7 +288,7 @@ BlockTransferResult transferBlock(const std::filesystem::path& source, std::uint
                                   std::size_t length, const std::filesystem::path& target)
 {
     BlockTransferResult result;
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.valid()) {
         result.sourceMissing = errno == ENOENT;
         result.sourceError = openError(errno);
@@ -346,7 +357,7 @@ BlockTransferResult transferBlock(const std::filesystem::path& source, std::uint
 std::string copyFileAtomically(const std::filesystem::path& source,
                                const std::filesystem::path& target)
 {
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.valid())
         return openError(errno);
     struct stat info {};

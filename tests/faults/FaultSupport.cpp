@@ -367,20 +367,7 @@ ProcessResult run(const std::vector<std::string>& argv, const ProcessOptions& op
     return process.wait();
 }
 
-std::string knownCoreFault(const std::string& caseName) {
-    const auto has = [&](const char* part) { return caseName.find(part) != std::string::npos; };
-    if (has("Fifo") && !has("Output")) {
-        return "known fault: the core opens an input before checking it is a regular file, so a FIFO "
-               "blocks the run for ever (FileIo.cpp readBlock / copyFileAtomically)";
-    }
-    if (has("OutputIsADevice") || has("OutputIsAFifo") || has("DeviceOutput")) {
-        return "known fault: an output path naming a device or FIFO is replaced by a regular file "
-               "(FileIo.cpp replaceAtomically renames over any node)";
-    }
-    if (has("LongestName")) {
-        return "known fault: the partial file beside the output adds 22 characters to its name, so "
-               "names longer than 233 characters fail with \"File name too long\"";
-    }
+std::string knownCoreFault(const std::string&) {
     return {};
 }
 
