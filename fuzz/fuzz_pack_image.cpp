@@ -12,6 +12,7 @@
 #include "conversion/GameFileLayout.h"
 #include "conversion/Workflows.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
