@@ -94,6 +94,9 @@ void frmMain::buildControls() {
     List1_->setGeometry(8, 20, 128, 206);
     List1_->setSortingEnabled(false);
     List1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The longest mode name is wider than the list: wrap it rather than cut it short.
+    List1_->setWordWrap(true);
+    List1_->setTextElideMode(Qt::ElideNone);
     List1_->setPalette(textBoxPalette());
     List1_->setFont(controlFont());
     Label1_ = new QLabel(QStringLiteral("Label1"), pack);
