@@ -1,5 +1,7 @@
 #include "TestImages.h"
 
+#include "conversion/DdsImageCheck.h"
+
 #include <cmath>
 #include <random>
 
@@ -9,29 +11,10 @@ namespace {
 
 constexpr int kSide = 1024;
 
-void putU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 std::vector<std::uint8_t> blankImage()
 {
-    std::vector<std::uint8_t> b(128 + std::size_t(kSide) * kSide * 4, 0);
-    b[0] = 'D'; b[1] = 'D'; b[2] = 'S'; b[3] = ' ';
-    putU32(b, 4, 124);
-    putU32(b, 8, 0x100F);
-    putU32(b, 12, kSide);
-    putU32(b, 16, kSide);
-    putU32(b, 20, kSide * 4);
-    putU32(b, 76, 32);
-    putU32(b, 80, 0x41);
-    putU32(b, 88, 32);
-    putU32(b, 92, 0x00FF0000);
-    putU32(b, 96, 0x0000FF00);
-    putU32(b, 100, 0x000000FF);
-    putU32(b, 104, 0xFF000000);
-    putU32(b, 108, 0x1000);
+    std::vector<std::uint8_t> b = conversion::makeDdsHeader(kSide, kSide);
+    b.resize(128 + std::size_t(kSide) * kSide * 4, 0);
     return b;
 }
 

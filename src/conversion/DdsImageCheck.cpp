@@ -21,6 +21,9 @@ constexpr std::size_t kRedMaskOffset = 92;
 constexpr std::size_t kGreenMaskOffset = 96;
 constexpr std::size_t kBlueMaskOffset = 100;
 constexpr std::size_t kAlphaMaskOffset = 104;
+constexpr std::size_t kFlagsOffset = 8;
+constexpr std::size_t kPitchOffset = 20;
+constexpr std::size_t kCapsOffset = 108;
 constexpr std::size_t kDdsHeaderBytes = 128;
 
 constexpr std::uint32_t kFlagAlphaPixels = 0x1;
@@ -146,6 +149,33 @@ std::optional<std::string> checkDdsImage(std::span<const std::uint8_t> bytes,
         return refuse("only " + groupedNumber(fileSize) + " bytes long, " +
                       groupedNumber(kImageBlockSize) + " needed");
     return std::nullopt;
+}
+
+std::vector<std::uint8_t> makeDdsHeader(std::uint32_t width, std::uint32_t height)
+{
+    std::vector<std::uint8_t> header(kDdsHeaderBytes, 0);
+    const auto put = [&header](std::size_t at, std::uint32_t value) {
+        for (std::size_t i = 0; i < 4; ++i)
+            header[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    };
+    header[0] = 'D';
+    header[1] = 'D';
+    header[2] = 'S';
+    header[3] = ' ';
+    put(kHeaderSizeOffset, 124);
+    put(kFlagsOffset, 0x100F);  // caps, height, width, pitch, pixel format
+    put(kHeightOffset, height);
+    put(kWidthOffset, width);
+    put(kPitchOffset, width * 4);
+    put(kPixelFormatSizeOffset, 32);
+    put(kPixelFormatFlagsOffset, kFlagRgb | kFlagAlphaPixels);
+    put(kBitCountOffset, 32);
+    put(kRedMaskOffset, 0x00FF0000);
+    put(kGreenMaskOffset, 0x0000FF00);
+    put(kBlueMaskOffset, 0x000000FF);
+    put(kAlphaMaskOffset, 0xFF000000);
+    put(kCapsOffset, 0x1000);  // texture
+    return header;
 }
 
 }  // namespace velmora::conversion

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace velmora::conversion {
 
@@ -23,5 +24,10 @@ DdsSummary describeDds(std::span<const std::uint8_t> bytes);
 // its full length. Returns nothing when usable, else the message for the user.
 std::optional<std::string> checkDdsImage(std::span<const std::uint8_t> bytes,
                                          std::uint64_t fileSize);
+
+// The 128-byte header (magic included) of an uncompressed 32-bit B8G8R8A8 image of the given
+// size: with 1024 x 1024 it is the header checkDdsImage accepts. Tests, seeds and the
+// benchmark build their images on it, so the layout lives in one place.
+std::vector<std::uint8_t> makeDdsHeader(std::uint32_t width = 1024, std::uint32_t height = 1024);
 
 }  // namespace velmora::conversion

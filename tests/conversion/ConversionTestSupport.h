@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conversion/DdsImageCheck.h"
+
 #include "conversion/CompressionComponent.h"
 #include "conversion/GameFileLayout.h"
 
@@ -84,25 +86,10 @@ inline std::uint32_t getU32(const Bytes& bytes, std::size_t at)
            std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
 }
 
-// The 128-byte header of an uncompressed 1024x1024 B8G8R8A8 DDS image.
+// The 128-byte header of an uncompressed B8G8R8A8 DDS image.
 inline Bytes ddsHeader(std::uint32_t width = 1024, std::uint32_t height = 1024)
 {
-    Bytes header(128, 0);
-    header[0] = 'D'; header[1] = 'D'; header[2] = 'S'; header[3] = ' ';
-    putU32(header, 4, 124);
-    putU32(header, 8, 0x100F);
-    putU32(header, 12, height);
-    putU32(header, 16, width);
-    putU32(header, 20, width * 4);
-    putU32(header, 76, 32);
-    putU32(header, 80, 0x41);  // RGB with alpha
-    putU32(header, 88, 32);
-    putU32(header, 92, 0x00FF0000);
-    putU32(header, 96, 0x0000FF00);
-    putU32(header, 100, 0x000000FF);
-    putU32(header, 104, 0xFF000000);
-    putU32(header, 108, 0x1000);
-    return header;
+    return conversion::makeDdsHeader(width, height);
 }
 
 // A usable image whose pixels depend on `seed`, so two images differ and compress well.

@@ -2,6 +2,7 @@
 
 #include "TestPaths.h"
 
+#include "conversion/DdsImageCheck.h"
 #include "conversion/DeflateCompressionComponent.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
@@ -145,21 +146,8 @@ void put32(Bytes& out, std::size_t offset, std::uint32_t value) {
 } // namespace
 
 Bytes makeImage(std::uint32_t seed) {
-    Bytes image(4'194'432, 0);
-    std::memcpy(image.data(), "DDS ", 4);
-    put32(image, 4, 124);
-    put32(image, 8, 0x100F);   // caps, height, width, pitch, pixel format
-    put32(image, 12, 1024);    // height
-    put32(image, 16, 1024);    // width
-    put32(image, 20, 4096);    // pitch
-    put32(image, 76, 32);      // pixel-format size
-    put32(image, 80, 0x41);    // RGB with alpha
-    put32(image, 88, 32);      // bits per pixel
-    put32(image, 92, 0x00FF0000);
-    put32(image, 96, 0x0000FF00);
-    put32(image, 100, 0x000000FF);
-    put32(image, 104, 0xFF000000);
-    put32(image, 108, 0x1000);  // texture
+    Bytes image = conversion::makeDdsHeader();
+    image.resize(4'194'432, 0);
     const int cx = 200 + static_cast<int>(seed * 37 % 600);
     const int cy = 200 + static_cast<int>(seed * 91 % 600);
     std::uint8_t* p = image.data() + 128;
