@@ -30,6 +30,11 @@ public:
     ~Fd() { close(); }
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
+    void reset(int fd)
+    {
+        close();
+        m_fd = fd;
+    }
     int close()
     {
         int result = 0;
@@ -50,6 +55,23 @@ std::string openError(int error)
     if (error == EISDIR)
         return "it is a folder, not a file";
     return "cannot open it (" + errnoText(error) + ")";
+}
+
+// Opens an input for reading. O_NONBLOCK keeps a FIFO from waiting for a writer for ever, and
+// only a regular file is accepted. Returns the reason on failure, nothing on success.
+std::string openRegularFile(const std::filesystem::path& source, Fd& fd, struct stat& info,
+                            bool* missing = nullptr)
+{
+    fd.reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) {
+        const int error = errno;
+        if (missing)
+            *missing = error == ENOENT;
+        return openError(error);
+    }
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+    return {};
 }
 
 bool writeAll(int fd, std::span<const std::uint8_t> bytes, int& error)
@@ -152,17 +174,11 @@ BlockRead readBlock(const std::filesystem::path& source, std::uint64_t offset, s
 {
     BlockRead result;
     result.bytes.assign(length, 0);
-    Fd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid()) {
-        result.missing = errno == ENOENT;
-        result.error = openError(errno);
-        return result;
-    }
+    Fd fd(-1);
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        result.error = S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+    result.error = openRegularFile(source, fd, info, &result.missing);
+    if (!result.error.empty())
         return result;
-    }
     result.fileSize = static_cast<std::uint64_t>(info.st_size);
     std::size_t done = 0;
     while (done < length) {
@@ -186,16 +202,11 @@ BlockRead readBlock(const std::filesystem::path& source, std::uint64_t offset, s
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& source,
                                                        std::size_t maxSize, std::string& error)
 {
-    Fd fd(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid()) {
-        error = openError(errno);
-        return std::nullopt;
-    }
+    Fd fd(-1);
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = "it is not a regular file";
+    error = openRegularFile(source, fd, info);
+    if (!error.empty())
         return std::nullopt;
-    }
     if (static_cast<std::uint64_t>(info.st_size) > maxSize) {
         error = "it is too large (" + std::to_string(info.st_size) + " bytes)";
         return std::nullopt;
@@ -288,17 +299,11 @@ BlockTransferResult transferBlock(const std::filesystem::path& source, std::uint
                                   std::size_t length, const std::filesystem::path& target)
 {
     BlockTransferResult result;
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!in.valid()) {
-        result.sourceMissing = errno == ENOENT;
-        result.sourceError = openError(errno);
-        return result;
-    }
+    Fd in(-1);
     struct stat info {};
-    if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        result.sourceError = S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+    result.sourceError = openRegularFile(source, in, info, &result.sourceMissing);
+    if (!result.sourceError.empty())
         return result;
-    }
     if (::unlink(target.c_str()) != 0 && errno != ENOENT) {
         result.targetError = writeError(errno);
         return result;
@@ -357,12 +362,10 @@ BlockTransferResult transferBlock(const std::filesystem::path& source, std::uint
 std::string copyFileAtomically(const std::filesystem::path& source,
                                const std::filesystem::path& target)
 {
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!in.valid())
-        return openError(errno);
+    Fd in(-1);
     struct stat info {};
-    if (::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+    if (std::string error = openRegularFile(source, in, info); !error.empty())
+        return error;
     return replaceAtomically(target, [&](int out) -> std::string {
         // In-kernel copy where the file system offers it; plain reads and writes otherwise.
         for (;;) {
