@@ -100,17 +100,17 @@ Row measure(const velmora::bench::TestImage& image, const fs::path& root)
     row.packMs = medianMs([&] {
         packed = conv::runPack(app, (user / "in.dds").string(), (user / "out").string(), kTextureName, component);
     });
-    if (!packed.ok)
-        fail(image.name + ": " + packed.failureMessage());
-    row.ourStream = static_cast<std::size_t>(*packed.storedLength) + 4;
+    if (!packed)
+        fail(image.name + ": " + packed.error().message());
+    row.ourStream = static_cast<std::size_t>(*packed->storedLength) + 4;
     row.ourLevel = component.lastLevel();
 
     conv::Outcome unpacked;
     row.unpackMs = medianMs(
         [&] { unpacked = conv::runUnpack(app, "out.bin", (user / "back").string(), component); },
-        [&] { conv::copyToWorkFile(user / "out.bin", app, conv::WorkFile::Temp); });
-    if (!unpacked.ok)
-        fail(image.name + ": " + unpacked.failureMessage());
+        [&] { (void)conv::copyToWorkFile(user / "out.bin", app, conv::WorkFile::Temp); });
+    if (!unpacked)
+        fail(image.name + ": " + unpacked.error().message());
 
     // The plain calls pay for their own output buffers, as the workflows do.
     Bytes zstream;

@@ -36,24 +36,24 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const velmora::DesignResult read = velmora::parseDesign(bytes);
-    if (!read.ok()) {
-        if (read.error.isEmpty()) {
+    if (!read) {
+        if (read.error().isEmpty()) {
             fail("a design was refused without a message");
         }
         return 0;
     }
 
-    const QByteArray written = velmora::serializeDesign(*read.design);
+    const QByteArray written = velmora::serializeDesign(*read);
     const velmora::DesignResult again = velmora::parseDesign(written);
-    if (!again.ok()) {
-        fail("a design that was read does not read back after saving:", again.error);
+    if (!again) {
+        fail("a design that was read does not read back after saving:", again.error());
     }
-    if (velmora::serializeDesign(*again.design) != written) {
+    if (velmora::serializeDesign(*again) != written) {
         fail("saving and reading a design changes it");
     }
 
     std::size_t loaded = 0;
-    for (const velmora::ControlDesign& control : read.design->controls) {
+    for (const velmora::ControlDesign& control : read->controls) {
         if (++loaded > kMaxButtonsLoaded) {
             break;
         }

@@ -65,7 +65,7 @@ void packForReal(const std::vector<std::uint8_t>& file, bool accepted, const std
     const conv::Outcome outcome = conv::runPack(work, image.string(), (g_root / "out" / "tile").string(),
                                                 "topModeSelect_Mov00_Ex.tex", component);
     std::set<std::string> expected{"image.dds", "work", "work/WE00", "out"};
-    if (outcome.ok) {
+    if (outcome) {
         if (!accepted) {
             fail("Pack accepted an image the check refuses: " + refusal);
         }
@@ -77,10 +77,10 @@ void packForReal(const std::vector<std::uint8_t>& file, bool accepted, const std
         expected.insert("out/tile.bin");
     } else {
         // Only a refused image or a stream too large for the game file may stop this Pack.
-        if (accepted && outcome.failureMessage().find("too detailed") == std::string::npos) {
-            fail("Pack refused an image the check accepts: " + outcome.failureMessage());
+        if (accepted && outcome.error().kind != conv::ErrorKind::DoesNotFit) {
+            fail("Pack refused an image the check accepts: " + outcome.error().message());
         }
-        if (outcome.failureMessage().empty()) {
+        if (outcome.error().reason.empty()) {
             fail("a failed Pack gave no message");
         }
     }
@@ -122,8 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint64_t fileSize = 0;
         std::memcpy(&fileSize, data + 1, sizeof fileSize);
         const std::span<const std::uint8_t> bytes(data + 9, size - 9);
-        const auto refusal = conv::checkDdsImage(bytes, fileSize);
-        if (refusal && refusal->empty()) {
+        const auto usable = conv::checkDdsImage(bytes, fileSize);
+        if (!usable && usable.error().reason.empty()) {
             fail("an image was refused without a message");
         }
         (void)conv::describeDds(bytes);
@@ -137,12 +137,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.resize(kLengths[selector], 0);
     }
     const std::span<const std::uint8_t> head(file.data(), std::min<std::size_t>(file.size(), 4096));
-    const auto refusal = conv::checkDdsImage(head, file.size());
-    if (refusal && refusal->empty()) {
+    const auto usable = conv::checkDdsImage(head, file.size());
+    if (!usable && usable.error().reason.empty()) {
         fail("an image was refused without a message");
     }
     const conv::DdsSummary summary = conv::describeDds(head);
-    if (!refusal && (!summary.isDds || summary.width != 1024 || summary.height != 1024)) {
+    if (usable && (!summary.isDds || summary.width != 1024 || summary.height != 1024)) {
         fail("the check accepted an image its own summary does not call a 1024x1024 DDS");
     }
 
@@ -152,8 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < size; ++i) {
         hash = (hash ^ data[i]) * 16777619u;
     }
-    if (selector > 0 && (!refusal || hash % 8 == 0)) {
-        packForReal(file, !refusal, refusal.value_or(""));
+    if (selector > 0 && (usable || hash % 8 == 0)) {
+        packForReal(file, usable.has_value(), usable ? std::string() : usable.error().reason);
     }
     return 0;
 }

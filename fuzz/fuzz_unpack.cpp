@@ -81,18 +81,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     writeFile(game, data, size);
 
     // The browse copy, then the Unpack button.
-    const conv::StepResult copied = conv::copyToWorkFile(game, work, conv::WorkFile::Temp);
+    const conv::StepStatus copied = conv::copyToWorkFile(game, work, conv::WorkFile::Temp);
     if (!copied) {
-        fail("the browse copy failed: " + copied.message());
+        fail("the browse copy failed: " + copied.error().message());
     }
     conv::DeflateCompressionComponent component;
     const conv::Outcome outcome =
         conv::runUnpack(work, game.string(), (g_root / "out" / "tile").string(), component);
 
     std::set<std::string> expected{"game.bin", "work", "work/WE00", "out"};
-    if (outcome.ok) {
-        if (outcome.messages.size() != 2 || outcome.messages[0] != "UncompressFile" ||
-            outcome.messages[1] != game.string()) {
+    if (outcome) {
+        if (outcome->messages.size() != 2 || outcome->messages[0] != "UncompressFile" ||
+            outcome->messages[1] != game.string()) {
             fail("a successful Unpack did not close with its two messages");
         }
         std::error_code ec;
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fail("a successful Unpack did not write a whole image");
         }
         expected.insert("out/tile.dds");
-    } else if (outcome.failureMessage().empty()) {
+    } else if (outcome.error().reason.empty()) {
         fail("a failed Unpack gave no message");
     }
     if (listTree(g_root) != expected) {
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             found += " " + name;
         }
         fail("files left behind or missing after Unpack:" + found +
-             (outcome.ok ? "" : " (run failed: " + outcome.failureMessage() + ")"));
+             (outcome ? "" : " (run failed: " + outcome.error().message() + ")"));
     }
     if (readFile(game) != std::vector<std::uint8_t>(data, data + size)) {
         fail("the game file was changed");
@@ -119,12 +119,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const conv::GameFileInfo info = conv::inspectGameFile(std::span(data, size));
-    if (info.streamOk != outcome.ok) {
+    if (info.record.has_value() != outcome.has_value()) {
         fail(std::string("inspection and Unpack disagree: inspection says the stream is ") +
-             (info.streamOk ? "sound" : "broken (" + info.streamError + ")") + ", Unpack " +
-             (outcome.ok ? "succeeded" : "failed: " + outcome.failureMessage()));
+             (info.record ? "sound" : "broken (" + info.record.error().reason + ")") + ", Unpack " +
+             (outcome ? "succeeded" : "failed: " + outcome.error().message()));
     }
-    if (info.streamOk && info.recordSize > conv::kInflateLimit) {
+    if (info.record && info.record->recordSize > conv::kInflateLimit) {
         fail("inspection accepted a record past the inflate bound");
     }
 

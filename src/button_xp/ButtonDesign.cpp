@@ -232,15 +232,15 @@ const ControlDesign* WindowDesign::control(const QString& name) const
 DesignResult parseDesign(const QByteArray& bytes)
 {
     if (bytes.size() > kMaxDesignBytes)
-        return {std::nullopt, QStringLiteral("The design is too large.")};
+        return tl::unexpected(QStringLiteral("The design is too large."));
     QJsonParseError jsonError;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &jsonError);
     if (jsonError.error != QJsonParseError::NoError)
-        return {std::nullopt, QStringLiteral("The design is not valid JSON: %1 at offset %2.")
+        return tl::unexpected(QStringLiteral("The design is not valid JSON: %1 at offset %2.")
                                   .arg(jsonError.errorString())
-                                  .arg(jsonError.offset)};
+                                  .arg(jsonError.offset));
     if (!document.isObject())
-        return {std::nullopt, QStringLiteral("The design must be a JSON object.")};
+        return tl::unexpected(QStringLiteral("The design must be a JSON object."));
     try {
         const QJsonObject root = document.object();
         WindowDesign design;
@@ -255,9 +255,9 @@ DesignResult parseDesign(const QByteArray& bytes)
                 fail(QStringLiteral("control \"%1\" appears twice").arg(control.name));
             design.controls.push_back(std::move(control));
         }
-        return {std::move(design), QString()};
+        return design;
     } catch (const ParseError& e) {
-        return {std::nullopt, QStringLiteral("The design cannot be read: %1.").arg(e.message)};
+        return tl::unexpected(QStringLiteral("The design cannot be read: %1.").arg(e.message));
     }
 }
 
@@ -265,8 +265,8 @@ DesignResult loadDesign(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt,
-                QStringLiteral("The design \"%1\" cannot be opened: %2.").arg(path, file.errorString())};
+        return tl::unexpected(
+            QStringLiteral("The design \"%1\" cannot be opened: %2.").arg(path, file.errorString()));
     // Read one byte past the limit so an oversized file is refused, not truncated.
     return parseDesign(file.read(kMaxDesignBytes + 1));
 }
@@ -286,7 +286,7 @@ QByteArray serializeDesign(const WindowDesign& design)
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-QString applyDesign(Button_XP& button, const ControlDesign& design)
+conversion::Result<void, QString> applyDesign(Button_XP& button, const ControlDesign& design)
 {
     const QSize size = design.pixelSize();
     if (size.isValid())
@@ -294,10 +294,10 @@ QString applyDesign(Button_XP& button, const ControlDesign& design)
     try {
         button.ReadProperties(design.values);
     } catch (const PropertyError& e) {
-        return QStringLiteral("The stored settings of \"%1\" cannot be loaded: %2.")
-            .arg(design.name, QString::fromUtf8(e.what()));
+        return tl::unexpected(QStringLiteral("The stored settings of \"%1\" cannot be loaded: %2.")
+                                  .arg(design.name, QString::fromUtf8(e.what())));
     }
-    return QString();
+    return {};
 }
 
 ControlDesign captureDesign(const Button_XP& button, const QString& name)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "button_xp/PropertyBag.h"
+#include "conversion/Result.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -32,12 +33,7 @@ struct WindowDesign {
 };
 
 // Either a design or the reason it could not be read.
-struct DesignResult {
-    std::optional<WindowDesign> design;
-    QString error;
-
-    bool ok() const { return design.has_value(); }
-};
+using DesignResult = conversion::Result<WindowDesign, QString>;
 
 // Reads a design from JSON bytes. Malformed input gives an error message, never a crash.
 DesignResult parseDesign(const QByteArray& bytes);
@@ -47,8 +43,8 @@ DesignResult loadDesign(const QString& path);
 QByteArray serializeDesign(const WindowDesign& design);
 
 // Sizes the button's host from the stored extent, then loads the stored values into it.
-// Returns an empty text on success, else what went wrong (loading stops at the failing key).
-QString applyDesign(Button_XP& button, const ControlDesign& design);
+// Fails with what went wrong (loading stops at the failing key).
+conversion::Result<void, QString> applyDesign(Button_XP& button, const ControlDesign& design);
 
 // Saves the button into a design entry (its name and extent included).
 ControlDesign captureDesign(const Button_XP& button, const QString& name);

@@ -56,6 +56,19 @@ std::string yesNo(bool value)
     return value ? "yes" : "no";
 }
 
+// The game file as far as Unpack would read it, inspected.
+conv::Result<conv::GameFileInfo, conv::StepResult> inspect(const std::filesystem::path& gameFile)
+{
+    auto block = conv::readBlock(gameFile, 0, conv::kGameHeaderSize + conv::kGamePayloadBlockSize);
+    if (!block)
+        return conv::stepFailed("Reading the game file", gameFile, block.error());
+    if (block->fileSize < block->bytes.size())
+        block->bytes.resize(static_cast<std::size_t>(block->fileSize));
+    conv::GameFileInfo info = conv::inspectGameFile(block->bytes);
+    info.fileSize = block->fileSize;
+    return info;
+}
+
 }  // namespace
 
 CommandLine::CommandLine(std::filesystem::path programFolder, std::ostream& out, std::ostream& err)
@@ -102,6 +115,11 @@ int CommandLine::failed(const std::string& what)
     return kExitFailed;
 }
 
+int CommandLine::failed(const conv::StepResult& step)
+{
+    return failed(step.message());
+}
+
 int CommandLine::unpack(const std::vector<std::string>& args)
 {
     if (args.size() != 2)
@@ -115,14 +133,14 @@ int CommandLine::unpack(const std::vector<std::string>& args)
     // The copy the main window makes when the game file is chosen.
     auto copy = conv::copyToWorkFile(gameFile, work.path(), conv::WorkFile::Temp);
     if (!copy) {
-        copy.step = "Reading the game file";
-        return failed(copy.message());
+        copy.error().step = "Reading the game file";
+        return failed(copy.error());
     }
     conv::DeflateCompressionComponent component;
     const conv::Outcome outcome = conv::runUnpack(work.path(), gameFile.string(), output.string(), component);
-    if (!outcome.ok)
-        return failed(outcome.failureMessage());
-    m_out << "written: " << outcome.writtenPath.string() << '\n';
+    if (!outcome)
+        return failed(outcome.error());
+    m_out << "written: " << outcome->writtenPath.string() << '\n';
     return kExitOk;
 }
 
@@ -161,10 +179,10 @@ int CommandLine::pack(const std::vector<std::string>& args)
     conv::DeflateCompressionComponent component;
     const conv::Outcome outcome = conv::runPack(work.path(), image.string(), output.string(),
                                                 mode->textureName, component, headerFile);
-    if (!outcome.ok)
-        return failed(outcome.failureMessage());
-    m_out << "written: " << outcome.writtenPath.string() << '\n'
-          << "stored length: " << *outcome.storedLength << '\n';
+    if (!outcome)
+        return failed(outcome.error());
+    m_out << "written: " << outcome->writtenPath.string() << '\n'
+          << "stored length: " << *outcome->storedLength << '\n';
     return kExitOk;
 }
 
@@ -173,13 +191,10 @@ int CommandLine::info(const std::vector<std::string>& args)
     if (args.size() != 1)
         return usageError(args.empty() ? "info needs GAME_FILE" : "info takes one argument");
     const auto gameFile = absoluteFromHere(args[0]);
-    conv::BlockRead block = conv::readBlock(gameFile, 0, conv::kGameHeaderSize + conv::kGamePayloadBlockSize);
-    if (!block.ok())
-        return failed("Reading the game file \"" + gameFile.string() + "\" failed: " + block.error);
-    if (block.fileSize < block.bytes.size())
-        block.bytes.resize(static_cast<std::size_t>(block.fileSize));
-    conv::GameFileInfo info = conv::inspectGameFile(block.bytes);
-    info.fileSize = block.fileSize;
+    const auto inspected = inspect(gameFile);
+    if (!inspected)
+        return failed(inspected.error());
+    const conv::GameFileInfo& info = *inspected;
 
     m_out << "file:            " << gameFile.string() << '\n'
           << "file size:       " << conv::groupedNumber(info.fileSize) << " bytes"
@@ -193,23 +208,24 @@ int CommandLine::info(const std::vector<std::string>& args)
                   ? ""
                   : " (a packed file has 208, 64)")
           << '\n';
-    if (!info.streamOk)
-        return failed("Decompressing \"" + gameFile.string() + "\" failed: " + info.streamError);
-    m_out << "stream size:     " << conv::groupedNumber(info.streamSize) << " bytes"
-          << (static_cast<std::int64_t>(info.streamSize) - 4 == info.storedLength ? " (matches the stored length)"
-                                                                                 : " (stored length differs)")
+    if (!info.record)
+        return failed(conv::StepResult::of("Decompressing", gameFile, info.record.error()));
+    const conv::RecordInfo& record = *info.record;
+    m_out << "stream size:     " << conv::groupedNumber(record.streamSize) << " bytes"
+          << (static_cast<std::int64_t>(record.streamSize) - 4 == info.storedLength ? " (matches the stored length)"
+                                                                                   : " (stored length differs)")
           << '\n'
-          << "record size:     " << conv::groupedNumber(info.recordSize) << " bytes\n";
-    const MenuAnimation* mode = MenuAnimationCatalogue::findByTextureName(info.textureName);
-    m_out << "texture name:    " << (info.textureName.empty() ? "(none)" : info.textureName) << '\n'
+          << "record size:     " << conv::groupedNumber(record.recordSize) << " bytes\n";
+    const MenuAnimation* mode = MenuAnimationCatalogue::findByTextureName(record.textureName);
+    m_out << "texture name:    " << (record.textureName.empty() ? "(none)" : record.textureName) << '\n'
           << "mode:            ";
     if (mode)
         m_out << mode->position << " \"" << mode->displayName << "\"\n";
     else
         m_out << "not in the catalogue\n";
-    if (info.image.isDds)
-        m_out << "image:           " << info.image.width << "x" << info.image.height << ' '
-              << info.image.pixelFormat << '\n';
+    if (record.image.isDds)
+        m_out << "image:           " << record.image.width << "x" << record.image.height << ' '
+              << record.image.pixelFormat << '\n';
     else
         m_out << "image:           not a DDS image\n";
     return kExitOk;
@@ -221,19 +237,17 @@ int CommandLine::header(const std::vector<std::string>& args)
         return usageError(args.size() < 2 ? "header needs GAME_FILE and OUT" : "header takes two arguments");
     const auto gameFile = absoluteFromHere(args[0]);
     const auto out = absoluteFromHere(args[1]);
-    conv::BlockRead block = conv::readBlock(gameFile, 0, conv::kGameHeaderSize + conv::kGamePayloadBlockSize);
-    if (!block.ok())
-        return failed("Reading the game file \"" + gameFile.string() + "\" failed: " + block.error);
-    if (block.fileSize < block.bytes.size())
-        block.bytes.resize(static_cast<std::size_t>(block.fileSize));
-    const conv::GameFileInfo info = conv::inspectGameFile(block.bytes);
-    if (!info.streamOk)
-        return failed("Decompressing \"" + gameFile.string() + "\" failed: " + info.streamError);
-    if (!info.textureHeader)
-        return failed("Reading the texture header of \"" + gameFile.string() +
-                      "\" failed: the record is shorter than 48 bytes");
-    if (auto error = conv::writeFileAtomically(out, *info.textureHeader); !error.empty())
-        return failed("Saving the texture header \"" + out.string() + "\" failed: " + error);
+    const auto inspected = inspect(gameFile);
+    if (!inspected)
+        return failed(inspected.error());
+    const auto& record = inspected->record;
+    if (!record)
+        return failed(conv::StepResult::of("Decompressing", gameFile, record.error()));
+    if (!record->textureHeader)
+        return failed(conv::StepResult::of("Reading the texture header", gameFile,
+                                          {conv::ErrorKind::Damaged, "the record is shorter than 48 bytes"}));
+    if (auto saved = conv::writeFileAtomically(out, *record->textureHeader); !saved)
+        return failed(conv::StepResult::of("Saving the texture header", out, saved.error()));
     m_out << "written: " << out.string() << '\n';
     return kExitOk;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "conversion/StepResult.h"
+
 #include <filesystem>
 #include <iosfwd>
 #include <string>
@@ -28,6 +30,7 @@ private:
 
     int usageError(const std::string& what);
     int failed(const std::string& what);
+    int failed(const conversion::StepResult& step);
 
     std::filesystem::path m_programFolder;
     std::ostream& m_out;

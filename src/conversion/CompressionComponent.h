@@ -1,6 +1,6 @@
 #pragma once
 
-#include "conversion/StepResult.h"
+#include "conversion/Result.h"
 
 #include <filesystem>
 
@@ -18,9 +18,9 @@ public:
     const std::filesystem::path& OutputPath() const { return m_outputPath; }
 
     // Reads the whole input and leaves exactly one zlib stream at the output path.
-    virtual Status CompressFile() = 0;
+    virtual Result<> CompressFile() = 0;
     // Inflates the one stream at the start of the input, ignoring whatever follows it.
-    virtual Status UncompressFile() = 0;
+    virtual Result<> UncompressFile() = 0;
 
 private:
     std::filesystem::path m_inputPath;

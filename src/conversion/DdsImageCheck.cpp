@@ -1,5 +1,6 @@
 #include "conversion/DdsImageCheck.h"
 
+#include "conversion/ByteOrder.h"
 #include "conversion/Formatting.h"
 #include "conversion/GameFileLayout.h"
 
@@ -31,12 +32,6 @@ constexpr std::uint32_t kFlagFourCc = 0x4;
 constexpr std::uint32_t kFlagRgb = 0x40;
 
 constexpr std::uint32_t kImageSide = 1024;
-
-std::uint32_t u32(std::span<const std::uint8_t> b, std::size_t at)
-{
-    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-           std::uint32_t(b[at + 3]) << 24;
-}
 
 std::string fourCcText(std::uint32_t code)
 {
@@ -87,30 +82,30 @@ DdsSummary describeDds(std::span<const std::uint8_t> bytes)
     if (bytes.size() < kDdsHeaderBytes)
         return summary;
     summary.isDds = bytes[0] == 'D' && bytes[1] == 'D' && bytes[2] == 'S' && bytes[3] == ' ' &&
-                    u32(bytes, kHeaderSizeOffset) == 124 && u32(bytes, kPixelFormatSizeOffset) == 32;
+                    readLe32(bytes, kHeaderSizeOffset) == 124 && readLe32(bytes, kPixelFormatSizeOffset) == 32;
     if (!summary.isDds)
         return summary;
-    summary.height = u32(bytes, kHeightOffset);
-    summary.width = u32(bytes, kWidthOffset);
-    const std::uint32_t flags = u32(bytes, kPixelFormatFlagsOffset);
+    summary.height = readLe32(bytes, kHeightOffset);
+    summary.width = readLe32(bytes, kWidthOffset);
+    const std::uint32_t flags = readLe32(bytes, kPixelFormatFlagsOffset);
     if (flags & kFlagFourCc)
-        summary.pixelFormat = fourCcText(u32(bytes, kFourCcOffset));
+        summary.pixelFormat = fourCcText(readLe32(bytes, kFourCcOffset));
     else if (flags & kFlagRgb)
-        summary.pixelFormat = rgbFormat(u32(bytes, kBitCountOffset), u32(bytes, kRedMaskOffset),
-                                        u32(bytes, kGreenMaskOffset), u32(bytes, kBlueMaskOffset),
-                                        u32(bytes, kAlphaMaskOffset), flags & kFlagAlphaPixels);
+        summary.pixelFormat = rgbFormat(readLe32(bytes, kBitCountOffset), readLe32(bytes, kRedMaskOffset),
+                                        readLe32(bytes, kGreenMaskOffset), readLe32(bytes, kBlueMaskOffset),
+                                        readLe32(bytes, kAlphaMaskOffset), flags & kFlagAlphaPixels);
     else
         summary.pixelFormat = "not RGB (luminance, alpha or YUV only)";
     return summary;
 }
 
-std::optional<std::string> checkDdsImage(std::span<const std::uint8_t> bytes,
-                                         std::uint64_t fileSize)
+Result<> checkDdsImage(std::span<const std::uint8_t> bytes, std::uint64_t fileSize)
 {
     const auto refuse = [](const std::string& found) {
-        return "it is " + found +
-               "; the game needs an uncompressed 1024x1024 32-bit DDS image in B8G8R8A8 order "
-               "with a 128-byte header";
+        return fail(ErrorKind::Unsupported,
+                    "it is " + found +
+                        "; the game needs an uncompressed 1024x1024 32-bit DDS image in B8G8R8A8 "
+                        "order with a 128-byte header");
     };
     const std::size_t known = fileSize < bytes.size() ? static_cast<std::size_t>(fileSize) : bytes.size();
     const auto head = bytes.first(known);
@@ -118,14 +113,14 @@ std::optional<std::string> checkDdsImage(std::span<const std::uint8_t> bytes,
         return refuse("not a DDS image (no \"DDS \" signature)");
     if (head.size() < kDdsHeaderBytes)
         return refuse("a DDS file cut short (" + std::to_string(fileSize) + " bytes)");
-    const std::uint32_t headerSize = u32(head, kHeaderSizeOffset);
-    const std::uint32_t formatSize = u32(head, kPixelFormatSizeOffset);
+    const std::uint32_t headerSize = readLe32(head, kHeaderSizeOffset);
+    const std::uint32_t formatSize = readLe32(head, kPixelFormatSizeOffset);
     if (headerSize != 124 || formatSize != 32)
         return refuse("not a valid DDS image (header size " + std::to_string(headerSize) +
                       ", pixel-format size " + std::to_string(formatSize) + ")");
 
     const DdsSummary summary = describeDds(head);
-    const std::uint32_t flags = u32(head, kPixelFormatFlagsOffset);
+    const std::uint32_t flags = readLe32(head, kPixelFormatFlagsOffset);
     if (flags & kFlagFourCc) {
         if (summary.pixelFormat == "DX10")
             return refuse("a DDS image with a DX10 extended header");
@@ -135,7 +130,7 @@ std::optional<std::string> checkDdsImage(std::span<const std::uint8_t> bytes,
     }
     if (!(flags & kFlagRgb))
         return refuse("a DDS image that is " + summary.pixelFormat);
-    const std::uint32_t bits = u32(head, kBitCountOffset);
+    const std::uint32_t bits = readLe32(head, kBitCountOffset);
     if (bits != 32)
         return refuse("a " + std::to_string(bits) + "-bit image");
     if (summary.pixelFormat.rfind("R8G8B8", 0) == 0)
@@ -148,16 +143,13 @@ std::optional<std::string> checkDdsImage(std::span<const std::uint8_t> bytes,
     if (fileSize < kImageBlockSize)
         return refuse("only " + groupedNumber(fileSize) + " bytes long, " +
                       groupedNumber(kImageBlockSize) + " needed");
-    return std::nullopt;
+    return {};
 }
 
 std::vector<std::uint8_t> makeDdsHeader(std::uint32_t width, std::uint32_t height)
 {
     std::vector<std::uint8_t> header(kDdsHeaderBytes, 0);
-    const auto put = [&header](std::size_t at, std::uint32_t value) {
-        for (std::size_t i = 0; i < 4; ++i)
-            header[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    };
+    const auto put = [&header](std::size_t at, std::uint32_t value) { writeLe32(header, at, value); };
     header[0] = 'D';
     header[1] = 'D';
     header[2] = 'S';

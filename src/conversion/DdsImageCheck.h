@@ -1,7 +1,8 @@
 #pragma once
 
+#include "conversion/Result.h"
+
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,9 +22,8 @@ DdsSummary describeDds(std::span<const std::uint8_t> bytes);
 // Whether the game can use the image: an uncompressed 1024x1024 32-bit DDS in B8G8R8A8 order
 // with a 128-byte header, at least 4,194,432 bytes long (extra mip levels are cut off later).
 // `bytes` is the start of the file (at least its first 128 bytes when it has them), fileSize
-// its full length. Returns nothing when usable, else the message for the user.
-std::optional<std::string> checkDdsImage(std::span<const std::uint8_t> bytes,
-                                         std::uint64_t fileSize);
+// its full length. Refuses with ErrorKind::Unsupported and the message for the user.
+Result<> checkDdsImage(std::span<const std::uint8_t> bytes, std::uint64_t fileSize);
 
 // The 128-byte header (magic included) of an uncompressed 32-bit B8G8R8A8 image of the given
 // size: with 1024 x 1024 it is the header checkDdsImage accepts. Tests, seeds and the

@@ -12,54 +12,49 @@ namespace {
 // not ours to compress.
 constexpr std::size_t kMaxInputSize = 64u * 1024u * 1024u;
 
-Status readInput(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes)
+Result<std::vector<std::uint8_t>> readInput(const std::filesystem::path& path)
 {
     if (path.empty())
-        return Status::failure("no input path set");
-    std::string error;
-    auto data = readWholeFile(path, kMaxInputSize, error);
-    if (!data)
-        return Status::failure("cannot read " + path.string() + ": " + error);
-    bytes = std::move(*data);
-    return Status::success();
+        return fail(ErrorKind::ReadFailed, "no input path set");
+    return readWholeFile(path, kMaxInputSize).map_error([&](Error error) {
+        error.reason = "cannot read " + path.string() + ": " + error.reason;
+        return error;
+    });
 }
 
-Status writeOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
+Result<> writeOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
 {
     if (path.empty())
-        return Status::failure("no output path set");
+        return fail(ErrorKind::WriteFailed, "no output path set");
     // Nothing is written unless the whole result is at hand; the output is a work file, so it
     // is written fresh rather than renamed over.
-    const std::string error = writeFileFresh(path, bytes);
-    if (!error.empty())
-        return Status::failure("cannot write " + path.string() + ": " + error);
-    return Status::success();
+    return writeFileFresh(path, bytes).map_error([&](Error error) {
+        error.reason = "cannot write " + path.string() + ": " + error.reason;
+        return error;
+    });
 }
 }  // namespace
 
-Status DeflateCompressionComponent::CompressFile()
+Result<> DeflateCompressionComponent::CompressFile()
 {
-    std::vector<std::uint8_t> input;
-    if (Status status = readInput(InputPath(), input); !status)
-        return status;
-    DeflateResult result = deflateZlibStream(input);
+    const auto input = readInput(InputPath());
+    if (!input)
+        return fail(input.error());
+    DeflateResult result = deflateZlibStream(*input);
     m_lastLevel = result.level;
     return writeOutput(OutputPath(), result.stream);
 }
 
-Status DeflateCompressionComponent::UncompressFile()
+Result<> DeflateCompressionComponent::UncompressFile()
 {
-    std::vector<std::uint8_t> input;
-    if (Status status = readInput(InputPath(), input); !status)
-        return status;
+    const auto input = readInput(InputPath());
+    if (!input)
+        return fail(input.error());
     const std::unique_ptr<std::uint8_t[]> record(new std::uint8_t[kInflateLimit]);
-    std::size_t produced = 0;
-    std::size_t consumed = 0;
-    const Status status =
-        inflateZlibStreamInto(input, std::span(record.get(), kInflateLimit), produced, consumed);
-    if (!status)
-        return status;
-    return writeOutput(OutputPath(), std::span<const std::uint8_t>(record.get(), produced));
+    const auto size = inflateZlibStreamInto(*input, std::span(record.get(), kInflateLimit));
+    if (!size)
+        return fail(size.error());
+    return writeOutput(OutputPath(), std::span<const std::uint8_t>(record.get(), size->produced));
 }
 
 }  // namespace velmora::conversion

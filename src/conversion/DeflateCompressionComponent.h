@@ -7,8 +7,8 @@ namespace velmora::conversion {
 // The compression component on libdeflate, reading and writing standard zlib streams.
 class DeflateCompressionComponent final : public CompressionComponent {
 public:
-    Status CompressFile() override;
-    Status UncompressFile() override;
+    Result<> CompressFile() override;
+    Result<> UncompressFile() override;
 
     // Level of the last stream CompressFile wrote (0 before the first).
     int lastLevel() const { return m_lastLevel; }

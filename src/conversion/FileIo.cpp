@@ -48,29 +48,30 @@ private:
     int m_fd;
 };
 
-std::string openError(int error)
+tl::unexpected<Error> openError(int error)
 {
     if (error == ENOENT)
-        return "the file does not exist";
+        return fail(ErrorKind::NotFound, "the file does not exist");
     if (error == EISDIR)
-        return "it is a folder, not a file";
-    return "cannot open it (" + errnoText(error) + ")";
+        return fail(ErrorKind::NotAFile, "it is a folder, not a file");
+    return fail(ErrorKind::ReadFailed, "cannot open it (" + errnoText(error) + ")");
+}
+
+tl::unexpected<Error> readError(int error)
+{
+    return fail(ErrorKind::ReadFailed, "cannot read it (" + errnoText(error) + ")");
 }
 
 // Opens an input for reading. O_NONBLOCK keeps a FIFO from waiting for a writer for ever, and
-// only a regular file is accepted. Returns the reason on failure, nothing on success.
-std::string openRegularFile(const std::filesystem::path& source, Fd& fd, struct stat& info,
-                            bool* missing = nullptr)
+// only a regular file is accepted.
+Result<> openRegularFile(const std::filesystem::path& source, Fd& fd, struct stat& info)
 {
     fd.reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid()) {
-        const int error = errno;
-        if (missing)
-            *missing = error == ENOENT;
-        return openError(error);
-    }
+    if (!fd.valid())
+        return openError(errno);
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+        return fail(ErrorKind::NotAFile,
+                    S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file");
     return {};
 }
 
@@ -123,62 +124,65 @@ TempFile createTempBeside(const std::filesystem::path& target, int& error)
     return {};
 }
 
-std::string writeError(int error)
+tl::unexpected<Error> writeError(int error)
 {
     if (error == EACCES || error == EPERM || error == EROFS)
-        return "the folder is not writable (" + errnoText(error) + ")";
+        return fail(ErrorKind::WriteFailed, "the folder is not writable (" + errnoText(error) + ")");
     if (error == ENOENT || error == ENOTDIR)
-        return "the folder does not exist";
-    return "cannot write it (" + errnoText(error) + ")";
+        return fail(ErrorKind::WriteFailed, "the folder does not exist");
+    return fail(ErrorKind::WriteFailed, "cannot write it (" + errnoText(error) + ")");
+}
+
+tl::unexpected<Error> folderInTheWay()
+{
+    return fail(ErrorKind::WriteFailed, "a folder of that name is in the way");
 }
 
 // Writes through `produce` into a temp file and renames it over the target.
 template <typename Producer>
-std::string replaceAtomically(const std::filesystem::path& target, Producer&& produce)
+Result<> replaceAtomically(const std::filesystem::path& target, Producer&& produce)
 {
     if (target.empty())
-        return "no file name";
+        return fail(ErrorKind::WriteFailed, "no file name");
     // Renaming over a device or a FIFO would destroy it; only files and links are replaced.
     struct stat node {};
     if (::lstat(target.c_str(), &node) == 0 && !S_ISREG(node.st_mode) && !S_ISLNK(node.st_mode) &&
         !S_ISDIR(node.st_mode))
-        return "it is not a regular file";
+        return fail(ErrorKind::WriteFailed, "it is not a regular file");
     int error = 0;
     TempFile temp = createTempBeside(target, error);
     if (temp.fd < 0)
         return writeError(error);
     Fd fd(temp.fd);
 
-    std::string failure = produce(fd.get());
-    if (failure.empty()) {
+    Result<> outcome = produce(fd.get());
+    if (outcome) {
         // Keep the permissions of a file we replace.
         struct stat existing {};
         if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
             ::fchmod(fd.get(), existing.st_mode & 07777);
         if (fd.close() != 0)
-            failure = writeError(errno);
+            outcome = writeError(errno);
     }
-    if (failure.empty() && ::rename(temp.path.c_str(), target.c_str()) != 0)
-        failure = errno == EISDIR ? std::string("a folder of that name is in the way")
-                                  : writeError(errno);
-    if (!failure.empty()) {
+    if (outcome && ::rename(temp.path.c_str(), target.c_str()) != 0)
+        outcome = errno == EISDIR ? folderInTheWay() : writeError(errno);
+    if (!outcome) {
         fd.close();
         ::unlink(temp.path.c_str());
     }
-    return failure;
+    return outcome;
 }
 
 }  // namespace
 
-BlockRead readBlock(const std::filesystem::path& source, std::uint64_t offset, std::size_t length)
+Result<Block> readBlock(const std::filesystem::path& source, std::uint64_t offset, std::size_t length)
 {
-    BlockRead result;
-    result.bytes.assign(length, 0);
     Fd fd(-1);
     struct stat info {};
-    result.error = openRegularFile(source, fd, info, &result.missing);
-    if (!result.error.empty())
-        return result;
+    if (auto opened = openRegularFile(source, fd, info); !opened)
+        return fail(opened.error());
+    Block result;
+    result.bytes.assign(length, 0);
     result.fileSize = static_cast<std::uint64_t>(info.st_size);
     std::size_t done = 0;
     while (done < length) {
@@ -187,9 +191,7 @@ BlockRead readBlock(const std::filesystem::path& source, std::uint64_t offset, s
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            result.error = "cannot read it (" + errnoText(errno) + ")";
-            std::fill(result.bytes.begin(), result.bytes.end(), 0);
-            return result;
+            return readError(errno);
         }
         if (n == 0)
             break;  // the rest of the block stays zero
@@ -199,18 +201,14 @@ BlockRead readBlock(const std::filesystem::path& source, std::uint64_t offset, s
     return result;
 }
 
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& source,
-                                                       std::size_t maxSize, std::string& error)
+Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& source, std::size_t maxSize)
 {
     Fd fd(-1);
     struct stat info {};
-    error = openRegularFile(source, fd, info);
-    if (!error.empty())
-        return std::nullopt;
-    if (static_cast<std::uint64_t>(info.st_size) > maxSize) {
-        error = "it is too large (" + std::to_string(info.st_size) + " bytes)";
-        return std::nullopt;
-    }
+    if (auto opened = openRegularFile(source, fd, info); !opened)
+        return fail(opened.error());
+    if (static_cast<std::uint64_t>(info.st_size) > maxSize)
+        return fail(ErrorKind::TooLarge, "it is too large (" + std::to_string(info.st_size) + " bytes)");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -218,8 +216,7 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::pa
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            error = "cannot read it (" + errnoText(errno) + ")";
-            return std::nullopt;
+            return readError(errno);
         }
         if (n == 0)
             break;
@@ -229,10 +226,10 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::pa
     return bytes;
 }
 
-std::string writeFileAtomically(const std::filesystem::path& target,
-                                std::span<const std::span<const std::uint8_t>> parts)
+Result<> writeFileAtomically(const std::filesystem::path& target,
+                             std::span<const std::span<const std::uint8_t>> parts)
 {
-    return replaceAtomically(target, [&](int fd) -> std::string {
+    return replaceAtomically(target, [&](int fd) -> Result<> {
         int error = 0;
         for (auto part : parts)
             if (!writeAll(fd, part, error))
@@ -241,23 +238,23 @@ std::string writeFileAtomically(const std::filesystem::path& target,
     });
 }
 
-std::string writeFileAtomically(const std::filesystem::path& target,
+Result<> writeFileAtomically(const std::filesystem::path& target,
                                 std::span<const std::uint8_t> bytes)
 {
     const std::array<std::span<const std::uint8_t>, 1> parts{bytes};
     return writeFileAtomically(target, parts);
 }
 
-std::string writeFileFresh(const std::filesystem::path& target,
-                           std::span<const std::span<const std::uint8_t>> parts, std::uint64_t totalSize)
+Result<> writeFileFresh(const std::filesystem::path& target,
+                        std::span<const std::span<const std::uint8_t>> parts, std::uint64_t totalSize)
 {
     if (target.empty())
-        return "no file name";
+        return fail(ErrorKind::WriteFailed, "no file name");
     if (::unlink(target.c_str()) != 0 && errno != ENOENT) {
         if (errno == EISDIR || errno == EPERM) {
             struct stat info {};
             if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-                return "a folder of that name is in the way";
+                return folderInTheWay();
         }
         return writeError(errno);
     }
@@ -289,35 +286,29 @@ std::string writeFileFresh(const std::filesystem::path& target,
     return {};
 }
 
-std::string writeFileFresh(const std::filesystem::path& target, std::span<const std::uint8_t> bytes)
+Result<> writeFileFresh(const std::filesystem::path& target, std::span<const std::uint8_t> bytes)
 {
     const std::array<std::span<const std::uint8_t>, 1> parts{bytes};
     return writeFileFresh(target, parts);
 }
 
-BlockTransferResult transferBlock(const std::filesystem::path& source, std::uint64_t offset,
-                                  std::size_t length, const std::filesystem::path& target)
+Result<> transferBlock(const std::filesystem::path& source, std::uint64_t offset, std::size_t length,
+                       const std::filesystem::path& target)
 {
-    BlockTransferResult result;
     Fd in(-1);
     struct stat info {};
-    result.sourceError = openRegularFile(source, in, info, &result.sourceMissing);
-    if (!result.sourceError.empty())
-        return result;
-    if (::unlink(target.c_str()) != 0 && errno != ENOENT) {
-        result.targetError = writeError(errno);
-        return result;
-    }
+    if (auto opened = openRegularFile(source, in, info); !opened)
+        return opened;
+    if (::unlink(target.c_str()) != 0 && errno != ENOENT)
+        return writeError(errno);
     Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!out.valid()) {
-        result.targetError = writeError(errno);
-        return result;
-    }
-    const auto fail = [&](std::string error, bool onSource) {
+    if (!out.valid())
+        return writeError(errno);
+    // Nothing half-written is left behind.
+    const auto abandon = [&](tl::unexpected<Error> error) -> Result<> {
         out.close();
         ::unlink(target.c_str());
-        (onSource ? result.sourceError : result.targetError) = std::move(error);
-        return result;
+        return error;
     };
 
     auto position = static_cast<off_t>(offset);
@@ -332,7 +323,7 @@ BlockTransferResult transferBlock(const std::filesystem::path& source, std::uint
         } else if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
             inKernel = false;
         } else if (errno != EINTR) {
-            return fail(writeError(errno), false);
+            return abandon(writeError(errno));
         }
     }
     if (!inKernel) {
@@ -342,31 +333,30 @@ BlockTransferResult transferBlock(const std::filesystem::path& source, std::uint
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
-                return fail("cannot read it (" + errnoText(errno) + ")", true);
+                return abandon(readError(errno));
             if (n == 0)
                 break;
             int error = 0;
             if (!writeAll(out.get(), std::span(buffer.data(), static_cast<std::size_t>(n)), error))
-                return fail(writeError(error), false);
+                return abandon(writeError(error));
             position += n;
             remaining -= static_cast<std::size_t>(n);
         }
     }
     if (::ftruncate(out.get(), static_cast<off_t>(length)) != 0)
-        return fail(writeError(errno), false);
+        return abandon(writeError(errno));
     if (out.close() != 0)
-        return fail(writeError(errno), false);
-    return result;
+        return abandon(writeError(errno));
+    return {};
 }
 
-std::string copyFileAtomically(const std::filesystem::path& source,
-                               const std::filesystem::path& target)
+Result<> copyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target)
 {
     Fd in(-1);
     struct stat info {};
-    if (std::string error = openRegularFile(source, in, info); !error.empty())
-        return error;
-    return replaceAtomically(target, [&](int out) -> std::string {
+    if (auto opened = openRegularFile(source, in, info); !opened)
+        return opened;
+    return replaceAtomically(target, [&](int out) -> Result<> {
         // In-kernel copy where the file system offers it; plain reads and writes otherwise.
         for (;;) {
             const ssize_t n = ::copy_file_range(in.get(), nullptr, out, nullptr, 1 << 30, 0);
@@ -386,7 +376,7 @@ std::string copyFileAtomically(const std::filesystem::path& source,
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                return "cannot read it (" + errnoText(errno) + ")";
+                return readError(errno);
             }
             if (n == 0)
                 return {};

@@ -1,5 +1,6 @@
 #include "conversion/GameFileInspection.h"
 
+#include "conversion/ByteOrder.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/ZlibStream.h"
 
@@ -11,41 +12,39 @@ GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes)
 {
     GameFileInfo info;
     info.fileSize = fileBytes.size();
-    const auto at = [&](std::size_t i) -> std::uint8_t { return i < fileBytes.size() ? fileBytes[i] : 0; };
 
-    info.hasLeadBytes = fileBytes.size() >= 3 &&
-                        std::equal(kGameLeadBytes.begin(), kGameLeadBytes.end(), fileBytes.begin());
+    // A file shorter than the header reads as if the rest were zeros.
+    std::array<std::uint8_t, kGameHeaderSize> header{};
+    std::copy_n(fileBytes.begin(), std::min(fileBytes.size(), header.size()), header.begin());
+    info.hasLeadBytes = fileBytes.size() >= kGameLeadBytes.size() &&
+                        std::equal(kGameLeadBytes.begin(), kGameLeadBytes.end(), header.begin());
     info.hasMagic = fileBytes.size() >= kGameMagicOffset + kGameMagic.size() &&
-                    std::equal(kGameMagic.begin(), kGameMagic.end(),
-                               fileBytes.begin() + kGameMagicOffset);
-    info.storedLength = static_cast<std::int32_t>(
-        std::uint32_t(at(8)) | std::uint32_t(at(9)) << 8 | std::uint32_t(at(10)) << 16 |
-        std::uint32_t(at(11)) << 24);
-    info.firstConstant = static_cast<std::int16_t>(at(12) | at(13) << 8);
-    info.secondConstant = static_cast<std::int16_t>(at(14) | at(15) << 8);
+                    std::equal(kGameMagic.begin(), kGameMagic.end(), header.begin() + kGameMagicOffset);
+    info.storedLength = static_cast<std::int32_t>(readLe32(header, kStoredLengthOffset));
+    info.firstConstant = static_cast<std::int16_t>(readLe16(header, kFirstConstantOffset));
+    info.secondConstant = static_cast<std::int16_t>(readLe16(header, kSecondConstantOffset));
 
     // Unpack reads no further than its payload block; neither does this.
     std::span<const std::uint8_t> payload;
     if (fileBytes.size() > kGameHeaderSize)
         payload = fileBytes.subspan(kGameHeaderSize,
                                     std::min(fileBytes.size() - kGameHeaderSize, kGamePayloadBlockSize));
-    InflateResult record = inflateZlibStream(payload);
-    info.streamOk = record.status.ok;
-    info.streamError = record.status.reason;
-    if (!info.streamOk)
-        return info;
-    info.streamSize = record.consumed;
-    info.recordSize = record.bytes.size();
-    const auto& bytes = record.bytes;
-    if (bytes.size() >= kTextureHeaderBlockSize) {
-        std::array<std::uint8_t, kTextureHeaderBlockSize> header{};
-        std::copy_n(bytes.begin(), kTextureHeaderBlockSize, header.begin());
-        info.textureHeader = header;
-    }
-    if (bytes.size() > kRecordNameOffset)
-        info.textureName.assign(bytes.begin() + kRecordNameOffset, bytes.end());
-    if (bytes.size() > kRecordImageOffset)
-        info.image = describeDds(std::span(bytes).subspan(kRecordImageOffset));
+    info.record = inflateZlibStream(payload).map([](Inflated inflated) {
+        RecordInfo record;
+        record.streamSize = inflated.consumed;
+        record.recordSize = inflated.bytes.size();
+        const auto& bytes = inflated.bytes;
+        if (bytes.size() >= kTextureHeaderBlockSize) {
+            std::array<std::uint8_t, kTextureHeaderBlockSize> textureHeader{};
+            std::copy_n(bytes.begin(), kTextureHeaderBlockSize, textureHeader.begin());
+            record.textureHeader = textureHeader;
+        }
+        if (bytes.size() > kRecordNameOffset)
+            record.textureName.assign(bytes.begin() + kRecordNameOffset, bytes.end());
+        if (bytes.size() > kRecordImageOffset)
+            record.image = describeDds(std::span(bytes).subspan(kRecordImageOffset));
+        return record;
+    });
     return info;
 }
 

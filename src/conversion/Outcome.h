@@ -10,20 +10,18 @@
 
 namespace velmora::conversion {
 
-// What a whole Unpack or Pack run tells its caller.
-struct Outcome {
-    bool ok = false;
-    // On success, the closing messages in order: "UncompressFile" then the game file's path
-    // text (Unpack), or "CompressFile" then the output path text (Pack).
+// What a whole Unpack or Pack run that succeeded tells its caller.
+struct RunReport {
+    // The closing messages in order: "UncompressFile" then the game file's path text
+    // (Unpack), or "CompressFile" then the output path text (Pack).
     std::vector<std::string> messages;
     // Pack only: the value for Text1 (stream length - 4).
     std::optional<std::int32_t> storedLength;
     // The file written (the path text with its extension, resolved).
     std::filesystem::path writtenPath;
-    // On failure, the first failing step; failureMessage() is the one line to show.
-    StepResult failure;
-
-    std::string failureMessage() const { return failure.message(); }
 };
+
+// A run's report, or its first failing step (whose message() is the one line to show).
+using Outcome = Result<RunReport, StepResult>;
 
 }  // namespace velmora::conversion

@@ -6,8 +6,6 @@ namespace velmora::conversion {
 
 std::string StepResult::message() const
 {
-    if (ok)
-        return {};
     std::string text = step;
     if (!file.empty())
         text += " \"" + file.string() + "\"";

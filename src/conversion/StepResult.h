@@ -1,39 +1,44 @@
 #pragma once
 
+#include "conversion/Result.h"
+
 #include <filesystem>
 #include <string>
 
 namespace velmora::conversion {
 
-// Result of one compression call: ok, or the reason it failed.
-struct Status {
-    bool ok = true;
-    std::string reason;
-
-    static Status success() { return {}; }
-    static Status failure(std::string why) { return {false, std::move(why)}; }
-    explicit operator bool() const { return ok; }
-};
-
-// Result of one workflow step. A failure names the step, the file it was working on and why,
-// so the caller can show one sentence that needs no further context.
+// Why one workflow step failed: the step, the file it was working on and the error, so the
+// caller can show one sentence that needs no further context.
 struct StepResult {
-    bool ok = true;
     std::string step;
     std::filesystem::path file;
+    ErrorKind kind = ErrorKind::Damaged;
     std::string reason;
 
-    static StepResult success() { return {}; }
-    static StepResult failure(std::string step, std::filesystem::path file, std::string reason)
+    static StepResult of(std::string step, std::filesystem::path file, const Error& error)
     {
-        return {false, std::move(step), std::move(file), std::move(reason)};
+        return {std::move(step), std::move(file), error.kind, error.reason};
     }
-    explicit operator bool() const { return ok; }
 
-    // `<step> "<file>" failed: <reason>` (the file part left out when there is none); empty on
-    // success. For example: Decompressing "/home/ana/tile.bin" failed: the compressed data is
-    // damaged or cut short.
+    // `<step> "<file>" failed: <reason>` (the file part left out when there is none). For
+    // example: Decompressing "/home/ana/tile.bin" failed: the compressed data is damaged or
+    // cut short.
     std::string message() const;
 };
+
+// A step either did its work or says why not.
+using StepStatus = Result<void, StepResult>;
+
+inline tl::unexpected<StepResult> stepFailed(std::string step, std::filesystem::path file,
+                                             const Error& error)
+{
+    return tl::unexpected<StepResult>(StepResult::of(std::move(step), std::move(file), error));
+}
+
+inline tl::unexpected<StepResult> stepFailed(std::string step, std::filesystem::path file,
+                                             ErrorKind kind, std::string reason)
+{
+    return stepFailed(std::move(step), std::move(file), Error{kind, std::move(reason)});
+}
 
 }  // namespace velmora::conversion

@@ -6,82 +6,67 @@
 
 namespace velmora::conversion {
 
-StepResult StripGameHeader(const std::filesystem::path& folder)
+StepStatus StripGameHeader(const std::filesystem::path& folder)
 {
     const auto temp = workFilePath(folder, WorkFile::Temp);
     // The header is skipped unread: files without "WESYS" unpack like any other.
     const auto payload = workFilePath(folder, WorkFile::Tempa);
-    const BlockTransferResult moved = transferBlock(temp, kGameHeaderSize, kGamePayloadBlockSize, payload);
-    if (!moved.sourceError.empty()) {
-        // "\Temp" is made when the game file is chosen and deleted by every run.
-        const std::string reason = moved.sourceMissing
-                                       ? "there is no copy of the game file; choose the game file again"
-                                       : moved.sourceError;
-        return StepResult::failure("Reading the game file copy", temp, reason);
-    }
-    if (!moved.targetError.empty())
-        return StepResult::failure("Writing the work file", payload, moved.targetError);
-    return StepResult::success();
+    const auto moved = transferBlock(temp, kGameHeaderSize, kGamePayloadBlockSize, payload);
+    if (moved)
+        return {};
+    if (moved.error().kind == ErrorKind::WriteFailed)
+        return stepFailed("Writing the work file", payload, moved.error());
+    // "\Temp" is made when the game file is chosen and deleted by every run.
+    if (moved.error().kind == ErrorKind::NotFound)
+        return stepFailed("Reading the game file copy", temp, ErrorKind::NotFound,
+                          "there is no copy of the game file; choose the game file again");
+    return stepFailed("Reading the game file copy", temp, moved.error());
 }
 
-StepResult Unpack(const std::filesystem::path& folder, CompressionComponent& component)
+StepStatus Unpack(const std::filesystem::path& folder, CompressionComponent& component)
 {
     component.InputPath(workFilePath(folder, WorkFile::Tempa));
     component.OutputPath(workFilePath(folder, WorkFile::Template));
-    const Status status = component.UncompressFile();
-    if (!status)
-        return StepResult::failure("Decompressing", component.InputPath(), status.reason);
-    return StepResult::success();
+    if (auto inflated = component.UncompressFile(); !inflated)
+        return stepFailed("Decompressing", component.InputPath(), inflated.error());
+    return {};
 }
 
-StepResult ExtractDdsImage(const std::filesystem::path& folder)
+StepStatus ExtractDdsImage(const std::filesystem::path& folder)
 {
     const auto record = workFilePath(folder, WorkFile::Template);
     // A short record leaves the image tail zero; the texture name after the block is dropped.
     const auto image = workFilePath(folder, WorkFile::DDS);
-    const BlockTransferResult moved = transferBlock(record, kRecordImageOffset, kImageBlockSize, image);
-    if (!moved.sourceError.empty())
-        return StepResult::failure("Extracting the image", record, moved.sourceError);
-    if (!moved.targetError.empty())
-        return StepResult::failure("Writing the work file", image, moved.targetError);
-    return StepResult::success();
+    const auto moved = transferBlock(record, kRecordImageOffset, kImageBlockSize, image);
+    if (moved)
+        return {};
+    if (moved.error().kind == ErrorKind::WriteFailed)
+        return stepFailed("Writing the work file", image, moved.error());
+    return stepFailed("Extracting the image", record, moved.error());
 }
 
 Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFileText,
                   std::string_view outputText, CompressionComponent& component)
 {
     const WorkFileCleanup cleanup(folder);
-    Outcome outcome;
-    if (outputText.empty()) {
-        outcome.failure = StepResult::failure("Saving the image", {}, "choose where to save the image");
-        return outcome;
-    }
-    if (auto step = StripGameHeader(folder); !step) {
-        outcome.failure = step;
-        return outcome;
-    }
+    if (outputText.empty())
+        return stepFailed("Saving the image", {}, ErrorKind::NotFound, "choose where to save the image");
+    if (auto step = StripGameHeader(folder); !step)
+        return tl::unexpected(step.error());
     if (auto step = Unpack(folder, component); !step) {
         // The user knows the game file, not the work file made from it.
         if (!gameFileText.empty())
-            step.file = resolveUserPath(folder, gameFileText);
-        outcome.failure = step;
-        return outcome;
+            step.error().file = resolveUserPath(folder, gameFileText);
+        return tl::unexpected(step.error());
     }
-    if (auto step = ExtractDdsImage(folder); !step) {
-        outcome.failure = step;
-        return outcome;
-    }
+    if (auto step = ExtractDdsImage(folder); !step)
+        return tl::unexpected(step.error());
     // Appended only once, so choosing an existing "tile.dds" replaces that file and nothing
     // else; the file at exactly the typed text is left alone.
     const auto target = resolveUserPath(folder, withExtensionOnce(outputText, ".dds"));
-    if (auto error = copyFileAtomically(workFilePath(folder, WorkFile::DDS), target); !error.empty()) {
-        outcome.failure = StepResult::failure("Saving the image", target, error);
-        return outcome;
-    }
-    outcome.ok = true;
-    outcome.writtenPath = target;
-    outcome.messages = {"UncompressFile", std::string(gameFileText)};
-    return outcome;
+    if (auto saved = copyFileAtomically(workFilePath(folder, WorkFile::DDS), target); !saved)
+        return stepFailed("Saving the image", target, saved.error());
+    return RunReport{{"UncompressFile", std::string(gameFileText)}, std::nullopt, target};
 }
 
 }  // namespace velmora::conversion

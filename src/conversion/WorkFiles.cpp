@@ -34,18 +34,19 @@ void deleteWorkFiles(const std::filesystem::path& folder)
     }
 }
 
-StepResult copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
+StepStatus copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
                           WorkFile target)
 {
     const auto copy = workFilePath(folder, target);
-    const std::string error = source.empty() ? std::string("no file chosen") : copyFileAtomically(source, copy);
-    if (error.empty())
-        return StepResult::success();
+    const Result<> copied =
+        source.empty() ? fail(ErrorKind::NotFound, "no file chosen") : copyFileAtomically(source, copy);
+    if (copied)
+        return {};
     // A copy of the previously chosen file must not stand in for the one just chosen: without
     // it the next run says what is missing instead of converting the wrong file.
     std::error_code ignored;
     std::filesystem::remove(copy, ignored);
-    return StepResult::failure("Copying", source, error);
+    return stepFailed("Copying", source, copied.error());
 }
 
 }  // namespace velmora::conversion

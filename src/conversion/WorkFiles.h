@@ -31,7 +31,7 @@ void deleteWorkFiles(const std::filesystem::path& folder);
 // earlier choice is removed, so a run never converts a file other than the one chosen. The
 // main window may ignore the result (a failed copy is not reported there); the step name is
 // "Copying".
-StepResult copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
+StepStatus copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
                           WorkFile target);
 
 }  // namespace velmora::conversion

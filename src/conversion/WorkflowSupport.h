@@ -22,17 +22,17 @@ private:
 };
 
 // totalSize: the block's fixed size, when the parts stop short of it (the rest is zeros).
-inline StepResult writeWorkFile(const std::filesystem::path& folder, WorkFile file,
+inline StepStatus writeWorkFile(const std::filesystem::path& folder, WorkFile file,
                                 std::span<const std::span<const std::uint8_t>> parts,
                                 std::uint64_t totalSize = 0)
 {
     const auto path = workFilePath(folder, file);
-    if (auto error = writeFileFresh(path, parts, totalSize); !error.empty())
-        return StepResult::failure("Writing the work file", path, error);
-    return StepResult::success();
+    if (auto written = writeFileFresh(path, parts, totalSize); !written)
+        return stepFailed("Writing the work file", path, written.error());
+    return {};
 }
 
-inline StepResult writeWorkFile(const std::filesystem::path& folder, WorkFile file,
+inline StepStatus writeWorkFile(const std::filesystem::path& folder, WorkFile file,
                                 std::span<const std::uint8_t> bytes, std::uint64_t totalSize = 0)
 {
     const std::span<const std::uint8_t> parts[] = {bytes};
@@ -40,7 +40,7 @@ inline StepResult writeWorkFile(const std::filesystem::path& folder, WorkFile fi
 }
 
 // A block as read: the bytes the file gave, zero-filled to the block's size.
-inline StepResult writeWorkFile(const std::filesystem::path& folder, WorkFile file, const BlockRead& block)
+inline StepStatus writeWorkFile(const std::filesystem::path& folder, WorkFile file, const Block& block)
 {
     return writeWorkFile(folder, file, std::span(block.bytes).first(block.bytesRead), block.bytes.size());
 }

@@ -30,20 +30,20 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
 // The steps, each usable on its own.
 
 // "\Temp" from offset 16, cut or zero-filled to 3,000,001 bytes -> "\Tempa".
-StepResult StripGameHeader(const std::filesystem::path& folder);
+StepStatus StripGameHeader(const std::filesystem::path& folder);
 // The component inflates "\Tempa" into "\Template".
-StepResult Unpack(const std::filesystem::path& folder, CompressionComponent& component);
+StepStatus Unpack(const std::filesystem::path& folder, CompressionComponent& component);
 // "\Template" from offset 48, cut or zero-filled to 4,194,432 bytes -> "\DDS".
-StepResult ExtractDdsImage(const std::filesystem::path& folder);
+StepStatus ExtractDdsImage(const std::filesystem::path& folder);
 
 // Texture header + checked image block + texture name -> "\Template" (and its copy "\zlib").
-StepResult BuildTexturePayload(const std::filesystem::path& folder,
+StepStatus BuildTexturePayload(const std::filesystem::path& folder,
                                const std::filesystem::path& imagePath,
                                std::string_view textureName,
                                const std::filesystem::path& textureHeaderFile = {});
 // The component compresses "\Template" into "\zlib".
-StepResult Pack(const std::filesystem::path& folder, CompressionComponent& component);
-// "\zlib" -> "\zlibPES" with the 16-byte game header; storedLength receives the value for Text1.
-StepResult WriteGameFile(const std::filesystem::path& folder, std::int32_t& storedLength);
+StepStatus Pack(const std::filesystem::path& folder, CompressionComponent& component);
+// "\zlib" -> "\zlibPES" with the 16-byte game header; gives the value for Text1.
+Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& folder);
 
 }  // namespace velmora::conversion

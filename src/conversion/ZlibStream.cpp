@@ -52,41 +52,34 @@ DeflateResult deflateZlibStream(std::span<const std::uint8_t> input, std::size_t
     return result;
 }
 
-Status inflateZlibStreamInto(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
-                             std::size_t& produced, std::size_t& consumed)
+Result<InflatedSize> inflateZlibStreamInto(std::span<const std::uint8_t> input, std::span<std::uint8_t> output)
 {
-    produced = 0;
-    consumed = 0;
     if (!hasZlibHeader(input))
-        return Status::failure("the data does not begin with a zlib stream");
+        return fail(ErrorKind::Damaged, "the data does not begin with a zlib stream");
     std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
         libdeflate_alloc_decompressor());
     if (!decompressor)
         throw std::bad_alloc();
     // One-shot: the output buffer is the bound, so nothing can inflate past it.
+    InflatedSize size;
     const libdeflate_result code =
         libdeflate_zlib_decompress_ex(decompressor.get(), input.data(), input.size(), output.data(),
-                                      output.size(), &consumed, &produced);
+                                      output.size(), &size.consumed, &size.produced);
     if (code == LIBDEFLATE_SUCCESS)
-        return Status::success();
-    produced = 0;
-    consumed = 0;
+        return size;
     if (code == LIBDEFLATE_INSUFFICIENT_SPACE)
-        return Status::failure("the data inflates to more than " + groupedNumber(output.size()) +
-                               " bytes, far more than a menu tile holds: it is damaged, cut short "
-                               "or not a menu tile");
-    return Status::failure("the compressed data is damaged or cut short");
+        return fail(ErrorKind::Damaged, "the data inflates to more than " + groupedNumber(output.size()) +
+                                            " bytes, far more than a menu tile holds: it is damaged, cut "
+                                            "short or not a menu tile");
+    return fail(ErrorKind::Damaged, "the compressed data is damaged or cut short");
 }
 
-InflateResult inflateZlibStream(std::span<const std::uint8_t> input, std::size_t limit)
+Result<Inflated> inflateZlibStream(std::span<const std::uint8_t> input, std::size_t limit)
 {
-    InflateResult result;
     const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[limit == 0 ? 1 : limit]);
-    std::size_t produced = 0;
-    result.status = inflateZlibStreamInto(input, std::span(buffer.get(), limit), produced, result.consumed);
-    if (result.status)
-        result.bytes.assign(buffer.get(), buffer.get() + produced);
-    return result;
+    return inflateZlibStreamInto(input, std::span(buffer.get(), limit)).map([&](InflatedSize size) {
+        return Inflated{std::vector<std::uint8_t>(buffer.get(), buffer.get() + size.produced), size.consumed};
+    });
 }
 
 }  // namespace velmora::conversion

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "conversion/GameFileLayout.h"
-#include "conversion/StepResult.h"
+#include "conversion/Result.h"
 
 #include <cstdint>
 #include <span>
@@ -25,20 +25,21 @@ struct DeflateResult {
 DeflateResult deflateZlibStream(std::span<const std::uint8_t> input,
                                 std::size_t fitLimit = kCompressedBlockSize);
 
-struct InflateResult {
-    Status status;
-    std::vector<std::uint8_t> bytes;   // the inflated data
-    std::size_t consumed = 0;          // bytes of input the stream occupied
+struct InflatedSize {
+    std::size_t produced = 0;  // bytes the stream inflated to
+    std::size_t consumed = 0;  // bytes of input the stream occupied
+};
+
+struct Inflated {
+    std::vector<std::uint8_t> bytes;  // the inflated data
+    std::size_t consumed = 0;         // bytes of input the stream occupied
 };
 
 // Inflates the one zlib stream at the start of `input`; bytes after it are ignored. Refuses a
-// stream that is not valid zlib, is cut short, or inflates past `limit`.
-InflateResult inflateZlibStream(std::span<const std::uint8_t> input,
-                                std::size_t limit = kInflateLimit);
+// stream that is not valid zlib, is cut short, or inflates past `limit` (ErrorKind::Damaged).
+Result<Inflated> inflateZlibStream(std::span<const std::uint8_t> input, std::size_t limit = kInflateLimit);
 
-// The same into the caller's buffer, whose size is the bound; produced and consumed receive
-// the inflated size and the bytes of input the stream occupied.
-Status inflateZlibStreamInto(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
-                             std::size_t& produced, std::size_t& consumed);
+// The same into the caller's buffer, whose size is the bound.
+Result<InflatedSize> inflateZlibStreamInto(std::span<const std::uint8_t> input, std::span<std::uint8_t> output);
 
 }  // namespace velmora::conversion

@@ -15,11 +15,11 @@ const WindowDesign* designOf(const QString& formName) {
     auto it = designs.find(formName);
     if (it == designs.end()) {
         DesignResult result = loadDesign(QStringLiteral(":/designs/%1.json").arg(formName));
-        if (!result.ok()) {
+        if (!result) {
             qWarning("Velmora: the design of %s cannot be read: %s", qPrintable(formName),
-                     qPrintable(result.error));
+                     qPrintable(result.error()));
         }
-        it = designs.insert(formName, std::move(result.design));
+        it = designs.insert(formName, result ? std::optional(std::move(*result)) : std::nullopt);
     }
     return it->has_value() ? &it->value() : nullptr;
 }
@@ -32,11 +32,12 @@ std::unique_ptr<Button_XP> makeCommandButton(const QString& formName, const QStr
     const WindowDesign* design = designOf(formName);
     const ControlDesign* stored = design != nullptr ? design->control(name) : nullptr;
     if (stored != nullptr) {
-        const QString error = applyDesign(*button, *stored);
-        if (error.isEmpty()) {
+        const auto applied = applyDesign(*button, *stored);
+        if (applied) {
             return button;
         }
-        qWarning("Velmora: %s.%s: %s", qPrintable(formName), qPrintable(name), qPrintable(error));
+        qWarning("Velmora: %s.%s: %s", qPrintable(formName), qPrintable(name),
+                 qPrintable(applied.error()));
     }
     // Without its design the button still works, with the caption the window gives it.
     button->setCaption(caption);

@@ -282,8 +282,8 @@ void frmMain::Pack() {
     const auto outcome =
         conversion::runPack(context_.applicationFolder, utf8(txt(0).text()), utf8(txt(1).text()),
                             utf8(Label1_->text()), ZlibTool1_->component());
-    if (outcome.storedLength) {
-        Text1_->setText(QString::number(*outcome.storedLength));
+    if (outcome && outcome->storedLength) {
+        Text1_->setText(QString::number(*outcome->storedLength));
     }
     Label2_->setText(txt(1).text());
     report(outcome);
@@ -298,11 +298,11 @@ void frmMain::cmdSpakuj_Click() {
 }
 
 void frmMain::report(const conversion::Outcome& outcome) {
-    if (!outcome.ok) {
-        context_.messages->show(QString::fromStdString(outcome.failureMessage()), this);
+    if (!outcome) {
+        context_.messages->show(QString::fromStdString(outcome.error().message()), this);
         return;
     }
-    for (const std::string& message : outcome.messages) {
+    for (const std::string& message : outcome->messages) {
         context_.messages->show(QString::fromStdString(message), this);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/Outcome.h"
 #include "platform/CommonDialog.h"
 #include "windows/AppContext.h"
 #include "windows/frmhelp.h"
@@ -22,9 +23,6 @@ class Button_XP;
 class XpFrame;
 class ZlibTool;
 
-namespace conversion {
-struct Outcome;
-}
 
 // The start-up window: holds every choice of the user (four paths, the menu mode) and runs
 // Unpack and Pack on them. Closing it ends the program.

@@ -3,6 +3,7 @@
 #include "conversion/DdsImageCheck.h"
 
 #include "conversion/CompressionComponent.h"
+#include "conversion/StepResult.h"
 #include "conversion/GameFileLayout.h"
 
 #include <cstdint>
@@ -108,18 +109,18 @@ inline Bytes validImage(std::uint32_t seed = 1)
 // with a fixed status, optionally leaving fixed bytes at the output path.
 class FakeComponent final : public conversion::CompressionComponent {
 public:
-    conversion::Status answer = conversion::Status::success();
+    conversion::Result<> answer;
     std::optional<Bytes> output;
     int compressCalls = 0;
     int uncompressCalls = 0;
     std::filesystem::path seenInput;
     std::filesystem::path seenOutput;
 
-    conversion::Status CompressFile() override { ++compressCalls; return respond(); }
-    conversion::Status UncompressFile() override { ++uncompressCalls; return respond(); }
+    conversion::Result<> CompressFile() override { ++compressCalls; return respond(); }
+    conversion::Result<> UncompressFile() override { ++uncompressCalls; return respond(); }
 
 private:
-    conversion::Status respond()
+    conversion::Result<> respond()
     {
         seenInput = InputPath();
         seenOutput = OutputPath();
@@ -128,5 +129,12 @@ private:
         return answer;
     }
 };
+
+// The one line a failed step or run shows; empty when it succeeded.
+template <typename T>
+std::string failureText(const conversion::Result<T, conversion::StepResult>& result)
+{
+    return result ? std::string() : result.error().message();
+}
 
 }  // namespace velmora::test

@@ -65,13 +65,15 @@ TEST_P(DdsCheck, AcceptsOnlyWhatTheGameCanUseAndSaysWhatWasFound)
     GetParam().change(header);
     const std::uint64_t size = GetParam().fileSize ? GetParam().fileSize : 4'194'432;
     const auto known = std::span(header).first(std::min<std::size_t>(header.size(), size));
-    const auto problem = checkDdsImage(known, size);
+    const auto usable = checkDdsImage(known, size);
     if (GetParam().refusal == nullptr) {
-        EXPECT_FALSE(problem.has_value()) << *problem;
+        EXPECT_TRUE(usable.has_value()) << usable.error().reason;
     } else {
-        ASSERT_TRUE(problem.has_value());
-        EXPECT_NE(problem->find(GetParam().refusal), std::string::npos) << *problem;
-        EXPECT_NE(problem->find("uncompressed 1024x1024 32-bit DDS image in B8G8R8A8 order with a "
+        ASSERT_FALSE(usable.has_value());
+        EXPECT_EQ(usable.error().kind, ErrorKind::Unsupported);
+        const std::string& problem = usable.error().reason;
+        EXPECT_NE(problem.find(GetParam().refusal), std::string::npos) << problem;
+        EXPECT_NE(problem.find("uncompressed 1024x1024 32-bit DDS image in B8G8R8A8 order with a "
                                 "128-byte header"),
                   std::string::npos);
     }
@@ -91,9 +93,8 @@ TEST(GameFileInspection, ReadsTheHeaderFieldsWithoutTrustingThem)
         const GameFileInfo info = inspectGameFile(bytes);
         EXPECT_EQ(info.fileSize, bytes.size());
         EXPECT_FALSE(info.hasMagic);
-        EXPECT_FALSE(info.streamOk);
-        EXPECT_FALSE(info.streamError.empty());
-        EXPECT_FALSE(info.textureHeader.has_value());
+        ASSERT_FALSE(info.record);
+        EXPECT_FALSE(info.record.error().reason.empty());
     }
 }
 

@@ -29,9 +29,9 @@ TEST_P(WriteGameFileLayout, HeaderFieldsThenStreamThenZeros)
     const Bytes stream = pattern(length, 3);
     writeFile(workFilePath(folder.path(), WorkFile::Zlib), stream);
 
-    std::int32_t stored = -1;
-    ASSERT_TRUE(WriteGameFile(folder.path(), stored)) << "";
-    EXPECT_EQ(stored, static_cast<std::int32_t>(length) - 4);
+    const auto stored = WriteGameFile(folder.path());
+    ASSERT_TRUE(stored) << failureText(stored);
+    EXPECT_EQ(*stored, static_cast<std::int32_t>(length) - 4);
 
     const Bytes game = readFile(workFilePath(folder.path(), WorkFile::ZlibPES));
     ASSERT_EQ(game.size(), 2'400'017u);
@@ -51,14 +51,13 @@ TEST(WriteGameFile, RefusesAStreamThatDoesNotFitInsteadOfCuttingIt)
 {
     TempFolder folder;
     writeFile(workFilePath(folder.path(), WorkFile::Zlib), pattern(kCompressedBlockSize + 1, 1));
-    std::int32_t stored = -1;
-    const StepResult result = WriteGameFile(folder.path(), stored);
+    const auto result = WriteGameFile(folder.path());
     ASSERT_FALSE(result);
-    EXPECT_NE(result.message().find("too detailed to fit the game file: 2,400,002 bytes compressed, "
-                                    "2,400,001 allowed"),
+    EXPECT_EQ(result.error().kind, ErrorKind::DoesNotFit);
+    EXPECT_NE(failureText(result).find("too detailed to fit the game file: 2,400,002 bytes compressed, "
+                                       "2,400,001 allowed"),
               std::string::npos)
-        << result.message();
-    EXPECT_EQ(stored, -1);
+        << failureText(result);
     EXPECT_FALSE(std::filesystem::exists(workFilePath(folder.path(), WorkFile::ZlibPES)));
 }
 
@@ -112,9 +111,9 @@ INSTANTIATE_TEST_SUITE_P(RecordLengths, ExtractDdsImageLengths,
 TEST(StripGameHeader, WithoutTheGameCopyAsksToChooseTheGameFileAgain)
 {
     TempFolder folder;
-    const StepResult result = StripGameHeader(folder.path());
+    const StepStatus result = StripGameHeader(folder.path());
     ASSERT_FALSE(result);
-    EXPECT_NE(result.message().find("choose the game file again"), std::string::npos) << result.message();
+    EXPECT_NE(failureText(result).find("choose the game file again"), std::string::npos) << failureText(result);
     EXPECT_TRUE(fileNames(folder.path()).empty());
 }
 
@@ -150,10 +149,10 @@ TEST(WorkFiles, BrowseCopyReplacesTheCopyAndAFailedOneLeavesNoStaleCopy)
     EXPECT_EQ(readText(folder / "Temp"), "new game");
 
     // The earlier choice must not be converted in place of the one that failed to copy.
-    const StepResult missing = copyToWorkFile(folder / "gone.bin", folder.path(), WorkFile::Temp);
+    const StepStatus missing = copyToWorkFile(folder / "gone.bin", folder.path(), WorkFile::Temp);
     EXPECT_FALSE(missing);
-    EXPECT_NE(missing.message().find("gone.bin\" failed: the file does not exist"), std::string::npos)
-        << missing.message();
+    EXPECT_NE(failureText(missing).find("gone.bin\" failed: the file does not exist"), std::string::npos)
+        << failureText(missing);
     writeText(folder / "Template", "old record");
     EXPECT_FALSE(copyToWorkFile({}, folder.path(), WorkFile::Template));
     EXPECT_EQ(fileNames(folder.path()), (std::set<std::string>{"game.bin"}));

@@ -34,10 +34,9 @@ struct AppFolder {
 
 Bytes inflateGameFile(const Bytes& game)
 {
-    const InflateResult record =
-        inflateZlibStream(std::span(game).subspan(16));
-    EXPECT_TRUE(record.status.ok) << record.status.reason;
-    return record.bytes;
+    const auto record = inflateZlibStream(std::span(game).subspan(16));
+    EXPECT_TRUE(record) << record.error().reason;
+    return record ? record->bytes : Bytes();
 }
 
 struct NameCase {
@@ -56,17 +55,17 @@ TEST_P(PackRecord, GameFileHoldsHeaderImageAndNameAndTheStoredLength)
 
     const Outcome outcome = runPack(f.app.path(), (f.user / "tile.dds").string(),
                                     (f.user / "out").string(), GetParam().textureName, component);
-    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
-    EXPECT_EQ(outcome.writtenPath, f.user / "out.bin");
-    EXPECT_EQ(outcome.messages, (std::vector<std::string>{"CompressFile", (f.user / "out").string()}));
+    ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
+    EXPECT_EQ(outcome->writtenPath, f.user / "out.bin");
+    EXPECT_EQ(outcome->messages, (std::vector<std::string>{"CompressFile", (f.user / "out").string()}));
 
     const Bytes game = readFile(f.user / "out.bin");
     ASSERT_EQ(game.size(), 2'400'017u);
     const GameFileInfo info = inspectGameFile(game);
-    ASSERT_TRUE(info.streamOk);
-    ASSERT_TRUE(outcome.storedLength.has_value());
-    EXPECT_EQ(*outcome.storedLength, static_cast<std::int32_t>(info.streamSize) - 4);
-    EXPECT_EQ(info.storedLength, *outcome.storedLength);
+    ASSERT_TRUE(info.record);
+    ASSERT_TRUE(outcome->storedLength.has_value());
+    EXPECT_EQ(*outcome->storedLength, static_cast<std::int32_t>(info.record->streamSize) - 4);
+    EXPECT_EQ(info.storedLength, *outcome->storedLength);
 
     const Bytes record = inflateGameFile(game);
     ASSERT_EQ(record.size(), GetParam().recordSize);
@@ -101,8 +100,8 @@ TEST(Pack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched)
         writeText(out / "tile.dds", "user's image");
         const Outcome outcome = runPack(f.app.path(), (f.user / "image.dds").string(),
                                         (out / row.typed).string(), "topModeSelect_Mov06_OL.tex", component);
-        ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
-        EXPECT_EQ(outcome.writtenPath, out / row.written);
+        ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
+        EXPECT_EQ(outcome->writtenPath, out / row.written);
         EXPECT_EQ(readFile(out / row.written).size(), 2'400'017u);
         EXPECT_EQ(readText(out / "tile"), "unrelated file");
         if (row.written != "tile.dds")
@@ -120,7 +119,7 @@ TEST(Pack, LongerImageIsCutToTheImageBlock)
     DeflateCompressionComponent component;
     const Outcome outcome = runPack(f.app.path(), (f.user / "mips.dds").string(), (f.user / "o").string(),
                                     "topModeSelect_Mov01_CL.tex", component);
-    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+    ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     const Bytes record = inflateGameFile(readFile(f.user / "o.bin"));
     EXPECT_TRUE(std::equal(firstLevel.begin(), firstLevel.end(), record.begin() + 48));
 }
@@ -135,7 +134,7 @@ TEST(Pack, HeaderFileGivenByTheCallerReplacesWE00)
     DeflateCompressionComponent component;
     const Outcome outcome = runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "o").string(),
                                     "topModeSelect_Mov02_BL.tex", component, f.user / "genuine");
-    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+    ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     const Bytes record = inflateGameFile(readFile(f.user / "o.bin"));
     EXPECT_EQ(Bytes(record.begin(), record.begin() + 48), Bytes(48, 0x5A));
 }
@@ -148,12 +147,12 @@ TEST(Pack, CompressionComponentIsDrivenWithTheRecordAndTheStreamFile)
     fake.output = Bytes{0x78, 0x9C, 1, 2, 3, 4, 5, 6, 7};
     const Outcome outcome = runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "o").string(),
                                     "topModeSelect_Mov02_BL.tex", fake);
-    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+    ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     EXPECT_EQ(fake.compressCalls, 1);
     EXPECT_EQ(fake.uncompressCalls, 0);
     EXPECT_EQ(fake.seenInput, f.app / "Template");
     EXPECT_EQ(fake.seenOutput, f.app / "zlib");
-    EXPECT_EQ(*outcome.storedLength, 5);
+    EXPECT_EQ(*outcome->storedLength, 5);
     const Bytes game = readFile(f.user / "o.bin");
     EXPECT_EQ(Bytes(game.begin() + 16, game.begin() + 25), *fake.output);
 }
@@ -236,7 +235,7 @@ const std::vector<Refusal>& refusals()
         {"ComponentFails", [](AppFolder& f, std::string& i, std::string&, FakeComponent*& c) {
              withImage(f, i, validImage());
              static FakeComponent failing;
-             failing.answer = Status::failure("disk full");
+             failing.answer = fail(ErrorKind::WriteFailed, "disk full");
              c = &failing;
          }, "failed: disk full"},
         {"TooDetailed", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
@@ -266,10 +265,8 @@ TEST_P(PackRefusal, ReportsOneMessageAndLeavesEveryFileAsItWas)
     DeflateCompressionComponent real;
     const Outcome outcome = fake ? runPack(f.app.path(), image, output, "topModeSelect_Mov00_Ex.tex", *fake)
                                  : runPack(f.app.path(), image, output, "topModeSelect_Mov00_Ex.tex", real);
-    ASSERT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.failureMessage().find(GetParam().expected), std::string::npos) << outcome.failureMessage();
-    EXPECT_TRUE(outcome.messages.empty());
-    EXPECT_FALSE(outcome.storedLength.has_value());
+    ASSERT_FALSE(outcome.has_value());
+    EXPECT_NE(failureText(outcome).find(GetParam().expected), std::string::npos) << failureText(outcome);
     EXPECT_EQ(readText(f.user / "out"), "unrelated file");
     EXPECT_EQ(readText(f.user / "out.bin"), "previous game file");
     EXPECT_EQ(fileNames(f.user.path()), userBefore);
@@ -288,8 +285,8 @@ TEST(Pack, UnwritableWorkFolderIsReported)
     DeflateCompressionComponent component;
     const Outcome outcome = runPack(notAFolder, (f.user / "i.dds").string(), (f.user / "o").string(),
                                     "topModeSelect_Mov00_Ex.tex", component, f.app / "WE00");
-    ASSERT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.failureMessage().find("Writing the work file"), std::string::npos) << outcome.failureMessage();
+    ASSERT_FALSE(outcome.has_value());
+    EXPECT_NE(failureText(outcome).find("Writing the work file"), std::string::npos) << failureText(outcome);
     EXPECT_FALSE(std::filesystem::exists(f.user / "o.bin"));
 }
 

@@ -58,9 +58,9 @@ TEST(Unpack, RoundTripsTheImageAndShowsTheGameFilePath)
         const std::string gameText = (c.user / "game.bin").string();
 
         const Outcome outcome = runUnpack(c.app.path(), gameText, (c.user / "tile").string(), component);
-        ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
-        EXPECT_EQ(outcome.messages, (std::vector<std::string>{"UncompressFile", gameText}));
-        EXPECT_EQ(outcome.writtenPath, c.user / "tile.dds");
+        ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
+        EXPECT_EQ(outcome->messages, (std::vector<std::string>{"UncompressFile", gameText}));
+        EXPECT_EQ(outcome->writtenPath, c.user / "tile.dds");
         EXPECT_EQ(readFile(c.user / "tile.dds"), image);
         EXPECT_TRUE(fileNames(c.app.path()).empty());  // every work file deleted
     }
@@ -73,7 +73,7 @@ TEST(Unpack, ShortRecordGivesAFullSizeImageWithAZeroTail)
     c.chooseGameFile(gameFileFor(record));
     DeflateCompressionComponent component;
     const Outcome outcome = runUnpack(c.app.path(), "g", (c.user / "t").string(), component);
-    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+    ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     Bytes expected(kImageBlockSize, 0);
     std::fill(expected.begin(), expected.begin() + (10'000 - 48), 0x33);
     EXPECT_EQ(readFile(c.user / "t.dds"), expected);
@@ -97,7 +97,7 @@ TEST(Unpack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched)
         writeText(c.user / "tile", "unrelated file");
         writeText(c.user / "tile.dds", "previous image");
         const Outcome outcome = runUnpack(c.app.path(), "g", (c.user / row.typed).string(), component);
-        ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+        ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
         EXPECT_EQ(readFile(c.user / row.written), image);
         EXPECT_EQ(readText(c.user / "tile"), "unrelated file");
         EXPECT_FALSE(std::filesystem::exists(c.user / (row.typed + ".dds.dds")));
@@ -112,7 +112,7 @@ TEST(Unpack, RelativeOutputIsTakenFromTheWorkFolder)
     c.chooseGameFile(gameFileFor(recordFor(validImage(), "n")));
     DeflateCompressionComponent component;
     const Outcome outcome = runUnpack(c.app.path(), "g", "relative", component);
-    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+    ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     EXPECT_EQ(fileNames(c.app.path()), (std::set<std::string>{"relative.dds"}));
 }
 
@@ -123,7 +123,7 @@ TEST(Unpack, CompressionComponentIsDrivenWithThePayloadAndTheRecordFile)
     FakeComponent fake;
     fake.output = recordFor(validImage(), "x");
     const Outcome outcome = runUnpack(c.app.path(), "g", (c.user / "t").string(), fake);
-    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
+    ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     EXPECT_EQ(fake.uncompressCalls, 1);
     EXPECT_EQ(fake.compressCalls, 0);
     EXPECT_EQ(fake.seenInput, c.app / "Tempa");
@@ -194,9 +194,8 @@ TEST_P(UnpackRefusal, ReportsOneMessageAndLeavesEveryFileAsItWas)
     DeflateCompressionComponent component;
     const std::string gameText = (c.user / "game.bin").string();
     const Outcome outcome = runUnpack(c.app.path(), gameText, output, component);
-    ASSERT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.failureMessage().find(GetParam().expected), std::string::npos) << outcome.failureMessage();
-    EXPECT_TRUE(outcome.messages.empty());
+    ASSERT_FALSE(outcome.has_value());
+    EXPECT_NE(failureText(outcome).find(GetParam().expected), std::string::npos) << failureText(outcome);
     EXPECT_EQ(readText(c.user / "tile"), "unrelated file");
     EXPECT_EQ(readText(c.user / "tile.dds"), "previous image");
     EXPECT_EQ(fileNames(c.user.path()), userBefore);
@@ -213,9 +212,9 @@ TEST(Unpack, StreamFailureNamesTheUsersGameFile)
     DeflateCompressionComponent component;
     const std::string gameText = (c.user / "game.bin").string();
     const Outcome outcome = runUnpack(c.app.path(), gameText, (c.user / "t").string(), component);
-    ASSERT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.failureMessage().rfind("Decompressing \"" + gameText + "\" failed: ", 0), 0u)
-        << outcome.failureMessage();
+    ASSERT_FALSE(outcome.has_value());
+    EXPECT_EQ(failureText(outcome).rfind("Decompressing \"" + gameText + "\" failed: ", 0), 0u)
+        << failureText(outcome);
 }
 
 TEST(Unpack, SecondClickWithoutChoosingAgainIsRefused)
@@ -223,10 +222,10 @@ TEST(Unpack, SecondClickWithoutChoosingAgainIsRefused)
     Chosen c;
     c.chooseGameFile(validGame());
     DeflateCompressionComponent component;
-    ASSERT_TRUE(runUnpack(c.app.path(), "g", (c.user / "a").string(), component).ok);
+    ASSERT_TRUE(runUnpack(c.app.path(), "g", (c.user / "a").string(), component).has_value());
     const Outcome again = runUnpack(c.app.path(), "g", (c.user / "b").string(), component);
-    EXPECT_FALSE(again.ok);
-    EXPECT_NE(again.failureMessage().find("choose the game file again"), std::string::npos);
+    EXPECT_FALSE(again.has_value());
+    EXPECT_NE(failureText(again).find("choose the game file again"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(c.user / "b.dds"));
 }
 

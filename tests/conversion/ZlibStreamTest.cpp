@@ -38,9 +38,9 @@ TEST(ZlibStream, OurStreamsAndZlibsReadEachOther)
     uLongf theirsSize = theirs.size();
     ASSERT_EQ(::compress2(theirs.data(), &theirsSize, data.data(), data.size(), 9), Z_OK);
     theirs.resize(theirsSize);
-    const InflateResult inflated = inflateZlibStream(theirs);
-    ASSERT_TRUE(inflated.status.ok) << inflated.status.reason;
-    EXPECT_EQ(inflated.bytes, data);
+    const auto inflated = inflateZlibStream(theirs);
+    ASSERT_TRUE(inflated) << inflated.error().reason;
+    EXPECT_EQ(inflated->bytes, data);
 }
 
 TEST(ZlibStream, TakesTheOneStreamAtTheStartAndIgnoresTheFillAfterIt)
@@ -50,10 +50,10 @@ TEST(ZlibStream, TakesTheOneStreamAtTheStartAndIgnoresTheFillAfterIt)
     for (std::uint8_t fill : {std::uint8_t{0x00}, std::uint8_t{0xFF}}) {
         Bytes padded = stream.stream;
         padded.resize(padded.size() + 10'000, fill);
-        const InflateResult inflated = inflateZlibStream(padded);
-        ASSERT_TRUE(inflated.status.ok) << inflated.status.reason;
-        EXPECT_EQ(inflated.bytes, data);
-        EXPECT_EQ(inflated.consumed, stream.stream.size());
+        const auto inflated = inflateZlibStream(padded);
+        ASSERT_TRUE(inflated) << inflated.error().reason;
+        EXPECT_EQ(inflated->bytes, data);
+        EXPECT_EQ(inflated->consumed, stream.stream.size());
     }
 }
 
@@ -66,20 +66,20 @@ TEST(ZlibStream, StrongestLevelOnlyWhenTheFastStreamDoesNotFit)
     const DeflateResult tight = deflateZlibStream(data, roomy.stream.size() - 1);
     EXPECT_EQ(tight.level, kStrongestCompressionLevel);
     EXPECT_LE(tight.stream.size(), roomy.stream.size());
-    EXPECT_EQ(inflateZlibStream(tight.stream).bytes, data);
+    EXPECT_EQ(inflateZlibStream(tight.stream).value().bytes, data);
 }
 
 TEST(ZlibStream, InflatesUpToTheBoundAndRefusesOneByteMore)
 {
     const std::size_t bound = 4096;
-    const InflateResult exact = inflateZlibStream(deflateZlibStream(Bytes(bound, 7)).stream, bound);
-    EXPECT_TRUE(exact.status.ok) << exact.status.reason;
-    EXPECT_EQ(exact.bytes.size(), bound);
+    const auto exact = inflateZlibStream(deflateZlibStream(Bytes(bound, 7)).stream, bound);
+    ASSERT_TRUE(exact) << exact.error().reason;
+    EXPECT_EQ(exact->bytes.size(), bound);
 
-    const InflateResult over = inflateZlibStream(deflateZlibStream(Bytes(bound + 1, 7)).stream, bound);
-    EXPECT_FALSE(over.status.ok);
-    EXPECT_NE(over.status.reason.find("more than 4,096 bytes"), std::string::npos) << over.status.reason;
-    EXPECT_TRUE(over.bytes.empty());
+    const auto over = inflateZlibStream(deflateZlibStream(Bytes(bound + 1, 7)).stream, bound);
+    ASSERT_FALSE(over);
+    EXPECT_EQ(over.error().kind, ErrorKind::Damaged);
+    EXPECT_NE(over.error().reason.find("more than 4,096 bytes"), std::string::npos) << over.error().reason;
 }
 
 TEST(ZlibStream, RefusesWhatIsNotAWholeZlibStream)
@@ -101,9 +101,9 @@ TEST(ZlibStream, RefusesWhatIsNotAWholeZlibStream)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const InflateResult result = inflateZlibStream(row.input);
-        EXPECT_FALSE(result.status.ok);
-        EXPECT_NE(result.status.reason.find(row.reason), std::string::npos) << result.status.reason;
+        const auto result = inflateZlibStream(row.input);
+        ASSERT_FALSE(result);
+        EXPECT_NE(result.error().reason.find(row.reason), std::string::npos) << result.error().reason;
     }
 }
 
@@ -125,9 +125,10 @@ TEST(DeflateCompressionComponent, FileToFileBothWaysAndFailuresAreReported)
     EXPECT_EQ(readFile(folder / "back"), data);
 
     component.InputPath(folder / "missing");
-    const Status missing = component.UncompressFile();
-    EXPECT_FALSE(missing);
-    EXPECT_NE(missing.reason.find("does not exist"), std::string::npos) << missing.reason;
+    const auto missing = component.UncompressFile();
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().kind, ErrorKind::NotFound);
+    EXPECT_NE(missing.error().reason.find("does not exist"), std::string::npos) << missing.error().reason;
 
     component.InputPath(folder / "in");  // not a stream: the old output must survive
     component.OutputPath(folder / "back");

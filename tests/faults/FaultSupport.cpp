@@ -229,14 +229,14 @@ RunResult unpackGameFile(const fs::path& work, const fs::path& gameFile, const s
     namespace conv = velmora::conversion;
     RunResult result;
     if (const auto copied = conv::copyToWorkFile(gameFile, work, conv::WorkFile::Temp); !copied) {
-        result.message = copied.message();
+        result.message = copied.error().message();
         return result;
     }
     conv::DeflateCompressionComponent component;
     const conv::Outcome outcome = conv::runUnpack(work, gameFile.string(), outputText, component);
-    result.ok = outcome.ok;
-    result.message = outcome.failureMessage();
-    result.written = outcome.writtenPath;
+    result.ok = outcome.has_value();
+    result.message = outcome ? std::string() : outcome.error().message();
+    result.written = outcome ? outcome->writtenPath : std::filesystem::path();
     return result;
 }
 
@@ -246,9 +246,9 @@ RunResult packImage(const fs::path& work, const fs::path& image, const std::stri
     conv::DeflateCompressionComponent component;
     const conv::Outcome outcome = conv::runPack(work, image.string(), outputText, textureName, component);
     RunResult result;
-    result.ok = outcome.ok;
-    result.message = outcome.failureMessage();
-    result.written = outcome.writtenPath;
+    result.ok = outcome.has_value();
+    result.message = outcome ? std::string() : outcome.error().message();
+    result.written = outcome ? outcome->writtenPath : std::filesystem::path();
     return result;
 }
 

@@ -186,9 +186,8 @@ TEST_P(DestinationFault, RefusesWithAMessageAndChangesNothing) {
             : conv::runPack(ws.work, (ws.root / "image.dds").string(), prepared.outputText,
                             "topModeSelect_Mov00_Ex.tex", component);
 
-    EXPECT_FALSE(outcome.ok) << "written to " << outcome.writtenPath;
-    EXPECT_TRUE(outcome.messages.empty());
-    const std::string message = outcome.failureMessage();
+    ASSERT_FALSE(outcome.has_value()) << "written to " << outcome->writtenPath;
+    const std::string message = outcome.error().message();
     EXPECT_NE(message.find(fault.fragment), std::string::npos) << message;
     EXPECT_FALSE(message.empty());
     const TreeSnapshot after = withoutCopy(snapshot(ws.root.path()));
@@ -223,8 +222,8 @@ TEST_F(InputFault, GameFileDeletedAfterTheBrowseCopyStillUnpacksFromTheCopy) {
     fs::remove(game);
     conv::DeflateCompressionComponent component;
     const conv::Outcome outcome = conv::runUnpack(ws.work, game.string(), (ws.out / "tile").string(), component);
-    ASSERT_TRUE(outcome.ok) << outcome.failureMessage();
-    EXPECT_EQ(outcome.messages, (std::vector<std::string>{"UncompressFile", game.string()}));
+    ASSERT_TRUE(outcome.has_value()) << outcome.error().message();
+    EXPECT_EQ(outcome->messages, (std::vector<std::string>{"UncompressFile", game.string()}));
     EXPECT_EQ(readFile(ws.out / "tile.dds"), inputs().image);
 }
 
@@ -234,9 +233,9 @@ TEST_F(InputFault, SecondUnpackWithoutANewCopyAsksForTheGameFileAndKeepsTheLastI
     ASSERT_TRUE(unpackGameFile(ws.work, game, (ws.out / "tile").string()).ok);
     conv::DeflateCompressionComponent component;
     const conv::Outcome again = conv::runUnpack(ws.work, game.string(), (ws.out / "tile").string(), component);
-    EXPECT_FALSE(again.ok);
-    EXPECT_NE(again.failureMessage().find("choose the game file again"), std::string::npos)
-        << again.failureMessage();
+    ASSERT_FALSE(again.has_value());
+    EXPECT_NE(again.error().message().find("choose the game file again"), std::string::npos)
+        << again.error().message();
     EXPECT_EQ(readFile(ws.out / "tile.dds"), inputs().image);
 }
 
