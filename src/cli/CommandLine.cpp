@@ -1,13 +1,16 @@
 #include "cli/CommandLine.h"
 
 #include "cli/PrivateWorkFolder.h"
+#include "conversion/DdsReader.h"
 #include "conversion/DeflateCompressionComponent.h"
 #include "conversion/FileIo.h"
 #include "conversion/Formatting.h"
 #include "conversion/GameFileInspection.h"
 #include "conversion/GameFileLayout.h"
+#include "conversion/ImageInput.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
+#include "images/QtPictureReader.h"
 #include "windows/MenuAnimationCatalogue.h"
 
 #include <iomanip>
@@ -26,21 +29,25 @@ namespace {
 constexpr const char* kUsage =
     "Usage: velmora-cli COMMAND [ARGUMENTS]\n"
     "\n"
-    "Converts the game's menu-tile files to DDS images and back.\n"
+    "Converts the game's menu-tile files to pictures and back.\n"
     "\n"
     "Commands:\n"
-    "  unpack GAME_FILE OUTPUT                 write the game file's image to OUTPUT\n"
-    "                                          (\".dds\" appended unless OUTPUT ends in it)\n"
+    "  unpack GAME_FILE OUTPUT                 write the game file's image to OUTPUT: a PNG when\n"
+    "                                          OUTPUT ends in \".png\", else a DDS (\".dds\"\n"
+    "                                          appended unless OUTPUT ends in it)\n"
     "  pack IMAGE MODE OUTPUT [--header FILE]  write a game file for menu MODE to OUTPUT\n"
     "                                          (\".bin\" appended unless OUTPUT ends in it)\n"
     "                                          and print the stored length\n"
-    "  info GAME_FILE                          show what a game file holds\n"
+    "  info FILE                               show what a game file or a picture holds, and\n"
+    "                                          what pack would do with a picture\n"
     "  header GAME_FILE OUT                    write the game file's 48-byte texture header\n"
     "  modes                                   list the menu modes\n"
     "\n"
-    "MODE is a position 0-12, a texture name or a display name (letter case and surrounding\n"
-    "blanks do not matter). --header FILE takes the texture header from FILE instead of the\n"
-    "\"WE00\" beside the program.\n"
+    "IMAGE is a 1024x1024 DDS (uncompressed in any channel order, DXT1/3/5, with or without\n"
+    "mip levels) or PNG, BMP, TGA, JPEG, TIFF or WebP picture. MODE is a position 0-12, a\n"
+    "texture name or a display name (letter case and surrounding blanks do not matter).\n"
+    "--header FILE takes the texture header from FILE (a 48-byte header or one of your game\n"
+    "files) instead of the \"WE00\" beside the program.\n"
     "\n"
     "Exit status: 0 success, 1 a conversion failed, 2 a usage error.\n";
 
@@ -50,6 +57,9 @@ std::filesystem::path absoluteFromHere(const std::string& text)
     auto path = std::filesystem::absolute(text, error);
     return error ? std::filesystem::path(text) : path;
 }
+
+// Far more than any 1024x1024 picture, with every mip level, can take.
+constexpr std::size_t kMaxPictureFileSize = 64u * 1024u * 1024u;
 
 std::string yesNo(bool value)
 {
@@ -177,11 +187,17 @@ int CommandLine::pack(const std::vector<std::string>& args)
     if (!work.ok())
         return failed(work.error());
     conv::DeflateCompressionComponent component;
+    const images::QtPictureReader pictures;
     const conv::Outcome outcome = conv::runPack(work.path(), image.string(), output.string(),
-                                                mode->textureName, component, headerFile);
+                                                mode->textureName, component, headerFile, &pictures);
     if (!outcome)
         return failed(outcome.error());
+    if (outcome->placeholderHeader)
+        m_err << "velmora-cli: warning: the texture header is the placeholder shipped with Velmora "
+                 "(\"WE00\" and zeros); the game may need the genuine one: pack with --header "
+                 "YOUR_GAME_FILE\n";
     m_out << "written: " << outcome->writtenPath.string() << '\n'
+          << "image: " << outcome->imageFound << " (" << outcome->imageAction << ")\n"
           << "stored length: " << *outcome->storedLength << '\n';
     return kExitOk;
 }
@@ -191,10 +207,20 @@ int CommandLine::info(const std::vector<std::string>& args)
     if (args.size() != 1)
         return usageError(args.empty() ? "info needs GAME_FILE" : "info takes one argument");
     const auto gameFile = absoluteFromHere(args[0]);
+    const auto head = conv::readBlock(gameFile, 0, 16);
+    const conv::FileKind kind = head ? conv::identifyFile(head->bytes).kind : conv::FileKind::Unknown;
+    if (kind == conv::FileKind::Dds || kind == conv::FileKind::Picture)
+        return pictureInfo(gameFile);
     const auto inspected = inspect(gameFile);
     if (!inspected)
         return failed(inspected.error());
     const conv::GameFileInfo& info = *inspected;
+    // Pictures without a signature of their own (TGA) are recognised by the picture reader.
+    if (!info.record && kind == conv::FileKind::Unknown) {
+        if (const auto file = conv::readWholeFile(gameFile, kMaxPictureFileSize);
+            file && images::QtPictureReader().describe(*file))
+            return pictureInfo(gameFile);
+    }
 
     m_out << "file:            " << gameFile.string() << '\n'
           << "file size:       " << conv::groupedNumber(info.fileSize) << " bytes"
@@ -231,6 +257,37 @@ int CommandLine::info(const std::vector<std::string>& args)
     return kExitOk;
 }
 
+int CommandLine::pictureInfo(const std::filesystem::path& path)
+{
+    const auto file = conv::readWholeFile(path, kMaxPictureFileSize);
+    if (!file)
+        return failed(conv::StepResult::of("Reading the image", path, file.error()));
+    const images::QtPictureReader pictures;
+    const conv::FileIdentity identity = conv::identifyFile(*file);
+    m_out << "file:            " << path.string() << '\n'
+          << "file size:       " << conv::groupedNumber(file->size()) << " bytes\n";
+    if (identity.kind == conv::FileKind::Dds) {
+        m_out << "kind:            DDS image\n";
+        if (const auto layout = conv::inspectDdsHeader(*file, file->size())) {
+            m_out << "size:            " << layout->width << "x" << layout->height << '\n'
+                  << "layout:          " << layout->format << '\n'
+                  << "mip levels:      " << layout->mipCount << '\n'
+                  << "written by:      " << (layout->writer.empty() ? "(not recorded)" : layout->writer) << '\n';
+        } else if (const conv::DdsSummary summary = conv::describeDds(*file); summary.isDds) {
+            m_out << "size:            " << summary.width << "x" << summary.height << '\n'
+                  << "layout:          " << summary.pixelFormat << '\n';
+        }
+    } else if (const auto picture = pictures.describe(*file)) {
+        m_out << "kind:            " << picture->format << " picture\n"
+              << "size:            " << picture->width << "x" << picture->height << '\n'
+              << "layout:          " << (picture->layout.empty() ? "(not known before decoding)" : picture->layout)
+              << '\n';
+    }
+    const auto prepared = conv::prepareImage(*file, &pictures);
+    m_out << "pack:            " << (prepared ? prepared->action : "refused: " + prepared.error().reason) << '\n';
+    return kExitOk;
+}
+
 int CommandLine::header(const std::vector<std::string>& args)
 {
     if (args.size() != 2)
@@ -241,6 +298,11 @@ int CommandLine::header(const std::vector<std::string>& args)
     if (!inspected)
         return failed(inspected.error());
     const auto& record = inspected->record;
+    if (const auto head = conv::readBlock(gameFile, 0, 16);
+        !record && head && !conv::pictureNotGameFile(conv::identifyFile(head->bytes)).empty())
+        return failed(conv::StepResult::of("Reading the game file", gameFile,
+                                           {conv::ErrorKind::Unsupported,
+                                            conv::pictureNotGameFile(conv::identifyFile(head->bytes))}));
     if (!record)
         return failed(conv::StepResult::of("Decompressing", gameFile, record.error()));
     if (!record->textureHeader)

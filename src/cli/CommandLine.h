@@ -26,6 +26,7 @@ private:
     int pack(const std::vector<std::string>& args);
     int info(const std::vector<std::string>& args);
     int header(const std::vector<std::string>& args);
+    int pictureInfo(const std::filesystem::path& path);
     int modes(const std::vector<std::string>& args);
 
     int usageError(const std::string& what);

@@ -350,6 +350,26 @@ Result<> transferBlock(const std::filesystem::path& source, std::uint64_t offset
     return {};
 }
 
+Result<> overwriteAt(const std::filesystem::path& target, std::uint64_t offset, std::span<const std::uint8_t> bytes)
+{
+    Fd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return writeError(errno);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd.get(), bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return writeError(errno);
+        done += static_cast<std::size_t>(n);
+    }
+    if (fd.close() != 0)
+        return writeError(errno);
+    return {};
+}
+
 Result<> copyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target)
 {
     Fd in(-1);
@@ -395,12 +415,17 @@ std::filesystem::path resolveUserPath(const std::filesystem::path& base, std::st
     return path.is_relative() ? base / path : path;
 }
 
-std::string withExtensionOnce(std::string_view text, std::string_view extension)
+bool hasExtension(std::string_view text, std::string_view extension)
 {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (text.size() >= extension.size() &&
-        std::equal(extension.begin(), extension.end(), text.end() - extension.size(),
-                   [&](char a, char b) { return lower(a) == lower(b); }))
+    return text.size() >= extension.size() &&
+           std::equal(extension.begin(), extension.end(), text.end() - static_cast<std::ptrdiff_t>(extension.size()),
+                      [&](char a, char b) { return lower(a) == lower(b); });
+}
+
+std::string withExtensionOnce(std::string_view text, std::string_view extension)
+{
+    if (hasExtension(text, extension))
         return std::string(text);
     return std::string(text) + std::string(extension);
 }

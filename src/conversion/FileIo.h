@@ -45,6 +45,10 @@ Result<> writeFileFresh(const std::filesystem::path& target,
                         std::span<const std::span<const std::uint8_t>> parts, std::uint64_t totalSize = 0);
 Result<> writeFileFresh(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 
+// Writes the bytes over an existing file at `offset`, leaving the rest of it as it is. For work
+// files only, like writeFileFresh.
+Result<> overwriteAt(const std::filesystem::path& target, std::uint64_t offset, std::span<const std::uint8_t> bytes);
+
 // Copies source over target the same way: complete copy or the old target untouched.
 Result<> copyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target);
 
@@ -53,5 +57,8 @@ std::filesystem::path resolveUserPath(const std::filesystem::path& base, std::st
 
 // Appends `extension` (".dds", ".bin") unless the text already ends in it, in any letter case.
 std::string withExtensionOnce(std::string_view text, std::string_view extension);
+
+// Whether the text ends in `extension`, in any letter case.
+bool hasExtension(std::string_view text, std::string_view extension);
 
 }  // namespace velmora::conversion

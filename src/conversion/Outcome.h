@@ -19,6 +19,11 @@ struct RunReport {
     std::optional<std::int32_t> storedLength;
     // The file written (the path text with its extension, resolved).
     std::filesystem::path writtenPath;
+    // Pack only: what the chosen picture was and what was done to it.
+    std::string imageFound;
+    std::string imageAction;
+    // Pack only: the texture header was the shipped placeholder, not a genuine one.
+    bool placeholderHeader = false;
 };
 
 // A run's report, or its first failing step (whose message() is the one line to show).

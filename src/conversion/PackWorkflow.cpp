@@ -1,5 +1,7 @@
 #include "conversion/ByteOrder.h"
 #include "conversion/DdsImageCheck.h"
+#include "conversion/GameFileInspection.h"
+#include "conversion/ImageInput.h"
 #include "conversion/FileIo.h"
 #include "conversion/Formatting.h"
 #include "conversion/GameFileLayout.h"
@@ -7,6 +9,7 @@
 #include "conversion/Workflows.h"
 #include "conversion/WorkflowSupport.h"
 
+#include <algorithm>
 #include <array>
 #include <system_error>
 
@@ -23,38 +26,66 @@ Error tooDetailed(std::uint64_t streamSize)
 
 }  // namespace
 
-StepStatus BuildTexturePayload(const std::filesystem::path& folder,
-                               const std::filesystem::path& imagePath, std::string_view textureName,
-                               const std::filesystem::path& textureHeaderFile)
+Result<std::array<std::uint8_t, kTextureHeaderBlockSize>> readTextureHeader(const std::filesystem::path& path)
+{
+    // Enough for a game file's payload, so its record can be read for the header it carries.
+    const auto head = readBlock(path, 0, kGameHeaderSize + kGamePayloadBlockSize);
+    if (!head)
+        return fail(head.error());
+    std::array<std::uint8_t, kTextureHeaderBlockSize> header{};
+    if (identifyFile(head->bytes).kind == FileKind::GameFile) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(head->fileSize, head->bytes.size()));
+        const GameFileInfo info = inspectGameFile(std::span(head->bytes).first(size));
+        if (!info.record)
+            return fail(ErrorKind::Damaged, "it is a game file whose record cannot be read (" +
+                                                info.record.error().reason + ")");
+        if (!info.record->textureHeader)
+            return fail(ErrorKind::Damaged, "it is a game file whose record is shorter than 48 bytes");
+        return *info.record->textureHeader;
+    }
+    if (head->fileSize < kTextureHeaderBlockSize)
+        return fail(ErrorKind::Damaged,
+                    "it is " + std::to_string(head->fileSize) + " bytes long; the texture header needs 48");
+    std::copy_n(head->bytes.begin(), kTextureHeaderBlockSize, header.begin());
+    return header;
+}
+
+bool isPlaceholderHeader(std::span<const std::uint8_t> header)
+{
+    return header.size() == kTextureHeaderBlockSize && std::equal(header.begin(), header.begin() + 4, "WE00") &&
+           std::all_of(header.begin() + 4, header.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+Result<PayloadFacts, StepResult> BuildTexturePayload(const std::filesystem::path& folder,
+                                                     const std::filesystem::path& imagePath,
+                                                     std::string_view textureName,
+                                                     const std::filesystem::path& textureHeaderFile,
+                                                     const PictureReader* pictures)
 {
     const auto headerPath =
         textureHeaderFile.empty() ? workFilePath(folder, WorkFile::WE00) : textureHeaderFile;
-    const auto header = readBlock(headerPath, 0, kTextureHeaderBlockSize);
+    const auto header = readTextureHeader(headerPath);
     if (!header)
         return stepFailed("Reading the texture header", headerPath, header.error());
-    if (header->fileSize < kTextureHeaderBlockSize)
-        return stepFailed("Reading the texture header", headerPath, ErrorKind::Damaged,
-                          "it is " + std::to_string(header->fileSize) +
-                              " bytes long; the texture header needs 48");
 
     if (imagePath.empty())
         return stepFailed("Reading the image", {}, ErrorKind::NotFound, "choose the image to pack");
-    const auto image = readBlock(imagePath, 0, kImageBlockSize);
+    const auto image = loadImage(imagePath, pictures);
     if (!image)
         return stepFailed("Reading the image", imagePath, image.error());
-    if (auto usable = checkDdsImage(image->bytes, image->fileSize); !usable)
-        return stepFailed("Reading the image", imagePath, usable.error());
 
-    // Mip levels after the first one are cut off with the rest of the block.
+    // Mip levels after the first one were dropped with the rest of the file.
     const auto* name = reinterpret_cast<const std::uint8_t*>(textureName.data());
     const std::array<std::span<const std::uint8_t>, 3> record{
-        std::span<const std::uint8_t>(header->bytes), std::span<const std::uint8_t>(image->bytes),
+        std::span<const std::uint8_t>(*header), std::span<const std::uint8_t>(image->block),
         std::span<const std::uint8_t>(name, textureName.size())};
     // The record stays in the work files; the user's output path never receives it.
     if (auto step = writeWorkFile(folder, WorkFile::Template, record); !step)
-        return step;
+        return tl::unexpected(step.error());
     // "\zlib" holds the record too until the compressed stream replaces it.
-    return writeWorkFile(folder, WorkFile::Zlib, record);
+    if (auto step = writeWorkFile(folder, WorkFile::Zlib, record); !step)
+        return tl::unexpected(step.error());
+    return PayloadFacts{image->found, image->action, isPlaceholderHeader(*header)};
 }
 
 StepStatus Pack(const std::filesystem::path& folder, CompressionComponent& component)
@@ -105,15 +136,17 @@ Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& fold
 
 Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
                 std::string_view outputText, std::string_view textureName,
-                CompressionComponent& component, const std::filesystem::path& textureHeaderFile)
+                CompressionComponent& component, const std::filesystem::path& textureHeaderFile,
+                const PictureReader* pictures)
 {
     const WorkFileCleanup cleanup(folder);
     if (outputText.empty())
         return stepFailed("Saving the game file", {}, ErrorKind::NotFound,
                           "choose where to save the game file");
     const auto imagePath = resolveUserPath(folder, imageText);
-    if (auto step = BuildTexturePayload(folder, imagePath, textureName, textureHeaderFile); !step)
-        return tl::unexpected(step.error());
+    const auto payload = BuildTexturePayload(folder, imagePath, textureName, textureHeaderFile, pictures);
+    if (!payload)
+        return tl::unexpected(payload.error());
     if (auto step = Pack(folder, component); !step) {
         step.error().file = imagePath;  // the user knows the image, not the work file made from it
         return tl::unexpected(step.error());
@@ -124,7 +157,11 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     const auto target = resolveUserPath(folder, withExtensionOnce(outputText, ".bin"));
     if (auto saved = copyFileAtomically(workFilePath(folder, WorkFile::ZlibPES), target); !saved)
         return stepFailed("Saving the game file", target, saved.error());
-    return RunReport{{"CompressFile", std::string(outputText)}, *storedLength, target};
+    RunReport report{{"CompressFile", std::string(outputText)}, *storedLength, target};
+    report.imageFound = payload->imageFound;
+    report.imageAction = payload->imageAction;
+    report.placeholderHeader = payload->placeholderHeader;
+    return report;
 }
 
 }  // namespace velmora::conversion

@@ -1,8 +1,15 @@
+#include "conversion/ByteOrder.h"
+#include "conversion/DdsReader.h"
 #include "conversion/FileIo.h"
 #include "conversion/GameFileLayout.h"
+#include "conversion/ImageInput.h"
+#include "conversion/PngWriter.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "conversion/WorkflowSupport.h"
+
+#include <algorithm>
+#include <array>
 
 namespace velmora::conversion {
 
@@ -45,6 +52,44 @@ StepStatus ExtractDdsImage(const std::filesystem::path& folder)
     return stepFailed("Extracting the image", record, moved.error());
 }
 
+StepStatus CorrectImageHeader(const std::filesystem::path& folder)
+{
+    const auto image = workFilePath(folder, WorkFile::DDS);
+    const auto head = readBlock(image, 0, kDdsHeaderSize);
+    if (!head)
+        return stepFailed("Extracting the image", image, head.error());
+    std::array<std::uint8_t, kDdsHeaderSize> header{};
+    std::copy(head->bytes.begin(), head->bytes.end(), header.begin());
+    const bool isDds = std::equal(header.begin(), header.begin() + 4, "DDS ") && readLe32(header, 4) == 124;
+    if (!isDds)
+        return {};  // not ours to judge: the image is written as the game file holds it
+    auto corrected = header;
+    setSingleMipLevel(corrected);
+    if (corrected == header)
+        return {};
+    if (auto written = overwriteAt(image, 0, corrected); !written)
+        return stepFailed("Writing the work file", image, written.error());
+    return {};
+}
+
+namespace {
+
+// The image block as an 8-bit RGBA PNG, when it is a picture the reader can decode.
+Result<> savePng(const std::filesystem::path& folder, const std::filesystem::path& target)
+{
+    const auto block = readBlock(workFilePath(folder, WorkFile::DDS), 0, kImageBlockSize);
+    if (!block)
+        return fail(block.error());
+    const auto image = readDdsImage(block->bytes);
+    if (!image)
+        return fail(ErrorKind::Unsupported, "the game file's image cannot become a PNG (" + image.error().reason +
+                                                "); save it with the .dds extension instead");
+    const auto pixels = std::span(image->block).subspan(kDdsHeaderSize);
+    return writeFileAtomically(target, encodePng(pixels, 1024, 1024));
+}
+
+}  // namespace
+
 Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFileText,
                   std::string_view outputText, CompressionComponent& component)
 {
@@ -57,14 +102,27 @@ Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFile
         // The user knows the game file, not the work file made from it.
         if (!gameFileText.empty())
             step.error().file = resolveUserPath(folder, gameFileText);
+        // A picture chosen in place of a game file is named as what it is.
+        const auto head = readBlock(workFilePath(folder, WorkFile::Temp), 0, 16);
+        if (const std::string picture = head ? pictureNotGameFile(identifyFile(head->bytes)) : std::string();
+            !picture.empty()) {
+            step.error().step = "Reading the game file";
+            step.error().kind = ErrorKind::Unsupported;
+            step.error().reason = picture;
+        }
         return tl::unexpected(step.error());
     }
     if (auto step = ExtractDdsImage(folder); !step)
         return tl::unexpected(step.error());
-    // Appended only once, so choosing an existing "tile.dds" replaces that file and nothing
-    // else; the file at exactly the typed text is left alone.
-    const auto target = resolveUserPath(folder, withExtensionOnce(outputText, ".dds"));
-    if (auto saved = copyFileAtomically(workFilePath(folder, WorkFile::DDS), target); !saved)
+    if (auto step = CorrectImageHeader(folder); !step)
+        return tl::unexpected(step.error());
+    // A name ending in ".png" gets a PNG at exactly that name. Otherwise ".dds" is appended
+    // only once, so choosing an existing "tile.dds" replaces that file and nothing else; the
+    // file at exactly the typed text is left alone.
+    const bool png = hasExtension(outputText, ".png");
+    const auto target = resolveUserPath(folder, png ? std::string(outputText) : withExtensionOnce(outputText, ".dds"));
+    const auto saved = png ? savePng(folder, target) : copyFileAtomically(workFilePath(folder, WorkFile::DDS), target);
+    if (!saved)
         return stepFailed("Saving the image", target, saved.error());
     return RunReport{{"UncompressFile", std::string(gameFileText)}, std::nullopt, target};
 }

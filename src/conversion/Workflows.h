@@ -2,10 +2,13 @@
 
 #include "conversion/CompressionComponent.h"
 #include "conversion/Outcome.h"
+#include "conversion/PictureReader.h"
 #include "conversion/StepResult.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string_view>
 
 // The two conversions. `folder` is the work folder (the application folder in the GUI); path
@@ -14,18 +17,22 @@
 // each output whole or not at all.
 namespace velmora::conversion {
 
-// Unpack button: "\Temp" (the chosen game file's copy) -> image at outputText + ".dds".
+// Unpack button: "\Temp" (the chosen game file's copy) -> image at outputText + ".dds", or a
+// PNG at exactly outputText when it ends in ".png".
 // gameFileText is txt(2), shown in the second closing message; outputText is txt(3).
 Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFileText,
                   std::string_view outputText, CompressionComponent& component);
 
 // Pack button: image at imageText -> game file at outputText + ".bin".
 // imageText is txt(0), outputText txt(1), textureName the caption of Label1. The texture
-// header is read from textureHeaderFile, or from "\WE00" in the folder when it is empty.
+// header is read from textureHeaderFile (a 48-byte file or a game file), or from "\WE00" in
+// the folder when it is empty. The image is a DDS of any layout the reader takes, or any
+// picture `pictures` decodes.
 Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
                 std::string_view outputText, std::string_view textureName,
                 CompressionComponent& component,
-                const std::filesystem::path& textureHeaderFile = {});
+                const std::filesystem::path& textureHeaderFile = {},
+                const PictureReader* pictures = nullptr);
 
 // The steps, each usable on its own.
 
@@ -35,12 +42,30 @@ StepStatus StripGameHeader(const std::filesystem::path& folder);
 StepStatus Unpack(const std::filesystem::path& folder, CompressionComponent& component);
 // "\Template" from offset 48, cut or zero-filled to 4,194,432 bytes -> "\DDS".
 StepStatus ExtractDdsImage(const std::filesystem::path& folder);
+// A DDS header in "\DDS" that claims mip levels or a complex surface is made to describe the
+// one level the block holds, so every reader opens the file; the pixels are untouched.
+StepStatus CorrectImageHeader(const std::filesystem::path& folder);
 
-// Texture header + checked image block + texture name -> "\Template" (and its copy "\zlib").
-StepStatus BuildTexturePayload(const std::filesystem::path& folder,
-                               const std::filesystem::path& imagePath,
-                               std::string_view textureName,
-                               const std::filesystem::path& textureHeaderFile = {});
+// What BuildTexturePayload learnt on the way.
+struct PayloadFacts {
+    std::string imageFound;
+    std::string imageAction;
+    bool placeholderHeader = false;  // the shipped "WE00" and zeros, not a genuine header
+};
+
+// Texture header + the image made into the game's block + texture name -> "\Template" (and
+// its copy "\zlib").
+Result<PayloadFacts, StepResult> BuildTexturePayload(const std::filesystem::path& folder,
+                                                     const std::filesystem::path& imagePath,
+                                                     std::string_view textureName,
+                                                     const std::filesystem::path& textureHeaderFile = {},
+                                                     const PictureReader* pictures = nullptr);
+
+// The 48-byte texture header from a file of that size (or longer), or from a game file's record.
+Result<std::array<std::uint8_t, 48>> readTextureHeader(const std::filesystem::path& path);
+
+// Whether the header is the placeholder shipped in place of the genuine one.
+bool isPlaceholderHeader(std::span<const std::uint8_t> header);
 // The component compresses "\Template" into "\zlib".
 StepStatus Pack(const std::filesystem::path& folder, CompressionComponent& component);
 // "\zlib" -> "\zlibPES" with the 16-byte game header; gives the value for Text1.

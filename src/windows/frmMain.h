@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/Outcome.h"
+#include "images/QtPictureReader.h"
 #include "platform/CommonDialog.h"
 #include "windows/AppContext.h"
 #include "windows/frmhelp.h"
@@ -92,6 +93,8 @@ class frmMain : public QWidget {
     QLabel* Label2_ = nullptr;
     QLabel* Picture1_ = nullptr;
     ZlibTool* ZlibTool1_ = nullptr;
+    // Pack takes PNG and the other picture formats as well as DDS.
+    images::QtPictureReader pictures_;
     std::unique_ptr<Button_XP> btnBF_;
     std::unique_ptr<Button_XP> btnCF_;
     std::unique_ptr<Button_XP> cmdWypakuj_;
