@@ -79,6 +79,68 @@ def pack_image_seeds():
     write("fuzz_pack_image", "told-length", b"\x10" + struct.pack("<Q", IMAGE_BLOCK) + good)
 
 
+HEADERS = os.path.join(os.path.dirname(ROOT), "..", "tests", "data", "dds-headers")
+PIXELS = bytes(range(256))[::7] * 2  # a few bytes of every kind; the target zero-fills the rest
+
+# fuzz_dds_reader's length selectors: 0 the bytes as they are, else zero-filled to what one
+# layout of a 1024x1024 picture needs; + 8 one byte less.
+RAW, BC1, BC3, RGB24, RGBA32, DX10_BC1, DX10_BC3, DX10_RGBA32 = range(8)
+SHORT = 8
+
+
+def dx10_header(dxgi, dimension=3, misc=0, array_size=1, alpha_mode=0):
+    return dds_header(fourcc=b"DX10", flags_pf=0x4, masks=(0, 0, 0, 0)) + struct.pack(
+        "<IIIII", dxgi, dimension, misc, array_size, alpha_mode)
+
+
+def dds_reader_seeds():
+    # The headers real tools wrote, at the length their layout needs and as they are.
+    lengths = {
+        "gimp_rgb_none_nomips_fmt0": RGB24, "gimp_rgba_dxt5_mips": BC3, "im_default_rgb": BC1,
+        "gimp_rgba_none_nomips_fmt5": BC3, "pil_512_rgba": BC3,
+    }
+    for name in sorted(os.listdir(HEADERS)):
+        if not name.endswith(".hdr"):
+            continue
+        with open(os.path.join(HEADERS, name), "rb") as f:
+            header = f.read()
+        stem = name[:-4]
+        write("fuzz_dds_reader", stem, bytes([lengths.get(stem, RGBA32)]) + header + PIXELS)
+        write("fuzz_dds_reader", stem + "-raw", bytes([RAW]) + header + PIXELS)
+    write("fuzz_dds_reader", "game-one-short", bytes([RGBA32 + SHORT]) + dds_header() + PIXELS)
+    # DX10 headers as texconv writes them.
+    dx10 = {
+        "dx10-87-bgra": (DX10_RGBA32, dx10_header(87)),
+        "dx10-88-bgrx": (DX10_RGBA32, dx10_header(88)),
+        "dx10-28-rgba": (DX10_RGBA32, dx10_header(28)),
+        "dx10-29-rgba-srgb": (DX10_RGBA32, dx10_header(29, dimension=0, array_size=0)),
+        "dx10-71-bc1": (DX10_BC1, dx10_header(71)),
+        "dx10-74-bc2": (DX10_BC3, dx10_header(74)),
+        "dx10-77-bc3": (DX10_BC3, dx10_header(77, alpha_mode=2)),
+        "dx10-98-bc7": (DX10_BC3, dx10_header(98)),
+        "dx10-cube": (DX10_RGBA32, dx10_header(87, misc=0x4, array_size=1)),
+        "dx10-array": (DX10_RGBA32, dx10_header(87, array_size=6)),
+        "dx10-volume": (DX10_RGBA32, dx10_header(87, dimension=4)),
+        "dx10-77-one-short": (DX10_BC3 + SHORT, dx10_header(77)),
+        "dx10-cut-header": (RAW, dx10_header(87)[:140]),
+    }
+    for name, (selector, header) in dx10.items():
+        write("fuzz_dds_reader", name, bytes([selector]) + header + PIXELS)
+    # Other layouts by masks and codes.
+    write("fuzz_dds_reader", "x8b8g8r8", bytes([RGBA32]) + dds_header(
+        masks=(0xFF, 0xFF00, 0xFF0000, 0), flags_pf=0x40) + PIXELS)
+    write("fuzz_dds_reader", "b8g8r8-24", bytes([RGB24]) + dds_header(
+        bits=24, masks=(0xFF, 0xFF00, 0xFF0000, 0), flags_pf=0x40) + PIXELS)
+    write("fuzz_dds_reader", "dxt3", bytes([BC3]) + dds_header(
+        fourcc=b"DXT3", flags_pf=0x4, masks=(0, 0, 0, 0)) + PIXELS)
+    write("fuzz_dds_reader", "d3dfmt-21", bytes([RGBA32]) + dds_header(
+        fourcc=struct.pack("<I", 21), flags_pf=0x4, masks=(0, 0, 0, 0)) + PIXELS)
+    write("fuzz_dds_reader", "luminance", bytes([BC3]) + dds_header(
+        bits=8, masks=(0xFF, 0, 0, 0), flags_pf=0x20000) + PIXELS)
+    write("fuzz_dds_reader", "a1r5g5b5", bytes([RAW]) + dds_header(
+        bits=16, masks=(0x7C00, 0x3E0, 0x1F, 0x8000)) + PIXELS)
+
+
 def design_seeds():
     # The shipped designs themselves, and small variants that reach each refusal.
     designs = os.path.join(os.path.dirname(ROOT), "..", "assets", "designs")
@@ -124,5 +186,6 @@ def region_seeds():
 if __name__ == "__main__":
     unpack_seeds()
     pack_image_seeds()
+    dds_reader_seeds()
     design_seeds()
     region_seeds()
