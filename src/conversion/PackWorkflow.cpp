@@ -157,7 +157,10 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     const auto target = resolveUserPath(folder, withExtensionOnce(outputText, ".bin"));
     if (auto saved = copyFileAtomically(workFilePath(folder, WorkFile::ZlibPES), target); !saved)
         return stepFailed("Saving the game file", target, saved.error());
-    RunReport report{{"CompressFile", std::string(outputText)}, *storedLength, target};
+    RunReport report;
+    report.messages = {"CompressFile", std::string(outputText)};
+    report.storedLength = *storedLength;
+    report.writtenPath = target;
     report.imageFound = payload->imageFound;
     report.imageAction = payload->imageAction;
     report.placeholderHeader = payload->placeholderHeader;

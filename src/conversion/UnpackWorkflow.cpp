@@ -124,7 +124,10 @@ Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFile
     const auto saved = png ? savePng(folder, target) : copyFileAtomically(workFilePath(folder, WorkFile::DDS), target);
     if (!saved)
         return stepFailed("Saving the image", target, saved.error());
-    return RunReport{{"UncompressFile", std::string(gameFileText)}, std::nullopt, target};
+    RunReport report;
+    report.messages = {"UncompressFile", std::string(gameFileText)};
+    report.writtenPath = target;
+    return report;
 }
 
 }  // namespace velmora::conversion

@@ -3,6 +3,8 @@
 
 #include "../conversion/ConversionTestSupport.h"
 
+#include "conversion/PngWriter.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -59,7 +61,9 @@ TEST(Cli, PackThenUnpackGivesTheImageBackByteForByte)
 
     const CliRun pack = runCli(f, "pack tile.dds 'Master League' out");
     ASSERT_EQ(pack.status, 0) << pack.err;
-    EXPECT_TRUE(pack.err.empty());
+    // The WE00 beside the build's binaries is the shipped placeholder.
+    EXPECT_EQ(lineCount(pack.err), 1) << pack.err;
+    EXPECT_NE(pack.err.find("warning: the texture header is the placeholder"), std::string::npos) << pack.err;
     EXPECT_NE(pack.out.find("stored length: "), std::string::npos) << pack.out;
     EXPECT_EQ(readFile(f / "out.bin").size(), 2'400'017u);
 
@@ -91,6 +95,42 @@ TEST(Cli, HeaderOptionAndHeaderCommandCarryTheSame48Bytes)
     EXPECT_EQ(readFile(f / "extracted"), genuine);
     const CliRun info = runCli(f, "info g.bin");
     EXPECT_NE(info.out.find("topModeSelect_Mov04_Cmm.tex"), std::string::npos);
+
+    // A game file carries its texture header to the next pack, with no placeholder warning.
+    const CliRun again = runCli(f, "pack tile.dds 5 h --header g.bin");
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(again.err.empty()) << again.err;
+    ASSERT_EQ(runCli(f, "header h.bin extracted2").status, 0);
+    EXPECT_EQ(readFile(f / "extracted2"), genuine);
+}
+
+TEST(Cli, InfoOnAPictureSaysWhatItIsAndWhatPackWouldDo)
+{
+    TempFolder f;
+    Bytes mips = validImage();
+    putU32(mips, 8, getU32(mips, 8) | 0x20000);
+    putU32(mips, 28, 11);
+    std::copy_n("GIMP-DDS", 8, mips.begin() + 32);
+    mips.resize(5'592'532, 0x5A);
+    writeFile(f / "mips.dds", mips);
+    Bytes small = ddsHeader();
+    putU32(small, 12, 512);
+    putU32(small, 16, 512);
+    small.resize(128 + 512 * 512 * 4);
+    writeFile(f / "small.dds", small);
+    writeFile(f / "tile.png", conversion::encodePng(Bytes(4 * 1024 * 1024, 0x7F), 1024, 1024));
+    const std::vector<std::pair<const char*, std::vector<const char*>>> rows{
+        {"mips.dds", {"kind:            DDS image", "size:            1024x1024", "mip levels:      11",
+                      "written by:      GIMP-DDS", "pack:            used as it is"}},
+        {"small.dds", {"size:            512x512", "pack:            refused: it is 512x512"}},
+        {"tile.png", {"kind:            PNG picture", "layout:          RGBA, 8 bits per channel",
+                      "pack:            converted: PNG"}}};
+    for (const auto& [file, expected] : rows) {
+        const CliRun info = runCli(f, std::string("info ") + file);
+        EXPECT_EQ(info.status, 0) << info.err;
+        for (const char* line : expected)
+            EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
+    }
 }
 
 TEST(Cli, PackWithoutHeaderUsesTheWE00BesideTheProgram)
@@ -146,10 +186,12 @@ INSTANTIATE_TEST_SUITE_P(Commands, CliExit, testing::Values(
     ExitCase{"info", 2, "info needs GAME_FILE"},
     ExitCase{"unpack missing.bin out", 1, "missing.bin\" failed: the file does not exist"},
     ExitCase{"unpack notgame.bin out", 1, "notgame.bin\" failed: the data does not begin with a zlib stream"},
-    ExitCase{"pack notgame.bin online out", 1, "not a DDS image"},
+    ExitCase{"pack notgame.bin online out", 1, "neither a DDS image nor a picture Velmora reads"},
     ExitCase{"pack tile.dds online out --header missing48", 1, "Reading the texture header"},
     ExitCase{"info notgame.bin", 1, "Decompressing"},
-    ExitCase{"header notgame.bin out", 1, "Decompressing"}));
+    ExitCase{"header notgame.bin out", 1, "Decompressing"},
+    ExitCase{"unpack tile.dds out", 1, "this is a DDS image, not a game file: to make a game file from it, use pack"},
+    ExitCase{"header tile.dds out", 1, "this is a DDS image, not a game file"}));
 
 TEST(Cli, ModesListsThe13Rows)
 {

@@ -206,20 +206,24 @@ const std::vector<Refusal>& refusals()
              Bytes image = validImage();
              image.resize(4'194'431);
              withImage(f, i, image);
-         }, "4,194,431 bytes long, 4,194,432 needed"},
+         }, "the file is 4,194,431 bytes, but its header describes"},
         {"NotADds", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              withImage(f, i, Bytes(4'194'432, 0x42));
          }, "not a DDS image"},
-        {"BlockCompressed", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
-             Bytes image = mutated(80, 0x4);
-             putU32(image, 84, 0x35545844);  // "DXT5"
+        {"OtherSize", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             Bytes image = mutated(12, 512);
+             putU32(image, 16, 512);
              withImage(f, i, image);
-         }, "block-compressed DXT5"},
-        {"RedBlueSwapped", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
-             Bytes image = mutated(92, 0x000000FF);
-             putU32(image, 100, 0x00FF0000);
-             withImage(f, i, image);
-         }, "R8G8B8A8 order"},
+         }, "the game's tile is 1024x1024: resize it"},
+        {"CubeMap", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             withImage(f, i, mutated(112, 0xFE00));
+         }, "cube map"},
+        {"GameFileInPlaceOfTheImage", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+             Bytes game(2'400'017, 0);
+             const Bytes lead{0x00, 0x01, 0x01, 'W', 'E', 'S', 'Y', 'S'};
+             std::copy(lead.begin(), lead.end(), game.begin());
+             withImage(f, i, game);
+         }, "this is a game file: unpack it to get its image"},
         {"TextureHeaderMissing", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              std::filesystem::remove(f.app / "WE00");
              withImage(f, i, validImage());

@@ -2,6 +2,7 @@
 #include "ConversionTestSupport.h"
 
 #include "conversion/DeflateCompressionComponent.h"
+#include "conversion/PngWriter.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "conversion/ZlibStream.h"
@@ -63,6 +64,52 @@ TEST(Unpack, RoundTripsTheImageAndShowsTheGameFilePath)
         EXPECT_EQ(outcome->writtenPath, c.user / "tile.dds");
         EXPECT_EQ(readFile(c.user / "tile.dds"), image);
         EXPECT_TRUE(fileNames(c.app.path()).empty());  // every work file deleted
+    }
+}
+
+TEST(Unpack, MakesAHeaderThatClaimsMipLevelsDescribeTheOneLevelAndKeepsThePixels)
+{
+    Chosen c;
+    Bytes image = validImage(4);
+    putU32(image, 8, getU32(image, 8) | 0x20000);    // mip-map count present
+    putU32(image, 28, 11);                            // eleven levels
+    putU32(image, 108, getU32(image, 108) | 0x400008);  // complex, mip-map
+    c.chooseGameFile(gameFileFor(recordFor(image, "topModeSelect_Mov03_ML.tex")));
+    DeflateCompressionComponent component;
+    const Outcome outcome = runUnpack(c.app.path(), "g", (c.user / "t").string(), component);
+    ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
+    const Bytes written = readFile(c.user / "t.dds");
+    ASSERT_EQ(written.size(), kImageBlockSize);
+    EXPECT_EQ(Bytes(written.begin(), written.begin() + 128), ddsHeader()) << "the header every reader opens";
+    EXPECT_TRUE(std::equal(image.begin() + 128, image.end(), written.begin() + 128));
+}
+
+TEST(Unpack, ANameEndingInPngGetsAnRgbaPngOfThePixelsAtExactlyThatName)
+{
+    Chosen c;
+    const Bytes image = validImage(6);
+    c.chooseGameFile(gameFileFor(recordFor(image, "topModeSelect_Mov03_ML.tex")));
+    DeflateCompressionComponent component;
+    const Outcome outcome = runUnpack(c.app.path(), "g", (c.user / "tile.PNG").string(), component);
+    ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
+    EXPECT_EQ(outcome->writtenPath, c.user / "tile.PNG");
+    EXPECT_EQ(fileNames(c.user.path()), (std::set<std::string>{"game.bin", "tile.PNG"}));
+    const Bytes png = readFile(c.user / "tile.PNG");
+    EXPECT_EQ(png, encodePng(std::span(image).subspan(128), 1024, 1024));
+}
+
+TEST(Unpack, APictureInPlaceOfTheGameFileIsNamedAsWhatItIs)
+{
+    const std::vector<std::pair<Bytes, std::string>> rows{
+        {validImage(1), "this is a DDS image, not a game file: to make a game file from it, use pack"},
+        {encodePng(Bytes(16, 0x80), 2, 2), "this is a PNG picture, not a game file"}};
+    for (const auto& [picture, message] : rows) {
+        Chosen c;
+        c.chooseGameFile(picture);
+        DeflateCompressionComponent component;
+        const Outcome outcome = runUnpack(c.app.path(), "g", (c.user / "t").string(), component);
+        ASSERT_FALSE(outcome.has_value());
+        EXPECT_NE(failureText(outcome).find(message), std::string::npos) << failureText(outcome);
     }
 }
 

@@ -1,4 +1,9 @@
+#include "../conversion/ConversionTestSupport.h"
+
+#include "conversion/DeflateCompressionComponent.h"
 #include "conversion/PngWriter.h"
+#include "conversion/WorkFiles.h"
+#include "conversion/Workflows.h"
 #include "images/QtPictureReader.h"
 
 #include <QBuffer>
@@ -116,6 +121,55 @@ TEST(QtPictureReader, RefusesWhatIsNoPictureAndSaysWhy)
     const auto damaged = reader.read(cut);
     ASSERT_FALSE(damaged);
     EXPECT_FALSE(damaged.error().reason.empty());
+}
+
+TEST(PngThroughAGameFile, ComesBackWithTheSamePixelsAndStraightAlpha)
+{
+    // Colour under alpha 0 and 1 must survive: an editor's straight alpha is kept as it is.
+    QImage source(1024, 1024, QImage::Format_ARGB32);
+    for (int y = 0; y < 1024; ++y)
+        for (int x = 0; x < 1024; ++x)
+            source.setPixel(x, y, qRgba(x & 0xFF, y & 0xFF, (x ^ y) & 0xFF, (x + y) % 3 == 0 ? 0 : (x * y) & 0xFF));
+    TempFolder app;
+    TempFolder user;
+    writeFile(app / "WE00", Bytes(48, 7));
+    writeFile(user / "in.png", saved(source, "PNG"));
+    const images::QtPictureReader pictures;
+    conversion::DeflateCompressionComponent component;
+    const auto packed = conversion::runPack(app.path(), (user / "in.png").string(), (user / "g").string(),
+                                            "topModeSelect_Mov00_Ex.tex", component, {}, &pictures);
+    ASSERT_TRUE(packed) << failureText(packed);
+    EXPECT_EQ(packed->imageAction, "converted: PNG");
+
+    ASSERT_TRUE(conversion::copyToWorkFile(user / "g.bin", app.path(), conversion::WorkFile::Temp));
+    const auto unpacked = conversion::runUnpack(app.path(), "g.bin", (user / "back.png").string(), component);
+    ASSERT_TRUE(unpacked) << failureText(unpacked);
+    const auto original = pictures.read(readFile(user / "in.png"));
+    const auto back = pictures.read(readFile(user / "back.png"));
+    ASSERT_TRUE(original && back);
+    EXPECT_EQ(back->bgra, original->bgra);
+    // Packing what Unpack wrote gives the same game file again.
+    const auto again = conversion::runPack(app.path(), (user / "back.png").string(), (user / "h").string(),
+                                           "topModeSelect_Mov00_Ex.tex", component, {}, &pictures);
+    ASSERT_TRUE(again) << failureText(again);
+    EXPECT_EQ(readFile(user / "h.bin"), readFile(user / "g.bin"));
+}
+
+TEST(PngThroughAGameFile, APictureOfAnotherSizeIsRefusedWithTheFix)
+{
+    TempFolder app;
+    TempFolder user;
+    writeFile(app / "WE00", Bytes(48, 7));
+    writeFile(user / "small.png", saved(QImage(512, 256, QImage::Format_ARGB32), "PNG"));
+    const images::QtPictureReader pictures;
+    conversion::DeflateCompressionComponent component;
+    const auto packed = conversion::runPack(app.path(), (user / "small.png").string(), (user / "g").string(),
+                                            "topModeSelect_Mov00_Ex.tex", component, {}, &pictures);
+    ASSERT_FALSE(packed);
+    EXPECT_NE(failureText(packed).find("it is a PNG picture of 512x256; the game's tile is 1024x1024: resize it"),
+              std::string::npos)
+        << failureText(packed);
+    EXPECT_FALSE(std::filesystem::exists(user / "g.bin"));
 }
 
 }  // namespace
