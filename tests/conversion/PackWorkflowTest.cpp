@@ -183,7 +183,7 @@ void withImage(AppFolder& f, std::string& image, const Bytes& bytes)
 Bytes mutated(std::size_t at, std::uint32_t value)
 {
     Bytes image = validImage();
-    putU32(image, at, value);
+    writeLe32(image, at, value);
     return image;
 }
 
@@ -213,12 +213,12 @@ const std::vector<Refusal>& refusals()
          }, "not a DDS image"},
         {"BlockCompressed", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              Bytes image = mutated(80, 0x4);
-             putU32(image, 84, 0x35545844);  // "DXT5"
+             writeLe32(image, 84, 0x35545844);  // "DXT5"
              withImage(f, i, image);
          }, "block-compressed DXT5"},
         {"RedBlueSwapped", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              Bytes image = mutated(92, 0x000000FF);
-             putU32(image, 100, 0x00FF0000);
+             writeLe32(image, 100, 0x00FF0000);
              withImage(f, i, image);
          }, "R8G8B8A8 order"},
         {"TextureHeaderMissing", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
@@ -241,7 +241,7 @@ const std::vector<Refusal>& refusals()
          }, "failed: disk full"},
         {"TooDetailed", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              Bytes image = noise(kImageBlockSize);
-             const Bytes header = ddsHeader();
+             const Bytes header = makeDdsHeader();
              std::copy(header.begin(), header.end(), image.begin());
              withImage(f, i, image);
          }, "the image is too detailed to fit the game file:"},

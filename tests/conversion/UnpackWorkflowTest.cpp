@@ -17,21 +17,15 @@ using namespace velmora::conversion;
 
 Bytes recordFor(const Bytes& image, const std::string& name)
 {
-    Bytes record(48, 0x11);
-    record.insert(record.end(), image.begin(), image.end());
-    record.insert(record.end(), name.begin(), name.end());
-    return record;
+    return textureRecord(image, name, Bytes(48, 0x11));
 }
 
 // A game file as the game ships it: header, stream, zero fill to 2,400,017 bytes.
 Bytes gameFileFor(const Bytes& record, bool withMagic = true)
 {
-    const DeflateResult stream = deflateZlibStream(record);
-    Bytes game{0x00, 0x01, 0x01, 'W', 'E', 'S', 'Y', 'S', 0, 0, 0, 0, 0xD0, 0x00, 0x40, 0x00};
+    Bytes game = gameFileAround(deflateZlibStream(record).stream);
     if (!withMagic)
         std::fill(game.begin(), game.begin() + 8, 0x20);
-    putU32(game, 8, static_cast<std::uint32_t>(stream.stream.size() - 4));
-    game.insert(game.end(), stream.stream.begin(), stream.stream.end());
     game.resize(2'400'017, 0);
     return game;
 }
@@ -155,7 +149,7 @@ const std::vector<Refusal>& refusals()
          "does not begin with a zlib stream"},
         {"StreamCutShort", [](Chosen& c, std::string&) {
              Bytes game = validGame();
-             const std::uint32_t length = getU32(game, 8) + 4;
+             const std::uint32_t length = readLe32(game, 8) + 4;
              game.resize(16 + length / 2);
              c.chooseGameFile(game);
          }, "cut short"},
