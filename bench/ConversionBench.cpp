@@ -2,6 +2,9 @@
 // three generated 1024x1024 images, and prints one table.
 #include "TestImages.h"
 
+#include "FileHelpers.h"
+#include "GameFiles.h"
+
 #include "conversion/DeflateCompressionComponent.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/WorkFiles.h"
@@ -25,7 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace conv = velmora::conversion;
-using Bytes = std::vector<std::uint8_t>;
+using velmora::test::Bytes;
+using velmora::test::writeFile;
 
 constexpr int kRepeats = 5;
 constexpr const char* kTextureName = "topModeSelect_Mov00_Ex.tex";
@@ -54,12 +58,6 @@ double medianMs(const std::function<void()>& body, const std::function<void()>& 
     return times[times.size() / 2];
 }
 
-void writeFile(const fs::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 [[noreturn]] void fail(const std::string& what)
 {
     std::fprintf(stderr, "velmora_bench: %s\n", what.c_str());
@@ -86,14 +84,9 @@ Row measure(const velmora::bench::TestImage& image, const fs::path& root)
     const fs::path user = root / "user";
     fs::create_directories(app);
     fs::create_directories(user);
-    Bytes header(48, 0);
-    header[0] = 'W'; header[1] = 'E'; header[2] = '0'; header[3] = '0';
-    writeFile(app / "WE00", header);
+    writeFile(app / "WE00", velmora::test::plainTextureHeader());
     writeFile(user / "in.dds", image.bytes);
-
-    Bytes record = header;
-    record.insert(record.end(), image.bytes.begin(), image.bytes.end());
-    record.insert(record.end(), kTextureName, kTextureName + 26);
+    const Bytes record = velmora::test::textureRecord(image.bytes, kTextureName);
 
     conv::DeflateCompressionComponent component;
     conv::Outcome packed;

@@ -1,6 +1,6 @@
 #include "TestImages.h"
 
-#include "conversion/DdsImageCheck.h"
+#include "DdsImages.h"
 
 #include <cmath>
 #include <random>
@@ -9,31 +9,7 @@ namespace velmora::bench {
 
 namespace {
 
-constexpr int kSide = 1024;
-
-std::vector<std::uint8_t> blankImage()
-{
-    std::vector<std::uint8_t> b = conversion::makeDdsHeader(kSide, kSide);
-    b.resize(128 + std::size_t(kSide) * kSide * 4, 0);
-    return b;
-}
-
-template <typename Shade>
-std::vector<std::uint8_t> paint(Shade&& shade)
-{
-    std::vector<std::uint8_t> b = blankImage();
-    for (int y = 0; y < kSide; ++y)
-        for (int x = 0; x < kSide; ++x) {
-            std::uint8_t rgba[4];
-            shade(x, y, rgba);
-            const std::size_t at = 128 + (std::size_t(y) * kSide + std::size_t(x)) * 4;
-            b[at] = rgba[2];      // blue
-            b[at + 1] = rgba[1];  // green
-            b[at + 2] = rgba[0];  // red
-            b[at + 3] = rgba[3];  // alpha
-        }
-    return b;
-}
+using test::paintDdsImage;
 
 bool inCircle(int x, int y, int cx, int cy, int r)
 {
@@ -51,7 +27,7 @@ std::vector<TestImage> makeTestImages()
 {
     std::vector<TestImage> images;
 
-    images.push_back({"flat graphic", paint([](int x, int y, std::uint8_t* p) {
+    images.push_back({"flat graphic", paintDdsImage([](int x, int y, std::uint8_t* p) {
         std::uint8_t r = 20, g = 40, b = 90;
         if (y > 700) { r = 200; g = 30; b = 30; }
         if (x > 100 && x < 500 && y > 150 && y < 450) { r = 250; g = 210; b = 40; }
@@ -60,7 +36,7 @@ std::vector<TestImage> makeTestImages()
         p[0] = r; p[1] = g; p[2] = b; p[3] = 255;
     })});
 
-    images.push_back({"gradient with shapes", paint([](int x, int y, std::uint8_t* p) {
+    images.push_back({"gradient with shapes", paintDdsImage([](int x, int y, std::uint8_t* p) {
         double r = x / 4.0, g = y / 4.0, b = 128 + 100 * std::sin((x + y) / 300.0);
         if (inCircle(x, y, 512, 512, 300)) {
             const double d = std::hypot(x - 512.0, y - 512.0) / 300.0;
@@ -74,7 +50,7 @@ std::vector<TestImage> makeTestImages()
     // Smooth shapes under sensor-like grain, so about 60 % of it survives compression.
     std::mt19937 random(2024);
     std::normal_distribution<double> grain(0.0, 1.0);
-    images.push_back({"photo-like", paint([&](int x, int y, std::uint8_t* p) {
+    images.push_back({"photo-like", paintDdsImage([&](int x, int y, std::uint8_t* p) {
         const double base = 110 + 60 * std::sin(x / 97.0) * std::cos(y / 131.0) + 30 * std::sin((x - y) / 41.0);
         p[0] = clamp(base + 40 + grain(random));
         p[1] = clamp(base + 10 * std::sin(y / 23.0) + grain(random));

@@ -1,10 +1,21 @@
-# velmora_add_test(NAME name SOURCES a.cpp ... LIBS lib ...)
-# One executable per unit; every test runs headless and finds its data through
-# the configured header TestPaths.h, never through the current directory.
+# velmora_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [GUI | QTEST])
+# One executable per unit; every test runs headless and finds its data through the configured
+# header TestPaths.h, never through the current directory. Each links the test-support library
+# (tests/support) and one main: GoogleTest's own, the QApplication one with GUI (widgets,
+# drawing, text), or none with QTEST, for a Qt Test program that brings its own (QTEST_MAIN).
 function(velmora_add_test)
-    cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI;QTEST" "NAME" "SOURCES;LIBS" ${ARGN})
+    if(ARG_GUI AND ARG_QTEST)
+        message(FATAL_ERROR "velmora_add_test(${ARG_NAME}): GUI and QTEST exclude each other")
+    endif()
+    set(main velmora_test_main)
+    if(ARG_GUI)
+        set(main velmora_gui_test_main)
+    elseif(ARG_QTEST)
+        set(main "")
+    endif()
     add_executable(${ARG_NAME} ${ARG_SOURCES})
-    target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} velmora_test_paths)
+    target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} velmora_test_support ${main})
     add_dependencies(${ARG_NAME} velmora_assets)
     add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
     set_tests_properties(${ARG_NAME} PROPERTIES

@@ -1,51 +1,35 @@
 // velmora-cli as a user runs it: exit statuses, messages, file names, parallel runs.
 #include "TestPaths.h"
 
-#include "../conversion/ConversionTestSupport.h"
+#include "DdsImages.h"
+#include "FileHelpers.h"
+#include "ProcessRunner.h"
+#include "TempFolder.h"
 
+#include "conversion/ByteOrder.h"
+#include "conversion/DdsImageCheck.h"
 #include "conversion/PngWriter.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
+#include <algorithm>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace velmora::test {
 namespace {
 
-const std::string kCli = std::string(kBinDir) + "/velmora-cli";
-
-std::string quoted(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 // Runs the program in `folder` with its temporary folder inside it, so leftovers show.
-CliRun runCli(const TempFolder& folder, const std::string& arguments)
+ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments)
 {
     std::filesystem::create_directories(folder / "tmp");
-    const std::string command = "cd " + quoted(folder.path().string()) + " && TMPDIR=" +
-                                quoted((folder / "tmp").string()) + " " + quoted(kCli) + " " +
-                                arguments + " >" + quoted((folder / "stdout").string()) + " 2>" +
-                                quoted((folder / "stderr").string());
-    const int raw = std::system(command.c_str());
-    CliRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = readText(folder / "stdout");
-    run.err = readText(folder / "stderr");
-    std::filesystem::remove(folder / "stdout");
-    std::filesystem::remove(folder / "stderr");
-    return run;
+    std::vector<std::string> argv{cliPath()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    ProcessOptions options;
+    options.workingDirectory = folder.path();
+    options.environment["TMPDIR"] = (folder / "tmp").string();
+    return run(argv, options);
 }
 
 int lineCount(const std::string& text)
@@ -59,21 +43,21 @@ TEST(Cli, PackThenUnpackGivesTheImageBackByteForByte)
     const Bytes image = validImage(9);
     writeFile(f / "tile.dds", image);
 
-    const CliRun pack = runCli(f, "pack tile.dds 'Master League' out");
-    ASSERT_EQ(pack.status, 0) << pack.err;
+    const ProcessResult pack = runCli(f, {"pack", "tile.dds", "Master League", "out"});
+    ASSERT_EQ(pack.exitCode, 0) << pack.err;
     // The WE00 beside the build's binaries is the shipped placeholder.
     EXPECT_EQ(lineCount(pack.err), 1) << pack.err;
     EXPECT_NE(pack.err.find("warning: the texture header is the placeholder"), std::string::npos) << pack.err;
     EXPECT_NE(pack.out.find("stored length: "), std::string::npos) << pack.out;
     EXPECT_EQ(readFile(f / "out.bin").size(), 2'400'017u);
 
-    const CliRun unpack = runCli(f, "unpack out.bin back.DDS");
-    ASSERT_EQ(unpack.status, 0) << unpack.err;
+    const ProcessResult unpack = runCli(f, {"unpack", "out.bin", "back.DDS"});
+    ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
     EXPECT_EQ(readFile(f / "back.DDS"), image);
     EXPECT_FALSE(std::filesystem::exists(f / "back.DDS.dds"));
 
-    const CliRun info = runCli(f, "info out.bin");
-    ASSERT_EQ(info.status, 0) << info.err;
+    const ProcessResult info = runCli(f, {"info", "out.bin"});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
     for (const char* expected : {"topModeSelect_Mov03_ML.tex", "3 \"Master League\"", "1024x1024 B8G8R8A8",
                                  "record size:     4,194,506 bytes", "magic WESYS:     yes"})
         EXPECT_NE(info.out.find(expected), std::string::npos) << expected << "\n" << info.out;
@@ -89,18 +73,18 @@ TEST(Cli, HeaderOptionAndHeaderCommandCarryTheSame48Bytes)
         genuine[i] = static_cast<std::uint8_t>(200 - i);
     writeFile(f / "genuine48", genuine);
 
-    ASSERT_EQ(runCli(f, "pack tile.dds 4 g --header genuine48").status, 0);
-    const CliRun header = runCli(f, "header g.bin extracted");
-    ASSERT_EQ(header.status, 0) << header.err;
+    ASSERT_EQ(runCli(f, {"pack", "tile.dds", "4", "g", "--header", "genuine48"}).exitCode, 0);
+    const ProcessResult header = runCli(f, {"header", "g.bin", "extracted"});
+    ASSERT_EQ(header.exitCode, 0) << header.err;
     EXPECT_EQ(readFile(f / "extracted"), genuine);
-    const CliRun info = runCli(f, "info g.bin");
+    const ProcessResult info = runCli(f, {"info", "g.bin"});
     EXPECT_NE(info.out.find("topModeSelect_Mov04_Cmm.tex"), std::string::npos);
 
     // A game file carries its texture header to the next pack, with no placeholder warning.
-    const CliRun again = runCli(f, "pack tile.dds 5 h --header g.bin");
-    ASSERT_EQ(again.status, 0) << again.err;
+    const ProcessResult again = runCli(f, {"pack", "tile.dds", "5", "h", "--header", "g.bin"});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
     EXPECT_TRUE(again.err.empty()) << again.err;
-    ASSERT_EQ(runCli(f, "header h.bin extracted2").status, 0);
+    ASSERT_EQ(runCli(f, {"header", "h.bin", "extracted2"}).exitCode, 0);
     EXPECT_EQ(readFile(f / "extracted2"), genuine);
 }
 
@@ -108,14 +92,12 @@ TEST(Cli, InfoOnAPictureSaysWhatItIsAndWhatPackWouldDo)
 {
     TempFolder f;
     Bytes mips = validImage();
-    putU32(mips, 8, getU32(mips, 8) | 0x20000);
-    putU32(mips, 28, 11);
+    conversion::writeLe32(mips, 8, conversion::readLe32(mips, 8) | 0x20000);
+    conversion::writeLe32(mips, 28, 11);
     std::copy_n("GIMP-DDS", 8, mips.begin() + 32);
     mips.resize(5'592'532, 0x5A);
     writeFile(f / "mips.dds", mips);
-    Bytes small = ddsHeader();
-    putU32(small, 12, 512);
-    putU32(small, 16, 512);
+    Bytes small = conversion::makeDdsHeader(512, 512);
     small.resize(128 + 512 * 512 * 4);
     writeFile(f / "small.dds", small);
     writeFile(f / "tile.png", conversion::encodePng(Bytes(4 * 1024 * 1024, 0x7F), 1024, 1024));
@@ -126,8 +108,8 @@ TEST(Cli, InfoOnAPictureSaysWhatItIsAndWhatPackWouldDo)
         {"tile.png", {"kind:            PNG picture", "layout:          RGBA, 8 bits per channel",
                       "pack:            converted: PNG"}}};
     for (const auto& [file, expected] : rows) {
-        const CliRun info = runCli(f, std::string("info ") + file);
-        EXPECT_EQ(info.status, 0) << info.err;
+        const ProcessResult info = runCli(f, {"info", file});
+        EXPECT_EQ(info.exitCode, 0) << info.err;
         for (const char* line : expected)
             EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
     }
@@ -137,13 +119,13 @@ TEST(Cli, PackWithoutHeaderUsesTheWE00BesideTheProgram)
 {
     TempFolder f;
     writeFile(f / "tile.dds", validImage());
-    ASSERT_EQ(runCli(f, "pack tile.dds gallery g.bin").status, 0);
-    ASSERT_EQ(runCli(f, "header g.bin h").status, 0);
+    ASSERT_EQ(runCli(f, {"pack", "tile.dds", "gallery", "g.bin"}).exitCode, 0);
+    ASSERT_EQ(runCli(f, {"header", "g.bin", "h"}).exitCode, 0);
     EXPECT_EQ(readFile(f / "h"), readFile(std::filesystem::path(kBinDir) / "WE00"));
 }
 
 struct ExitCase {
-    const char* arguments;
+    std::vector<std::string> arguments;
     int status;
     const char* stderrText;  // part of the one message, nullptr: stderr empty
 };
@@ -156,8 +138,8 @@ TEST_P(CliExit, StatusAndMessage)
     writeFile(f / "tile.dds", validImage());
     writeText(f / "notgame.bin", "not a game file");
     writeText(f / "out", "unrelated");
-    const CliRun run = runCli(f, GetParam().arguments);
-    EXPECT_EQ(run.status, GetParam().status) << run.err;
+    const ProcessResult run = runCli(f, GetParam().arguments);
+    EXPECT_EQ(run.exitCode, GetParam().status) << run.err;
     if (GetParam().stderrText == nullptr) {
         EXPECT_TRUE(run.err.empty()) << run.err;
     } else {
@@ -173,31 +155,31 @@ TEST_P(CliExit, StatusAndMessage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, CliExit, testing::Values(
-    ExitCase{"--help", 0, nullptr},
-    ExitCase{"--version", 0, nullptr},
-    ExitCase{"modes", 0, nullptr},
-    ExitCase{"", 2, "no command"},
-    ExitCase{"explode", 2, "unknown command \"explode\""},
-    ExitCase{"unpack notgame.bin", 2, "unpack needs GAME_FILE and OUTPUT"},
-    ExitCase{"pack tile.dds 13 out", 2, "unknown mode \"13\""},
-    ExitCase{"pack tile.dds online", 2, "pack needs IMAGE, MODE and OUTPUT"},
-    ExitCase{"pack tile.dds online out --header", 2, "--header needs a FILE"},
-    ExitCase{"pack tile.dds online out --fast", 2, "unknown option"},
-    ExitCase{"info", 2, "info needs GAME_FILE"},
-    ExitCase{"unpack missing.bin out", 1, "missing.bin\" failed: the file does not exist"},
-    ExitCase{"unpack notgame.bin out", 1, "notgame.bin\" failed: the data does not begin with a zlib stream"},
-    ExitCase{"pack notgame.bin online out", 1, "neither a DDS image nor a picture Velmora reads"},
-    ExitCase{"pack tile.dds online out --header missing48", 1, "Reading the texture header"},
-    ExitCase{"info notgame.bin", 1, "Decompressing"},
-    ExitCase{"header notgame.bin out", 1, "Decompressing"},
-    ExitCase{"unpack tile.dds out", 1, "this is a DDS image, not a game file: to make a game file from it, use pack"},
-    ExitCase{"header tile.dds out", 1, "this is a DDS image, not a game file"}));
+    ExitCase{{"--help"}, 0, nullptr},
+    ExitCase{{"--version"}, 0, nullptr},
+    ExitCase{{"modes"}, 0, nullptr},
+    ExitCase{{}, 2, "no command"},
+    ExitCase{{"explode"}, 2, "unknown command \"explode\""},
+    ExitCase{{"unpack", "notgame.bin"}, 2, "unpack needs GAME_FILE and OUTPUT"},
+    ExitCase{{"pack", "tile.dds", "13", "out"}, 2, "unknown mode \"13\""},
+    ExitCase{{"pack", "tile.dds", "online"}, 2, "pack needs IMAGE, MODE and OUTPUT"},
+    ExitCase{{"pack", "tile.dds", "online", "out", "--header"}, 2, "--header needs a FILE"},
+    ExitCase{{"pack", "tile.dds", "online", "out", "--fast"}, 2, "unknown option"},
+    ExitCase{{"info"}, 2, "info needs GAME_FILE"},
+    ExitCase{{"unpack", "missing.bin", "out"}, 1, "missing.bin\" failed: the file does not exist"},
+    ExitCase{{"unpack", "notgame.bin", "out"}, 1, "notgame.bin\" failed: the data does not begin with a zlib stream"},
+    ExitCase{{"pack", "notgame.bin", "online", "out"}, 1, "neither a DDS image nor a picture Velmora reads"},
+    ExitCase{{"pack", "tile.dds", "online", "out", "--header", "missing48"}, 1, "Reading the texture header"},
+    ExitCase{{"info", "notgame.bin"}, 1, "Decompressing"},
+    ExitCase{{"header", "notgame.bin", "out"}, 1, "Decompressing"},
+    ExitCase{{"unpack", "tile.dds", "out"}, 1, "this is a DDS image, not a game file: to make a game file from it, use pack"},
+    ExitCase{{"header", "tile.dds", "out"}, 1, "this is a DDS image, not a game file"}));
 
 TEST(Cli, ModesListsThe13Rows)
 {
     TempFolder f;
-    const CliRun run = runCli(f, "modes");
-    ASSERT_EQ(run.status, 0);
+    const ProcessResult run = runCli(f, {"modes"});
+    ASSERT_EQ(run.exitCode, 0);
     EXPECT_EQ(lineCount(run.out), 13);
     EXPECT_NE(run.out.find("\"Gallery  \""), std::string::npos);
     EXPECT_NE(run.out.find("topModeSelect_Mov09_Sys.tex"), std::string::npos);
@@ -209,19 +191,22 @@ TEST(Cli, ParallelRunsNeverCollide)
     const int runs = 4;
     for (int i = 0; i < runs; ++i)
         writeFile(f / ("in" + std::to_string(i) + ".dds"), validImage(static_cast<std::uint32_t>(i + 1)));
-    std::filesystem::create_directories(f / "tmp");
-    std::string script = "cd " + quoted(f.path().string()) + " && export TMPDIR=tmp; ";
+    std::vector<ProcessResult> results(runs);
+    std::vector<std::thread> threads;
     for (int i = 0; i < runs; ++i) {
-        const std::string n = std::to_string(i);
-        script += "( " + quoted(kCli) + " pack in" + n + ".dds " + n + " g" + n + " >/dev/null && " + quoted(kCli) +
-                  " unpack g" + n + ".bin back" + n + " >/dev/null; echo $? > rc" + n + " ) & ";
+        threads.emplace_back([&f, &results, i] {
+            const std::string n = std::to_string(i);
+            results[i] = runCli(f, {"pack", "in" + n + ".dds", n, "g" + n});
+            if (results[i].exitCode == 0)
+                results[i] = runCli(f, {"unpack", "g" + n + ".bin", "back" + n});
+        });
     }
-    script += "wait";
-    ASSERT_EQ(std::system(script.c_str()), 0);
+    for (std::thread& thread : threads)
+        thread.join();
     for (int i = 0; i < runs; ++i) {
         const std::string n = std::to_string(i);
         SCOPED_TRACE(n);
-        EXPECT_EQ(readText(f / ("rc" + n)), "0\n");
+        EXPECT_EQ(results[i].exitCode, 0) << results[i].err;
         EXPECT_EQ(readFile(f / ("back" + n + ".dds")), readFile(f / ("in" + n + ".dds")));
     }
     EXPECT_TRUE(std::filesystem::is_empty(f / "tmp"));

@@ -23,32 +23,32 @@ struct ImageCase {
 
 void fourCc(Bytes& h, const char* code)
 {
-    putU32(h, 80, 0x4);
-    putU32(h, 84, std::uint32_t(code[0]) | std::uint32_t(code[1]) << 8 | std::uint32_t(code[2]) << 16 |
-                      std::uint32_t(code[3]) << 24);
+    writeLe32(h, 80, 0x4);
+    writeLe32(h, 84, std::uint32_t(code[0]) | std::uint32_t(code[1]) << 8 | std::uint32_t(code[2]) << 16 |
+                         std::uint32_t(code[3]) << 24);
 }
 
 const std::vector<ImageCase>& cases()
 {
     static const std::vector<ImageCase> rows{
         {"Usable", [](Bytes&) {}, 0, nullptr, "B8G8R8A8"},
-        {"NoAlphaMaskIsUsable", [](Bytes& h) { putU32(h, 104, 0); putU32(h, 80, 0x40); }, 0, nullptr, "B8G8R8X8"},
+        {"NoAlphaMaskIsUsable", [](Bytes& h) { writeLe32(h, 104, 0); writeLe32(h, 80, 0x40); }, 0, nullptr, "B8G8R8X8"},
         {"WithMipLevelsIsUsable", [](Bytes&) {}, 5'592'532, nullptr, nullptr},
         {"NoMagic", [](Bytes& h) { h[0] = 'X'; }, 0, "not a DDS image", nullptr},
-        {"HeaderSize", [](Bytes& h) { putU32(h, 4, 128); }, 0, "header size 128", nullptr},
-        {"PixelFormatSize", [](Bytes& h) { putU32(h, 76, 24); }, 0, "pixel-format size 24", nullptr},
+        {"HeaderSize", [](Bytes& h) { writeLe32(h, 4, 128); }, 0, "header size 128", nullptr},
+        {"PixelFormatSize", [](Bytes& h) { writeLe32(h, 76, 24); }, 0, "pixel-format size 24", nullptr},
         {"Dx10", [](Bytes& h) { fourCc(h, "DX10"); }, 0, "DX10 extended header", "DX10"},
         {"Dxt1", [](Bytes& h) { fourCc(h, "DXT1"); }, 0, "block-compressed DXT1", "DXT1"},
         {"Bc5", [](Bytes& h) { fourCc(h, "ATI2"); }, 0, "block-compressed ATI2", nullptr},
-        {"FloatFormat", [](Bytes& h) { putU32(h, 80, 0x4); putU32(h, 84, 113); }, 0, "format code 113", nullptr},
-        {"TwentyFourBit", [](Bytes& h) { putU32(h, 88, 24); }, 0, "a 24-bit image", nullptr},
-        {"SixteenBit", [](Bytes& h) { putU32(h, 88, 16); }, 0, "a 16-bit image", nullptr},
-        {"Luminance", [](Bytes& h) { putU32(h, 80, 0x20000); }, 0, "not RGB", nullptr},
-        {"RedBlueSwapped", [](Bytes& h) { putU32(h, 92, 0xFF); putU32(h, 100, 0xFF0000); }, 0,
+        {"FloatFormat", [](Bytes& h) { writeLe32(h, 80, 0x4); writeLe32(h, 84, 113); }, 0, "format code 113", nullptr},
+        {"TwentyFourBit", [](Bytes& h) { writeLe32(h, 88, 24); }, 0, "a 24-bit image", nullptr},
+        {"SixteenBit", [](Bytes& h) { writeLe32(h, 88, 16); }, 0, "a 16-bit image", nullptr},
+        {"Luminance", [](Bytes& h) { writeLe32(h, 80, 0x20000); }, 0, "not RGB", nullptr},
+        {"RedBlueSwapped", [](Bytes& h) { writeLe32(h, 92, 0xFF); writeLe32(h, 100, 0xFF0000); }, 0,
          "R8G8B8A8 order (red and blue swapped", "R8G8B8A8"},
-        {"OddMasks", [](Bytes& h) { putU32(h, 96, 0xFF000000); putU32(h, 104, 0xFF00); }, 0, "other channel masks", nullptr},
-        {"Smaller", [](Bytes& h) { putU32(h, 12, 512); putU32(h, 16, 512); }, 1'048'704, "a 512x512 image", nullptr},
-        {"Wider", [](Bytes& h) { putU32(h, 16, 2048); }, 0, "a 2048x1024 image", nullptr},
+        {"OddMasks", [](Bytes& h) { writeLe32(h, 96, 0xFF000000); writeLe32(h, 104, 0xFF00); }, 0, "other channel masks", nullptr},
+        {"Smaller", [](Bytes& h) { writeLe32(h, 12, 512); writeLe32(h, 16, 512); }, 1'048'704, "a 512x512 image", nullptr},
+        {"Wider", [](Bytes& h) { writeLe32(h, 16, 2048); }, 0, "a 2048x1024 image", nullptr},
         {"OneByteShort", [](Bytes&) {}, 4'194'431, "only 4,194,431 bytes long, 4,194,432 needed", nullptr},
         {"HeaderOnly", [](Bytes&) {}, 128, "only 128 bytes long", nullptr},
         {"CutInsideHeader", [](Bytes&) {}, 100, "a DDS file cut short", nullptr},
@@ -61,7 +61,7 @@ class DdsCheck : public testing::TestWithParam<ImageCase> {};
 
 TEST_P(DdsCheck, AcceptsOnlyWhatTheGameCanUseAndSaysWhatWasFound)
 {
-    Bytes header = ddsHeader();
+    Bytes header = makeDdsHeader();
     GetParam().change(header);
     const std::uint64_t size = GetParam().fileSize ? GetParam().fileSize : 4'194'432;
     const auto known = std::span(header).first(std::min<std::size_t>(header.size(), size));

@@ -95,9 +95,9 @@ enum class Pixels {
 
 // The picture in the bit layout of `masks`; what the reader should give back goes to `expected`.
 Bytes byMasks(const Bytes& header, Bytes& expected) {
-    const std::uint32_t bits = getU32(header, 88);
-    const std::uint32_t masks[4] = {getU32(header, 100), getU32(header, 96), getU32(header, 92),
-                                    getU32(header, 104)}; // in B,G,R,A order, as the picture
+    const std::uint32_t bits = readLe32(header, 88);
+    const std::uint32_t masks[4] = {readLe32(header, 100), readLe32(header, 96), readLe32(header, 92),
+                                    readLe32(header, 104)}; // in B,G,R,A order, as the picture
     const std::size_t bytes = bits / 8;
     Bytes level(kPixels * bytes);
     const Bytes& p = picture();
@@ -169,39 +169,39 @@ std::uint32_t fourCc(const char* text) {
 
 // The game's header changed by `change`.
 Bytes legacy(const std::function<void(Bytes&)>& change) {
-    Bytes h = ddsHeader();
+    Bytes h = makeDdsHeader();
     change(h);
     return h;
 }
 
 void setCode(Bytes& h, std::uint32_t code) {
-    putU32(h, 80, 0x4);
-    putU32(h, 84, code);
+    writeLe32(h, 80, 0x4);
+    writeLe32(h, 84, code);
     for (std::size_t at = 88; at < 108; at += 4)
-        putU32(h, at, 0);
+        writeLe32(h, at, 0);
 }
 
 void setMasks(Bytes& h, std::uint32_t flags, std::uint32_t bits, std::uint32_t r, std::uint32_t g,
               std::uint32_t b, std::uint32_t a) {
-    putU32(h, 80, flags);
-    putU32(h, 88, bits);
-    putU32(h, 92, r);
-    putU32(h, 96, g);
-    putU32(h, 100, b);
-    putU32(h, 104, a);
+    writeLe32(h, 80, flags);
+    writeLe32(h, 88, bits);
+    writeLe32(h, 92, r);
+    writeLe32(h, 96, g);
+    writeLe32(h, 100, b);
+    writeLe32(h, 104, a);
 }
 
 // A header with a DX10 extension, as texconv writes it.
 Bytes dx10(std::uint32_t dxgi, std::uint32_t dimension = 3, std::uint32_t misc = 0,
            std::uint32_t arraySize = 1, std::uint32_t alphaMode = 0) {
-    Bytes h = ddsHeader();
+    Bytes h = makeDdsHeader();
     setCode(h, fourCc("DX10"));
     h.resize(148);
-    putU32(h, 128, dxgi);
-    putU32(h, 132, dimension);
-    putU32(h, 136, misc);
-    putU32(h, 140, arraySize);
-    putU32(h, 144, alphaMode);
+    writeLe32(h, 128, dxgi);
+    writeLe32(h, 132, dimension);
+    writeLe32(h, 136, misc);
+    writeLe32(h, 140, arraySize);
+    writeLe32(h, 144, alphaMode);
     return h;
 }
 
@@ -428,54 +428,54 @@ const std::vector<Case>& dx10Cases() {
 const std::vector<Case>& legacyCases() {
     static const std::vector<Case> rows{
         made(
-            "GameHeader", [] { return ddsHeader(); }, kGameSize, Pixels::Masks,
+            "GameHeader", [] { return makeDdsHeader(); }, kGameSize, Pixels::Masks,
             accepted(kGameLayout, "used as it is", true)),
         made(
             "ZeroFlags",
             [] {
                 return legacy([](Bytes& h) {
-                    putU32(h, 8, 0);
-                    putU32(h, 80, 0);
+                    writeLe32(h, 8, 0);
+                    writeLe32(h, 80, 0);
                 });
             },
             kGameSize, Pixels::Masks,
             accepted(kGameLayout, "pixels used as they are, header rewritten")),
         made(
-            "OnlyWidthHeightFlags", [] { return legacy([](Bytes& h) { putU32(h, 8, 0x6); }); },
+            "OnlyWidthHeightFlags", [] { return legacy([](Bytes& h) { writeLe32(h, 8, 0x6); }); },
             kGameSize, Pixels::Masks,
             accepted(kGameLayout, "pixels used as they are, header rewritten")),
         made(
-            "PitchZero", [] { return legacy([](Bytes& h) { putU32(h, 20, 0); }); }, kGameSize,
+            "PitchZero", [] { return legacy([](Bytes& h) { writeLe32(h, 20, 0); }); }, kGameSize,
             Pixels::Masks, accepted(kGameLayout, "pixels used as they are, header rewritten")),
         made(
-            "PitchWrong", [] { return legacy([](Bytes& h) { putU32(h, 20, 1234567); }); },
+            "PitchWrong", [] { return legacy([](Bytes& h) { writeLe32(h, 20, 1234567); }); },
             kGameSize, Pixels::Masks,
             accepted(kGameLayout, "pixels used as they are, header rewritten")),
         made(
-            "PixelFormatSizeWrong", [] { return legacy([](Bytes& h) { putU32(h, 76, 0); }); },
+            "PixelFormatSizeWrong", [] { return legacy([](Bytes& h) { writeLe32(h, 76, 0); }); },
             kGameSize, Pixels::Masks,
             accepted(kGameLayout, "pixels used as they are, header rewritten")),
         made(
             "MipFlagsButNoMips",
             [] {
                 return legacy([](Bytes& h) {
-                    putU32(h, 8, 0x2100F);
-                    putU32(h, 28, 0);
-                    putU32(h, 108, 0x401008);
+                    writeLe32(h, 8, 0x2100F);
+                    writeLe32(h, 28, 0);
+                    writeLe32(h, 108, 0x401008);
                 });
             },
             kGameSize, Pixels::Masks, accepted(kGameLayout, "used as it is", true)),
         made(
-            "MipCountOnlyWithoutFlag", [] { return legacy([](Bytes& h) { putU32(h, 28, 11); }); },
+            "MipCountOnlyWithoutFlag", [] { return legacy([](Bytes& h) { writeLe32(h, 28, 11); }); },
             kWithMips, Pixels::Masks,
             accepted(kGameLayout, "used as it is; 10 smaller mip levels dropped", true, "", 11)),
         made(
-            "MipsWithoutMipCount", [] { return ddsHeader(); }, kWithMips, Pixels::Masks,
+            "MipsWithoutMipCount", [] { return makeDdsHeader(); }, kWithMips, Pixels::Masks,
             accepted(kGameLayout, "used as it is; 1,398,100 bytes after the picture dropped",
                      true)),
         made(
             "AlphaMaskWithoutAlphaFlag",
-            [] { return legacy([](Bytes& h) { putU32(h, 80, 0x40); }); }, kGameSize, Pixels::Masks,
+            [] { return legacy([](Bytes& h) { writeLe32(h, 80, 0x40); }); }, kGameSize, Pixels::Masks,
             accepted(kGameLayout, "pixels used as they are, header rewritten")),
         made(
             "X8R8G8B8",
@@ -524,7 +524,7 @@ const std::vector<Case>& legacyCases() {
             [] {
                 return legacy([](Bytes& h) {
                     setCode(h, fourCc("DXT1"));
-                    putU32(h, 80, 0);
+                    writeLe32(h, 80, 0);
                 });
             },
             128 + kPixels / 2, Pixels::Bc1,
@@ -639,21 +639,21 @@ const std::vector<Case>& legacyCases() {
             kGameSize, Pixels::None,
             refused(ErrorKind::Damaged, {"channel masks R 00FF0000, G 00FFFF00", "overlap"})),
         made(
-            "MaskOutsideBitCount", [] { return legacy([](Bytes& h) { putU32(h, 88, 24); }); },
+            "MaskOutsideBitCount", [] { return legacy([](Bytes& h) { writeLe32(h, 88, 24); }); },
             kGameSize, Pixels::None, refused(ErrorKind::Damaged, {"24-bit with channel masks"})),
         made(
             "NoPixelFormat",
             [] { return legacy([](Bytes& h) { setMasks(h, 0, 32, 0, 0, 0, 0); }); }, kGameSize,
             Pixels::None, refused(ErrorKind::Damaged, {"without a pixel format"})),
         made(
-            "OddBitCount", [] { return legacy([](Bytes& h) { putU32(h, 88, 33); }); }, kGameSize,
+            "OddBitCount", [] { return legacy([](Bytes& h) { writeLe32(h, 88, 33); }); }, kGameSize,
             Pixels::None, refused(ErrorKind::Damaged, {"a bit count of 33"})),
         made(
             "CubeMapCaps",
             [] {
                 return legacy([](Bytes& h) {
-                    putU32(h, 108, 0x1008);
-                    putU32(h, 112, 0xFE00);
+                    writeLe32(h, 108, 0x1008);
+                    writeLe32(h, 112, 0xFE00);
                 });
             },
             kGameSize * 6, Pixels::Masks,
@@ -663,8 +663,8 @@ const std::vector<Case>& legacyCases() {
             "VolumeCaps",
             [] {
                 return legacy([](Bytes& h) {
-                    putU32(h, 112, 0x200000);
-                    putU32(h, 24, 4);
+                    writeLe32(h, 112, 0x200000);
+                    writeLe32(h, 24, 4);
                 });
             },
             kGameSize * 4, Pixels::Masks,
@@ -673,8 +673,8 @@ const std::vector<Case>& legacyCases() {
             "DepthFlag",
             [] {
                 return legacy([](Bytes& h) {
-                    putU32(h, 8, 0x80100F);
-                    putU32(h, 24, 2);
+                    writeLe32(h, 8, 0x80100F);
+                    writeLe32(h, 24, 2);
                 });
             },
             kGameSize * 2, Pixels::Masks,
@@ -683,19 +683,19 @@ const std::vector<Case>& legacyCases() {
             "DepthOneIsFine",
             [] {
                 return legacy([](Bytes& h) {
-                    putU32(h, 8, 0x80100F);
-                    putU32(h, 24, 1);
+                    writeLe32(h, 8, 0x80100F);
+                    writeLe32(h, 24, 1);
                 });
             },
             kGameSize, Pixels::Masks, accepted(kGameLayout, "used as it is", true)),
         made(
-            "Wider", [] { return ddsHeader(2048, 1024); }, 128 + kPixels * 8, Pixels::None,
+            "Wider", [] { return makeDdsHeader(2048, 1024); }, 128 + kPixels * 8, Pixels::None,
             refused(ErrorKind::Unsupported, {"it is 2048x1024; the game's tile is 1024x1024"})),
         made(
-            "ZeroSize", [] { return ddsHeader(0, 0); }, 128, Pixels::None,
+            "ZeroSize", [] { return makeDdsHeader(0, 0); }, 128, Pixels::None,
             refused(ErrorKind::Unsupported, {"it is 0x0; "})),
         made(
-            "OneByteShort", [] { return ddsHeader(); }, kGameSize - 1, Pixels::Masks,
+            "OneByteShort", [] { return makeDdsHeader(); }, kGameSize - 1, Pixels::Masks,
             refused(ErrorKind::Damaged,
                     {"the file is 4,194,431 bytes, but its header describes a 1024x1024 "
                      "32-bit A8R8G8B8 (bytes B,G,R,A) picture that needs 4,194,432: it was cut "
@@ -706,10 +706,10 @@ const std::vector<Case>& legacyCases() {
             refused(ErrorKind::Damaged,
                     {"the file is 600,000 bytes", "BC3 / DXT5", "needs 1,048,704"})),
         made(
-            "HeaderOnly", [] { return ddsHeader(); }, 128, Pixels::None,
+            "HeaderOnly", [] { return makeDdsHeader(); }, 128, Pixels::None,
             refused(ErrorKind::Damaged, {"the file is 128 bytes", "needs 4,194,432"})),
         made(
-            "CutInsideHeader", [] { return ddsHeader(); }, 100, Pixels::None,
+            "CutInsideHeader", [] { return makeDdsHeader(); }, 100, Pixels::None,
             refused(ErrorKind::Damaged,
                     {"the file is 100 bytes, shorter than the 128-byte DDS header"})),
         made(
@@ -722,7 +722,7 @@ const std::vector<Case>& legacyCases() {
             "Empty", [] { return Bytes{}; }, 0, Pixels::None,
             refused(ErrorKind::Damaged, {"it is not a DDS image"})),
         made(
-            "HeaderSize", [] { return legacy([](Bytes& h) { putU32(h, 4, 125); }); }, kGameSize,
+            "HeaderSize", [] { return legacy([](Bytes& h) { writeLe32(h, 4, 125); }); }, kGameSize,
             Pixels::Masks, refused(ErrorKind::Damaged, {"its header size is 125, not 124"})),
     };
     return rows;
@@ -739,9 +739,9 @@ Bytes buildFile(const Case& c, Bytes& expected) {
 
 Bytes withSingleLevel(Bytes header) {
     header.resize(128);
-    putU32(header, 8, getU32(header, 8) & ~0x20000u);
-    putU32(header, 28, 0);
-    putU32(header, 108, getU32(header, 108) & ~0x400008u);
+    writeLe32(header, 8, readLe32(header, 8) & ~0x20000u);
+    writeLe32(header, 28, 0);
+    writeLe32(header, 108, readLe32(header, 108) & ~0x400008u);
     return header;
 }
 
@@ -749,20 +749,20 @@ Bytes withSingleLevel(Bytes header) {
 void expectGameHeader(const Bytes& block) {
     ASSERT_EQ(block.size(), kImageBlockSize);
     EXPECT_TRUE(block[0] == 'D' && block[1] == 'D' && block[2] == 'S' && block[3] == ' ');
-    EXPECT_EQ(getU32(block, 4), 124u);
-    EXPECT_EQ(getU32(block, 8) & 0x20000u, 0u);
-    EXPECT_LE(getU32(block, 28), 1u);
-    EXPECT_EQ(getU32(block, 12), 1024u);
-    EXPECT_EQ(getU32(block, 16), 1024u);
-    EXPECT_EQ(getU32(block, 20), 4096u);
-    EXPECT_EQ(getU32(block, 80) & 0x45u, 0x41u); // RGB, alpha, no format code
-    EXPECT_EQ(getU32(block, 88), 32u);
-    EXPECT_EQ(getU32(block, 92), 0x00FF0000u);
-    EXPECT_EQ(getU32(block, 96), 0x0000FF00u);
-    EXPECT_EQ(getU32(block, 100), 0x000000FFu);
-    EXPECT_EQ(getU32(block, 104), 0xFF000000u);
-    EXPECT_EQ(getU32(block, 108) & 0x400008u, 0u);
-    EXPECT_EQ(getU32(block, 112), 0u);
+    EXPECT_EQ(readLe32(block, 4), 124u);
+    EXPECT_EQ(readLe32(block, 8) & 0x20000u, 0u);
+    EXPECT_LE(readLe32(block, 28), 1u);
+    EXPECT_EQ(readLe32(block, 12), 1024u);
+    EXPECT_EQ(readLe32(block, 16), 1024u);
+    EXPECT_EQ(readLe32(block, 20), 4096u);
+    EXPECT_EQ(readLe32(block, 80) & 0x45u, 0x41u); // RGB, alpha, no format code
+    EXPECT_EQ(readLe32(block, 88), 32u);
+    EXPECT_EQ(readLe32(block, 92), 0x00FF0000u);
+    EXPECT_EQ(readLe32(block, 96), 0x0000FF00u);
+    EXPECT_EQ(readLe32(block, 100), 0x000000FFu);
+    EXPECT_EQ(readLe32(block, 104), 0xFF000000u);
+    EXPECT_EQ(readLe32(block, 108) & 0x400008u, 0u);
+    EXPECT_EQ(readLe32(block, 112), 0u);
 }
 
 std::string describe(const Error& e) {
@@ -999,16 +999,16 @@ TEST(DdsSingleMipLevel, MakesTheMipFieldsTrueAndLeavesTheRest) {
     Bytes header = headerFile("gimp_rgba_none_mips_fmt0.hdr");
     Bytes before = header;
     setSingleMipLevel(std::span<std::uint8_t, kDdsHeaderSize>(header.data(), kDdsHeaderSize));
-    EXPECT_EQ(getU32(header, 8), 0x100Fu);
-    EXPECT_EQ(getU32(header, 28), 0u);
-    EXPECT_EQ(getU32(header, 108), 0x1000u);
+    EXPECT_EQ(readLe32(header, 8), 0x100Fu);
+    EXPECT_EQ(readLe32(header, 28), 0u);
+    EXPECT_EQ(readLe32(header, 108), 0x1000u);
     for (std::size_t at : {8u, 28u, 108u})
-        putU32(before, at, getU32(header, at));
+        writeLe32(before, at, readLe32(header, at));
     EXPECT_EQ(header, before);
     // Already one level: nothing changes but the count.
-    Bytes game = ddsHeader();
+    Bytes game = makeDdsHeader();
     setSingleMipLevel(std::span<std::uint8_t, kDdsHeaderSize>(game.data(), kDdsHeaderSize));
-    EXPECT_EQ(game, ddsHeader());
+    EXPECT_EQ(game, makeDdsHeader());
 }
 
 // inspectDdsHeader needs only the start of the file.

@@ -37,7 +37,7 @@ TEST_P(WriteGameFileLayout, HeaderFieldsThenStreamThenZeros)
     ASSERT_EQ(game.size(), 2'400'017u);
     const Bytes lead{0x00, 0x01, 0x01, 'W', 'E', 'S', 'Y', 'S'};
     EXPECT_EQ(Bytes(game.begin(), game.begin() + 8), lead);
-    EXPECT_EQ(getU32(game, 8), static_cast<std::uint32_t>(length - 4));
+    EXPECT_EQ(readLe32(game, 8), static_cast<std::uint32_t>(length - 4));
     EXPECT_EQ(Bytes(game.begin() + 12, game.begin() + 16), (Bytes{0xD0, 0x00, 0x40, 0x00}));
     EXPECT_TRUE(std::equal(stream.begin(), stream.end(), game.begin() + 16));
     EXPECT_TRUE(std::all_of(game.begin() + 16 + static_cast<std::ptrdiff_t>(length), game.end(),

@@ -182,7 +182,7 @@ void withImage(AppFolder& f, std::string& image, const Bytes& bytes)
 Bytes mutated(std::size_t at, std::uint32_t value)
 {
     Bytes image = validImage();
-    putU32(image, at, value);
+    writeLe32(image, at, value);
     return image;
 }
 
@@ -212,7 +212,7 @@ const std::vector<Refusal>& refusals()
          }, "not a DDS image"},
         {"OtherSize", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              Bytes image = mutated(12, 512);
-             putU32(image, 16, 512);
+             writeLe32(image, 16, 512);
              withImage(f, i, image);
          }, "the game's tile is 1024x1024: resize it"},
         {"CubeMap", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
@@ -244,7 +244,7 @@ const std::vector<Refusal>& refusals()
          }, "failed: disk full"},
         {"TooDetailed", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              Bytes image = noise(kImageBlockSize);
-             const Bytes header = ddsHeader();
+             const Bytes header = makeDdsHeader();
              std::copy(header.begin(), header.end(), image.begin());
              withImage(f, i, image);
          }, "the image is too detailed to fit the game file:"},

@@ -18,21 +18,15 @@ using namespace velmora::conversion;
 
 Bytes recordFor(const Bytes& image, const std::string& name)
 {
-    Bytes record(48, 0x11);
-    record.insert(record.end(), image.begin(), image.end());
-    record.insert(record.end(), name.begin(), name.end());
-    return record;
+    return textureRecord(image, name, Bytes(48, 0x11));
 }
 
 // A game file as the game ships it: header, stream, zero fill to 2,400,017 bytes.
 Bytes gameFileFor(const Bytes& record, bool withMagic = true)
 {
-    const DeflateResult stream = deflateZlibStream(record);
-    Bytes game{0x00, 0x01, 0x01, 'W', 'E', 'S', 'Y', 'S', 0, 0, 0, 0, 0xD0, 0x00, 0x40, 0x00};
+    Bytes game = gameFileAround(deflateZlibStream(record).stream);
     if (!withMagic)
         std::fill(game.begin(), game.begin() + 8, 0x20);
-    putU32(game, 8, static_cast<std::uint32_t>(stream.stream.size() - 4));
-    game.insert(game.end(), stream.stream.begin(), stream.stream.end());
     game.resize(2'400'017, 0);
     return game;
 }
@@ -71,16 +65,16 @@ TEST(Unpack, MakesAHeaderThatClaimsMipLevelsDescribeTheOneLevelAndKeepsThePixels
 {
     Chosen c;
     Bytes image = validImage(4);
-    putU32(image, 8, getU32(image, 8) | 0x20000);    // mip-map count present
-    putU32(image, 28, 11);                            // eleven levels
-    putU32(image, 108, getU32(image, 108) | 0x400008);  // complex, mip-map
+    writeLe32(image, 8, readLe32(image, 8) | 0x20000);    // mip-map count present
+    writeLe32(image, 28, 11);                            // eleven levels
+    writeLe32(image, 108, readLe32(image, 108) | 0x400008);  // complex, mip-map
     c.chooseGameFile(gameFileFor(recordFor(image, "topModeSelect_Mov03_ML.tex")));
     DeflateCompressionComponent component;
     const Outcome outcome = runUnpack(c.app.path(), "g", (c.user / "t").string(), component);
     ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     const Bytes written = readFile(c.user / "t.dds");
     ASSERT_EQ(written.size(), kImageBlockSize);
-    EXPECT_EQ(Bytes(written.begin(), written.begin() + 128), ddsHeader()) << "the header every reader opens";
+    EXPECT_EQ(Bytes(written.begin(), written.begin() + 128), makeDdsHeader()) << "the header every reader opens";
     EXPECT_TRUE(std::equal(image.begin() + 128, image.end(), written.begin() + 128));
 }
 
@@ -202,7 +196,7 @@ const std::vector<Refusal>& refusals()
          "does not begin with a zlib stream"},
         {"StreamCutShort", [](Chosen& c, std::string&) {
              Bytes game = validGame();
-             const std::uint32_t length = getU32(game, 8) + 4;
+             const std::uint32_t length = readLe32(game, 8) + 4;
              game.resize(16 + length / 2);
              c.chooseGameFile(game);
          }, "cut short"},

@@ -5,7 +5,9 @@
 #include "conversion/GameFileLayout.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 
@@ -18,8 +20,8 @@ namespace velmora::faults {
 namespace {
 
 struct Valid {
-    Bytes image = makeImage(3);
-    Bytes stream = zlibStream(makeRecord(image), 6);
+    Bytes image = validImage(3);
+    Bytes stream = zlibStream(textureRecord(image), 6);
     Bytes game = gameFileAround(stream);
 };
 const Valid& valid() {
@@ -125,14 +127,14 @@ std::vector<HostileCase> hostileCases() {
     // The inflate bound itself: a record of exactly the bound unpacks, one byte more does not.
     cases.push_back({"RecordOfExactlyTheBound",
                      [] {
-                         Bytes record = makeRecord(valid().image);
+                         Bytes record = textureRecord(valid().image);
                          record.resize(conv::kInflateLimit, 0);
                          return gameFileAround(zlibStream(record, 6));
                      },
                      Expect::Image, ""});
     cases.push_back({"RecordOneBytePastTheBound",
                      [] {
-                         Bytes record = makeRecord(valid().image);
+                         Bytes record = textureRecord(valid().image);
                          record.resize(conv::kInflateLimit + 1, 0);
                          return gameFileAround(zlibStream(record, 6));
                      },
@@ -173,6 +175,21 @@ long peakResidentKiB() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+TEST(InflateBomb, TheHandWrittenStreamInflatesToExactlyItsSizeInZeros) {
+    for (const std::uint64_t size : {1u, 2u, 3u, 258u, 259u, 260u, 517u, 1'000'003u}) {
+        SCOPED_TRACE(size);
+        const Bytes stream = zeroBombStream(size);
+        Bytes inflated(size + 1, 0xAA);
+        uLongf inflatedSize = static_cast<uLongf>(inflated.size());
+        uLong used = static_cast<uLong>(stream.size());
+        ASSERT_EQ(uncompress2(inflated.data(), &inflatedSize, stream.data(), &used), Z_OK);
+        EXPECT_EQ(inflatedSize, size);
+        EXPECT_EQ(used, stream.size());
+        EXPECT_TRUE(std::all_of(inflated.begin(), inflated.begin() + static_cast<std::ptrdiff_t>(size),
+                                [](std::uint8_t b) { return b == 0; }));
+    }
 }
 
 TEST(InflateBomb, AStreamOfOneGibibyteIsRefusedWithinTheBound) {

@@ -48,9 +48,9 @@ TEST(ParallelRuns, SixteenPacksAndSixteenUnpacksAtOnceAreByteExact) {
     TempFolder root;
     std::vector<Bytes> images;
     for (int i = 0; i < kRuns; ++i) {
-        images.push_back(makeImage(100 + i));
+        images.push_back(validImage(100 + i));
         writeFile(root / ("image" + std::to_string(i) + ".dds"), images.back());
-        writeFile(root / ("game" + std::to_string(i) + ".bin"), gameFileAround(zlibStream(makeRecord(images.back()), 1)));
+        writeFile(root / ("game" + std::to_string(i) + ".bin"), gameFileAround(zlibStream(textureRecord(images.back()), 1)));
     }
 
     std::vector<std::unique_ptr<Process>> running;
@@ -83,8 +83,8 @@ TEST(ParallelRuns, SixteenPacksAndSixteenUnpacksAtOnceAreByteExact) {
 
 TEST(ParallelRuns, TwoPacksToTheSameOutputLeaveOneWholeGameFile) {
     TempFolder root;
-    writeFile(root / "a.dds", makeImage(1));
-    writeFile(root / "b.dds", makeImage(2));
+    writeFile(root / "a.dds", validImage(1));
+    writeFile(root / "b.dds", validImage(2));
     // Each image packed alone gives the only two acceptable results.
     for (const char* name : {"a", "b"}) {
         const ProcessResult r = run({cliPath(), "pack", (root / (std::string(name) + ".dds")).string(), "0",
@@ -119,8 +119,8 @@ TEST(ParallelRuns, WorkflowsInThreadsWithTheirOwnFoldersDoNotInterfere) {
     std::vector<Bytes> images;
     for (int i = 0; i < kThreads; ++i) {
         spaces.push_back(std::make_unique<Workspace>());
-        images.push_back(makeImage(200 + i));
-        writeFile(spaces[i]->root / "game.bin", gameFileAround(zlibStream(makeRecord(images[i]), 1)));
+        images.push_back(validImage(200 + i));
+        writeFile(spaces[i]->root / "game.bin", gameFileAround(zlibStream(textureRecord(images[i]), 1)));
         writeFile(spaces[i]->root / "image.dds", images[i]);
     }
     std::vector<RunResult> unpacked(kThreads);
@@ -139,7 +139,7 @@ TEST(ParallelRuns, WorkflowsInThreadsWithTheirOwnFoldersDoNotInterfere) {
         ASSERT_TRUE(unpacked[i].ok) << unpacked[i].message;
         ASSERT_TRUE(packed[i].ok) << packed[i].message;
         EXPECT_TRUE(readFile(spaces[i]->out / "tile.dds") == images[i]) << "thread " << i;
-        Bytes expectedRecord = makeRecord(images[i], kTexture);
+        Bytes expectedRecord = textureRecord(images[i], kTexture);
         EXPECT_TRUE(recordInside(readFile(spaces[i]->out / "tile.bin")) == expectedRecord) << "thread " << i;
     }
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QTemporaryDir>
@@ -104,9 +103,3 @@ TEST(CommonDialogState, SettingsOutliveEachShowingAndCancelKeepsTheName) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,5 +1,5 @@
 #include "FakeServices.h"
-#include "TestImages.h"
+#include "QtFileHelpers.h"
 #include "TestPaths.h"
 
 #include "button_xp/Button_XP.h"
@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -171,9 +170,3 @@ TEST_F(FrmHelpTest, ClosingAnnouncesTheUnload) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

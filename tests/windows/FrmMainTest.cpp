@@ -1,5 +1,6 @@
+#include "DdsImages.h"
 #include "FakeServices.h"
-#include "TestImages.h"
+#include "QtFileHelpers.h"
 #include "TestPaths.h"
 
 #include "button_xp/Button_XP.h"
@@ -310,7 +311,7 @@ TEST_F(FrmMainTest, DisabledPackButtonDoesNothing) {
 }
 
 TEST_F(FrmMainTest, PackThenUnpackRoundTripsTheImage) {
-    const QByteArray image = velmora::test::makeDdsImage(7);
+    const QByteArray image = velmora::test::asQByteArray(velmora::test::validImage(7));
     ASSERT_TRUE(velmora::test::writeFile(user("tile.dds"), image));
     packImage(user("tile.dds"), user("menu"), "Master League");
 
@@ -390,9 +391,3 @@ TEST_F(FrmMainTest, HelpReplacesTheMainWindowUntilClosed) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,0 +1,129 @@
+#include "ProcessRunner.h"
+
+#include "FileHelpers.h"
+#include "TestPaths.h"
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace velmora::test {
+
+Process::Process(const std::vector<std::string>& argv, const ProcessOptions& options)
+    : m_outFile(m_capture / "stdout"), m_errFile(m_capture / "stderr"), m_timeoutSeconds(options.timeoutSeconds) {
+    if (options.runAsUser) {
+        // The dropped user must be able to write its captured output.
+        fs::permissions(m_capture.path(), fs::perms::all);
+    }
+
+    // Everything the child needs is prepared before fork, so the child only calls
+    // async-signal-safe functions.
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        if (!options.environment.count(entry.substr(0, entry.find('=')))) {
+            env.push_back(entry);
+        }
+    }
+    for (const auto& [key, value] : options.environment) {
+        env.push_back(key + "=" + value);
+    }
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (auto& a : args) {
+        argp.push_back(a.data());
+    }
+    argp.push_back(nullptr);
+    const std::string outPath = m_outFile.string();
+    const std::string errPath = m_errFile.string();
+    const std::string workingDirectory = options.workingDirectory.string();
+
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        const int in = ::open("/dev/null", O_RDONLY);
+        if (out < 0 || err < 0 || in < 0) {
+            ::_exit(126);
+        }
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) {
+            ::_exit(126);
+        }
+        if (options.runAsUser) {
+            const gid_t gid = *options.runAsUser;
+            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(*options.runAsUser) != 0) {
+                ::_exit(125);
+            }
+        }
+        ::execve(argp[0], argp.data(), envp.data());
+        ::_exit(127);
+    }
+}
+
+Process::~Process() {
+    if (m_pid > 0) {
+        wait();
+    }
+}
+
+ProcessResult Process::wait() {
+    ProcessResult result;
+    if (m_pid <= 0) {
+        return result;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(m_timeoutSeconds);
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+        if (done == m_pid) {
+            break;
+        }
+        if (done < 0 && errno != EINTR) {
+            m_pid = -1;
+            return result;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, &status, 0);
+            result.timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    m_pid = -1;
+    if (!result.timedOut && WIFEXITED(status)) {
+        result.exitCode = WEXITSTATUS(status);
+    }
+    result.out = readText(m_outFile);
+    result.err = readText(m_errFile);
+    return result;
+}
+
+ProcessResult run(const std::vector<std::string>& argv, const ProcessOptions& options) {
+    Process process(argv, options);
+    return process.wait();
+}
+
+std::string cliPath() {
+    return (fs::path(kBinDir) / "velmora-cli").string();
+}
+
+} // namespace velmora::test
