@@ -8,6 +8,7 @@
 //   1, 2, 3 the rest zero-filled to 4,194,431 / 4,194,432 / 4,194,432 + 4,096 bytes
 //   other   bytes 1..8 are the file length as the check is told it, the rest its first bytes
 #include "conversion/DdsImageCheck.h"
+#include "conversion/DdsReader.h"
 #include "conversion/DeflateCompressionComponent.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/Workflows.h"
@@ -122,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint64_t fileSize = 0;
         std::memcpy(&fileSize, data + 1, sizeof fileSize);
         const std::span<const std::uint8_t> bytes(data + 9, size - 9);
-        const auto usable = conv::checkDdsImage(bytes, fileSize);
+        const auto usable = conv::inspectDdsHeader(bytes, fileSize);
         if (!usable && usable.error().reason.empty()) {
             fail("an image was refused without a message");
         }
@@ -137,13 +138,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.resize(kLengths[selector], 0);
     }
     const std::span<const std::uint8_t> head(file.data(), std::min<std::size_t>(file.size(), 4096));
-    const auto usable = conv::checkDdsImage(head, file.size());
+    const auto usable = conv::readDdsImage(file);
     if (!usable && usable.error().reason.empty()) {
         fail("an image was refused without a message");
     }
     const conv::DdsSummary summary = conv::describeDds(head);
     if (usable && (!summary.isDds || summary.width != 1024 || summary.height != 1024)) {
-        fail("the check accepted an image its own summary does not call a 1024x1024 DDS");
+        fail("the reader accepted an image its own summary does not call a 1024x1024 DDS");
     }
 
     // The real workflow is slow next to the check, so only accepted images and one refused

@@ -1,8 +1,6 @@
 #include "conversion/DdsImageCheck.h"
 
 #include "conversion/ByteOrder.h"
-#include "conversion/Formatting.h"
-#include "conversion/GameFileLayout.h"
 
 #include <cstdio>
 
@@ -31,8 +29,6 @@ constexpr std::uint32_t kFlagAlphaPixels = 0x1;
 constexpr std::uint32_t kFlagFourCc = 0x4;
 constexpr std::uint32_t kFlagRgb = 0x40;
 
-constexpr std::uint32_t kImageSide = 1024;
-
 std::string fourCcText(std::uint32_t code)
 {
     std::string text;
@@ -43,15 +39,6 @@ std::string fourCcText(std::uint32_t code)
         text += c;
     }
     return text;
-}
-
-bool isBlockCompressed(const std::string& fourCc)
-{
-    for (const char* known : {"DXT1", "DXT2", "DXT3", "DXT4", "DXT5", "ATI1", "ATI2", "BC4U",
-                              "BC4S", "BC5U", "BC5S"})
-        if (fourCc == known)
-            return true;
-    return false;
 }
 
 std::string hex(std::uint32_t v)
@@ -97,53 +84,6 @@ DdsSummary describeDds(std::span<const std::uint8_t> bytes)
     else
         summary.pixelFormat = "not RGB (luminance, alpha or YUV only)";
     return summary;
-}
-
-Result<> checkDdsImage(std::span<const std::uint8_t> bytes, std::uint64_t fileSize)
-{
-    const auto refuse = [](const std::string& found) {
-        return fail(ErrorKind::Unsupported,
-                    "it is " + found +
-                        "; the game needs an uncompressed 1024x1024 32-bit DDS image in B8G8R8A8 "
-                        "order with a 128-byte header");
-    };
-    const std::size_t known = fileSize < bytes.size() ? static_cast<std::size_t>(fileSize) : bytes.size();
-    const auto head = bytes.first(known);
-    if (head.size() < 4 || !(head[0] == 'D' && head[1] == 'D' && head[2] == 'S' && head[3] == ' '))
-        return refuse("not a DDS image (no \"DDS \" signature)");
-    if (head.size() < kDdsHeaderBytes)
-        return refuse("a DDS file cut short (" + std::to_string(fileSize) + " bytes)");
-    const std::uint32_t headerSize = readLe32(head, kHeaderSizeOffset);
-    const std::uint32_t formatSize = readLe32(head, kPixelFormatSizeOffset);
-    if (headerSize != 124 || formatSize != 32)
-        return refuse("not a valid DDS image (header size " + std::to_string(headerSize) +
-                      ", pixel-format size " + std::to_string(formatSize) + ")");
-
-    const DdsSummary summary = describeDds(head);
-    const std::uint32_t flags = readLe32(head, kPixelFormatFlagsOffset);
-    if (flags & kFlagFourCc) {
-        if (summary.pixelFormat == "DX10")
-            return refuse("a DDS image with a DX10 extended header");
-        if (isBlockCompressed(summary.pixelFormat))
-            return refuse("a block-compressed " + summary.pixelFormat + " image");
-        return refuse("a DDS image in format " + summary.pixelFormat);
-    }
-    if (!(flags & kFlagRgb))
-        return refuse("a DDS image that is " + summary.pixelFormat);
-    const std::uint32_t bits = readLe32(head, kBitCountOffset);
-    if (bits != 32)
-        return refuse("a " + std::to_string(bits) + "-bit image");
-    if (summary.pixelFormat.rfind("R8G8B8", 0) == 0)
-        return refuse("in R8G8B8A8 order (red and blue swapped: the colours would change)");
-    if (summary.pixelFormat.rfind("B8G8R8", 0) != 0)
-        return refuse("a 32-bit image with other channel masks: " + summary.pixelFormat);
-    if (summary.width != kImageSide || summary.height != kImageSide)
-        return refuse("a " + std::to_string(summary.width) + "x" + std::to_string(summary.height) +
-                      " image");
-    if (fileSize < kImageBlockSize)
-        return refuse("only " + groupedNumber(fileSize) + " bytes long, " +
-                      groupedNumber(kImageBlockSize) + " needed");
-    return {};
 }
 
 std::vector<std::uint8_t> makeDdsHeader(std::uint32_t width, std::uint32_t height)
