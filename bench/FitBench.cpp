@@ -1,6 +1,8 @@
 // velmora_fit_bench: fits images that miss the game file's slot and compares the result with
-// the best uniform bit-depth reduction that fits (ImageMagick's "-depth N": N bits per colour
-// channel, rounded). Prints figures only.
+// the best uniform bit-depth reduction that fits ("-depth N" style: N bits per colour
+// channel, rounded to the nearest level: a stronger rival than the truncation this machine's
+// ImageMagick convert showed on a 0-255 ramp).
+// Prints figures only.
 //
 //   velmora_fit_bench [picture ...]   extra pictures are read through ImageMagick's convert,
 //                                     scaled to 1024 x 1024
