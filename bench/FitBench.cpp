@@ -1,0 +1,166 @@
+// velmora_fit_bench: fits images that miss the game file's slot and compares the result with
+// the best uniform bit-depth reduction that fits ("-depth N" style: N bits per colour
+// channel, rounded to the nearest level: a stronger rival than the truncation this machine's
+// ImageMagick convert showed on a 0-255 ramp).
+// Prints figures only.
+//
+//   velmora_fit_bench [picture ...]   extra pictures are read through ImageMagick's convert,
+//                                     scaled to 1024 x 1024
+#include "conversion/DdsImageCheck.h"
+#include "conversion/GameFileLayout.h"
+#include "conversion/ImageFitter.h"
+#include "conversion/ZlibStream.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace velmora::conversion;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kSide = 1024;
+
+struct Sample {
+    std::string name;
+    Bytes block;
+};
+
+std::uint8_t clamp(double v) {
+    return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : std::lround(v));
+}
+
+template <typename Shade> Bytes paint(Shade&& shade) {
+    Bytes b = makeDdsHeader(kSide, kSide);
+    b.resize(kImageBlockSize);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const std::size_t at = 128 + (std::size_t(y) * kSide + std::size_t(x)) * 4;
+            shade(x, y, &b[at]); // blue, green, red, alpha
+        }
+    return b;
+}
+
+// The photo-like image of TestImages.cpp with a choice of grain, so that it misses the slot by
+// the amounts real photographs do.
+Bytes photoLike(double grain, unsigned seed) {
+    std::mt19937 random(seed);
+    std::normal_distribution<double> noise(0.0, grain);
+    return paint([&](int x, int y, std::uint8_t* p) {
+        const double base =
+            110 + 60 * std::sin(x / 97.0) * std::cos(y / 131.0) + 30 * std::sin((x - y) / 41.0);
+        p[2] = clamp(base + 40 + noise(random));
+        p[1] = clamp(base + 10 * std::sin(y / 23.0) + noise(random));
+        p[0] = clamp(base - 30 + 20 * std::cos(x / 57.0) + noise(random));
+        p[3] = 255;
+    });
+}
+
+// Smooth top, grainy bottom: the detail is not spread evenly.
+Bytes gradientWithNoise(unsigned seed) {
+    std::mt19937 random(seed);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    return paint([&](int x, int y, std::uint8_t* p) {
+        const double grain = 0.5 + 6.0 * y / kSide;
+        p[0] = clamp(x / 4.0 + grain * noise(random));
+        p[1] = clamp(y / 4.0 + grain * noise(random));
+        p[2] = clamp(255 - (x + y) / 8.0 + grain * noise(random));
+        p[3] = 255;
+    });
+}
+
+bool readPicture(const std::string& path, Bytes& block) {
+    const std::string command =
+        "convert '" + path + "' -resize 1024x1024! -alpha set -depth 8 bgra:-";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return false;
+    block = makeDdsHeader(kSide, kSide);
+    block.resize(kImageBlockSize);
+    const std::size_t read = std::fread(block.data() + 128, 1, kImageBlockSize - 128, pipe);
+    return ::pclose(pipe) == 0 && read == kImageBlockSize - 128;
+}
+
+Bytes record(const Bytes& block, const Bytes& header, const std::string& name) {
+    Bytes r(header);
+    r.insert(r.end(), block.begin(), block.end());
+    r.insert(r.end(), name.begin(), name.end());
+    return r;
+}
+
+struct Uniform {
+    int bits = 0; // 0: none fits
+    double psnr = 0;
+    std::size_t stream = 0;
+};
+
+Uniform bestUniformDepth(const Bytes& block, const Bytes& header, const std::string& name) {
+    for (int bits = 7; bits >= 1; --bits) {
+        const double top = (1 << bits) - 1;
+        Bytes changed = block;
+        for (std::size_t i = 128; i < changed.size(); i += 4)
+            for (std::size_t c = 0; c < 3; ++c)
+                changed[i + c] =
+                    clamp(std::round(std::round(changed[i + c] * top / 255.0) * 255.0 / top));
+        const std::size_t size = deflateZlibStream(record(changed, header, name)).stream.size();
+        if (size <= kCompressedBlockSize)
+            return {bits, colourPsnr(block, changed), size};
+    }
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<Sample> samples;
+    samples.push_back({"photo-like, grain 2", photoLike(2.0, 7)});
+    samples.push_back({"photo-like, grain 3", photoLike(3.0, 7)});
+    samples.push_back({"photo-like, grain 5", photoLike(5.0, 7)});
+    samples.push_back({"photo-like, grain 6", photoLike(6.0, 7)});
+    samples.push_back({"gradient with noise", gradientWithNoise(7)});
+    for (int i = 1; i < argc; ++i) {
+        Sample s{argv[i], {}};
+        if (readPicture(argv[i], s.block))
+            samples.push_back(std::move(s));
+        else
+            std::fprintf(stderr, "cannot read %s through convert\n", argv[i]);
+    }
+
+    Bytes header(kTextureHeaderBlockSize, 0);
+    std::copy_n("WE00", 4, header.begin());
+    const std::string name = "menu_tile_01";
+
+    std::printf("%-24s %10s %7s | %-22s | %-28s | %6s\n", "image", "level 12", "misses",
+                "uniform -depth N", "fitter", "gain");
+    for (const Sample& s : samples) {
+        const std::size_t plain = deflateZlibStream(record(s.block, header, name)).stream.size();
+        const Uniform uniform = bestUniformDepth(s.block, header, name);
+        const auto start = std::chrono::steady_clock::now();
+        const auto fit = fitImageToSlot(
+            s.block,
+            {header, std::span(reinterpret_cast<const std::uint8_t*>(name.data()), name.size())});
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double misses = 100.0 * (double(plain) / double(kCompressedBlockSize) - 1.0);
+        char uniformText[64] = "none fits";
+        if (uniform.bits)
+            std::snprintf(uniformText, sizeof uniformText, "%d bits %5.2f dB %7zu", uniform.bits,
+                          uniform.psnr, uniform.stream);
+        char fitText[96];
+        if (fit)
+            std::snprintf(fitText, sizeof fitText, "%5.2f dB %7zu %4.2f s", fit->psnr,
+                          fit->stream.size(), seconds);
+        else
+            std::snprintf(fitText, sizeof fitText, "refused %4.2f s", seconds);
+        const double gain = fit && uniform.bits ? fit->psnr - uniform.psnr : 0.0;
+        std::printf("%-24s %10zu %6.1f%% | %-22s | %-28s | %+5.2f\n", s.name.c_str(), plain, misses,
+                    uniformText, fitText, gain);
+        if (!fit)
+            std::printf("    %s\n", fit.error().reason.c_str());
+    }
+    return 0;
+}
