@@ -6,6 +6,8 @@
 //
 //   velmora_fit_bench [picture ...]   extra pictures are read through ImageMagick's convert,
 //                                     scaled to 1024 x 1024
+#include "DdsImages.h"
+
 #include "conversion/DdsImageCheck.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/ImageFitter.h"
@@ -34,43 +36,12 @@ std::uint8_t clamp(double v) {
     return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : std::lround(v));
 }
 
-template <typename Shade> Bytes paint(Shade&& shade) {
-    Bytes b = makeDdsHeader(kSide, kSide);
-    b.resize(kImageBlockSize);
-    for (int y = 0; y < kSide; ++y)
-        for (int x = 0; x < kSide; ++x) {
-            const std::size_t at = 128 + (std::size_t(y) * kSide + std::size_t(x)) * 4;
-            shade(x, y, &b[at]); // blue, green, red, alpha
-        }
-    return b;
-}
-
-// The photo-like image of TestImages.cpp with a choice of grain, so that it misses the slot by
-// the amounts real photographs do.
 Bytes photoLike(double grain, unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<double> noise(0.0, grain);
-    return paint([&](int x, int y, std::uint8_t* p) {
-        const double base =
-            110 + 60 * std::sin(x / 97.0) * std::cos(y / 131.0) + 30 * std::sin((x - y) / 41.0);
-        p[2] = clamp(base + 40 + noise(random));
-        p[1] = clamp(base + 10 * std::sin(y / 23.0) + noise(random));
-        p[0] = clamp(base - 30 + 20 * std::cos(x / 57.0) + noise(random));
-        p[3] = 255;
-    });
+    return velmora::test::photoLikeImage(grain, seed);
 }
 
-// Smooth top, grainy bottom: the detail is not spread evenly.
 Bytes gradientWithNoise(unsigned seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<double> noise(0.0, 1.0);
-    return paint([&](int x, int y, std::uint8_t* p) {
-        const double grain = 0.5 + 6.0 * y / kSide;
-        p[0] = clamp(x / 4.0 + grain * noise(random));
-        p[1] = clamp(y / 4.0 + grain * noise(random));
-        p[2] = clamp(255 - (x + y) / 8.0 + grain * noise(random));
-        p[3] = 255;
-    });
+    return velmora::test::gradientWithNoiseImage(seed);
 }
 
 bool readPicture(const std::string& path, Bytes& block) {

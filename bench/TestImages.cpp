@@ -48,15 +48,7 @@ std::vector<TestImage> makeTestImages()
     })});
 
     // Smooth shapes under sensor-like grain, so about 60 % of it survives compression.
-    std::mt19937 random(2024);
-    std::normal_distribution<double> grain(0.0, 1.0);
-    images.push_back({"photo-like", paintDdsImage([&](int x, int y, std::uint8_t* p) {
-        const double base = 110 + 60 * std::sin(x / 97.0) * std::cos(y / 131.0) + 30 * std::sin((x - y) / 41.0);
-        p[0] = clamp(base + 40 + grain(random));
-        p[1] = clamp(base + 10 * std::sin(y / 23.0) + grain(random));
-        p[2] = clamp(base - 30 + 20 * std::cos(x / 57.0) + grain(random));
-        p[3] = 255;
-    })});
+    images.push_back({"photo-like", test::photoLikeImage(1.0, 2024)});
     return images;
 }
 

@@ -7,12 +7,15 @@
 #include "conversion/Formatting.h"
 #include "conversion/GameFileInspection.h"
 #include "conversion/GameFileLayout.h"
+#include "conversion/ImageFitter.h"
 #include "conversion/ImageInput.h"
+#include "conversion/PngWriter.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "images/QtPictureReader.h"
 #include "windows/MenuAnimationCatalogue.h"
 
+#include <cstdio>
 #include <iomanip>
 #include <ostream>
 
@@ -35,9 +38,14 @@ constexpr const char* kUsage =
     "  unpack GAME_FILE OUTPUT                 write the game file's image to OUTPUT: a PNG when\n"
     "                                          OUTPUT ends in \".png\", else a DDS (\".dds\"\n"
     "                                          appended unless OUTPUT ends in it)\n"
-    "  pack IMAGE MODE OUTPUT [--header FILE]  write a game file for menu MODE to OUTPUT\n"
+    "  pack IMAGE MODE OUTPUT [--header FILE] [--fit]\n"
+    "                                          write a game file for menu MODE to OUTPUT\n"
     "                                          (\".bin\" appended unless OUTPUT ends in it)\n"
-    "                                          and print the stored length\n"
+    "                                          and print the stored length; with --fit, an\n"
+    "                                          image too detailed for the game file gets its\n"
+    "                                          colour precision reduced just enough to fit\n"
+    "  fit IMAGE OUT [--header FILE]           write the picture --fit would pack, to look at\n"
+    "                                          first: a PNG when OUT ends in \".png\", else DDS\n"
     "  info FILE                               show what a game file or a picture holds, and\n"
     "                                          what pack would do with a picture\n"
     "  header GAME_FILE OUT                    write the game file's 48-byte texture header\n"
@@ -60,6 +68,16 @@ std::filesystem::path absoluteFromHere(const std::string& text)
 
 // Far more than any 1024x1024 picture, with every mip level, can take.
 constexpr std::size_t kMaxPictureFileSize = 64u * 1024u * 1024u;
+
+// The one line that says what fitting did: "fitted: colour precision reduced, PSNR 52.4 dB,
+// stream 2,399,104 bytes".
+std::string fittedLine(double psnr, std::size_t streamSize)
+{
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%.1f", psnr);
+    return std::string("fitted: colour precision reduced, PSNR ") + figure + " dB, stream " +
+           conv::groupedNumber(streamSize) + " bytes";
+}
 
 std::string yesNo(bool value)
 {
@@ -106,6 +124,8 @@ int CommandLine::run(const std::vector<std::string>& args)
         return pack(rest);
     if (command == "info")
         return info(rest);
+    if (command == "fit")
+        return fit(rest);
     if (command == "header")
         return header(rest);
     if (command == "modes")
@@ -158,9 +178,12 @@ int CommandLine::pack(const std::vector<std::string>& args)
 {
     std::vector<std::string> positional;
     std::filesystem::path headerFile;
+    bool fit = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--header") {
+        if (arg == "--fit") {
+            fit = true;
+        } else if (arg == "--header") {
             if (i + 1 >= args.size())
                 return usageError("--header needs a FILE");
             headerFile = absoluteFromHere(args[++i]);
@@ -188,10 +211,13 @@ int CommandLine::pack(const std::vector<std::string>& args)
         return failed(work.error());
     conv::DeflateCompressionComponent component;
     const images::QtPictureReader pictures;
-    const conv::Outcome outcome = conv::runPack(work.path(), image.string(), output.string(),
-                                                mode->textureName, component, headerFile, &pictures);
+    const conv::Outcome outcome =
+        conv::runPack(work.path(), image.string(), output.string(), mode->textureName, component,
+                      {.textureHeaderFile = headerFile, .pictures = &pictures, .fitIfTooDetailed = fit});
     if (!outcome)
         return failed(outcome.error());
+    if (outcome->fittedPsnr)
+        m_out << fittedLine(*outcome->fittedPsnr, static_cast<std::size_t>(*outcome->storedLength) + 4) << '\n';
     if (outcome->placeholderHeader)
         m_err << "velmora-cli: warning: the texture header is the placeholder shipped with Velmora "
                  "(\"WE00\" and zeros); the game may need the genuine one: pack with --header "
@@ -199,6 +225,54 @@ int CommandLine::pack(const std::vector<std::string>& args)
     m_out << "written: " << outcome->writtenPath.string() << '\n'
           << "image: " << outcome->imageFound << " (" << outcome->imageAction << ")\n"
           << "stored length: " << *outcome->storedLength << '\n';
+    return kExitOk;
+}
+
+int CommandLine::fit(const std::vector<std::string>& args)
+{
+    std::vector<std::string> positional;
+    std::filesystem::path headerFile = conv::workFilePath(m_programFolder, conv::WorkFile::WE00);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--header" && i + 1 < args.size())
+            headerFile = absoluteFromHere(args[++i]);
+        else if (args[i].size() > 2 && args[i].rfind("--", 0) == 0)
+            return usageError("unknown option \"" + args[i] + "\"");
+        else
+            positional.push_back(args[i]);
+    }
+    if (positional.size() != 2)
+        return usageError(positional.size() < 2 ? "fit needs IMAGE and OUT" : "fit takes two arguments");
+    const auto imagePath = absoluteFromHere(positional[0]);
+    const bool png = conv::hasExtension(positional[1], ".png");
+    const auto output = absoluteFromHere(png ? positional[1] : conv::withExtensionOnce(positional[1], ".dds"));
+
+    const images::QtPictureReader pictures;
+    const auto image = conv::loadImage(imagePath, &pictures);
+    if (!image)
+        return failed(conv::StepResult::of("Reading the image", imagePath, image.error()));
+    const auto header = conv::readTextureHeader(headerFile);
+    if (!header)
+        return failed(conv::StepResult::of("Reading the texture header", headerFile, header.error()));
+    // The mode is not known here: the longest texture name keeps the fit safe for every mode.
+    std::string_view name;
+    for (const MenuAnimation& row : MenuAnimationCatalogue::rows())
+        if (row.textureName.size() > name.size())
+            name = row.textureName;
+    const auto fitted = conv::fitImageToSlot(
+        image->block, {*header, std::span(reinterpret_cast<const std::uint8_t*>(name.data()), name.size())});
+    if (!fitted)
+        return failed(conv::StepResult::of("Fitting the image", imagePath, fitted.error()));
+    const auto pixels = std::span(fitted->block).subspan(128);
+    const auto saved = png ? conv::writeFileAtomically(output, conv::encodePng(pixels, 1024, 1024))
+                           : conv::writeFileAtomically(output, fitted->block);
+    if (!saved)
+        return failed(conv::StepResult::of("Saving the image", output, saved.error()));
+    if (fitted->changed)
+        m_out << fittedLine(fitted->psnr, fitted->stream.size()) << '\n';
+    else
+        m_out << "unchanged: the image fits the game file as it is, stream "
+              << conv::groupedNumber(fitted->stream.size()) << " bytes\n";
+    m_out << "written: " << output.string() << '\n';
     return kExitOk;
 }
 

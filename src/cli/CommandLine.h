@@ -24,6 +24,7 @@ public:
 private:
     int unpack(const std::vector<std::string>& args);
     int pack(const std::vector<std::string>& args);
+    int fit(const std::vector<std::string>& args);
     int info(const std::vector<std::string>& args);
     int header(const std::vector<std::string>& args);
     int pictureInfo(const std::filesystem::path& path);

@@ -24,6 +24,8 @@ struct RunReport {
     std::string imageAction;
     // Pack only: the texture header was the shipped placeholder, not a genuine one.
     bool placeholderHeader = false;
+    // Pack only, when the image was fitted: its PSNR over the colour channels.
+    std::optional<double> fittedPsnr;
 };
 
 // A run's report, or its first failing step (whose message() is the one line to show).

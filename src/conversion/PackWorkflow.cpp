@@ -21,7 +21,10 @@ Error tooDetailed(std::uint64_t streamSize)
 {
     return {ErrorKind::DoesNotFit, "the image is too detailed to fit the game file: " +
                                        groupedNumber(streamSize) + " bytes compressed, " +
-                                       groupedNumber(kCompressedBlockSize) + " allowed"};
+                                       groupedNumber(kCompressedBlockSize) +
+                                       " allowed; Velmora can reduce its colour precision just enough "
+                                       "to fit (pack --fit, or Yes when the window offers it); "
+                                       "blurring does not help"};
 }
 
 }  // namespace
@@ -59,20 +62,23 @@ bool isPlaceholderHeader(std::span<const std::uint8_t> header)
 Result<PayloadFacts, StepResult> BuildTexturePayload(const std::filesystem::path& folder,
                                                      const std::filesystem::path& imagePath,
                                                      std::string_view textureName,
-                                                     const std::filesystem::path& textureHeaderFile,
-                                                     const PictureReader* pictures)
+                                                     const PackOptions& options)
 {
-    const auto headerPath =
-        textureHeaderFile.empty() ? workFilePath(folder, WorkFile::WE00) : textureHeaderFile;
+    const auto headerPath = options.textureHeaderFile.empty() ? workFilePath(folder, WorkFile::WE00)
+                                                              : options.textureHeaderFile;
     const auto header = readTextureHeader(headerPath);
     if (!header)
         return stepFailed("Reading the texture header", headerPath, header.error());
 
     if (imagePath.empty())
         return stepFailed("Reading the image", {}, ErrorKind::NotFound, "choose the image to pack");
-    const auto image = loadImage(imagePath, pictures);
+    auto image = loadImage(imagePath, options.pictures);
     if (!image)
         return stepFailed("Reading the image", imagePath, image.error());
+    if (options.fitted) {
+        image->block = options.fitted->block;
+        image->action += "; " + options.fitted->description;
+    }
 
     // Mip levels after the first one were dropped with the rest of the file.
     const auto* name = reinterpret_cast<const std::uint8_t*>(textureName.data());
@@ -134,22 +140,67 @@ Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& fold
     return length;
 }
 
+Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder)
+{
+    const auto recordPath = workFilePath(folder, WorkFile::Template);
+    const auto record = readWholeFile(recordPath, kInflateLimit);
+    if (!record)
+        return stepFailed("Fitting the image", recordPath, record.error());
+    if (record->size() < kRecordNameOffset)
+        return stepFailed("Fitting the image", recordPath, ErrorKind::Damaged, "the record is cut short");
+    const std::span<const std::uint8_t> bytes(*record);
+    const auto header = bytes.first(kTextureHeaderBlockSize);
+    const auto name = bytes.subspan(kRecordNameOffset);
+    auto fitted = fitImageToSlot(bytes.subspan(kRecordImageOffset, kImageBlockSize), {header, name});
+    if (!fitted)
+        return stepFailed("Fitting the image", recordPath, fitted.error());
+    const std::array<std::span<const std::uint8_t>, 3> parts{header, std::span<const std::uint8_t>(fitted->block),
+                                                             name};
+    if (auto step = writeWorkFile(folder, WorkFile::Template, parts); !step)
+        return tl::unexpected(step.error());
+    if (auto step = writeWorkFile(folder, WorkFile::Zlib, fitted->stream); !step)
+        return tl::unexpected(step.error());
+    return std::move(*fitted);
+}
+
+Result<FitResult, StepResult> fitPackImage(const std::filesystem::path& folder, std::string_view imageText,
+                                           std::string_view textureName, const PackOptions& options)
+{
+    const WorkFileCleanup cleanup(folder);
+    const auto imagePath = resolveUserPath(folder, imageText);
+    PackOptions plain = options;
+    plain.fitted = nullptr;
+    if (auto payload = BuildTexturePayload(folder, imagePath, textureName, plain); !payload)
+        return tl::unexpected(payload.error());
+    auto fitted = FitPayload(folder);
+    if (!fitted)
+        fitted.error().file = imagePath;
+    return fitted;
+}
+
 Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
                 std::string_view outputText, std::string_view textureName,
-                CompressionComponent& component, const std::filesystem::path& textureHeaderFile,
-                const PictureReader* pictures)
+                CompressionComponent& component, const PackOptions& options)
 {
     const WorkFileCleanup cleanup(folder);
     if (outputText.empty())
         return stepFailed("Saving the game file", {}, ErrorKind::NotFound,
                           "choose where to save the game file");
     const auto imagePath = resolveUserPath(folder, imageText);
-    const auto payload = BuildTexturePayload(folder, imagePath, textureName, textureHeaderFile, pictures);
+    const auto payload = BuildTexturePayload(folder, imagePath, textureName, options);
     if (!payload)
         return tl::unexpected(payload.error());
+    std::optional<double> fittedPsnr;
     if (auto step = Pack(folder, component); !step) {
         step.error().file = imagePath;  // the user knows the image, not the work file made from it
-        return tl::unexpected(step.error());
+        if (step.error().kind != ErrorKind::DoesNotFit || !options.fitIfTooDetailed)
+            return tl::unexpected(step.error());
+        auto fitted = FitPayload(folder);
+        if (!fitted) {
+            fitted.error().file = imagePath;
+            return tl::unexpected(fitted.error());
+        }
+        fittedPsnr = fitted->psnr;
     }
     const auto storedLength = WriteGameFile(folder);
     if (!storedLength)
@@ -164,6 +215,7 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     report.imageFound = payload->imageFound;
     report.imageAction = payload->imageAction;
     report.placeholderHeader = payload->placeholderHeader;
+    report.fittedPsnr = fittedPsnr;
     return report;
 }
 

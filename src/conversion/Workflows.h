@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/CompressionComponent.h"
+#include "conversion/ImageFitter.h"
 #include "conversion/Outcome.h"
 #include "conversion/PictureReader.h"
 #include "conversion/StepResult.h"
@@ -23,16 +24,31 @@ namespace velmora::conversion {
 Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFileText,
                   std::string_view outputText, CompressionComponent& component);
 
+// How Pack takes its inputs, beyond the paths and the texture name.
+struct PackOptions {
+    // The texture header: a 48-byte file or a game file; "\WE00" in the folder when empty.
+    std::filesystem::path textureHeaderFile;
+    // Decodes pictures other than DDS; without it only DDS images are taken.
+    const PictureReader* pictures = nullptr;
+    // An image too detailed for the game file gets its colour precision reduced just enough
+    // to fit, instead of being refused.
+    bool fitIfTooDetailed = false;
+    // An image block fitted earlier (fitPackImage) for this image, header and texture name:
+    // packed in place of the image file's own pixels.
+    const FitResult* fitted = nullptr;
+};
+
 // Pack button: image at imageText -> game file at outputText + ".bin".
-// imageText is txt(0), outputText txt(1), textureName the caption of Label1. The texture
-// header is read from textureHeaderFile (a 48-byte file or a game file), or from "\WE00" in
-// the folder when it is empty. The image is a DDS of any layout the reader takes, or any
-// picture `pictures` decodes.
+// imageText is txt(0), outputText txt(1), textureName the caption of Label1. The image is a
+// DDS of any layout the reader takes, or any picture options.pictures decodes.
 Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
                 std::string_view outputText, std::string_view textureName,
-                CompressionComponent& component,
-                const std::filesystem::path& textureHeaderFile = {},
-                const PictureReader* pictures = nullptr);
+                CompressionComponent& component, const PackOptions& options = {});
+
+// The fit Pack would make of an image too detailed for the game file, without writing any
+// output, so that the user can be asked first. Ends by deleting the work files.
+Result<FitResult, StepResult> fitPackImage(const std::filesystem::path& folder, std::string_view imageText,
+                                           std::string_view textureName, const PackOptions& options = {});
 
 // The steps, each usable on its own.
 
@@ -58,8 +74,7 @@ struct PayloadFacts {
 Result<PayloadFacts, StepResult> BuildTexturePayload(const std::filesystem::path& folder,
                                                      const std::filesystem::path& imagePath,
                                                      std::string_view textureName,
-                                                     const std::filesystem::path& textureHeaderFile = {},
-                                                     const PictureReader* pictures = nullptr);
+                                                     const PackOptions& options = {});
 
 // The 48-byte texture header from a file of that size (or longer), or from a game file's record.
 Result<std::array<std::uint8_t, 48>> readTextureHeader(const std::filesystem::path& path);
@@ -68,6 +83,8 @@ Result<std::array<std::uint8_t, 48>> readTextureHeader(const std::filesystem::pa
 bool isPlaceholderHeader(std::span<const std::uint8_t> header);
 // The component compresses "\Template" into "\zlib".
 StepStatus Pack(const std::filesystem::path& folder, CompressionComponent& component);
+// The image in "\Template" made to fit: the changed record -> "\Template", its stream -> "\zlib".
+Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder);
 // "\zlib" -> "\zlibPES" with the 16-byte game header; gives the value for Text1.
 Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& folder);
 

@@ -281,7 +281,7 @@ void frmMain::Pack() {
     QDir::setCurrent(QString::fromStdU16String(context_.applicationFolder.u16string()));
     const auto outcome =
         conversion::runPack(context_.applicationFolder, utf8(txt(0).text()), utf8(txt(1).text()),
-                            utf8(Label1_->text()), ZlibTool1_->component(), {}, &pictures_);
+                            utf8(Label1_->text()), ZlibTool1_->component(), {.pictures = &pictures_});
     if (outcome && outcome->storedLength) {
         Text1_->setText(QString::number(*outcome->storedLength));
     }

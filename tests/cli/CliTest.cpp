@@ -88,6 +88,28 @@ TEST(Cli, HeaderOptionAndHeaderCommandCarryTheSame48Bytes)
     EXPECT_EQ(readFile(f / "extracted2"), genuine);
 }
 
+TEST(Cli, FitMakesATooDetailedImageFitAndSaysByHowMuch)
+{
+    TempFolder f;
+    writeFile(f / "photo.dds", photoLikeImage(3.0));
+    const ProcessResult refused = runCli(f, {"pack", "photo.dds", "0", "out"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("pack --fit"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("blurring does not help"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(f / "out.bin"));
+
+    const ProcessResult fitted = runCli(f, {"pack", "photo.dds", "0", "out", "--fit"});
+    ASSERT_EQ(fitted.exitCode, 0) << fitted.err;
+    EXPECT_NE(fitted.out.find("fitted: colour precision reduced, PSNR "), std::string::npos) << fitted.out;
+    EXPECT_EQ(readFile(f / "out.bin").size(), 2'400'017u);
+
+    // The picture fit writes packs as it is, with no fitting left to do.
+    ASSERT_EQ(runCli(f, {"fit", "photo.dds", "look.png"}).exitCode, 0);
+    const ProcessResult again = runCli(f, {"pack", "look.png", "0", "again"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out.find("fitted:"), std::string::npos) << again.out;
+}
+
 TEST(Cli, InfoOnAPictureSaysWhatItIsAndWhatPackWouldDo)
 {
     TempFolder f;

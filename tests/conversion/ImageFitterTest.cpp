@@ -27,49 +27,25 @@ RecordFrame frame() {
             std::span(reinterpret_cast<const std::uint8_t*>(kName.data()), kName.size())};
 }
 
-std::uint8_t clamp(double v) {
-    return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : std::lround(v));
-}
-
-// Generated 1024 x 1024 images; the bench's photo-like image with stronger grain, so that it
-// misses the slot as photographs do.
+// Generated 1024 x 1024 images: the photo-like one with stronger grain, so that it misses the
+// slot as photographs do, and alpha that must survive on its right half.
 enum class Picture { PhotoLike, GradientWithNoise, PureNoise };
 
 Bytes picture(Picture kind) {
-    Bytes block = ddsHeader();
-    block.resize(kImageBlockSize);
+    if (kind == Picture::GradientWithNoise)
+        return gradientWithNoiseImage(99);
+    if (kind == Picture::PhotoLike) {
+        Bytes block = photoLikeImage(3.0, 99);
+        for (std::size_t y = 0; y < 1024; ++y)
+            for (std::size_t x = 512; x < 1024; ++x)
+                block[128 + (y * 1024 + x) * 4 + 3] = static_cast<std::uint8_t>(128 + y % 128);
+        return block;
+    }
+    Bytes block = blankDdsImage();
     std::mt19937 random(99);
-    std::normal_distribution<double> grain(0.0, 3.0);
     std::uniform_int_distribution<int> byte(0, 255);
-    for (std::size_t y = 0; y < 1024; ++y)
-        for (std::size_t x = 0; x < 1024; ++x) {
-            std::uint8_t* p = &block[128 + (y * 1024 + x) * 4];
-            const double fx = double(x), fy = double(y);
-            switch (kind) {
-            case Picture::PhotoLike: {
-                const double base = 110 + 60 * std::sin(fx / 97) * std::cos(fy / 131) +
-                                    30 * std::sin((fx - fy) / 41);
-                p[0] = clamp(base - 30 + grain(random));
-                p[1] = clamp(base + 10 * std::sin(fy / 23) + grain(random));
-                p[2] = clamp(base + 40 + grain(random));
-                p[3] = static_cast<std::uint8_t>(
-                    x < 512 ? 255 : 128 + y % 128); // alpha that must survive
-                break;
-            }
-            case Picture::GradientWithNoise: {
-                const double strength = 0.5 + 6.0 * fy / 1024;
-                p[0] = clamp(fx / 4 + strength * grain(random) / 3);
-                p[1] = clamp(fy / 4 + strength * grain(random) / 3);
-                p[2] = clamp(255 - (fx + fy) / 8 + strength * grain(random) / 3);
-                p[3] = 255;
-                break;
-            }
-            case Picture::PureNoise:
-                for (int c = 0; c < 4; ++c)
-                    p[c] = static_cast<std::uint8_t>(byte(random));
-                break;
-            }
-        }
+    for (std::size_t i = 128; i < block.size(); ++i)
+        block[i] = static_cast<std::uint8_t>(byte(random));
     return block;
 }
 
