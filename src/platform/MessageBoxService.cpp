@@ -9,4 +9,10 @@ void QtMessageBoxService::show(const QString& text, QWidget* parent) {
     box.exec();
 }
 
+bool QtMessageBoxService::ask(const QString& text, QWidget* parent) {
+    QMessageBox box(QMessageBox::Question, caption(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
 } // namespace velmora

@@ -6,7 +6,8 @@ class QWidget;
 
 namespace velmora {
 
-// A modal message with an OK button only, captioned with the application's title.
+// Modal messages captioned with the application's title: a notice with an OK button, or a
+// question answered Yes or No.
 class MessageBoxService {
   public:
     virtual ~MessageBoxService() = default;
@@ -15,11 +16,14 @@ class MessageBoxService {
 
     // Returns when the user has confirmed.
     virtual void show(const QString& text, QWidget* parent) = 0;
+    // True for Yes.
+    virtual bool ask(const QString& text, QWidget* parent) = 0;
 };
 
 class QtMessageBoxService final : public MessageBoxService {
   public:
     void show(const QString& text, QWidget* parent) override;
+    bool ask(const QString& text, QWidget* parent) override;
 };
 
 } // namespace velmora

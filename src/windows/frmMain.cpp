@@ -4,6 +4,7 @@
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "platform/MessageBoxService.h"
+#include "windows/BusyWork.h"
 #include "windows/CommandButtons.h"
 #include "windows/MenuAnimationCatalogue.h"
 #include "windows/WindowLook.h"
@@ -279,14 +280,48 @@ void frmMain::Unpack() {
 
 void frmMain::Pack() {
     QDir::setCurrent(QString::fromStdU16String(context_.applicationFolder.u16string()));
-    const auto outcome =
+    const conversion::PackOptions options{.pictures = &pictures_};
+    auto outcome =
         conversion::runPack(context_.applicationFolder, utf8(txt(0).text()), utf8(txt(1).text()),
-                            utf8(Label1_->text()), ZlibTool1_->component(), {.pictures = &pictures_});
+                            utf8(Label1_->text()), ZlibTool1_->component(), options);
+    if (!outcome && outcome.error().kind == conversion::ErrorKind::DoesNotFit) {
+        auto fitted = offerFit(outcome.error());
+        if (!fitted) {
+            return;  // declined: nothing written, nothing more to say
+        }
+        outcome = std::move(*fitted);
+    }
     if (outcome && outcome->storedLength) {
         Text1_->setText(QString::number(*outcome->storedLength));
     }
     Label2_->setText(txt(1).text());
     report(outcome);
+}
+
+std::optional<conversion::Outcome> frmMain::offerFit(const conversion::StepResult& tooDetailed) {
+    const std::string image = utf8(txt(0).text());
+    const std::string output = utf8(txt(1).text());
+    const std::string textureName = utf8(Label1_->text());
+    const conversion::PackOptions options{.pictures = &pictures_};
+    const auto fitted = runWhileBusy(this, QStringLiteral("Fitting the image to the game file..."), [&] {
+        return conversion::fitPackImage(context_.applicationFolder, image, textureName, options);
+    });
+    if (!fitted) {
+        return conversion::Outcome(tl::unexpected(fitted.error()));
+    }
+    // The figures are the first clause of the refusal; the rest tells a command-line user how to fit.
+    const std::string figures = tooDetailed.reason.substr(0, tooDetailed.reason.find(';'));
+    const QString question = QStringLiteral("%1.\n\nReduce the colour precision just enough to fit (PSNR %2 dB)?")
+                                 .arg(QString::fromStdString(figures), QString::number(fitted->psnr, 'f', 1));
+    if (!context_.messages->ask(question.at(0).toUpper() + question.mid(1), this)) {
+        return std::nullopt;
+    }
+    conversion::PackOptions withFit = options;
+    withFit.fitted = &*fitted;
+    return runWhileBusy(this, QStringLiteral("Packing..."), [&] {
+        return conversion::runPack(context_.applicationFolder, image, output, textureName, ZlibTool1_->component(),
+                                   withFit);
+    });
 }
 
 void frmMain::cmdWypakuj_Click() {

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -81,6 +82,9 @@ class frmMain : public QWidget {
     void cmdTuto_Click();
     // Success shows the closing messages in order; a failure its one message.
     void report(const conversion::Outcome& outcome);
+    // Pack found the image too detailed: fit it (without freezing the window), ask, and pack
+    // the fitted image on Yes. Nothing on No.
+    std::optional<conversion::Outcome> offerFit(const conversion::StepResult& tooDetailed);
 
     AppContext context_;
     CommonDialog CD_;

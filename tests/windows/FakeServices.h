@@ -32,12 +32,19 @@ class FakeFileDialogService final : public FileDialogService {
     std::vector<FileDialogRequest> requests;
 };
 
-// Records the messages in the order they were shown; "OK" is pressed at once.
+// Records the messages in the order they were shown; "OK" is pressed at once, and a question
+// gets `answer`.
 class FakeMessageBoxService final : public MessageBoxService {
   public:
     void show(const QString& text, QWidget*) override { shown.push_back(text); }
+    bool ask(const QString& text, QWidget*) override {
+        asked.push_back(text);
+        return answer;
+    }
 
     std::vector<QString> shown;
+    std::vector<QString> asked;
+    bool answer = false;
 };
 
 } // namespace velmora::test

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -362,6 +363,35 @@ TEST_F(FrmMainTest, PackOfAnImageTheGameCannotUseIsRefused) {
     EXPECT_TRUE(window_->Text1().text().isEmpty());
     expectNoWorkFiles();
 }
+
+// A picture too detailed for the game file: the window fits it, asks with the figure, and
+// packs on Yes only.
+class FitOfferTest : public FrmMainTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(FitOfferTest, AsksWithThePsnrAndPacksOnlyOnYes) {
+    const bool yes = GetParam();
+    ASSERT_TRUE(velmora::test::writeFile(user("photo.dds"), velmora::test::asQByteArray(velmora::test::photoLikeImage(3.0))));
+    messages_.answer = yes;
+    packImage(user("photo.dds"), user("menu"), "Online");
+
+    ASSERT_EQ(messages_.asked.size(), 1u);
+    const QString& question = messages_.asked.front();
+    EXPECT_TRUE(question.startsWith("The image is too detailed to fit the game file: ")) << question.toStdString();
+    EXPECT_TRUE(question.contains(QRegularExpression("Reduce the colour precision just enough to fit \\(PSNR \\d+\\.\\d dB\\)\\?$")))
+        << question.toStdString();
+    if (yes) {
+        EXPECT_EQ(messages_.shown, (std::vector<QString>{"CompressFile", user("menu")}));
+        EXPECT_EQ(velmora::test::readFile(user("menu.bin")).size(), 2400017);
+        EXPECT_FALSE(window_->Text1().text().isEmpty());
+    } else {
+        EXPECT_TRUE(messages_.shown.empty());
+        EXPECT_FALSE(QFileInfo::exists(user("menu.bin")));
+    }
+    expectNoWorkFiles();
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, FitOfferTest, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Yes" : "No"; });
 
 TEST_F(FrmMainTest, HelpReplacesTheMainWindowUntilClosed) {
     window_->txt(0).setText("kept path");
