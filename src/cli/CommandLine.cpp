@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "catalogue/MenuAnimationCatalogue.h"
 #include "cli/PrivateWorkFolder.h"
 #include "conversion/DeflateCompressionComponent.h"
 #include "conversion/FileIo.h"
@@ -8,7 +9,6 @@
 #include "conversion/GameFileLayout.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
-#include "windows/MenuAnimationCatalogue.h"
 
 #include <iomanip>
 #include <ostream>

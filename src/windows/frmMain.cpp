@@ -1,11 +1,11 @@
 #include "windows/frmMain.h"
 
 #include "button_xp/Button_XP.h"
+#include "catalogue/MenuAnimationCatalogue.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "platform/MessageBoxService.h"
 #include "windows/CommandButtons.h"
-#include "windows/MenuAnimationCatalogue.h"
 #include "windows/WindowLook.h"
 #include "windows/XpFrame.h"
 #include "windows/ZlibTool.h"

@@ -75,8 +75,9 @@ TEST_P(DdsCheck, AcceptsOnlyWhatTheGameCanUseAndSaysWhatWasFound)
                                 "128-byte header"),
                   std::string::npos);
     }
-    if (GetParam().format)
+    if (GetParam().format) {
         EXPECT_EQ(describeDds(header).pixelFormat, GetParam().format);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, DdsCheck, testing::ValuesIn(cases()),

@@ -105,8 +105,9 @@ TEST(Pack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched)
         EXPECT_EQ(outcome.writtenPath, out / row.written);
         EXPECT_EQ(readFile(out / row.written).size(), 2'400'017u);
         EXPECT_EQ(readText(out / "tile"), "unrelated file");
-        if (row.written != "tile.dds")
+        if (row.written != "tile.dds") {
             EXPECT_EQ(readText(out / "tile.dds"), "user's image");
+        }
     }
 }
 
