@@ -93,7 +93,7 @@ int main()
 
         const auto pack = [&](const char* input) {
             const auto outcome = conv::runPack(app, (root / input).string(), (root / "out").string(), kTextureName,
-                                               component, {.pictures = &pictures});
+                                               component, conv::PackOptions::reading(&pictures));
             if (!outcome)
                 fail(outcome.error().message());
         };

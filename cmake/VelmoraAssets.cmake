@@ -1,14 +1,21 @@
-# Copies the data that ships beside the program into the binary folder, so the build tree
-# runs in place, and installs the same layout.
-set(VELMORA_ASSETS_DIR ${CMAKE_SOURCE_DIR}/assets)
-file(GLOB_RECURSE VELMORA_ASSET_FILES CONFIGURE_DEPENDS
-    RELATIVE ${VELMORA_ASSETS_DIR} ${VELMORA_ASSETS_DIR}/*)
+# The data that ships beside the program, relative to assets/. The build copies it into the
+# binary folder, so the build tree runs in place, and the install lays out the same files.
+# (assets/designs/ is compiled into the program as resources; see src/button_xp.)
+set(VELMORA_ASSETS_DIR ${PROJECT_SOURCE_DIR}/assets)
+set(VELMORA_ASSET_FILES
+    WE00
+    Image/entries-1431-1436.gif
+    Image/entries-1437-1443.jpg
+    Image/menu-map.bmp
+    Image/readme.txt
+    Image/velmora.ico
+    resources/background.png
+    resources/click.wav
+    resources/decoration.png
+    resources/velmora.ico
+    resources/velmora.png)
 set(VELMORA_ASSET_OUTPUTS)
 foreach(asset IN LISTS VELMORA_ASSET_FILES)
-    # designs/ are compiled into the program as resources; they need no copy.
-    if(asset MATCHES "^designs/")
-        continue()
-    endif()
     set(out ${VELMORA_BIN_DIR}/${asset})
     add_custom_command(OUTPUT ${out}
         COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VELMORA_ASSETS_DIR}/${asset} ${out}

@@ -21,4 +21,5 @@ function(velmora_add_test)
     set_tests_properties(${ARG_NAME} PROPERTIES
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0"
         TIMEOUT 600)
+    target_link_libraries(${ARG_NAME} PRIVATE velmora_warnings)
 endfunction()

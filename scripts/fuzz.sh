@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each one for a fixed time:
-#   scripts/fuzz.sh BUILD_DIR SECONDS [TARGET...]
+#   scripts/fuzz.sh BUILD_DIR SECONDS [TARGET...] [-DOPTION=VALUE...]
+# Arguments starting with -D go to cmake (scripts/test.sh passes -DVELMORA_WERROR=ON).
 # The seed corpus is copied to a scratch folder first, so a run never writes into the
 # repository; crash reproducers are kept in BUILD_DIR/fuzz-artifacts/. Exits non-zero when
 # any target reports a crash, a leak of the bound, a timeout or a sanitizer error.
@@ -10,11 +11,20 @@ cd "$(dirname "$0")/.."
 dir=${1:-build-fuzz}
 seconds=${2:-30}
 shift 2 || shift $#
-targets=("$@")
+targets=()
+cmake_options=()
+for arg in "$@"; do
+    if [[ $arg == -D* ]]; then
+        cmake_options+=("$arg")
+    else
+        targets+=("$arg")
+    fi
+done
 
 export CC=${CC:-clang} CXX=${CXX:-clang++}
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_FUZZ=ON \
-    -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF >/dev/null || exit 1
+    -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCH=OFF "${cmake_options[@]}" \
+    >/dev/null || exit 1
 mkdir -p "$dir"
 if ! cmake --build "$dir" --parallel "$(nproc)" --target velmora_fuzzers >"$dir/fuzz-build.log" 2>&1; then
     tail -40 "$dir/fuzz-build.log"

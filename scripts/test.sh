@@ -25,13 +25,14 @@ suite() {
     scripts/build.sh "$dir" "$@" && ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)"
 }
 
-stage "test suite" suite build
+stage "test suite" suite build -DVELMORA_WERROR=ON
 if [[ -x scripts/gui-smoke.sh ]]; then
     stage "GUI smoke run" scripts/gui-smoke.sh build
 fi
-stage "sanitizer suite" suite build-asan -DVELMORA_SANITIZE=ON -DVELMORA_BUILD_BENCH=OFF
+stage "sanitizer suite" suite build-asan -DVELMORA_WERROR=ON -DVELMORA_SANITIZE=ON \
+    -DVELMORA_BUILD_BENCH=OFF
 if [[ -x scripts/fuzz.sh ]]; then
-    stage "fuzz smoke" scripts/fuzz.sh build-fuzz "${VELMORA_FUZZ_SECONDS:-30}"
+    stage "fuzz smoke" scripts/fuzz.sh build-fuzz "${VELMORA_FUZZ_SECONDS:-30}" -DVELMORA_WERROR=ON
 fi
 
 echo "checks: $passed passed, $failed failed"

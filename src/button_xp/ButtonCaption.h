@@ -1,8 +1,8 @@
 #pragma once
 
 #include "button_xp/ButtonXpFields.h"
-#include "platform/GdiObjects.h"
-#include "platform/GdiSurface.h"
+#include "platform/gdi/GdiObjects.h"
+#include "platform/gdi/GdiSurface.h"
 
 namespace velmora {
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/GdiObjects.h"
-#include "platform/GdiTypes.h"
-#include "platform/StdFont.h"
-#include "platform/StdPicture.h"
-#include "platform/UserControl.h"
+#include "platform/gdi/GdiObjects.h"
+#include "platform/gdi/GdiTypes.h"
+#include "platform/gdi/StdFont.h"
+#include "platform/gdi/StdPicture.h"
+#include "platform/gdi/UserControl.h"
 
 #include <QString>
 

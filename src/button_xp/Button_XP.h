@@ -1,9 +1,9 @@
 #pragma once
 
 #include "button_xp/ButtonXpFields.h"
-#include "platform/StdFont.h"
-#include "platform/StdPicture.h"
-#include "platform/UserControl.h"
+#include "platform/gdi/StdFont.h"
+#include "platform/gdi/StdPicture.h"
+#include "platform/gdi/UserControl.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "catalogue/MenuAnimationCatalogue.h"
 #include "cli/PrivateWorkFolder.h"
 #include "conversion/DdsReader.h"
 #include "conversion/DeflateCompressionComponent.h"
@@ -13,7 +14,6 @@
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "images/QtPictureReader.h"
-#include "windows/MenuAnimationCatalogue.h"
 
 #include <cstdio>
 #include <iomanip>
@@ -211,9 +211,11 @@ int CommandLine::pack(const std::vector<std::string>& args)
         return failed(work.error());
     conv::DeflateCompressionComponent component;
     const images::QtPictureReader pictures;
+    auto options = conv::PackOptions::reading(&pictures);
+    options.textureHeaderFile = headerFile;
+    options.fitIfTooDetailed = fit;
     const conv::Outcome outcome =
-        conv::runPack(work.path(), image.string(), output.string(), mode->textureName, component,
-                      {.textureHeaderFile = headerFile, .pictures = &pictures, .fitIfTooDetailed = fit});
+        conv::runPack(work.path(), image.string(), output.string(), mode->textureName, component, options);
     if (!outcome)
         return failed(outcome.error());
     if (outcome->fittedPsnr)

@@ -36,6 +36,13 @@ struct PackOptions {
     // An image block fitted earlier (fitPackImage) for this image, header and texture name:
     // packed in place of the image file's own pixels.
     const FitResult* fitted = nullptr;
+
+    static PackOptions reading(const PictureReader* pictures)
+    {
+        PackOptions options;
+        options.pictures = pictures;
+        return options;
+    }
 };
 
 // Pack button: image at imageText -> game file at outputText + ".bin".

@@ -1,12 +1,12 @@
 #include "windows/frmMain.h"
 
 #include "button_xp/Button_XP.h"
+#include "catalogue/MenuAnimationCatalogue.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "platform/MessageBoxService.h"
 #include "windows/BusyWork.h"
 #include "windows/CommandButtons.h"
-#include "windows/MenuAnimationCatalogue.h"
 #include "windows/WindowLook.h"
 #include "windows/XpFrame.h"
 #include "windows/ZlibTool.h"
@@ -280,7 +280,7 @@ void frmMain::Unpack() {
 
 void frmMain::Pack() {
     QDir::setCurrent(QString::fromStdU16String(context_.applicationFolder.u16string()));
-    const conversion::PackOptions options{.pictures = &pictures_};
+    const auto options = conversion::PackOptions::reading(&pictures_);
     auto outcome =
         conversion::runPack(context_.applicationFolder, utf8(txt(0).text()), utf8(txt(1).text()),
                             utf8(Label1_->text()), ZlibTool1_->component(), options);
@@ -302,7 +302,7 @@ std::optional<conversion::Outcome> frmMain::offerFit(const conversion::StepResul
     const std::string image = utf8(txt(0).text());
     const std::string output = utf8(txt(1).text());
     const std::string textureName = utf8(Label1_->text());
-    const conversion::PackOptions options{.pictures = &pictures_};
+    const auto options = conversion::PackOptions::reading(&pictures_);
     const auto fitted = runWhileBusy(this, QStringLiteral("Fitting the image to the game file..."), [&] {
         return conversion::fitPackImage(context_.applicationFolder, image, textureName, options);
     });

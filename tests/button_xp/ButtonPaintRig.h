@@ -1,7 +1,7 @@
 #pragma once
 
 #include "button_xp/Button_XP.h"
-#include "platform/GdiTypes.h"
+#include "platform/gdi/GdiTypes.h"
 
 #include <QImage>
 #include <QWidget>

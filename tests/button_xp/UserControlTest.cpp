@@ -1,4 +1,4 @@
-#include "platform/UserControl.h"
+#include "platform/gdi/UserControl.h"
 
 #include <QCursor>
 #include <QImage>

@@ -167,8 +167,9 @@ TEST_P(CliExit, StatusAndMessage)
     } else {
         EXPECT_NE(run.err.find(GetParam().stderrText), std::string::npos) << run.err;
         EXPECT_EQ(run.err.rfind("velmora-cli: ", 0), 0u);
-        if (GetParam().status == 1)
+        if (GetParam().status == 1) {
             EXPECT_EQ(lineCount(run.err), 1) << run.err;
+        }
     }
     EXPECT_EQ(readText(f / "out"), "unrelated");
     EXPECT_FALSE(std::filesystem::exists(f / "out.bin"));

@@ -32,6 +32,13 @@ struct AppFolder {
     AppFolder() { writeFile(app / "WE00", textureHeader()); }
 };
 
+PackOptions headerFrom(const std::filesystem::path& file)
+{
+    PackOptions options;
+    options.textureHeaderFile = file;
+    return options;
+}
+
 Bytes inflateGameFile(const Bytes& game)
 {
     const auto record = inflateZlibStream(std::span(game).subspan(16));
@@ -104,8 +111,9 @@ TEST(Pack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched)
         EXPECT_EQ(outcome->writtenPath, out / row.written);
         EXPECT_EQ(readFile(out / row.written).size(), 2'400'017u);
         EXPECT_EQ(readText(out / "tile"), "unrelated file");
-        if (row.written != "tile.dds")
+        if (row.written != "tile.dds") {
             EXPECT_EQ(readText(out / "tile.dds"), "user's image");
+        }
     }
 }
 
@@ -133,7 +141,7 @@ TEST(Pack, HeaderFileGivenByTheCallerReplacesWE00)
     writeFile(f.user / "i.dds", validImage());
     DeflateCompressionComponent component;
     const Outcome outcome = runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "o").string(),
-                                    "topModeSelect_Mov02_BL.tex", component, {.textureHeaderFile = f.user / "genuine"});
+                                    "topModeSelect_Mov02_BL.tex", component, headerFrom(f.user / "genuine"));
     ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     const Bytes record = inflateGameFile(readFile(f.user / "o.bin"));
     EXPECT_EQ(Bytes(record.begin(), record.begin() + 48), Bytes(48, 0x5A));
@@ -288,7 +296,7 @@ TEST(Pack, UnwritableWorkFolderIsReported)
     writeText(notAFolder, "x");
     DeflateCompressionComponent component;
     const Outcome outcome = runPack(notAFolder, (f.user / "i.dds").string(), (f.user / "o").string(),
-                                    "topModeSelect_Mov00_Ex.tex", component, {.textureHeaderFile = f.app / "WE00"});
+                                    "topModeSelect_Mov00_Ex.tex", component, headerFrom(f.app / "WE00"));
     ASSERT_FALSE(outcome.has_value());
     EXPECT_NE(failureText(outcome).find("Writing the work file"), std::string::npos) << failureText(outcome);
     EXPECT_FALSE(std::filesystem::exists(f.user / "o.bin"));

@@ -142,8 +142,9 @@ TEST(Unpack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched)
         EXPECT_EQ(readFile(c.user / row.written), image);
         EXPECT_EQ(readText(c.user / "tile"), "unrelated file");
         EXPECT_FALSE(std::filesystem::exists(c.user / (row.typed + ".dds.dds")));
-        if (row.written != "tile.dds")
+        if (row.written != "tile.dds") {
             EXPECT_EQ(readText(c.user / "tile.dds"), "previous image");
+        }
     }
 }
 

@@ -137,7 +137,7 @@ TEST(PngThroughAGameFile, ComesBackWithTheSamePixelsAndStraightAlpha)
     const images::QtPictureReader pictures;
     conversion::DeflateCompressionComponent component;
     const auto packed = conversion::runPack(app.path(), (user / "in.png").string(), (user / "g").string(),
-                                            "topModeSelect_Mov00_Ex.tex", component, {.pictures = &pictures});
+                                            "topModeSelect_Mov00_Ex.tex", component, conversion::PackOptions::reading(&pictures));
     ASSERT_TRUE(packed) << failureText(packed);
     EXPECT_EQ(packed->imageAction, "converted: PNG");
 
@@ -150,7 +150,7 @@ TEST(PngThroughAGameFile, ComesBackWithTheSamePixelsAndStraightAlpha)
     EXPECT_EQ(back->bgra, original->bgra);
     // Packing what Unpack wrote gives the same game file again.
     const auto again = conversion::runPack(app.path(), (user / "back.png").string(), (user / "h").string(),
-                                           "topModeSelect_Mov00_Ex.tex", component, {.pictures = &pictures});
+                                           "topModeSelect_Mov00_Ex.tex", component, conversion::PackOptions::reading(&pictures));
     ASSERT_TRUE(again) << failureText(again);
     EXPECT_EQ(readFile(user / "h.bin"), readFile(user / "g.bin"));
 }
@@ -164,7 +164,7 @@ TEST(PngThroughAGameFile, APictureOfAnotherSizeIsRefusedWithTheFix)
     const images::QtPictureReader pictures;
     conversion::DeflateCompressionComponent component;
     const auto packed = conversion::runPack(app.path(), (user / "small.png").string(), (user / "g").string(),
-                                            "topModeSelect_Mov00_Ex.tex", component, {.pictures = &pictures});
+                                            "topModeSelect_Mov00_Ex.tex", component, conversion::PackOptions::reading(&pictures));
     ASSERT_FALSE(packed);
     EXPECT_NE(failureText(packed).find("it is a PNG picture of 512x256; the game's tile is 1024x1024: resize it"),
               std::string::npos)

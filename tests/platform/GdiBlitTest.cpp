@@ -1,7 +1,7 @@
 #include "GdiTestSupport.h"
 
-#include "platform/GdiSurface.h"
 #include "platform/SystemColors.h"
+#include "platform/gdi/GdiSurface.h"
 
 #include <gtest/gtest.h>
 

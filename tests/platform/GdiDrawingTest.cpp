@@ -1,6 +1,6 @@
 #include "GdiTestSupport.h"
 
-#include "platform/GdiSurface.h"
+#include "platform/gdi/GdiSurface.h"
 
 #include <gtest/gtest.h>
 

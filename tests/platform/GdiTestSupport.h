@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/GdiSurface.h"
+#include "platform/gdi/GdiSurface.h"
 
 #include <QImage>
 

@@ -20,7 +20,10 @@ class FakeFileDialogService final : public FileDialogService {
         if (answers.empty()) {
             return std::nullopt;
         }
-        std::optional<QString> answer = answers.front();
+        // Taken by swap: copying the optional out makes GCC 12 warn, wrongly, that the string
+        // may be used uninitialised (-Wmaybe-uninitialized).
+        std::optional<QString> answer;
+        answer.swap(answers.front());
         answers.pop_front();
         return answer;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/GdiObjects.h"
-#include "platform/GdiTypes.h"
+#include "platform/gdi/GdiObjects.h"
+#include "platform/gdi/GdiTypes.h"
 
 #include <QFont>
 #include <QImage>

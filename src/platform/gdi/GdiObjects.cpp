@@ -1,4 +1,4 @@
-#include "platform/GdiObjects.h"
+#include "platform/gdi/GdiObjects.h"
 
 #include <cstring>
 #include <utility>

@@ -1,5 +1,5 @@
 // The menu-mode table and its three lookups.
-#include "windows/MenuAnimationCatalogue.h"
+#include "catalogue/MenuAnimationCatalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +40,7 @@ TEST(MenuAnimationCatalogue, HoldsThe13RowsInOrder)
         EXPECT_EQ(rows[i].displayName, kExpected[i].displayName);
         EXPECT_EQ(rows[i].textureName, kExpected[i].textureName);
         EXPECT_EQ(rows[i].entryNumber, 1431 + static_cast<int>(i));
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02zu", i);
+        const std::string digits = (i < 10 ? "0" : "") + std::to_string(i);
         EXPECT_EQ(rows[i].textureName.substr(17, 2), digits);
         const bool threeLetterCode = i == 4 || i == 9;
         EXPECT_EQ(rows[i].textureName.size(), threeLetterCode ? 27u : 26u);

@@ -1,4 +1,4 @@
-#include "windows/MenuAnimationCatalogue.h"
+#include "catalogue/MenuAnimationCatalogue.h"
 
 #include <array>
 #include <charconv>

@@ -1,7 +1,7 @@
-#include "platform/GdiSurface.h"
+#include "platform/gdi/GdiSurface.h"
 
-#include "platform/GdiPixels.h"
 #include "platform/SystemColors.h"
+#include "platform/gdi/GdiPixels.h"
 
 #include <algorithm>
 #include <optional>

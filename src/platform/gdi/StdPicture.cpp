@@ -1,4 +1,4 @@
-#include "platform/StdPicture.h"
+#include "platform/gdi/StdPicture.h"
 
 #include <QFileInfo>
 #include <QImageReader>

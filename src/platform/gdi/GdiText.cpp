@@ -1,6 +1,6 @@
-#include "platform/GdiSurface.h"
+#include "platform/gdi/GdiSurface.h"
 
-#include "platform/GdiPixels.h"
+#include "platform/gdi/GdiPixels.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "platform/StdFont.h"
+#include "platform/gdi/StdFont.h"
 
 namespace velmora {
 

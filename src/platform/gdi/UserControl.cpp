@@ -1,7 +1,7 @@
-#include "platform/UserControl.h"
+#include "platform/gdi/UserControl.h"
 
-#include "platform/GdiSurface.h"
 #include "platform/SystemColors.h"
+#include "platform/gdi/GdiSurface.h"
 
 #include <QCursor>
 #include <QFocusEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/StdFont.h"
-#include "platform/StdPicture.h"
+#include "platform/gdi/StdFont.h"
+#include "platform/gdi/StdPicture.h"
 
 #include <QImage>
 #include <QRegion>
