@@ -4,7 +4,7 @@ namespace velmora {
 
 bool CommonDialog::show(FileDialogKind kind) {
     const FileDialogRequest request{kind, DialogTitle, Filter, DefaultExt, FileName, Flags};
-    const auto chosen = service_.run(request, parent_);
+    const auto chosen = m_service.run(request, m_parent);
     if (!chosen) {
         return false;
     }

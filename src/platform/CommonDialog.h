@@ -15,7 +15,7 @@ namespace velmora {
 class CommonDialog {
   public:
     explicit CommonDialog(FileDialogService& service, QWidget* parent = nullptr)
-        : service_(service), parent_(parent) {}
+        : m_service(service), m_parent(parent) {}
 
     QString DialogTitle;
     QString Filter;
@@ -31,8 +31,8 @@ class CommonDialog {
   private:
     bool show(FileDialogKind kind);
 
-    FileDialogService& service_;
-    QWidget* parent_;
+    FileDialogService& m_service;
+    QWidget* m_parent;
 };
 
 } // namespace velmora

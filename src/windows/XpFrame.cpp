@@ -9,7 +9,7 @@
 namespace velmora {
 
 XpFrame::XpFrame(const QString& caption, QWidget* parent)
-    : QWidget(parent), caption_(caption), backColor_(kButtonFace) {
+    : QWidget(parent), m_caption(caption), m_backColor(kButtonFace) {
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(9.75);
     font.setBold(true);
@@ -20,17 +20,17 @@ XpFrame::XpFrame(const QString& caption, QWidget* parent)
 }
 
 void XpFrame::setCaption(const QString& caption) {
-    caption_ = caption;
+    m_caption = caption;
     update();
 }
 
 void XpFrame::setBackColor(uint colour) {
-    backColor_ = colour;
+    m_backColor = colour;
     update();
 }
 
 void XpFrame::setForeColor(uint colour) {
-    foreColor_ = colour;
+    m_foreColor = colour;
     update();
 }
 
@@ -44,7 +44,7 @@ void XpFrame::changeEvent(QEvent* event) {
 void XpFrame::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // Exactly one colour under everything that is not ink: the shaper keys on it.
-    painter.fillRect(rect(), colourOf(backColor_));
+    painter.fillRect(rect(), colourOf(m_backColor));
 
     const QFontMetrics metrics(font());
     const int top = metrics.height() / 2;
@@ -61,22 +61,22 @@ void XpFrame::paintEvent(QPaintEvent*) {
     painter.drawLine(0, bottom, right, bottom);
     painter.drawLine(right, top, right, bottom);
 
-    if (caption_.isEmpty()) {
+    if (m_caption.isEmpty()) {
         return;
     }
-    const int textWidth = metrics.horizontalAdvance(caption_);
+    const int textWidth = metrics.horizontalAdvance(m_caption);
     const QRect textRect(8, 0, textWidth + 4, metrics.height());
-    painter.fillRect(textRect, colourOf(backColor_));
+    painter.fillRect(textRect, colourOf(m_backColor));
     painter.setFont(font());
     if (isEnabled()) {
-        painter.setPen(colourOf(foreColor_));
-        painter.drawText(textRect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, caption_);
+        painter.setPen(colourOf(m_foreColor));
+        painter.drawText(textRect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, m_caption);
     } else {
         // Disabled: embossed, a light copy one pixel down and right under a grey one.
         painter.setPen(light);
-        painter.drawText(textRect.adjusted(3, 1, 1, 1), Qt::AlignLeft | Qt::AlignVCenter, caption_);
+        painter.drawText(textRect.adjusted(3, 1, 1, 1), Qt::AlignLeft | Qt::AlignVCenter, m_caption);
         painter.setPen(colourOf(kGrayText));
-        painter.drawText(textRect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, caption_);
+        painter.drawText(textRect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, m_caption);
     }
 }
 

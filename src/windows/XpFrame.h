@@ -16,15 +16,15 @@ class XpFrame : public QWidget {
   public:
     XpFrame(const QString& caption, QWidget* parent);
 
-    QString Caption() const { return caption_; }
+    QString Caption() const { return m_caption; }
     void setCaption(const QString& caption);
 
     // A Colour value; the system button face unless changed.
-    uint BackColor() const { return backColor_; }
+    uint BackColor() const { return m_backColor; }
     void setBackColor(uint colour);
 
     // The caption colour, white unless changed.
-    uint ForeColor() const { return foreColor_; }
+    uint ForeColor() const { return m_foreColor; }
     void setForeColor(uint colour);
 
   protected:
@@ -32,9 +32,9 @@ class XpFrame : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
-    QString caption_;
-    uint backColor_;
-    uint foreColor_ = 0x00FFFFFFu;
+    QString m_caption;
+    uint m_backColor;
+    uint m_foreColor = 0x00FFFFFFu;
 };
 
 } // namespace velmora

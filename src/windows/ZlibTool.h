@@ -15,10 +15,10 @@ class ZlibTool : public QObject {
         setObjectName(QStringLiteral("ZlibTool1"));
     }
 
-    conversion::CompressionComponent& component() { return component_; }
+    conversion::CompressionComponent& component() { return m_component; }
 
   private:
-    conversion::DeflateCompressionComponent component_;
+    conversion::DeflateCompressionComponent m_component;
 };
 
 } // namespace velmora

@@ -44,20 +44,20 @@ std::filesystem::path pathOf(const QString& text) {
 frmMain::frmMain(const AppContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      context_(context), CD_(*context.dialogs, this) {
+      m_context(context), m_CD(*context.dialogs, this) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Velmora v.1.0.1"));
-    setWindowIcon(applicationIcon(context_.resourcesFolder));
+    setWindowIcon(applicationIcon(m_context.resourcesFolder));
     // 11700 × 5190 twips of client area at 15 twips per pixel.
     setFixedSize(780, 346);
-    background_.load(context_.resourcesFolder + QStringLiteral("/background.png"));
+    m_background.load(m_context.resourcesFolder + QStringLiteral("/background.png"));
     buildControls();
     centreOnScreen();
 }
 
 frmMain::~frmMain() {
-    if (help_) {
-        delete help_.data();
+    if (m_help) {
+        delete m_help.data();
     }
 }
 
@@ -65,60 +65,60 @@ void frmMain::buildControls() {
     // Unpack side, upper left.
     XpFrame* unpack = addFrame(QStringLiteral("Unpack"), this, {8, 6, 372, 196});
     XpFrame* openBin = addFrame(QStringLiteral("Open Bin"), unpack, {10, 22, 352, 54});
-    txt_[2] = addPathBox(openBin, {10, 23, 282, 20});
-    btnBF_ =
+    m_txt[2] = addPathBox(openBin, {10, 23, 282, 20});
+    m_btnBF =
         addButton(QStringLiteral("btnBF"), QStringLiteral("Browse"), openBin, {300, 24, 41, 17});
     XpFrame* saveDds = addFrame(QStringLiteral("Save DDS"), unpack, {10, 82, 352, 54});
-    txt_[3] = addPathBox(saveDds, {10, 23, 282, 20});
-    btnCF_ =
+    m_txt[3] = addPathBox(saveDds, {10, 23, 282, 20});
+    m_btnCF =
         addButton(QStringLiteral("btnCF"), QStringLiteral("Browse"), saveDds, {300, 24, 41, 17});
-    cmdWypakuj_ = addButton(QStringLiteral("cmdWypakuj"), QStringLiteral("Unpack"), unpack,
+    m_cmdWypakuj = addButton(QStringLiteral("cmdWypakuj"), QStringLiteral("Unpack"), unpack,
                             {141, 152, 89, 25});
 
     // Pack side, upper right.
     XpFrame* pack = addFrame(QStringLiteral("Pack"), this, {388, 6, 384, 264});
     XpFrame* openDds = addFrame(QStringLiteral("Open DDS"), pack, {10, 22, 214, 54});
-    txt_[0] = addPathBox(openDds, {10, 23, 150, 20});
-    btnDF_ =
+    m_txt[0] = addPathBox(openDds, {10, 23, 150, 20});
+    m_btnDF =
         addButton(QStringLiteral("btnDF"), QStringLiteral("Browse"), openDds, {164, 24, 41, 17});
     XpFrame* saveBin = addFrame(QStringLiteral("Save Bin"), pack, {10, 82, 214, 54});
-    txt_[1] = addPathBox(saveBin, {10, 23, 150, 20});
-    btnAF_ =
+    m_txt[1] = addPathBox(saveBin, {10, 23, 150, 20});
+    m_btnAF =
         addButton(QStringLiteral("btnAF"), QStringLiteral("Browse"), saveBin, {164, 24, 41, 17});
-    cmdSpakuj_ =
+    m_cmdSpakuj =
         addButton(QStringLiteral("cmdSpakuj"), QStringLiteral("Pack"), pack, {10, 156, 105, 25});
     XpFrame* length = addFrame(QStringLiteral("Lenght"), pack, {122, 142, 102, 48});
-    Text1_ = addPathBox(length, {8, 20, 86, 20});
+    m_Text1 = addPathBox(length, {8, 20, 86, 20});
     length->setEnabled(false);
     XpFrame* modes = addFrame(QStringLiteral("Trybe"), pack, {232, 22, 144, 234});
-    List1_ = new QListWidget(modes);
-    List1_->setGeometry(8, 20, 128, 206);
-    List1_->setSortingEnabled(false);
-    List1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_List1 = new QListWidget(modes);
+    m_List1->setGeometry(8, 20, 128, 206);
+    m_List1->setSortingEnabled(false);
+    m_List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The longest mode name is wider than the list: wrap it rather than cut it short.
-    List1_->setWordWrap(true);
-    List1_->setTextElideMode(Qt::ElideNone);
-    List1_->setPalette(textBoxPalette());
-    List1_->setFont(controlFont());
-    Label1_ = new QLabel(QStringLiteral("Label1"), pack);
-    Label1_->setGeometry(10, 200, 214, 16);
-    Label1_->hide();
-    Label2_ = new QLabel(QStringLiteral("Label2"), pack);
-    Label2_->setGeometry(10, 220, 214, 16);
-    Label2_->hide();
-    ZlibTool1_ = new ZlibTool(this);
+    m_List1->setWordWrap(true);
+    m_List1->setTextElideMode(Qt::ElideNone);
+    m_List1->setPalette(textBoxPalette());
+    m_List1->setFont(controlFont());
+    m_Label1 = new QLabel(QStringLiteral("Label1"), pack);
+    m_Label1->setGeometry(10, 200, 214, 16);
+    m_Label1->hide();
+    m_Label2 = new QLabel(QStringLiteral("Label2"), pack);
+    m_Label2->setGeometry(10, 220, 214, 16);
+    m_Label2->hide();
+    m_ZlibTool1 = new ZlibTool(this);
 
     // Help, below the Unpack side.
     XpFrame* help = addFrame(QStringLiteral("Help"), this, {8, 208, 372, 62});
-    cmdTuto_ =
+    m_cmdTuto =
         addButton(QStringLiteral("cmdTuto"), QStringLiteral(">>>Help<<<"), help, {141, 28, 89, 18});
 
     // Decoration, lower left; credits, lower right.
-    Picture1_ = new QLabel(this);
-    Picture1_->setObjectName(QStringLiteral("Picture1"));
-    Picture1_->setGeometry(8, 280, 372, 56);
-    Picture1_->setPixmap(QPixmap(context_.resourcesFolder + QStringLiteral("/decoration.png")));
-    Picture1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_Picture1 = new QLabel(this);
+    m_Picture1->setObjectName(QStringLiteral("Picture1"));
+    m_Picture1->setGeometry(8, 280, 372, 56);
+    m_Picture1->setPixmap(QPixmap(m_context.resourcesFolder + QStringLiteral("/decoration.png")));
+    m_Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     XpFrame* credits = addFrame(QStringLiteral("Credits:"), this, {388, 276, 384, 62});
     const auto addCredit = [credits](const QString& text, int top) {
         auto* label = new QLabel(text, credits);
@@ -133,20 +133,20 @@ void frmMain::buildControls() {
                   .arg(QString::fromLatin1(qVersion())),
               38);
 
-    connect(List1_, &QListWidget::itemSelectionChanged, this, &frmMain::List1_Click);
-    connect(btnBF_.get(), &Button_XP::Click, this, &frmMain::btnBF_Click);
-    connect(btnCF_.get(), &Button_XP::Click, this, &frmMain::btnCF_Click);
-    connect(btnDF_.get(), &Button_XP::Click, this, &frmMain::btnDF_Click);
-    connect(btnAF_.get(), &Button_XP::Click, this, &frmMain::btnAF_Click);
-    connect(cmdWypakuj_.get(), &Button_XP::Click, this, &frmMain::cmdWypakuj_Click);
-    connect(cmdSpakuj_.get(), &Button_XP::Click, this, &frmMain::cmdSpakuj_Click);
-    connect(cmdTuto_.get(), &Button_XP::Click, this, &frmMain::cmdTuto_Click);
+    connect(m_List1, &QListWidget::itemSelectionChanged, this, &frmMain::List1_Click);
+    connect(m_btnBF.get(), &Button_XP::Click, this, &frmMain::btnBF_Click);
+    connect(m_btnCF.get(), &Button_XP::Click, this, &frmMain::btnCF_Click);
+    connect(m_btnDF.get(), &Button_XP::Click, this, &frmMain::btnDF_Click);
+    connect(m_btnAF.get(), &Button_XP::Click, this, &frmMain::btnAF_Click);
+    connect(m_cmdWypakuj.get(), &Button_XP::Click, this, &frmMain::cmdWypakuj_Click);
+    connect(m_cmdSpakuj.get(), &Button_XP::Click, this, &frmMain::cmdSpakuj_Click);
+    connect(m_cmdTuto.get(), &Button_XP::Click, this, &frmMain::cmdTuto_Click);
 }
 
 XpFrame* frmMain::addFrame(const QString& caption, QWidget* parent, const QRect& geometry) {
     auto* frame = new XpFrame(caption, parent);
     frame->setGeometry(geometry);
-    frames_.push_back(frame);
+    m_frames.push_back(frame);
     return frame;
 }
 
@@ -170,7 +170,7 @@ std::unique_ptr<Button_XP> frmMain::addButton(const QString& name, const QString
 }
 
 XpFrame* frmMain::frame(const QString& caption) const {
-    for (XpFrame* frame : frames_) {
+    for (XpFrame* frame : m_frames) {
         if (frame->Caption() == caption) {
             return frame;
         }
@@ -188,8 +188,8 @@ void frmMain::centreOnScreen() {
 void frmMain::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(0x0b, 0x1e, 0x3a));
-    if (!background_.isNull()) {
-        painter.drawPixmap(0, 0, background_);
+    if (!m_background.isNull()) {
+        painter.drawPixmap(0, 0, m_background);
     }
 }
 
@@ -202,88 +202,88 @@ void frmMain::Form_Load() {
                                 "Open DDS", "Save Bin", "Help", "Credits:"}) {
         shaper.DoIT(frame(QString::fromLatin1(caption)));
     }
-    shaper.DoIT(ZlibTool1_);
-    const QSignalBlocker quiet(List1_);
+    shaper.DoIT(m_ZlibTool1);
+    const QSignalBlocker quiet(m_List1);
     for (const std::string_view name : MenuAnimationCatalogue::listEntries()) {
-        List1_->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        m_List1->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     }
 }
 
 void frmMain::List1_Click() {
-    cmdSpakuj_->setEnabled(true);
-    const QListWidgetItem* item = List1_->currentItem();
+    m_cmdSpakuj->setEnabled(true);
+    const QListWidgetItem* item = m_List1->currentItem();
     const QString text = item != nullptr ? item->text() : QString();
     if (const auto texture = MenuAnimationCatalogue::textureNameFor(utf8(text))) {
-        Label1_->setText(
+        m_Label1->setText(
             QString::fromLatin1(texture->data(), static_cast<qsizetype>(texture->size())));
     }
 }
 
 void frmMain::btnBF_Click() {
-    QDir::setCurrent(QString::fromStdU16String(context_.applicationFolder.u16string()));
-    CD_.DialogTitle = QStringLiteral("Open file");
-    CD_.Filter = QString();
-    CD_.Flags = kOpenFlags;
-    if (!CD_.ShowOpen()) {
+    QDir::setCurrent(QString::fromStdU16String(m_context.applicationFolder.u16string()));
+    m_CD.DialogTitle = QStringLiteral("Open file");
+    m_CD.Filter = QString();
+    m_CD.Flags = kOpenFlags;
+    if (!m_CD.ShowOpen()) {
         return;
     }
-    txt(2).setText(CD_.FileName);
+    txt(2).setText(m_CD.FileName);
     // A failed copy shows later, when Unpack finds no game file to read.
-    (void)conversion::copyToWorkFile(pathOf(txt(2).text()), context_.applicationFolder,
+    (void)conversion::copyToWorkFile(pathOf(txt(2).text()), m_context.applicationFolder,
                                      conversion::WorkFile::Temp);
 }
 
 void frmMain::btnCF_Click() {
-    CD_.DialogTitle = QStringLiteral("Open file");
-    CD_.Filter = QString();
+    m_CD.DialogTitle = QStringLiteral("Open file");
+    m_CD.Filter = QString();
     // A save dialog must take a new name; it asks before replacing a file.
-    CD_.Flags = kSaveFlags;
-    if (!CD_.ShowSave()) {
+    m_CD.Flags = kSaveFlags;
+    if (!m_CD.ShowSave()) {
         return;
     }
-    txt(3).setText(CD_.FileName);
-    cmdWypakuj_->setEnabled(true);
+    txt(3).setText(m_CD.FileName);
+    m_cmdWypakuj->setEnabled(true);
 }
 
 void frmMain::btnDF_Click() {
-    CD_.DialogTitle = QStringLiteral("Open file");
-    CD_.Filter = QString();
-    CD_.Flags = kOpenFlags;
-    if (!CD_.ShowOpen()) {
+    m_CD.DialogTitle = QStringLiteral("Open file");
+    m_CD.Filter = QString();
+    m_CD.Flags = kOpenFlags;
+    if (!m_CD.ShowOpen()) {
         return;
     }
-    txt(0).setText(CD_.FileName);
+    txt(0).setText(m_CD.FileName);
     // The Save Bin box, not the one just filled; Pack replaces this copy before using it.
     if (!txt(1).text().isEmpty()) {
-        (void)conversion::copyToWorkFile(pathOf(txt(1).text()), context_.applicationFolder,
+        (void)conversion::copyToWorkFile(pathOf(txt(1).text()), m_context.applicationFolder,
                                          conversion::WorkFile::Template);
     }
 }
 
 void frmMain::btnAF_Click() {
-    CD_.DialogTitle = QStringLiteral("Save file");
-    CD_.Filter = QString();
-    CD_.DefaultExt = QString();
-    CD_.FileName = QStringLiteral(".Bin");
-    CD_.Flags = kSaveFlags;
-    if (!CD_.ShowSave()) {
+    m_CD.DialogTitle = QStringLiteral("Save file");
+    m_CD.Filter = QString();
+    m_CD.DefaultExt = QString();
+    m_CD.FileName = QStringLiteral(".Bin");
+    m_CD.Flags = kSaveFlags;
+    if (!m_CD.ShowSave()) {
         return;
     }
-    txt(1).setText(CD_.FileName);
+    txt(1).setText(m_CD.FileName);
 }
 
 void frmMain::Unpack() {
-    const auto outcome = conversion::runUnpack(context_.applicationFolder, utf8(txt(2).text()),
-                                               utf8(txt(3).text()), ZlibTool1_->component());
+    const auto outcome = conversion::runUnpack(m_context.applicationFolder, utf8(txt(2).text()),
+                                               utf8(txt(3).text()), m_ZlibTool1->component());
     report(outcome);
 }
 
 void frmMain::Pack() {
-    QDir::setCurrent(QString::fromStdU16String(context_.applicationFolder.u16string()));
-    const auto options = conversion::PackOptions::reading(&pictures_);
+    QDir::setCurrent(QString::fromStdU16String(m_context.applicationFolder.u16string()));
+    const auto options = conversion::PackOptions::reading(&m_pictures);
     auto outcome =
-        conversion::runPack(context_.applicationFolder, utf8(txt(0).text()), utf8(txt(1).text()),
-                            utf8(Label1_->text()), ZlibTool1_->component(), options);
+        conversion::runPack(m_context.applicationFolder, utf8(txt(0).text()), utf8(txt(1).text()),
+                            utf8(m_Label1->text()), m_ZlibTool1->component(), options);
     if (!outcome && outcome.error().kind == conversion::ErrorKind::DoesNotFit) {
         auto fitted = offerFit(outcome.error());
         if (!fitted) {
@@ -292,19 +292,19 @@ void frmMain::Pack() {
         outcome = std::move(*fitted);
     }
     if (outcome && outcome->storedLength) {
-        Text1_->setText(QString::number(*outcome->storedLength));
+        m_Text1->setText(QString::number(*outcome->storedLength));
     }
-    Label2_->setText(txt(1).text());
+    m_Label2->setText(txt(1).text());
     report(outcome);
 }
 
 std::optional<conversion::Outcome> frmMain::offerFit(const conversion::StepResult& tooDetailed) {
     const std::string image = utf8(txt(0).text());
     const std::string output = utf8(txt(1).text());
-    const std::string textureName = utf8(Label1_->text());
-    const auto options = conversion::PackOptions::reading(&pictures_);
+    const std::string textureName = utf8(m_Label1->text());
+    const auto options = conversion::PackOptions::reading(&m_pictures);
     const auto fitted = runWhileBusy(this, QStringLiteral("Fitting the image to the game file..."), [&] {
-        return conversion::fitPackImage(context_.applicationFolder, image, textureName, options);
+        return conversion::fitPackImage(m_context.applicationFolder, image, textureName, options);
     });
     if (!fitted) {
         return conversion::Outcome(tl::unexpected(fitted.error()));
@@ -313,13 +313,13 @@ std::optional<conversion::Outcome> frmMain::offerFit(const conversion::StepResul
     const std::string figures = tooDetailed.reason.substr(0, tooDetailed.reason.find(';'));
     const QString question = QStringLiteral("%1.\n\nReduce the colour precision just enough to fit (PSNR %2 dB)?")
                                  .arg(QString::fromStdString(figures), QString::number(fitted->psnr, 'f', 1));
-    if (!context_.messages->ask(question.at(0).toUpper() + question.mid(1), this)) {
+    if (!m_context.messages->ask(question.at(0).toUpper() + question.mid(1), this)) {
         return std::nullopt;
     }
     conversion::PackOptions withFit = options;
     withFit.fitted = &*fitted;
     return runWhileBusy(this, QStringLiteral("Packing..."), [&] {
-        return conversion::runPack(context_.applicationFolder, image, output, textureName, ZlibTool1_->component(),
+        return conversion::runPack(m_context.applicationFolder, image, output, textureName, m_ZlibTool1->component(),
                                    withFit);
     });
 }
@@ -334,20 +334,20 @@ void frmMain::cmdSpakuj_Click() {
 
 void frmMain::report(const conversion::Outcome& outcome) {
     if (!outcome) {
-        context_.messages->show(QString::fromStdString(outcome.error().message()), this);
+        m_context.messages->show(QString::fromStdString(outcome.error().message()), this);
         return;
     }
     for (const std::string& message : outcome->messages) {
-        context_.messages->show(QString::fromStdString(message), this);
+        m_context.messages->show(QString::fromStdString(message), this);
     }
 }
 
 void frmMain::cmdTuto_Click() {
-    if (!help_) {
-        help_ = new frmhelp(context_);
-        connect(help_, &frmhelp::unloaded, this, &QWidget::show);
+    if (!m_help) {
+        m_help = new frmhelp(m_context);
+        connect(m_help, &frmhelp::unloaded, this, &QWidget::show);
     }
-    help_->show();
+    m_help->show();
     hide();
 }
 

@@ -39,23 +39,23 @@ class frmMain : public QWidget {
     void Form_Load();
 
     // The controls, by their names in the window.
-    QLineEdit& txt(int index) const { return *txt_.at(static_cast<std::size_t>(index)); }
-    QLineEdit& Text1() const { return *Text1_; }
-    QListWidget& List1() const { return *List1_; }
-    QLabel& Label1() const { return *Label1_; }
-    QLabel& Label2() const { return *Label2_; }
-    Button_XP& btnAF() const { return *btnAF_; }
-    Button_XP& btnBF() const { return *btnBF_; }
-    Button_XP& btnCF() const { return *btnCF_; }
-    Button_XP& btnDF() const { return *btnDF_; }
-    Button_XP& cmdWypakuj() const { return *cmdWypakuj_; }
-    Button_XP& cmdSpakuj() const { return *cmdSpakuj_; }
-    Button_XP& cmdTuto() const { return *cmdTuto_; }
-    CommonDialog& CD() { return CD_; }
+    QLineEdit& txt(int index) const { return *m_txt.at(static_cast<std::size_t>(index)); }
+    QLineEdit& Text1() const { return *m_Text1; }
+    QListWidget& List1() const { return *m_List1; }
+    QLabel& Label1() const { return *m_Label1; }
+    QLabel& Label2() const { return *m_Label2; }
+    Button_XP& btnAF() const { return *m_btnAF; }
+    Button_XP& btnBF() const { return *m_btnBF; }
+    Button_XP& btnCF() const { return *m_btnCF; }
+    Button_XP& btnDF() const { return *m_btnDF; }
+    Button_XP& cmdWypakuj() const { return *m_cmdWypakuj; }
+    Button_XP& cmdSpakuj() const { return *m_cmdSpakuj; }
+    Button_XP& cmdTuto() const { return *m_cmdTuto; }
+    CommonDialog& CD() { return m_CD; }
     // The frame with this caption, or null.
     XpFrame* frame(const QString& caption) const;
     // The help window while it is open.
-    frmhelp* helpWindow() const { return help_; }
+    frmhelp* helpWindow() const { return m_help; }
 
     // The workflows, as the Unpack and Pack buttons run them.
     void Unpack();
@@ -86,27 +86,27 @@ class frmMain : public QWidget {
     // the fitted image on Yes. Nothing on No.
     std::optional<conversion::Outcome> offerFit(const conversion::StepResult& tooDetailed);
 
-    AppContext context_;
-    CommonDialog CD_;
-    QPixmap background_;
-    std::vector<XpFrame*> frames_;
-    std::array<QLineEdit*, 4> txt_{};
-    QLineEdit* Text1_ = nullptr;
-    QListWidget* List1_ = nullptr;
-    QLabel* Label1_ = nullptr;
-    QLabel* Label2_ = nullptr;
-    QLabel* Picture1_ = nullptr;
-    ZlibTool* ZlibTool1_ = nullptr;
+    AppContext m_context;
+    CommonDialog m_CD;
+    QPixmap m_background;
+    std::vector<XpFrame*> m_frames;
+    std::array<QLineEdit*, 4> m_txt{};
+    QLineEdit* m_Text1 = nullptr;
+    QListWidget* m_List1 = nullptr;
+    QLabel* m_Label1 = nullptr;
+    QLabel* m_Label2 = nullptr;
+    QLabel* m_Picture1 = nullptr;
+    ZlibTool* m_ZlibTool1 = nullptr;
     // Pack takes PNG and the other picture formats as well as DDS.
-    images::QtPictureReader pictures_;
-    std::unique_ptr<Button_XP> btnBF_;
-    std::unique_ptr<Button_XP> btnCF_;
-    std::unique_ptr<Button_XP> cmdWypakuj_;
-    std::unique_ptr<Button_XP> btnDF_;
-    std::unique_ptr<Button_XP> btnAF_;
-    std::unique_ptr<Button_XP> cmdSpakuj_;
-    std::unique_ptr<Button_XP> cmdTuto_;
-    QPointer<frmhelp> help_;
+    images::QtPictureReader m_pictures;
+    std::unique_ptr<Button_XP> m_btnBF;
+    std::unique_ptr<Button_XP> m_btnCF;
+    std::unique_ptr<Button_XP> m_cmdWypakuj;
+    std::unique_ptr<Button_XP> m_btnDF;
+    std::unique_ptr<Button_XP> m_btnAF;
+    std::unique_ptr<Button_XP> m_cmdSpakuj;
+    std::unique_ptr<Button_XP> m_cmdTuto;
+    QPointer<frmhelp> m_help;
 };
 
 } // namespace velmora

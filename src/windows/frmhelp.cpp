@@ -19,11 +19,11 @@ namespace velmora {
 frmhelp::frmhelp(const AppContext& context)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      context_(context) {
+      m_context(context) {
     setObjectName(QStringLiteral("frmhelp"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Help "));
-    setWindowIcon(applicationIcon(context_.resourcesFolder));
+    setWindowIcon(applicationIcon(m_context.resourcesFolder));
     // 14640 × 9375 twips of client area.
     setFixedSize(976, 625);
     QPalette palette = this->palette();
@@ -31,47 +31,47 @@ frmhelp::frmhelp(const AppContext& context)
     setPalette(palette);
     setAutoFillBackground(true);
 
-    Picture1_ = new QLabel(this);
-    Picture1_->setObjectName(QStringLiteral("Picture1"));
-    Picture1_->setGeometry(8, 8, 640, 609);
-    Picture1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Picture1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Picture1_->setAutoFillBackground(true);
+    m_Picture1 = new QLabel(this);
+    m_Picture1->setObjectName(QStringLiteral("Picture1"));
+    m_Picture1->setGeometry(8, 8, 640, 609);
+    m_Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_Picture1->setAutoFillBackground(true);
 
-    Dir1_ = new QListWidget(this);
-    Dir1_->setGeometry(656, 8, 312, 104);
-    Dir1_->setFont(controlFont());
-    Dir1_->setEnabled(false);
+    m_Dir1 = new QListWidget(this);
+    m_Dir1->setGeometry(656, 8, 312, 104);
+    m_Dir1->setFont(controlFont());
+    m_Dir1->setEnabled(false);
 
-    File1_ = new QListWidget(this);
-    File1_->setGeometry(656, 118, 312, 196);
-    File1_->setFont(controlFont());
-    File1_->setPalette(textBoxPalette());
-    File1_->setSortingEnabled(false);
+    m_File1 = new QListWidget(this);
+    m_File1->setGeometry(656, 118, 312, 196);
+    m_File1->setFont(controlFont());
+    m_File1->setPalette(textBoxPalette());
+    m_File1->setSortingEnabled(false);
 
-    map_ = new XpFrame(QStringLiteral("Map dt06.img"), this);
-    map_->setForeColor(0x80000012u);
-    map_->setGeometry(656, 320, 312, 250);
-    Label1_ = new QLabel(mapText(), map_);
+    m_map = new XpFrame(QStringLiteral("Map dt06.img"), this);
+    m_map->setForeColor(0x80000012u);
+    m_map->setGeometry(656, 320, 312, 250);
+    m_Label1 = new QLabel(mapText(), m_map);
     QFont bold = controlFont();
     bold.setBold(true);
-    Label1_->setFont(bold);
-    Label1_->setTextFormat(Qt::PlainText);
-    Label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1_->setGeometry(12, 24, 292, 218);
+    m_Label1->setFont(bold);
+    m_Label1->setTextFormat(Qt::PlainText);
+    m_Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_Label1->setGeometry(12, 24, 292, 218);
 
-    cmdDownload_ = makeCommandButton(QStringLiteral("frmhelp"), QStringLiteral("cmdDownload"),
+    m_cmdDownload = makeCommandButton(QStringLiteral("frmhelp"), QStringLiteral("cmdDownload"),
                                      QStringLiteral("Download DDS Plugins For PhotoShop"), this);
-    if (cmdDownload_->host().size().isEmpty()) {
-        cmdDownload_->host().resize(137, 25);
+    if (m_cmdDownload->host().size().isEmpty()) {
+        m_cmdDownload->host().resize(137, 25);
     }
-    cmdDownload_->host().move(656 + (312 - cmdDownload_->host().width()) / 2, 584);
-    connect(cmdDownload_.get(), &Button_XP::Click, this, &frmhelp::cmdDownload_Click);
+    m_cmdDownload->host().move(656 + (312 - m_cmdDownload->host().width()) / 2, 584);
+    connect(m_cmdDownload.get(), &Button_XP::Click, this, &frmhelp::cmdDownload_Click);
 
-    connect(File1_, &QListWidget::itemClicked, this, &frmhelp::File1_Click);
+    connect(m_File1, &QListWidget::itemClicked, this, &frmhelp::File1_Click);
     // Moving through the list with the keys shows each file too; a mouse press is
     // handled by the click.
-    connect(File1_, &QListWidget::currentRowChanged, this, [this] {
+    connect(m_File1, &QListWidget::currentRowChanged, this, [this] {
         if (QApplication::mouseButtons() == Qt::NoButton) {
             File1_Click();
         }
@@ -82,7 +82,7 @@ frmhelp::frmhelp(const AppContext& context)
     }
 
     // Load: Dir1 on the folder "Image"; its change fills File1.
-    const QString folder = QString::fromStdU16String(context_.applicationFolder.u16string()) +
+    const QString folder = QString::fromStdU16String(m_context.applicationFolder.u16string()) +
                            QStringLiteral("/Image");
     Dir1_Change(folder);
 }
@@ -116,49 +116,49 @@ QString frmhelp::notAPictureText() {
 
 void frmhelp::Dir1_Change(const QString& path) {
     // The folder list shows the path from its root down, the folder itself last and current.
-    Dir1_->clear();
+    m_Dir1->clear();
     const QString clean = QDir::cleanPath(path);
     const QStringList parts = clean.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    Dir1_->addItem(QStringLiteral("/"));
+    m_Dir1->addItem(QStringLiteral("/"));
     QString indent = QStringLiteral("  ");
     for (const QString& part : parts) {
-        Dir1_->addItem(indent + part);
+        m_Dir1->addItem(indent + part);
         indent += QStringLiteral("  ");
     }
-    Dir1_->setCurrentRow(Dir1_->count() - 1);
+    m_Dir1->setCurrentRow(m_Dir1->count() - 1);
 
-    file1Path_ = clean;
-    const QSignalBlocker quiet(File1_);
-    File1_->clear();
+    m_file1Path = clean;
+    const QSignalBlocker quiet(m_File1);
+    m_File1->clear();
     // A missing folder lists nothing; every file of an existing one is listed.
     const QDir dir(clean);
     const QStringList files = dir.exists()
                                   ? dir.entryList(QDir::Files | QDir::Hidden | QDir::System,
                                                   QDir::Name | QDir::IgnoreCase)
                                   : QStringList();
-    File1_->addItems(files);
+    m_File1->addItems(files);
 }
 
 void frmhelp::File1_Click() {
-    const QListWidgetItem* item = File1_->currentItem();
+    const QListWidgetItem* item = m_File1->currentItem();
     if (item == nullptr) {
         return;
     }
-    const QString fullName = file1Path_ + QStringLiteral("/") + item->text();
+    const QString fullName = m_file1Path + QStringLiteral("/") + item->text();
     QImageReader reader(fullName);
     const QImage picture = reader.read();
     if (picture.isNull()) {
-        Picture1_->setPixmap(QPixmap());
-        Picture1_->setText(notAPictureText());
+        m_Picture1->setPixmap(QPixmap());
+        m_Picture1->setText(notAPictureText());
         return;
     }
     // Natural size from the top-left corner; the box cuts off what does not fit.
-    Picture1_->setPixmap(QPixmap::fromImage(picture));
+    m_Picture1->setPixmap(QPixmap::fromImage(picture));
 }
 
 void frmhelp::cmdDownload_Click() {
-    if (context_.openUrl) {
-        context_.openUrl(downloadAddress());
+    if (m_context.openUrl) {
+        m_context.openUrl(downloadAddress());
     }
 }
 

@@ -29,13 +29,13 @@ class frmhelp : public QWidget {
     // The page that cmdDownload opens.
     static QString downloadAddress();
 
-    QLabel& Picture1() const { return *Picture1_; }
-    QListWidget& Dir1() const { return *Dir1_; }
-    QListWidget& File1() const { return *File1_; }
-    QLabel& Label1() const { return *Label1_; }
-    Button_XP& cmdDownload() const { return *cmdDownload_; }
+    QLabel& Picture1() const { return *m_Picture1; }
+    QListWidget& Dir1() const { return *m_Dir1; }
+    QListWidget& File1() const { return *m_File1; }
+    QLabel& Label1() const { return *m_Label1; }
+    Button_XP& cmdDownload() const { return *m_cmdDownload; }
     // The folder File1 lists.
-    QString File1Path() const { return file1Path_; }
+    QString File1Path() const { return m_file1Path; }
     // The caption Picture1 shows when a file is not a picture it can show.
     static QString notAPictureText();
 
@@ -51,14 +51,14 @@ class frmhelp : public QWidget {
     void File1_Click();
     void cmdDownload_Click();
 
-    AppContext context_;
-    QLabel* Picture1_ = nullptr;
-    QListWidget* Dir1_ = nullptr;
-    QListWidget* File1_ = nullptr;
-    XpFrame* map_ = nullptr;
-    QLabel* Label1_ = nullptr;
-    std::unique_ptr<Button_XP> cmdDownload_;
-    QString file1Path_;
+    AppContext m_context;
+    QLabel* m_Picture1 = nullptr;
+    QListWidget* m_Dir1 = nullptr;
+    QListWidget* m_File1 = nullptr;
+    XpFrame* m_map = nullptr;
+    QLabel* m_Label1 = nullptr;
+    std::unique_ptr<Button_XP> m_cmdDownload;
+    QString m_file1Path;
 };
 
 } // namespace velmora

@@ -21,24 +21,24 @@ constexpr QRgb kInk = 0xFF102030;
 class PatternWidget : public QWidget {
   public:
     PatternWidget(const std::vector<std::string>& rows, QWidget* parent)
-        : QWidget(parent), picture_(static_cast<int>(rows.empty() ? 0 : rows[0].size()),
+        : QWidget(parent), m_picture(static_cast<int>(rows.empty() ? 0 : rows[0].size()),
                                     static_cast<int>(rows.size()), QImage::Format_RGB32) {
-        for (int y = 0; y < picture_.height(); ++y) {
-            for (int x = 0; x < picture_.width(); ++x) {
-                picture_.setPixel(x, y, rows[y][x] == '.' ? kKeyPixel : kInk);
+        for (int y = 0; y < m_picture.height(); ++y) {
+            for (int x = 0; x < m_picture.width(); ++x) {
+                m_picture.setPixel(x, y, rows[y][x] == '.' ? kKeyPixel : kInk);
             }
         }
-        resize(picture_.size());
+        resize(m_picture.size());
     }
 
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.drawImage(0, 0, picture_);
+        painter.drawImage(0, 0, m_picture);
     }
 
   private:
-    QImage picture_;
+    QImage m_picture;
 };
 
 // The capture layout, filled from rows of '.' (key) and '#' (ink); the extra column W is
@@ -146,15 +146,15 @@ TEST(CaptureLayout, RegionCoversExactlyTheRuns) {
 class ShaperWidgetTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        parent_.resize(64, 32);
-        parent_.setAutoFillBackground(true);
+        m_parent.resize(64, 32);
+        m_parent.setAutoFillBackground(true);
         QPalette palette;
         palette.setColor(QPalette::Window, QColor(0xFF, 0x00, 0xFF));
-        parent_.setPalette(palette);
+        m_parent.setPalette(palette);
     }
 
     PatternWidget* addPattern(const std::vector<std::string>& rows, QVariant backColor) {
-        auto* widget = new PatternWidget(rows, &parent_);
+        auto* widget = new PatternWidget(rows, &m_parent);
         widget->move(4, 4);
         if (backColor.isValid()) {
             widget->setProperty("BackColor", backColor);
@@ -162,15 +162,15 @@ class ShaperWidgetTest : public ::testing::Test {
         return widget;
     }
 
-    QWidget parent_;
+    QWidget m_parent;
 };
 
 TEST_F(ShaperWidgetTest, KeyPixelsShowTheParentAndInkStays) {
     const std::vector<std::string> rows = {"#..##..#....#", "...#.........", "#############"};
     auto* widget = addPattern(rows, QVariant(0x8000000Fu));
-    parent_.show();
+    m_parent.show();
     ASSERT_TRUE(clsTrans().DoIT(widget));
-    const QImage shot = parent_.grab().toImage();
+    const QImage shot = m_parent.grab().toImage();
     for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 13; ++x) {
             const QRgb expected = rows[y][x] == '.' ? qRgb(0xFF, 0x00, 0xFF) : kInk;
@@ -181,16 +181,16 @@ TEST_F(ShaperWidgetTest, KeyPixelsShowTheParentAndInkStays) {
 
 TEST_F(ShaperWidgetTest, NoKeyPixelKeepsTheWholeRectangle) {
     auto* widget = addPattern({"####", "####"}, QVariant(0x8000000Fu));
-    parent_.show();
+    m_parent.show();
     ASSERT_TRUE(clsTrans().DoIT(widget));
     EXPECT_TRUE((widget->mask() ^ QRegion(0, 0, 4, 2)).isEmpty());
 }
 
 TEST_F(ShaperWidgetTest, AllKeyWidgetVanishesAndStillSucceeds) {
     auto* widget = addPattern({"....", "...."}, QVariant(0x00D8E9ECu));
-    parent_.show();
+    m_parent.show();
     ASSERT_TRUE(clsTrans().DoIT(widget));
-    const QImage shot = parent_.grab().toImage();
+    const QImage shot = m_parent.grab().toImage();
     for (int y = 0; y < 2; ++y) {
         for (int x = 0; x < 4; ++x) {
             EXPECT_EQ(shot.pixel(4 + x, 4 + y), qRgb(0xFF, 0x00, 0xFF));
@@ -201,7 +201,7 @@ TEST_F(ShaperWidgetTest, AllKeyWidgetVanishesAndStillSucceeds) {
 TEST_F(ShaperWidgetTest, ColourMustMatchExactly) {
     // One step off the key colour in any channel counts as ink.
     auto* widget = addPattern({"##"}, QVariant(0x00D8E9EDu));
-    parent_.show();
+    m_parent.show();
     ASSERT_TRUE(clsTrans().DoIT(widget));
     EXPECT_TRUE((widget->mask() ^ QRegion(0, 0, 2, 1)).isEmpty());
 }
@@ -220,7 +220,7 @@ TEST_F(ShaperWidgetTest, RefusesAndChangesNothing) {
         {"not a colour", QVariant(0x40000000u), QSize(4, 2)},
         {"no area", QVariant(0x8000000Fu), QSize(0, 0)},
     };
-    parent_.show();
+    m_parent.show();
     for (const Case& c : cases) {
         auto* widget = addPattern({"#..#", "...."}, c.backColor);
         widget->resize(c.size);

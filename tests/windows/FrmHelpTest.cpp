@@ -22,22 +22,22 @@ using velmora::frmhelp;
 
 class FrmHelpTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
+    void SetUp() override { ASSERT_TRUE(m_folder.isValid()); }
 
     std::unique_ptr<frmhelp> open(const QString& applicationFolder) {
         velmora::AppContext context;
         context.applicationFolder = std::filesystem::path(applicationFolder.toStdString());
         context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
-        context.dialogs = &dialogs_;
-        context.messages = &messages_;
-        context.openUrl = [this](const QString& url) { opened_.push_back(url); };
+        context.dialogs = &m_dialogs;
+        context.messages = &m_messages;
+        context.openUrl = [this](const QString& url) { m_opened.push_back(url); };
         auto window = std::make_unique<frmhelp>(context);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->show();
         return window;
     }
 
-    QString image(const QString& name) const { return folder_.path() + "/Image/" + name; }
+    QString image(const QString& name) const { return m_folder.path() + "/Image/" + name; }
 
     static QStringList listed(const frmhelp& window) {
         QStringList names;
@@ -54,10 +54,10 @@ class FrmHelpTest : public ::testing::Test {
         QTest::mouseClick(window.File1().viewport(), Qt::LeftButton, {}, place.center());
     }
 
-    QTemporaryDir folder_;
-    velmora::test::FakeFileDialogService dialogs_;
-    velmora::test::FakeMessageBoxService messages_;
-    std::vector<QString> opened_;
+    QTemporaryDir m_folder;
+    velmora::test::FakeFileDialogService m_dialogs;
+    velmora::test::FakeMessageBoxService m_messages;
+    std::vector<QString> m_opened;
 };
 
 TEST_F(FrmHelpTest, MapTextIsTheThirteenEntriesExactly) {
@@ -74,7 +74,7 @@ TEST_F(FrmHelpTest, MapTextIsTheThirteenEntriesExactly) {
                                "1441   Gallery  ",
                                "1442   Extra Content",
                                "1443   Copa Santander Libertadores "};
-    auto window = open(folder_.path());
+    auto window = open(m_folder.path());
     EXPECT_EQ(window->Label1().text(), lines.join("\r\n"));
     EXPECT_FALSE(window->Label1().text().endsWith('\n'));
     EXPECT_TRUE(window->Label1().font().bold());
@@ -86,25 +86,25 @@ TEST_F(FrmHelpTest, MapTextIsTheThirteenEntriesExactly) {
 }
 
 TEST_F(FrmHelpTest, ListsEveryFileOfTheImageFolder) {
-    ASSERT_TRUE(QDir(folder_.path()).mkdir("Image"));
+    ASSERT_TRUE(QDir(m_folder.path()).mkdir("Image"));
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::red);
     ASSERT_TRUE(picture.save(image("b.bmp")));
     ASSERT_TRUE(velmora::test::writeFile(image("a notes.txt"), "not a picture"));
     ASSERT_TRUE(velmora::test::writeFile(image("C.unknown"), ""));
-    auto window = open(folder_.path());
+    auto window = open(m_folder.path());
     EXPECT_EQ(listed(*window), QStringList({"a notes.txt", "b.bmp", "C.unknown"}));
-    EXPECT_EQ(window->File1Path(), QDir::cleanPath(folder_.path() + "/Image"));
+    EXPECT_EQ(window->File1Path(), QDir::cleanPath(m_folder.path() + "/Image"));
 }
 
 TEST_F(FrmHelpTest, MissingImageFolderGivesAnEmptyList) {
-    auto window = open(folder_.path() + "/nowhere");
+    auto window = open(m_folder.path() + "/nowhere");
     EXPECT_EQ(window->File1().count(), 0);
     EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(FrmHelpTest, ShowsPicturesAtNaturalSizeAndSurvivesOtherFiles) {
-    ASSERT_TRUE(QDir(folder_.path()).mkdir("Image"));
+    ASSERT_TRUE(QDir(m_folder.path()).mkdir("Image"));
     // Larger than the picture box, with a distinct colour near its far corner.
     QImage big(900, 700, QImage::Format_RGB32);
     big.fill(qRgb(0, 0, 200));
@@ -114,7 +114,7 @@ TEST_F(FrmHelpTest, ShowsPicturesAtNaturalSizeAndSurvivesOtherFiles) {
     small.fill(qRgb(0, 180, 0));
     ASSERT_TRUE(small.save(image("small.jpg")));
     ASSERT_TRUE(velmora::test::writeFile(image("readme.txt"), "text"));
-    auto window = open(folder_.path());
+    auto window = open(m_folder.path());
 
     choose(*window, "big.png");
     EXPECT_EQ(window->Picture1().pixmap().size(), QSize(900, 700)) << "not scaled";
@@ -152,17 +152,17 @@ TEST_F(FrmHelpTest, EveryShippedReferencePictureLoads) {
 }
 
 TEST_F(FrmHelpTest, DownloadButtonOpensThePageEachTime) {
-    auto window = open(folder_.path());
+    auto window = open(m_folder.path());
     auto& host = window->cmdDownload().host();
     QTest::mouseClick(&host, Qt::LeftButton, {}, host.rect().center());
     QTest::mouseClick(&host, Qt::LeftButton, {}, host.rect().center());
-    ASSERT_EQ(opened_.size(), 2u);
-    EXPECT_EQ(opened_[0], frmhelp::downloadAddress());
-    EXPECT_TRUE(opened_[0].startsWith("https://"));
+    ASSERT_EQ(m_opened.size(), 2u);
+    EXPECT_EQ(m_opened[0], frmhelp::downloadAddress());
+    EXPECT_TRUE(m_opened[0].startsWith("https://"));
 }
 
 TEST_F(FrmHelpTest, ClosingAnnouncesTheUnload) {
-    auto window = open(folder_.path());
+    auto window = open(m_folder.path());
     int unloads = 0;
     QObject::connect(window.get(), &frmhelp::unloaded, [&unloads] { ++unloads; });
     window->close();

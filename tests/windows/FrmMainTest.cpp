@@ -39,37 +39,37 @@ const QStringList kWorkFiles = {"Temp", "Tempa", "Template", "zlib", "zlibPES", 
 class FrmMainTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(appFolder_.isValid());
-        ASSERT_TRUE(userFolder_.isValid());
+        ASSERT_TRUE(m_appFolder.isValid());
+        ASSERT_TRUE(m_userFolder.isValid());
         // Every test starts from an application folder holding only the texture header.
         ASSERT_TRUE(
             QFile::copy(QString::fromLatin1(velmora::test::kAssetsDir) + "/WE00", app("WE00")));
         velmora::AppContext context;
-        context.applicationFolder = std::filesystem::path(appFolder_.path().toStdString());
+        context.applicationFolder = std::filesystem::path(m_appFolder.path().toStdString());
         context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
-        context.dialogs = &dialogs_;
-        context.messages = &messages_;
-        context.openUrl = [this](const QString& url) { opened_.push_back(url); };
-        window_ = std::make_unique<frmMain>(context);
-        window_->Form_Load();
+        context.dialogs = &m_dialogs;
+        context.messages = &m_messages;
+        context.openUrl = [this](const QString& url) { m_opened.push_back(url); };
+        m_window = std::make_unique<frmMain>(context);
+        m_window->Form_Load();
     }
 
     void TearDown() override {
-        window_.reset();
+        m_window.reset();
         QDir::setCurrent(QDir::tempPath());
     }
 
-    QString app(const QString& name) const { return appFolder_.path() + "/" + name; }
-    QString user(const QString& name) const { return userFolder_.path() + "/" + name; }
+    QString app(const QString& name) const { return m_appFolder.path() + "/" + name; }
+    QString user(const QString& name) const { return m_userFolder.path() + "/" + name; }
 
     static void click(Button_XP& button) {
         QTest::mouseClick(&button.host(), Qt::LeftButton, {}, button.host().rect().center());
     }
 
     void select(const QString& displayName) {
-        const auto items = window_->List1().findItems(displayName, Qt::MatchExactly);
+        const auto items = m_window->List1().findItems(displayName, Qt::MatchExactly);
         ASSERT_EQ(items.size(), 1) << displayName.toStdString();
-        window_->List1().setCurrentItem(items.front());
+        m_window->List1().setCurrentItem(items.front());
     }
 
     void expectNoWorkFiles() const {
@@ -81,38 +81,38 @@ class FrmMainTest : public ::testing::Test {
 
     // Chooses an image and an output path and a mode, then presses Pack.
     void packImage(const QString& image, const QString& output, const QString& mode) {
-        dialogs_.confirm(image);
-        click(window_->btnDF());
-        dialogs_.confirm(output);
-        click(window_->btnAF());
+        m_dialogs.confirm(image);
+        click(m_window->btnDF());
+        m_dialogs.confirm(output);
+        click(m_window->btnAF());
         select(mode);
-        click(window_->cmdSpakuj());
+        click(m_window->cmdSpakuj());
     }
 
-    QTemporaryDir appFolder_;
-    QTemporaryDir userFolder_;
-    FakeFileDialogService dialogs_;
-    FakeMessageBoxService messages_;
-    std::vector<QString> opened_;
-    std::unique_ptr<frmMain> window_;
+    QTemporaryDir m_appFolder;
+    QTemporaryDir m_userFolder;
+    FakeFileDialogService m_dialogs;
+    FakeMessageBoxService m_messages;
+    std::vector<QString> m_opened;
+    std::unique_ptr<frmMain> m_window;
 };
 
 TEST_F(FrmMainTest, StartsWithNothingChosenAndBothWorkflowsDisabled) {
-    EXPECT_EQ(window_->windowTitle(), "Velmora v.1.0.1");
-    EXPECT_EQ(window_->size(), QSize(780, 346));
-    EXPECT_FALSE(window_->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(window_->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(m_window->windowTitle(), "Velmora v.1.0.1");
+    EXPECT_EQ(m_window->size(), QSize(780, 346));
+    EXPECT_FALSE(m_window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(m_window->windowFlags() & Qt::WindowMaximizeButtonHint);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_TRUE(window_->txt(i).text().isEmpty()) << i;
+        EXPECT_TRUE(m_window->txt(i).text().isEmpty()) << i;
     }
-    EXPECT_EQ(window_->Label1().text(), "Label1");
-    EXPECT_FALSE(window_->Label1().isVisible());
-    EXPECT_FALSE(window_->cmdSpakuj().Enabled());
-    EXPECT_FALSE(window_->cmdWypakuj().Enabled());
-    EXPECT_TRUE(window_->btnBF().Enabled());
-    EXPECT_EQ(window_->cmdTuto().Caption(), ">>>Help<<<");
-    EXPECT_EQ(window_->cmdSpakuj().ButtonStyle(), 3);
-    EXPECT_FALSE(window_->frame("Lenght")->isEnabled());
+    EXPECT_EQ(m_window->Label1().text(), "Label1");
+    EXPECT_FALSE(m_window->Label1().isVisible());
+    EXPECT_FALSE(m_window->cmdSpakuj().Enabled());
+    EXPECT_FALSE(m_window->cmdWypakuj().Enabled());
+    EXPECT_TRUE(m_window->btnBF().Enabled());
+    EXPECT_EQ(m_window->cmdTuto().Caption(), ">>>Help<<<");
+    EXPECT_EQ(m_window->cmdSpakuj().ButtonStyle(), 3);
+    EXPECT_FALSE(m_window->frame("Lenght")->isEnabled());
 }
 
 TEST_F(FrmMainTest, ListsEveryModeInCatalogueOrder) {
@@ -130,8 +130,8 @@ TEST_F(FrmMainTest, ListsEveryModeInCatalogueOrder) {
                                   "Extra Content",
                                   "Copa Santander Libertadores"};
     QStringList listed;
-    for (int i = 0; i < window_->List1().count(); ++i) {
-        listed << window_->List1().item(i)->text();
+    for (int i = 0; i < m_window->List1().count(); ++i) {
+        listed << m_window->List1().item(i)->text();
     }
     EXPECT_EQ(listed, expected);
 }
@@ -139,7 +139,7 @@ TEST_F(FrmMainTest, ListsEveryModeInCatalogueOrder) {
 TEST_F(FrmMainTest, FramesAreCutToTheirVisiblePixels) {
     for (const char* caption : {"Pack", "Unpack", "Trybe", "Lenght", "Open Bin", "Save DDS",
                                 "Open DDS", "Save Bin", "Help", "Credits:"}) {
-        const velmora::XpFrame* frame = window_->frame(caption);
+        const velmora::XpFrame* frame = m_window->frame(caption);
         ASSERT_NE(frame, nullptr) << caption;
         const QRegion mask = frame->mask();
         EXPECT_FALSE(mask.isEmpty()) << caption;
@@ -148,9 +148,9 @@ TEST_F(FrmMainTest, FramesAreCutToTheirVisiblePixels) {
         EXPECT_TRUE(mask.contains(QPoint(frame->width() / 2, frame->height() - 1))) << caption;
     }
     // The background picture shows between the frames' controls.
-    const QImage shot = window_->grab().toImage();
+    const QImage shot = m_window->grab().toImage();
     const QRgb face = qRgb(0xEC, 0xE9, 0xD8);
-    const QPoint insideHelp = window_->frame("Help")->geometry().topLeft() + QPoint(20, 50);
+    const QPoint insideHelp = m_window->frame("Help")->geometry().topLeft() + QPoint(20, 50);
     EXPECT_NE(shot.pixel(insideHelp), face);
 }
 
@@ -163,9 +163,9 @@ class SelectionTest : public FrmMainTest, public ::testing::WithParamInterface<S
 
 TEST_P(SelectionTest, SetsTheTextureNameAndEnablesPack) {
     select(QString::fromLatin1(GetParam().displayName));
-    EXPECT_EQ(window_->Label1().text(), GetParam().textureName);
-    EXPECT_TRUE(window_->cmdSpakuj().Enabled());
-    EXPECT_FALSE(window_->cmdWypakuj().Enabled());
+    EXPECT_EQ(m_window->Label1().text(), GetParam().textureName);
+    EXPECT_TRUE(m_window->cmdSpakuj().Enabled());
+    EXPECT_FALSE(m_window->cmdWypakuj().Enabled());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -179,11 +179,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FrmMainTest, ArrowKeysSelectEachEntryInTurn) {
     select("Exhibition");
-    window_->List1().setFocus();
-    QTest::keyClick(&window_->List1(), Qt::Key_Down);
-    EXPECT_EQ(window_->Label1().text(), "topModeSelect_Mov01_CL.tex");
-    QTest::keyClick(&window_->List1(), Qt::Key_Down);
-    EXPECT_EQ(window_->Label1().text(), "topModeSelect_Mov02_BL.tex");
+    m_window->List1().setFocus();
+    QTest::keyClick(&m_window->List1(), Qt::Key_Down);
+    EXPECT_EQ(m_window->Label1().text(), "topModeSelect_Mov01_CL.tex");
+    QTest::keyClick(&m_window->List1(), Qt::Key_Down);
+    EXPECT_EQ(m_window->Label1().text(), "topModeSelect_Mov02_BL.tex");
 }
 
 struct BrowseCase {
@@ -199,12 +199,12 @@ class BrowseTest : public FrmMainTest, public ::testing::WithParamInterface<Brow
     Button_XP& button() const {
         const QString name = GetParam().button;
         if (name == "btnBF")
-            return window_->btnBF();
+            return m_window->btnBF();
         if (name == "btnCF")
-            return window_->btnCF();
+            return m_window->btnCF();
         if (name == "btnDF")
-            return window_->btnDF();
-        return window_->btnAF();
+            return m_window->btnDF();
+        return m_window->btnAF();
     }
 };
 
@@ -212,26 +212,26 @@ TEST_P(BrowseTest, ShowsItsDialogAndFillsItsBox) {
     const BrowseCase& c = GetParam();
     const QString chosen = user("chosen.file");
     ASSERT_TRUE(velmora::test::writeFile(chosen, "x"));
-    dialogs_.confirm(chosen);
+    m_dialogs.confirm(chosen);
     click(button());
-    ASSERT_EQ(dialogs_.requests.size(), 1u);
-    const auto& request = dialogs_.requests.back();
+    ASSERT_EQ(m_dialogs.requests.size(), 1u);
+    const auto& request = m_dialogs.requests.back();
     EXPECT_EQ(request.kind, c.kind);
     EXPECT_EQ(request.title, c.title);
     EXPECT_EQ(request.flags, c.flags);
     EXPECT_TRUE(request.filter.isEmpty());
-    EXPECT_EQ(window_->txt(c.box).text(), chosen);
-    EXPECT_EQ(window_->CD().FileName, chosen);
+    EXPECT_EQ(m_window->txt(c.box).text(), chosen);
+    EXPECT_EQ(m_window->CD().FileName, chosen);
 }
 
 TEST_P(BrowseTest, CancelChangesNothing) {
     const BrowseCase& c = GetParam();
-    window_->txt(c.box).setText("typed by hand");
-    dialogs_.cancel();
+    m_window->txt(c.box).setText("typed by hand");
+    m_dialogs.cancel();
     click(button());
-    ASSERT_EQ(dialogs_.requests.size(), 1u);
-    EXPECT_EQ(window_->txt(c.box).text(), "typed by hand");
-    EXPECT_FALSE(window_->cmdWypakuj().Enabled());
+    ASSERT_EQ(m_dialogs.requests.size(), 1u);
+    EXPECT_EQ(m_window->txt(c.box).text(), "typed by hand");
+    EXPECT_FALSE(m_window->cmdWypakuj().Enabled());
     expectNoWorkFiles();
 }
 
@@ -245,70 +245,70 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.button); });
 
 TEST_F(FrmMainTest, FileNameFieldCarriesFromOneDialogToTheNext) {
-    dialogs_.confirm(user("game.bin"));
-    click(window_->btnBF());
-    dialogs_.confirm(user("tile"));
-    click(window_->btnCF());
-    dialogs_.cancel();
-    click(window_->btnAF());
-    dialogs_.cancel();
-    click(window_->btnDF());
-    dialogs_.confirm(user("out"));
-    click(window_->btnAF());
-    ASSERT_EQ(dialogs_.requests.size(), 5u);
-    EXPECT_EQ(dialogs_.requests[0].fileName, "");
-    EXPECT_EQ(dialogs_.requests[1].fileName, user("game.bin"));
-    EXPECT_EQ(dialogs_.requests[2].fileName, ".Bin");
-    EXPECT_EQ(dialogs_.requests[3].fileName, ".Bin") << "left by the cancelled Save Bin";
-    EXPECT_EQ(dialogs_.requests[4].fileName, ".Bin") << "Save Bin always starts so";
-    EXPECT_EQ(dialogs_.requests[4].defaultExt, "");
+    m_dialogs.confirm(user("game.bin"));
+    click(m_window->btnBF());
+    m_dialogs.confirm(user("tile"));
+    click(m_window->btnCF());
+    m_dialogs.cancel();
+    click(m_window->btnAF());
+    m_dialogs.cancel();
+    click(m_window->btnDF());
+    m_dialogs.confirm(user("out"));
+    click(m_window->btnAF());
+    ASSERT_EQ(m_dialogs.requests.size(), 5u);
+    EXPECT_EQ(m_dialogs.requests[0].fileName, "");
+    EXPECT_EQ(m_dialogs.requests[1].fileName, user("game.bin"));
+    EXPECT_EQ(m_dialogs.requests[2].fileName, ".Bin");
+    EXPECT_EQ(m_dialogs.requests[3].fileName, ".Bin") << "left by the cancelled Save Bin";
+    EXPECT_EQ(m_dialogs.requests[4].fileName, ".Bin") << "Save Bin always starts so";
+    EXPECT_EQ(m_dialogs.requests[4].defaultExt, "");
 }
 
 TEST_F(FrmMainTest, OpenBinCopiesTheGameFileAndMakesTheAppFolderCurrent) {
-    QDir::setCurrent(userFolder_.path());
+    QDir::setCurrent(m_userFolder.path());
     ASSERT_TRUE(velmora::test::writeFile(user("a.bin"), "first"));
     ASSERT_TRUE(velmora::test::writeFile(user("b.bin"), "second game"));
-    dialogs_.confirm(user("a.bin"));
-    click(window_->btnBF());
-    EXPECT_EQ(QDir::current().canonicalPath(), QDir(appFolder_.path()).canonicalPath());
+    m_dialogs.confirm(user("a.bin"));
+    click(m_window->btnBF());
+    EXPECT_EQ(QDir::current().canonicalPath(), QDir(m_appFolder.path()).canonicalPath());
     EXPECT_EQ(velmora::test::readFile(app("Temp")), "first");
-    dialogs_.confirm(user("b.bin"));
-    click(window_->btnBF());
+    m_dialogs.confirm(user("b.bin"));
+    click(m_window->btnBF());
     EXPECT_EQ(velmora::test::readFile(app("Temp")), "second game");
 }
 
 TEST_F(FrmMainTest, OpenDdsCopiesTheSaveBinFileNotTheImage) {
     ASSERT_TRUE(velmora::test::writeFile(user("image.dds"), "image"));
-    dialogs_.confirm(user("image.dds"));
-    click(window_->btnDF());
+    m_dialogs.confirm(user("image.dds"));
+    click(m_window->btnDF());
     EXPECT_FALSE(QFileInfo::exists(app("Template"))) << "Save Bin is still empty";
     ASSERT_TRUE(velmora::test::writeFile(user("old.bin"), "older game"));
-    window_->txt(1).setText(user("old.bin"));
-    dialogs_.confirm(user("image.dds"));
-    click(window_->btnDF());
+    m_window->txt(1).setText(user("old.bin"));
+    m_dialogs.confirm(user("image.dds"));
+    click(m_window->btnDF());
     EXPECT_EQ(velmora::test::readFile(app("Template")), "older game");
 }
 
 TEST_F(FrmMainTest, EnablingIsOneWay) {
-    dialogs_.confirm(user("game.bin"));
-    click(window_->btnBF());
-    EXPECT_FALSE(window_->cmdWypakuj().Enabled()) << "Open Bin alone";
-    dialogs_.confirm(user("tile"));
-    click(window_->btnCF());
-    EXPECT_TRUE(window_->cmdWypakuj().Enabled());
-    EXPECT_FALSE(window_->cmdSpakuj().Enabled()) << "paths without a mode";
+    m_dialogs.confirm(user("game.bin"));
+    click(m_window->btnBF());
+    EXPECT_FALSE(m_window->cmdWypakuj().Enabled()) << "Open Bin alone";
+    m_dialogs.confirm(user("tile"));
+    click(m_window->btnCF());
+    EXPECT_TRUE(m_window->cmdWypakuj().Enabled());
+    EXPECT_FALSE(m_window->cmdSpakuj().Enabled()) << "paths without a mode";
     select("Edit");
     // Runs that fail leave both buttons as they were.
-    click(window_->cmdWypakuj());
-    click(window_->cmdSpakuj());
-    EXPECT_TRUE(window_->cmdWypakuj().Enabled());
-    EXPECT_TRUE(window_->cmdSpakuj().Enabled());
+    click(m_window->cmdWypakuj());
+    click(m_window->cmdSpakuj());
+    EXPECT_TRUE(m_window->cmdWypakuj().Enabled());
+    EXPECT_TRUE(m_window->cmdSpakuj().Enabled());
 }
 
 TEST_F(FrmMainTest, DisabledPackButtonDoesNothing) {
-    click(window_->cmdSpakuj());
-    click(window_->cmdWypakuj());
-    EXPECT_TRUE(messages_.shown.empty());
+    click(m_window->cmdSpakuj());
+    click(m_window->cmdWypakuj());
+    EXPECT_TRUE(m_messages.shown.empty());
 }
 
 TEST_F(FrmMainTest, PackThenUnpackRoundTripsTheImage) {
@@ -316,40 +316,40 @@ TEST_F(FrmMainTest, PackThenUnpackRoundTripsTheImage) {
     ASSERT_TRUE(velmora::test::writeFile(user("tile.dds"), image));
     packImage(user("tile.dds"), user("menu"), "Master League");
 
-    ASSERT_EQ(messages_.shown.size(), 2u) << messages_.shown.front().toStdString();
-    EXPECT_EQ(messages_.shown[0], "CompressFile");
-    EXPECT_EQ(messages_.shown[1], user("menu"));
+    ASSERT_EQ(m_messages.shown.size(), 2u) << m_messages.shown.front().toStdString();
+    EXPECT_EQ(m_messages.shown[0], "CompressFile");
+    EXPECT_EQ(m_messages.shown[1], user("menu"));
     const QByteArray game = velmora::test::readFile(user("menu.bin"));
     ASSERT_EQ(game.size(), 2400017);
     EXPECT_EQ(game.mid(12, 4), QByteArray("\xD0\x00\x40\x00", 4));
     std::int32_t stored = 0;
     std::memcpy(&stored, game.constData() + 8, 4);
-    EXPECT_EQ(window_->Text1().text(), QString::number(stored));
+    EXPECT_EQ(m_window->Text1().text(), QString::number(stored));
     EXPECT_GT(stored, 0);
-    EXPECT_EQ(window_->Label2().text(), user("menu"));
+    EXPECT_EQ(m_window->Label2().text(), user("menu"));
     EXPECT_FALSE(QFileInfo::exists(user("menu"))) << "nothing at the bare output path";
     expectNoWorkFiles();
 
-    messages_.shown.clear();
-    dialogs_.confirm(user("menu.bin"));
-    click(window_->btnBF());
-    dialogs_.confirm(user("back"));
-    click(window_->btnCF());
-    click(window_->cmdWypakuj());
-    ASSERT_EQ(messages_.shown.size(), 2u) << messages_.shown.front().toStdString();
-    EXPECT_EQ(messages_.shown[0], "UncompressFile");
-    EXPECT_EQ(messages_.shown[1], user("menu.bin"));
+    m_messages.shown.clear();
+    m_dialogs.confirm(user("menu.bin"));
+    click(m_window->btnBF());
+    m_dialogs.confirm(user("back"));
+    click(m_window->btnCF());
+    click(m_window->cmdWypakuj());
+    ASSERT_EQ(m_messages.shown.size(), 2u) << m_messages.shown.front().toStdString();
+    EXPECT_EQ(m_messages.shown[0], "UncompressFile");
+    EXPECT_EQ(m_messages.shown[1], user("menu.bin"));
     EXPECT_EQ(velmora::test::readFile(user("back.dds")), image);
     expectNoWorkFiles();
 }
 
 TEST_F(FrmMainTest, UnpackWithoutAGameFileReportsOneFailure) {
-    dialogs_.confirm(user("tile"));
-    click(window_->btnCF());
-    click(window_->cmdWypakuj());
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_NE(messages_.shown[0], "UncompressFile");
-    EXPECT_FALSE(messages_.shown[0].isEmpty());
+    m_dialogs.confirm(user("tile"));
+    click(m_window->btnCF());
+    click(m_window->cmdWypakuj());
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_NE(m_messages.shown[0], "UncompressFile");
+    EXPECT_FALSE(m_messages.shown[0].isEmpty());
     EXPECT_FALSE(QFileInfo::exists(user("tile.dds")));
     expectNoWorkFiles();
 }
@@ -357,10 +357,10 @@ TEST_F(FrmMainTest, UnpackWithoutAGameFileReportsOneFailure) {
 TEST_F(FrmMainTest, PackOfAnImageTheGameCannotUseIsRefused) {
     ASSERT_TRUE(velmora::test::writeFile(user("small.dds"), "DDS not really"));
     packImage(user("small.dds"), user("menu"), "Online");
-    ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_NE(messages_.shown[0], "CompressFile");
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_NE(m_messages.shown[0], "CompressFile");
     EXPECT_FALSE(QFileInfo::exists(user("menu.bin")));
-    EXPECT_TRUE(window_->Text1().text().isEmpty());
+    EXPECT_TRUE(m_window->Text1().text().isEmpty());
     expectNoWorkFiles();
 }
 
@@ -371,20 +371,20 @@ class FitOfferTest : public FrmMainTest, public testing::WithParamInterface<bool
 TEST_P(FitOfferTest, AsksWithThePsnrAndPacksOnlyOnYes) {
     const bool yes = GetParam();
     ASSERT_TRUE(velmora::test::writeFile(user("photo.dds"), velmora::test::asQByteArray(velmora::test::photoLikeImage(3.0))));
-    messages_.answer = yes;
+    m_messages.answer = yes;
     packImage(user("photo.dds"), user("menu"), "Online");
 
-    ASSERT_EQ(messages_.asked.size(), 1u);
-    const QString& question = messages_.asked.front();
+    ASSERT_EQ(m_messages.asked.size(), 1u);
+    const QString& question = m_messages.asked.front();
     EXPECT_TRUE(question.startsWith("The image is too detailed to fit the game file: ")) << question.toStdString();
     EXPECT_TRUE(question.contains(QRegularExpression("Reduce the colour precision just enough to fit \\(PSNR \\d+\\.\\d dB\\)\\?$")))
         << question.toStdString();
     if (yes) {
-        EXPECT_EQ(messages_.shown, (std::vector<QString>{"CompressFile", user("menu")}));
+        EXPECT_EQ(m_messages.shown, (std::vector<QString>{"CompressFile", user("menu")}));
         EXPECT_EQ(velmora::test::readFile(user("menu.bin")).size(), 2400017);
-        EXPECT_FALSE(window_->Text1().text().isEmpty());
+        EXPECT_FALSE(m_window->Text1().text().isEmpty());
     } else {
-        EXPECT_TRUE(messages_.shown.empty());
+        EXPECT_TRUE(m_messages.shown.empty());
         EXPECT_FALSE(QFileInfo::exists(user("menu.bin")));
     }
     expectNoWorkFiles();
@@ -394,30 +394,30 @@ INSTANTIATE_TEST_SUITE_P(Answers, FitOfferTest, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& info) { return info.param ? "Yes" : "No"; });
 
 TEST_F(FrmMainTest, HelpReplacesTheMainWindowUntilClosed) {
-    window_->txt(0).setText("kept path");
+    m_window->txt(0).setText("kept path");
     select("Online");
-    click(window_->cmdTuto());
-    velmora::frmhelp* help = window_->helpWindow();
+    click(m_window->cmdTuto());
+    velmora::frmhelp* help = m_window->helpWindow();
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
-    EXPECT_FALSE(window_->isVisible());
+    EXPECT_FALSE(m_window->isVisible());
 
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
     help->close();
     QApplication::processEvents();
-    EXPECT_TRUE(window_->isVisible());
+    EXPECT_TRUE(m_window->isVisible());
     EXPECT_EQ(lastWindowClosed.count(), 0) << "closing help must not end the program";
-    EXPECT_EQ(window_->txt(0).text(), "kept path");
-    EXPECT_EQ(window_->Label1().text(), "topModeSelect_Mov06_OL.tex");
-    EXPECT_TRUE(window_->cmdSpakuj().Enabled());
+    EXPECT_EQ(m_window->txt(0).text(), "kept path");
+    EXPECT_EQ(m_window->Label1().text(), "topModeSelect_Mov06_OL.tex");
+    EXPECT_TRUE(m_window->cmdSpakuj().Enabled());
 
     // Deleted on close, so the next opening builds the window anew.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(window_->helpWindow(), nullptr);
-    click(window_->cmdTuto());
-    ASSERT_NE(window_->helpWindow(), nullptr);
-    EXPECT_TRUE(window_->helpWindow()->Picture1().pixmap().isNull());
-    window_->helpWindow()->close();
+    EXPECT_EQ(m_window->helpWindow(), nullptr);
+    click(m_window->cmdTuto());
+    ASSERT_NE(m_window->helpWindow(), nullptr);
+    EXPECT_TRUE(m_window->helpWindow()->Picture1().pixmap().isNull());
+    m_window->helpWindow()->close();
 }
 
 } // namespace
