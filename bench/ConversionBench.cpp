@@ -14,14 +14,14 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -36,16 +36,14 @@ constexpr const char* kTextureName = "topModeSelect_Mov00_Ex.tex";
 
 // CPU time of this process (user and system, so file writes and page faults count), in
 // milliseconds: on a shared machine it varies far less than the wall clock.
-double cpuMs()
-{
+double cpuMs() {
     timespec now{};
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 // Median of kRepeats runs; `prepare` runs untimed before each.
-double medianMs(const std::function<void()>& body, const std::function<void()>& prepare = {})
-{
+double medianMs(const std::function<void()>& body, const std::function<void()>& prepare = {}) {
     std::vector<double> times;
     for (int i = 0; i < kRepeats; ++i) {
         if (prepare)
@@ -58,8 +56,7 @@ double medianMs(const std::function<void()>& body, const std::function<void()>& 
     return times[times.size() / 2];
 }
 
-[[noreturn]] void fail(const std::string& what)
-{
+[[noreturn]] void fail(const std::string& what) {
     std::fprintf(stderr, "velmora_bench: %s\n", what.c_str());
     std::exit(1);
 }
@@ -76,8 +73,7 @@ struct Row {
 
 constexpr int kLevels[4] = {1, 6, 9, 12};
 
-Row measure(const velmora::bench::TestImage& image, const fs::path& root)
-{
+Row measure(const velmora::bench::TestImage& image, const fs::path& root) {
     Row row;
     row.image = image.name;
     const fs::path app = root / "app";
@@ -91,7 +87,8 @@ Row measure(const velmora::bench::TestImage& image, const fs::path& root)
     conv::DeflateCompressionComponent component;
     conv::Outcome packed;
     row.packMs = medianMs([&] {
-        packed = conv::runPack(app, (user / "in.dds").string(), (user / "out").string(), kTextureName, component);
+        packed = conv::runPack(app, (user / "in.dds").string(), (user / "out").string(),
+                               kTextureName, component);
     });
     if (!packed)
         fail(image.name + ": " + packed.error().message());
@@ -134,7 +131,8 @@ Row measure(const velmora::bench::TestImage& image, const fs::path& root)
         libdeflate_compressor* c = libdeflate_alloc_compressor(kLevels[i]);
         Bytes out(libdeflate_zlib_compress_bound(c, record.size()));
         const double start = cpuMs();
-        row.levelSize[i] = libdeflate_zlib_compress(c, record.data(), record.size(), out.data(), out.size());
+        row.levelSize[i] =
+            libdeflate_zlib_compress(c, record.data(), record.size(), out.data(), out.size());
         row.levelMs[i] = cpuMs() - start;
         libdeflate_free_compressor(c);
     }
@@ -142,26 +140,28 @@ Row measure(const velmora::bench::TestImage& image, const fs::path& root)
     return row;
 }
 
-}  // namespace
+} // namespace
 
-int main()
-{
-    const fs::path root = fs::temp_directory_path() / ("velmora-bench-" + std::to_string(::getpid()));
+int main() {
+    const fs::path root =
+        fs::temp_directory_path() / ("velmora-bench-" + std::to_string(::getpid()));
     const auto images = velmora::bench::makeTestImages();
     std::vector<Row> rows;
     for (const auto& image : images)
         rows.push_back(measure(image, root / std::to_string(rows.size())));
 
     const double record = double(conv::kRecordNameOffset + 26);
-    std::printf("Record %zu bytes; median of %d runs; process CPU time in ms\n\n", conv::kRecordNameOffset + 26, kRepeats);
-    std::printf("%-22s %9s %9s %12s %12s %9s %9s %9s %9s %9s\n", "image", "Pack", "zlib-9", "stream",
-                "zlib-9 size", "ratio", "Unpack", "zlib-un", "copy", "level");
-    std::printf("%-22s %9s %9s %12s %12s %9s %9s %9s %9s %9s\n", "", "", "compress", "(ours)", "", "(ours)",
-                "", "+write", "", "used");
+    std::printf("Record %zu bytes; median of %d runs; process CPU time in ms\n\n",
+                conv::kRecordNameOffset + 26, kRepeats);
+    std::printf("%-22s %9s %9s %12s %12s %9s %9s %9s %9s %9s\n", "image", "Pack", "zlib-9",
+                "stream", "zlib-9 size", "ratio", "Unpack", "zlib-un", "copy", "level");
+    std::printf("%-22s %9s %9s %12s %12s %9s %9s %9s %9s %9s\n", "", "", "compress", "(ours)", "",
+                "(ours)", "", "+write", "", "used");
     for (const Row& r : rows) {
-        std::printf("%-22s %9.1f %9.1f %12zu %12zu %8.1f%% %9.1f %9.1f %9.1f %9d\n", r.image.c_str(), r.packMs,
-                    r.zlibCompressMs, r.ourStream, r.zlibStream, 100.0 * r.ourStream / record, r.unpackMs,
-                    r.zlibUncompressWriteMs, r.copyMs, r.ourLevel);
+        std::printf("%-22s %9.1f %9.1f %12zu %12zu %8.1f%% %9.1f %9.1f %9.1f %9d\n",
+                    r.image.c_str(), r.packMs, r.zlibCompressMs, r.ourStream, r.zlibStream,
+                    100.0 * r.ourStream / record, r.unpackMs, r.zlibUncompressWriteMs, r.copyMs,
+                    r.ourLevel);
     }
     std::printf("\nlibdeflate levels on the same records: size (ms)\n");
     std::printf("%-22s", "image");
@@ -174,11 +174,14 @@ int main()
             std::printf(" %11zu (%6.1f)", r.levelSize[i], r.levelMs[i]);
         std::printf("\n");
     }
-    std::printf("\nTargets: Pack <= zlib-9 compress, Unpack <= uncompress + write, stream <= zlib-9\n");
+    std::printf(
+        "\nTargets: Pack <= zlib-9 compress, Unpack <= uncompress + write, stream <= zlib-9\n");
     for (const Row& r : rows)
-        std::printf("%-22s %-9s %-9s %-9s\n", r.image.c_str(), r.packMs <= r.zlibCompressMs ? "met" : "missed",
+        std::printf("%-22s %-9s %-9s %-9s\n", r.image.c_str(),
+                    r.packMs <= r.zlibCompressMs ? "met" : "missed",
                     r.unpackMs <= r.zlibUncompressWriteMs ? "met" : "missed",
                     r.ourStream <= r.zlibStream ? "met" : "missed");
-    std::printf("(a zlib-9 stream over %zu bytes could not go into a game file at all)\n", conv::kCompressedBlockSize);
+    std::printf("(a zlib-9 stream over %zu bytes could not go into a game file at all)\n",
+                conv::kCompressedBlockSize);
     return 0;
 }

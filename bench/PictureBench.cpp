@@ -32,43 +32,42 @@ constexpr int kRepeats = 5;
 constexpr const char* kTextureName = "topModeSelect_Mov00_Ex.tex";
 
 // Wall time: the comparison with another program has to count what a user waits for.
-double medianMs(const std::function<void()>& body, const std::function<void()>& prepare = {})
-{
+double medianMs(const std::function<void()>& body, const std::function<void()>& prepare = {}) {
     std::vector<double> times;
     for (int i = 0; i < kRepeats; ++i) {
         if (prepare)
             prepare();
         const auto start = std::chrono::steady_clock::now();
         body();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
 
-[[noreturn]] void fail(const std::string& what)
-{
+[[noreturn]] void fail(const std::string& what) {
     std::fprintf(stderr, "velmora_picture_bench: %s\n", what.c_str());
     std::exit(1);
 }
 
-void writeFile(const fs::path& path, const Bytes& bytes)
-{
+void writeFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
-void run(const std::string& command)
-{
+void run(const std::string& command) {
     if (std::system((command + " >/dev/null 2>&1").c_str()) != 0)
         fail("failed: " + command);
 }
 
-}  // namespace
+} // namespace
 
-int main()
-{
-    const fs::path root = fs::temp_directory_path() / ("velmora-picture-bench-" + std::to_string(::getpid()));
+int main() {
+    const fs::path root =
+        fs::temp_directory_path() / ("velmora-picture-bench-" + std::to_string(::getpid()));
     const fs::path app = root / "app";
     fs::create_directories(app);
     Bytes header(48, 0);
@@ -80,10 +79,10 @@ int main()
     const velmora::images::QtPictureReader pictures;
     conv::DeflateCompressionComponent component;
     std::printf("Median of %d runs, wall time in ms, 1024x1024 images\n\n", kRepeats);
-    std::printf("%-22s %9s %9s %7s %9s %9s %7s %9s %9s %9s %9s\n", "image", "Pack", "Pack", "extra", "Unpack",
-                "Unpack", "extra", "cli pack", "cli", "convert", "convert");
-    std::printf("%-22s %9s %9s %7s %9s %9s %7s %9s %9s %9s %9s\n", "", "DDS", "PNG", "", "DDS", "PNG", "",
-                "PNG", "unpack", "dds>png", "png>dds");
+    std::printf("%-22s %9s %9s %7s %9s %9s %7s %9s %9s %9s %9s\n", "image", "Pack", "Pack", "extra",
+                "Unpack", "Unpack", "extra", "cli pack", "cli", "convert", "convert");
+    std::printf("%-22s %9s %9s %7s %9s %9s %7s %9s %9s %9s %9s\n", "", "DDS", "PNG", "", "DDS",
+                "PNG", "", "PNG", "unpack", "dds>png", "png>dds");
     for (const auto& image : velmora::bench::makeTestImages()) {
         writeFile(root / "in.dds", image.bytes);
         // The PNG as an editor writes it: Qt's writer with libpng's default settings.
@@ -92,8 +91,9 @@ int main()
             fail("cannot write the PNG");
 
         const auto pack = [&](const char* input) {
-            const auto outcome = conv::runPack(app, (root / input).string(), (root / "out").string(), kTextureName,
-                                               component, conv::PackOptions::reading(&pictures));
+            const auto outcome =
+                conv::runPack(app, (root / input).string(), (root / "out").string(), kTextureName,
+                              component, conv::PackOptions::reading(&pictures));
             if (!outcome)
                 fail(outcome.error().message());
         };
@@ -104,7 +104,8 @@ int main()
                 fail("browse copy failed");
         };
         const auto unpack = [&](const char* output) {
-            const auto outcome = conv::runUnpack(app, "out.bin", (root / output).string(), component);
+            const auto outcome =
+                conv::runUnpack(app, "out.bin", (root / output).string(), component);
             if (!outcome)
                 fail(outcome.error().message());
         };
@@ -112,25 +113,33 @@ int main()
         const double unpackPng = medianMs([&] { unpack("back.png"); }, choose);
 
         const std::string in = " '" + (root / "in.png").string() + "' ";
-        const double cliPack = medianMs([&] { run("'" + cli.string() + "' pack" + in + "0 '" + (root / "c").string() + "'"); });
-        const double cliUnpack =
-            medianMs([&] { run("'" + cli.string() + "' unpack '" + (root / "out.bin").string() + "' '" + (root / "c.png").string() + "'"); });
+        const double cliPack = medianMs(
+            [&] { run("'" + cli.string() + "' pack" + in + "0 '" + (root / "c").string() + "'"); });
+        const double cliUnpack = medianMs([&] {
+            run("'" + cli.string() + "' unpack '" + (root / "out.bin").string() + "' '" +
+                (root / "c.png").string() + "'");
+        });
         double convertToPng = 0;
         double convertToDds = 0;
         if (haveConvert) {
-            convertToPng = medianMs([&] { run("convert '" + (root / "in.dds").string() + "' '" + (root / "m.png").string() + "'"); });
+            convertToPng = medianMs([&] {
+                run("convert '" + (root / "in.dds").string() + "' '" + (root / "m.png").string() +
+                    "'");
+            });
             convertToDds = medianMs([&] {
-                run("convert" + in + "-define dds:compression=none -define dds:mipmaps=0 '" + (root / "m.dds").string() + "'");
+                run("convert" + in + "-define dds:compression=none -define dds:mipmaps=0 '" +
+                    (root / "m.dds").string() + "'");
             });
         }
-        std::printf("%-22s %9.1f %9.1f %+7.1f %9.1f %9.1f %+7.1f %9.1f %9.1f %9.1f %9.1f\n", image.name.c_str(), packDds,
-                    packPng, packPng - packDds, unpackDds, unpackPng, unpackPng - unpackDds, cliPack, cliUnpack,
-                    convertToPng, convertToDds);
+        std::printf("%-22s %9.1f %9.1f %+7.1f %9.1f %9.1f %+7.1f %9.1f %9.1f %9.1f %9.1f\n",
+                    image.name.c_str(), packDds, packPng, packPng - packDds, unpackDds, unpackPng,
+                    unpackPng - unpackDds, cliPack, cliUnpack, convertToPng, convertToDds);
     }
     if (!haveConvert)
         std::printf("\n(convert not installed: no ImageMagick figures)\n");
-    std::printf("\nTargets: Pack from PNG at most 40 ms and Unpack to PNG at most 60 ms over DDS on the\n"
-                "photo-like image; the command line at least 4x faster than convert on the same file.\n");
+    std::printf(
+        "\nTargets: Pack from PNG at most 40 ms and Unpack to PNG at most 60 ms over DDS on the\n"
+        "photo-like image; the command line at least 4x faster than convert on the same file.\n");
     std::error_code ignored;
     fs::remove_all(root, ignored);
     return 0;

@@ -10,9 +10,9 @@ namespace velmora::bench {
 // with shapes, and a photo-like image with grain.
 struct TestImage {
     std::string name;
-    std::vector<std::uint8_t> bytes;  // 4,194,432 bytes: 128-byte header + pixels
+    std::vector<std::uint8_t> bytes; // 4,194,432 bytes: 128-byte header + pixels
 };
 
 std::vector<TestImage> makeTestImages();
 
-}  // namespace velmora::bench
+} // namespace velmora::bench

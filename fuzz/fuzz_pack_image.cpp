@@ -57,14 +57,16 @@ void packForReal(const std::vector<std::uint8_t>& file, bool accepted, const std
     const fs::path game = g_root / "out" / "tile.bin";
     {
         std::ofstream out(image, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        out.write(reinterpret_cast<const char*>(file.data()),
+                  static_cast<std::streamsize>(file.size()));
         if (!out) {
             fail("cannot write the image for Pack");
         }
     }
     conv::DeflateCompressionComponent component;
-    const conv::Outcome outcome = conv::runPack(work, image.string(), (g_root / "out" / "tile").string(),
-                                                "topModeSelect_Mov00_Ex.tex", component);
+    const conv::Outcome outcome =
+        conv::runPack(work, image.string(), (g_root / "out" / "tile").string(),
+                      "topModeSelect_Mov00_Ex.tex", component);
     std::set<std::string> expected{"image.dds", "work", "work/WE00", "out"};
     if (outcome) {
         if (!accepted) {
@@ -103,7 +105,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     g_root = pattern;
     fs::create_directories(g_root / "work");
     fs::create_directories(g_root / "out");
-    std::ofstream(g_root / "work" / "WE00", std::ios::binary) << std::string("WE00") + std::string(44, '\0');
+    std::ofstream(g_root / "work" / "WE00", std::ios::binary)
+        << std::string("WE00") + std::string(44, '\0');
     std::atexit([] {
         std::error_code ec;
         fs::remove_all(g_root, ec);

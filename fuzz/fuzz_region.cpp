@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // input is empty so rows hold both kinds of pixel.
         buffer.resize(neededBytes(width, height));
         for (std::size_t i = 0; i < buffer.size(); ++i) {
-            buffer[i] = pixelBytes ? pixels[i % pixelBytes] : static_cast<std::uint8_t>(key >> (8 * (2 - i % 3)));
+            buffer[i] = pixelBytes ? pixels[i % pixelBytes]
+                                   : static_cast<std::uint8_t>(key >> (8 * (2 - i % 3)));
         }
     } else {
         buffer.assign(pixels, pixels + pixelBytes);
@@ -80,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    std::vector<std::uint8_t> covered(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    std::vector<std::uint8_t> covered(
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
     for (const QRect& r : *runs) {
         if (r.height() != 1 || r.width() < 1 || r.left() < 0 || r.right() >= width || r.top() < 0 ||
             r.top() >= height) {
@@ -107,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const bool isKey = pixelAt(buffer, width, height, x, y) == key;
             opaque += isKey ? 0 : 1;
             if (covered[static_cast<std::size_t>(y) * width + x] == (isKey ? 1 : 0)) {
-                fail(isKey ? "a key-colour pixel is in the region" : "a pixel is missing from the region",
+                fail(isKey ? "a key-colour pixel is in the region"
+                           : "a pixel is missing from the region",
                      width, height);
             }
         }

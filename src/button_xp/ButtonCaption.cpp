@@ -18,8 +18,7 @@ constexpr Long kGap = 4;
 
 constexpr unsigned kCaptionFormat = gdi::DT_WORDBREAK | gdi::DT_VCENTER | gdi::DT_CENTER;
 
-RECT sized(Long left, Long top, Long width, Long height)
-{
+RECT sized(Long left, Long top, Long width, Long height) {
     return RECT{left, top, left + width, top + height};
 }
 
@@ -29,8 +28,7 @@ struct MemorySurface {
     gdi::Bitmap bitmap;
     MemorySurface(const gdi::Dc& compatible, Long width, Long height)
         : dc(gdi::CreateCompatibleDC(&compatible)),
-          bitmap(gdi::CreateCompatibleBitmap(compatible, width, height))
-    {
+          bitmap(gdi::CreateCompatibleBitmap(compatible, width, height)) {
         gdi::SelectObject(dc, bitmap);
     }
 };
@@ -41,8 +39,7 @@ struct MonoSurface {
     gdi::Bitmap bitmap;
     MonoSurface(const gdi::Dc& compatible, Long width, Long height)
         : dc(gdi::CreateCompatibleDC(&compatible)),
-          bitmap(gdi::CreateBitmap(width, height, 1, 1, nullptr))
-    {
+          bitmap(gdi::CreateBitmap(width, height, 1, 1, nullptr)) {
         gdi::SelectObject(dc, bitmap);
     }
 };
@@ -51,22 +48,19 @@ struct MonoSurface {
 
 // --- placement ----------------------------------------------------------------------------------
 
-RECT centreExtent(const RECT& inner, Long width, Long height)
-{
+RECT centreExtent(const RECT& inner, Long width, Long height) {
     // Integer division truncates toward zero, so a block larger than the area sits at the
     // offset rounded toward the area's edge.
-    return sized(inner.left + (inner.width() - width) / 2, inner.top + (inner.height() - height) / 2,
-                 width, height);
+    return sized(inner.left + (inner.width() - width) / 2,
+                 inner.top + (inner.height() - height) / 2, width, height);
 }
 
-RECT centrePicture(const RECT& inner, Long pictureWidth, Long pictureHeight)
-{
+RECT centrePicture(const RECT& inner, Long pictureWidth, Long pictureHeight) {
     return centreExtent(inner, pictureWidth, pictureHeight);
 }
 
 ContentPlacement placePictureAndCaption(const RECT& inner, Long position, Long pw, Long ph,
-                                        const RECT& measuredCaption, const RECT& previousPicture)
-{
+                                        const RECT& measuredCaption, const RECT& previousPicture) {
     const Long il = inner.left, it = inner.top, iw = inner.width(), ih = inner.height();
     const Long tw = measuredCaption.width(), th = measuredCaption.height();
     ContentPlacement out{previousPicture, measuredCaption};
@@ -96,8 +90,7 @@ ContentPlacement placePictureAndCaption(const RECT& inner, Long position, Long p
 // --- masked copy ------------------------------------------------------------------------------
 
 void TransparentBlit(gdi::Dc& dest, gdi::Dc& background, gdi::Dc& source, Long sx, Long sy,
-                     Long sRight, Long sBottom, Long dx, Long dy, OleColor maskColour)
-{
+                     Long sRight, Long sBottom, Long dx, Long dy, OleColor maskColour) {
     using gdi::BitBlt;
     // The extent is a 16-bit quantity in this copy.
     const Long w = Integer(sRight - sx);
@@ -128,24 +121,19 @@ void TransparentBlit(gdi::Dc& dest, gdi::Dc& background, gdi::Dc& source, Long s
 // --- caption and picture ----------------------------------------------------------------------
 
 ButtonCaption::ButtonCaption(Button_XP& button)
-    : m_button(button), m_f(button.fields()), m_host(button.host())
-{
-}
+    : m_button(button), m_f(button.fields()), m_host(button.host()) {}
 
-gdi::Dc& ButtonCaption::dc()
-{
+gdi::Dc& ButtonCaption::dc() {
     return m_host.hDC();
 }
 
-bool ButtonCaption::hasPicture() const
-{
+bool ButtonCaption::hasPicture() const {
     // An empty picture object draws nothing, so it must not take room from the caption either
     // (a new button's hover picture is one).
     return m_f.g_Picture && m_f.g_Picture->hasImage();
 }
 
-void ButtonCaption::LayoutContent()
-{
+void ButtonCaption::LayoutContent() {
     m_f.g_InnerRect = RECT{4, 4, Long(std::lrint(m_host.ScaleWidth())) - 4,
                            Long(std::lrint(m_host.ScaleHeight())) - 4};
     if (!hasPicture()) {
@@ -166,17 +154,15 @@ void ButtonCaption::LayoutContent()
     m_f.g_CaptionRect = placed.caption;
 }
 
-void ButtonCaption::MeasureCaption()
-{
+void ButtonCaption::MeasureCaption() {
     m_f.g_TextParams = DRAWTEXTPARAMS{20, 1, 1, 1, 0};
     gdi::DrawTextExA(dc(), m_f.g_Caption, -1, &m_f.g_CaptionRect, kCaptionFormat | gdi::DT_CALCRECT,
                      &m_f.g_TextParams);
-    m_f.g_CaptionRect = centreExtent(m_f.g_InnerRect, m_f.g_CaptionRect.width(),
-                                     m_f.g_CaptionRect.height());
+    m_f.g_CaptionRect =
+        centreExtent(m_f.g_InnerRect, m_f.g_CaptionRect.width(), m_f.g_CaptionRect.height());
 }
 
-void ButtonCaption::DrawPicture()
-{
+void ButtonCaption::DrawPicture() {
     if (!m_f.g_Picture)
         return;
     const bool flat = m_f.g_ButtonStyle == StyleFlat;
@@ -208,8 +194,7 @@ void ButtonCaption::DrawPicture()
     m_f.g_PictureRect = m_f.g_WorkRect;
 }
 
-void ButtonCaption::DrawBitmapPicture(int normal, const RECT& rect, int shadow)
-{
+void ButtonCaption::DrawBitmapPicture(int normal, const RECT& rect, int shadow) {
     gdi::Dc& surface = dc();
     const Long natW = m_f.g_OriginalPicSizeW, natH = m_f.g_OriginalPicSizeH;
     const Long pw = m_f.g_PictureWidth, ph = m_f.g_PictureHeight;
@@ -244,8 +229,7 @@ void ButtonCaption::DrawBitmapPicture(int normal, const RECT& rect, int shadow)
     }
 }
 
-void ButtonCaption::DrawIconPicture(int normal, const RECT& rect, int shadow)
-{
+void ButtonCaption::DrawIconPicture(int normal, const RECT& rect, int shadow) {
     gdi::Dc& surface = dc();
     const gdi::Icon icon(m_f.g_Picture->image());
     if (normal == 1) {
@@ -269,8 +253,7 @@ void ButtonCaption::DrawIconPicture(int normal, const RECT& rect, int shadow)
     TransparentBlit(surface, surface, b.dc, 0, 0, pw, ph, rect.left, rect.top, 0);
 }
 
-void ButtonCaption::DrawCaption()
-{
+void ButtonCaption::DrawCaption() {
     if (m_f.g_Caption.isEmpty())
         return;
     gdi::Dc& surface = dc();

@@ -30,7 +30,7 @@ void TransparentBlit(gdi::Dc& dest, gdi::Dc& background, gdi::Dc& source, Long s
 
 // Lays out and draws the picture and the caption of one button for one repaint.
 class ButtonCaption {
-public:
+  public:
     explicit ButtonCaption(Button_XP& button);
 
     // Computes g_InnerRect, g_PictureRect and g_CaptionRect.
@@ -40,7 +40,7 @@ public:
     void DrawPicture();
     void DrawCaption();
 
-private:
+  private:
     // normal = 1 draws the picture as it is; normal = 0 greyed (shadow = 0) or as a flat grey
     // silhouette (shadow = 1). rect gives the top-left corner (and the size for icons).
     void DrawBitmapPicture(int normal, const RECT& rect, int shadow);

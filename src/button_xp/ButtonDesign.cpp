@@ -23,13 +23,11 @@ struct ParseError {
     QString message;
 };
 
-[[noreturn]] void fail(const QString& message)
-{
+[[noreturn]] void fail(const QString& message) {
     throw ParseError{message};
 }
 
-double wholeNumber(const QJsonValue& value, double low, double high, const QString& what)
-{
+double wholeNumber(const QJsonValue& value, double low, double high, const QString& what) {
     if (!value.isDouble())
         fail(QStringLiteral("%1 must be a number").arg(what));
     const double number = value.toDouble();
@@ -38,8 +36,7 @@ double wholeNumber(const QJsonValue& value, double low, double high, const QStri
     return number;
 }
 
-FontData fontFromJson(const QJsonValue& value, const QString& key)
-{
+FontData fontFromJson(const QJsonValue& value, const QString& key) {
     if (!value.isObject())
         fail(QStringLiteral("font value of \"%1\" must be an object").arg(key));
     const QJsonObject o = value.toObject();
@@ -47,8 +44,8 @@ FontData fontFromJson(const QJsonValue& value, const QString& key)
     font.name = o.value(QLatin1String("name")).toString(font.name);
     const QJsonValue size = o.value(QLatin1String("size"));
     if (!size.isUndefined()) {
-        if (!size.isDouble() || !std::isfinite(size.toDouble()) || size.toDouble() <= 0
-            || size.toDouble() > 2048)
+        if (!size.isDouble() || !std::isfinite(size.toDouble()) || size.toDouble() <= 0 ||
+            size.toDouble() > 2048)
             fail(QStringLiteral("font size of \"%1\" is out of range").arg(key));
         font.size = size.toDouble();
     }
@@ -65,8 +62,7 @@ FontData fontFromJson(const QJsonValue& value, const QString& key)
     return font;
 }
 
-QJsonObject fontToJson(const FontData& font)
-{
+QJsonObject fontToJson(const FontData& font) {
     return QJsonObject{{QStringLiteral("name"), font.name},
                        {QStringLiteral("size"), font.size},
                        {QStringLiteral("bold"), font.bold},
@@ -77,15 +73,14 @@ QJsonObject fontToJson(const FontData& font)
                        {QStringLiteral("charset"), font.charset}};
 }
 
-PicturePtr pictureFromJson(const QJsonValue& value, const QString& key)
-{
+PicturePtr pictureFromJson(const QJsonValue& value, const QString& key) {
     if (value.isNull())
         return nullptr;
     if (!value.isObject())
         fail(QStringLiteral("picture value of \"%1\" must be an object or null").arg(key));
     const QJsonObject o = value.toObject();
-    const int kind = int(wholeNumber(o.value(QLatin1String("kind")), 0, 3,
-                                     QStringLiteral("picture kind")));
+    const int kind =
+        int(wholeNumber(o.value(QLatin1String("kind")), 0, 3, QStringLiteral("picture kind")));
     if (kind == 0)
         return std::make_shared<StdPicture>();
     if (kind != StdPicture::Bitmap && kind != StdPicture::Icon)
@@ -105,8 +100,7 @@ PicturePtr pictureFromJson(const QJsonValue& value, const QString& key)
     return std::make_shared<StdPicture>(StdPicture::Type(kind), image, w, h);
 }
 
-QJsonValue pictureToJson(const PicturePtr& picture)
-{
+QJsonValue pictureToJson(const PicturePtr& picture) {
     if (!picture)
         return QJsonValue(QJsonValue::Null);
     QJsonObject o{{QStringLiteral("kind"), int(picture->type())}};
@@ -122,8 +116,7 @@ QJsonValue pictureToJson(const PicturePtr& picture)
     return o;
 }
 
-PropertyValue valueFromJson(const QString& type, const QJsonValue& value, const QString& key)
-{
+PropertyValue valueFromJson(const QString& type, const QJsonValue& value, const QString& key) {
     if (type == QLatin1String("Long"))
         return std::int32_t(wholeNumber(value, std::numeric_limits<std::int32_t>::min(),
                                         std::numeric_limits<std::int32_t>::max(),
@@ -147,8 +140,7 @@ PropertyValue valueFromJson(const QString& type, const QJsonValue& value, const 
     fail(QStringLiteral("value type \"%1\" of \"%2\" is unknown").arg(type, key));
 }
 
-QJsonObject entryToJson(const QString& key, const PropertyValue& value)
-{
+QJsonObject entryToJson(const QString& key, const PropertyValue& value) {
     QJsonObject o{{QStringLiteral("key"), key}};
     if (const auto* v = std::get_if<std::int32_t>(&value)) {
         o.insert(QStringLiteral("type"), QStringLiteral("Long"));
@@ -172,8 +164,7 @@ QJsonObject entryToJson(const QString& key, const PropertyValue& value)
     return o;
 }
 
-ControlDesign controlFromJson(const QJsonValue& value, qsizetype index)
-{
+ControlDesign controlFromJson(const QJsonValue& value, qsizetype index) {
     if (!value.isObject())
         fail(QStringLiteral("control %1 must be an object").arg(index));
     const QJsonObject o = value.toObject();
@@ -201,8 +192,7 @@ ControlDesign controlFromJson(const QJsonValue& value, qsizetype index)
 
 } // namespace
 
-QSize ControlDesign::pixelSize() const
-{
+QSize ControlDesign::pixelSize() const {
     const PropertyValue* x = values.find(QStringLiteral("_extentx"));
     const PropertyValue* y = values.find(QStringLiteral("_extenty"));
     if (!x || !y)
@@ -220,8 +210,7 @@ QSize ControlDesign::pixelSize() const
     }
 }
 
-const ControlDesign* WindowDesign::control(const QString& name) const
-{
+const ControlDesign* WindowDesign::control(const QString& name) const {
     for (const ControlDesign& c : controls) {
         if (c.name.compare(name, Qt::CaseInsensitive) == 0)
             return &c;
@@ -229,8 +218,7 @@ const ControlDesign* WindowDesign::control(const QString& name) const
     return nullptr;
 }
 
-DesignResult parseDesign(const QByteArray& bytes)
-{
+DesignResult parseDesign(const QByteArray& bytes) {
     if (bytes.size() > kMaxDesignBytes)
         return tl::unexpected(QStringLiteral("The design is too large."));
     QJsonParseError jsonError;
@@ -261,18 +249,16 @@ DesignResult parseDesign(const QByteArray& bytes)
     }
 }
 
-DesignResult loadDesign(const QString& path)
-{
+DesignResult loadDesign(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return tl::unexpected(
-            QStringLiteral("The design \"%1\" cannot be opened: %2.").arg(path, file.errorString()));
+        return tl::unexpected(QStringLiteral("The design \"%1\" cannot be opened: %2.")
+                                  .arg(path, file.errorString()));
     // Read one byte past the limit so an oversized file is refused, not truncated.
     return parseDesign(file.read(kMaxDesignBytes + 1));
 }
 
-QByteArray serializeDesign(const WindowDesign& design)
-{
+QByteArray serializeDesign(const WindowDesign& design) {
     QJsonArray controls;
     for (const ControlDesign& control : design.controls) {
         QJsonArray properties;
@@ -286,8 +272,7 @@ QByteArray serializeDesign(const WindowDesign& design)
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-conversion::Result<void, QString> applyDesign(Button_XP& button, const ControlDesign& design)
-{
+conversion::Result<void, QString> applyDesign(Button_XP& button, const ControlDesign& design) {
     const QSize size = design.pixelSize();
     if (size.isValid())
         button.host().resize(size);
@@ -300,8 +285,7 @@ conversion::Result<void, QString> applyDesign(Button_XP& button, const ControlDe
     return {};
 }
 
-ControlDesign captureDesign(const Button_XP& button, const QString& name)
-{
+ControlDesign captureDesign(const Button_XP& button, const QString& name) {
     ControlDesign design;
     design.name = name;
     const UserControl& host = button.host();

@@ -22,7 +22,9 @@ constexpr OleColor kDefaultHoverColour = 0x4799E1; // RGB(225, 153, 71)
 constexpr int kFill = 1;
 constexpr int kFrame = 0;
 
-int clampByte(double v) { return int(std::clamp(v, 0.0, 255.0)); }
+int clampByte(double v) {
+    return int(std::clamp(v, 0.0, 255.0));
+}
 
 // A coordinate of the XP face's edge lines: an offset from the near edge (0) or the far one
 // (width or height).
@@ -31,8 +33,12 @@ struct Edge {
     int offset;
     Long at(Long size) const { return fromFar ? size + offset : offset; }
 };
-constexpr Edge nearEdge(int v) { return {false, v}; }
-constexpr Edge farEdge(int v) { return {true, v}; }
+constexpr Edge nearEdge(int v) {
+    return {false, v};
+}
+constexpr Edge farEdge(int v) {
+    return {true, v};
+}
 
 struct FaceLine {
     Edge x1, y1, x2, y2;
@@ -82,14 +88,15 @@ constexpr FaceLine kPressedEdges[] = {
 };
 
 // Rounds as the face arithmetic does: to the nearest whole number, halves to even.
-Long roundHalfEven(double v) { return Long(std::nearbyint(v)); }
+Long roundHalfEven(double v) {
+    return Long(std::nearbyint(v));
+}
 
 } // namespace
 
 // --- colour helpers ---------------------------------------------------------------------------
 
-SplitRgb SplitColor(OleColor rgb)
-{
+SplitRgb SplitColor(OleColor rgb) {
     const double c = double(rgb);
     const double b = std::trunc(c / 65536.0);
     const double g = std::trunc((c - b * 65536.0) / 256.0);
@@ -97,13 +104,11 @@ SplitRgb SplitColor(OleColor rgb)
     return {r, g, b};
 }
 
-OleColor ClampedRgb(double r, double g, double b)
-{
+OleColor ClampedRgb(double r, double g, double b) {
     return gdi::RGB(clampByte(r), clampByte(g), clampByte(b));
 }
 
-OleColor ShiftColor(OleColor rgb, Long amount)
-{
+OleColor ShiftColor(OleColor rgb, Long amount) {
     const Long blue = gdi::GetBValue(rgb);
     const Long green = gdi::GetGValue(rgb);
     const Long red = gdi::GetRValue(rgb);
@@ -112,51 +117,43 @@ OleColor ShiftColor(OleColor rgb, Long amount)
     return ClampedRgb(red + amount, green + amount, blue2);
 }
 
-OleColor BrightenColor(OleColor rgb, Long amount)
-{
+OleColor BrightenColor(OleColor rgb, Long amount) {
     const SplitRgb c = SplitColor(rgb);
     return ClampedRgb(c.r + amount, c.g + amount, c.b + amount);
 }
 
-gdi::Region roundCornerRegion(Long w, Long h)
-{
+gdi::Region roundCornerRegion(Long w, Long h) {
     using gdi::CreateRectRgn;
     gdi::Region region = CreateRectRgn(0, 0, w, h);
     const gdi::Region corners[] = {
-        CreateRectRgn(0, 0, 2, 1),         CreateRectRgn(0, h - 1, 2, h),
-        CreateRectRgn(w - 2, 0, w, 1),     CreateRectRgn(w - 2, h - 1, w, h),
-        CreateRectRgn(0, 1, 1, 2),         CreateRectRgn(0, h - 2, 1, h - 1),
-        CreateRectRgn(w - 1, 1, w, 2),     CreateRectRgn(w - 1, h - 2, w, h - 1),
+        CreateRectRgn(0, 0, 2, 1),     CreateRectRgn(0, h - 1, 2, h),
+        CreateRectRgn(w - 2, 0, w, 1), CreateRectRgn(w - 2, h - 1, w, h),
+        CreateRectRgn(0, 1, 1, 2),     CreateRectRgn(0, h - 2, 1, h - 1),
+        CreateRectRgn(w - 1, 1, w, 2), CreateRectRgn(w - 1, h - 2, w, h - 1),
     };
     for (const gdi::Region& corner : corners)
         gdi::CombineRgn(region, region, corner, gdi::RGN_DIFF);
     return region;
 }
 
-void paintButton(Button_XP& button)
-{
+void paintButton(Button_XP& button) {
     ButtonPainter(button).Refresh();
 }
 
-void handleButtonResize(Button_XP& button)
-{
+void handleButtonResize(Button_XP& button) {
     ButtonPainter(button).Resize();
 }
 
 // --- painter ----------------------------------------------------------------------------------
 
 ButtonPainter::ButtonPainter(Button_XP& button)
-    : m_button(button), m_f(button.fields()), m_host(button.host())
-{
-}
+    : m_button(button), m_f(button.fields()), m_host(button.host()) {}
 
-gdi::Dc& ButtonPainter::dc()
-{
+gdi::Dc& ButtonPainter::dc() {
     return m_host.hDC();
 }
 
-void ButtonPainter::Refresh()
-{
+void ButtonPainter::Refresh() {
     m_host.setAutoRedraw(true);
     m_host.Cls();
     PaintBackground();
@@ -172,8 +169,7 @@ void ButtonPainter::Refresh()
     m_host.setAutoRedraw(false);
 }
 
-void ButtonPainter::Resize()
-{
+void ButtonPainter::Resize() {
     // 150 twips is the smallest side a button keeps: ten pixels.
     if (m_host.ScaleWidth() < 10)
         m_host.setWidthTwips(150);
@@ -191,8 +187,7 @@ void ButtonPainter::Resize()
     m_button.Refresh();
 }
 
-void ButtonPainter::PaintBackground()
-{
+void ButtonPainter::PaintBackground() {
     const Long style = m_f.g_ButtonStyle;
     if (style == StyleXP)
         return;
@@ -214,32 +209,31 @@ void ButtonPainter::PaintBackground()
         return;
     const SplitRgb sel = SplitColor(Button_XP::TranslateColor(kSelection));
     if (m_f.g_IsOver == 1 && m_f.g_IsDown == 0) {
-        m_host.setBackColor(m_f.g_XPDefaultColors ? ClampedRgb(sel.r + 171, sel.g + 154, sel.b + 108)
-                                                  : m_f.g_XPColorHover);
+        m_host.setBackColor(m_f.g_XPDefaultColors
+                                ? ClampedRgb(sel.r + 171, sel.g + 154, sel.b + 108)
+                                : m_f.g_XPColorHover);
     }
     if (m_f.g_IsDown == 1) {
-        m_host.setBackColor(m_f.g_XPDefaultColors ? ClampedRgb(sel.r + 156, sel.g + 139, sel.b + 108)
-                                                  : m_f.g_XPColorPressed);
+        m_host.setBackColor(m_f.g_XPDefaultColors
+                                ? ClampedRgb(sel.r + 156, sel.g + 139, sel.b + 108)
+                                : m_f.g_XPColorPressed);
     }
 }
 
-void ButtonPainter::DrawRaisedFrame()
-{
+void ButtonPainter::DrawRaisedFrame() {
     const Long w = m_f.g_Width, h = m_f.g_Height;
     DrawBox(0, 0, w, h, kShadow, kFrame);
     // Right and bottom of this frame fall outside the surface: only top and left show.
     DrawBox(0, 0, w + 1, h + 1, kHighlight, kFrame);
 }
 
-void ButtonPainter::DrawSunkenFrame()
-{
+void ButtonPainter::DrawSunkenFrame() {
     const Long w = m_f.g_Width, h = m_f.g_Height;
     DrawBox(0, 0, w, h, kHighlight, kFrame);
     DrawBox(0, 0, w + 1, h + 1, kShadow, kFrame);
 }
 
-void ButtonPainter::PaintFrame()
-{
+void ButtonPainter::PaintFrame() {
     const Long style = m_f.g_ButtonStyle;
     const Integer bevel = m_f.g_Bevel;
     const Integer depth = m_f.g_BevelDepth;
@@ -280,21 +274,20 @@ void ButtonPainter::PaintFrame()
         else
             DrawSunkenBevel(face, bevel, depth);
     }
-    const bool raised = (over && m_f.g_IsDown == 0)
-        || (m_f.g_IsOver == 0 && m_f.g_IsDown == 0 && style == StyleClassic);
+    const bool raised = (over && m_f.g_IsDown == 0) ||
+                        (m_f.g_IsOver == 0 && m_f.g_IsDown == 0 && style == StyleClassic);
     if (raised) {
         if (bevel < 2)
             DrawRaisedFrame();
         else
             DrawRaisedBevel(face, bevel, depth);
     }
-    if (m_host.extenderDefault()
-        || (m_f.g_HasFocus == 1 && style == StyleClassic && m_f.g_IsDown == 0))
+    if (m_host.extenderDefault() ||
+        (m_f.g_HasFocus == 1 && style == StyleClassic && m_f.g_IsDown == 0))
         DrawDefaultFrame(face, bevel, depth);
 }
 
-void ButtonPainter::DrawRaisedBevel(OleColor colour, Long levels, Long depth)
-{
+void ButtonPainter::DrawRaisedBevel(OleColor colour, Long levels, Long depth) {
     const Long w = m_f.g_Width, h = m_f.g_Height;
     OleColor ring = colour;
     for (Long n = levels; n >= 0; --n) {
@@ -309,8 +302,7 @@ void ButtonPainter::DrawRaisedBevel(OleColor colour, Long levels, Long depth)
     }
 }
 
-void ButtonPainter::DrawSunkenBevel(OleColor colour, Long levels, Long depth)
-{
+void ButtonPainter::DrawSunkenBevel(OleColor colour, Long levels, Long depth) {
     const Long w = m_f.g_Width, h = m_f.g_Height;
     OleColor ring = colour;
     for (Long n = levels; n >= 0; --n) {
@@ -325,8 +317,7 @@ void ButtonPainter::DrawSunkenBevel(OleColor colour, Long levels, Long depth)
     }
 }
 
-void ButtonPainter::DrawDefaultFrame(OleColor colour, Long levels, Long depth)
-{
+void ButtonPainter::DrawDefaultFrame(OleColor colour, Long levels, Long depth) {
     const Long w = m_f.g_Width, h = m_f.g_Height;
     if (levels < 2) {
         DrawBox(0, 0, w - 1, h - 1, kShadow, kFrame);
@@ -337,16 +328,14 @@ void ButtonPainter::DrawDefaultFrame(OleColor colour, Long levels, Long depth)
     DrawRaisedBevel(colour, levels, depth + 3);
 }
 
-void ButtonPainter::DrawXPFace(int pressedState, Byte hover)
-{
+void ButtonPainter::DrawXPFace(int pressedState, Byte hover) {
     const Long w = m_f.g_Width, h = m_f.g_Height;
     const OleColor back = Button_XP::TranslateColor(m_f.g_BackColor);
     const OleColor focusColour = m_f.g_XPDefaultColors
-        ? kDefaultFocusColour
-        : Button_XP::TranslateColor(m_f.g_XPColorPressed);
-    const OleColor hoverColour = m_f.g_XPDefaultColors
-        ? kDefaultHoverColour
-        : Button_XP::TranslateColor(m_f.g_XPColorHover);
+                                     ? kDefaultFocusColour
+                                     : Button_XP::TranslateColor(m_f.g_XPColorPressed);
+    const OleColor hoverColour =
+        m_f.g_XPDefaultColors ? kDefaultHoverColour : Button_XP::TranslateColor(m_f.g_XPColorHover);
 
     const auto drawLines = [&](const auto& table, OleColor from) {
         for (const FaceLine& l : table)
@@ -397,8 +386,7 @@ void ButtonPainter::DrawXPFace(int pressedState, Byte hover)
     }
 }
 
-void ButtonPainter::CopyParentBackground()
-{
+void ButtonPainter::CopyParentBackground() {
     const PicturePtr picture = m_host.parentPicture();
     if (!picture || !picture->hasImage())
         return;
@@ -412,22 +400,20 @@ void ButtonPainter::CopyParentBackground()
     gdi::BitBlt(surface, 0, 0, m_f.g_Width, m_f.g_Height, memory, x, y, gdi::SRCCOPY);
 }
 
-void ButtonPainter::ShapeRoundCorners()
-{
+void ButtonPainter::ShapeRoundCorners() {
     m_f.g_Region = roundCornerRegion(m_f.g_Width, m_f.g_Height);
     m_host.setWindowRegion(m_f.g_Region.toQRegion());
 }
 
-void ButtonPainter::DrawLine(Long x1, Long y1, Long x2, Long y2, OleColor colour)
-{
+void ButtonPainter::DrawLine(Long x1, Long y1, Long x2, Long y2, OleColor colour) {
     gdi::Dc& surface = dc();
     gdi::SelectObject(surface, gdi::CreatePen(gdi::PS_SOLID, 1, colour));
     gdi::MoveToEx(surface, x1, y1);
     gdi::LineTo(surface, x2, y2);
 }
 
-void ButtonPainter::DrawBox(Long left, Long top, Long right, Long bottom, OleColor colour, int fill)
-{
+void ButtonPainter::DrawBox(Long left, Long top, Long right, Long bottom, OleColor colour,
+                            int fill) {
     const gdi::Brush brush = gdi::CreateSolidBrush(Button_XP::TranslateColor(colour));
     const RECT rect{left, top, right, bottom};
     if (fill == kFill)

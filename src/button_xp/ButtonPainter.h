@@ -29,7 +29,7 @@ gdi::Region roundCornerRegion(Long width, Long height);
 // Paints every style and state of one button into its host's persistent image. One instance
 // lives for one repaint (or one resize); it holds no state of its own.
 class ButtonPainter {
-public:
+  public:
     explicit ButtonPainter(Button_XP& button);
 
     // The full repaint: background, border or face, picture, focus rectangle, caption.
@@ -37,7 +37,7 @@ public:
     // Size rules, geometry, window shape, then a repaint.
     void Resize();
 
-private:
+  private:
     void PaintBackground();
     void PaintFrame();
     void DrawRaisedBevel(OleColor colour, Long levels, Long depth);

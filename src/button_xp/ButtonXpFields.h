@@ -52,15 +52,15 @@ struct ButtonXpFields {
     gdi::Region g_Region; // rounded window shape of the XP style; empty when none is set
     Long g_Width = 0;
     Long g_Height = 0;
-    RECT g_InnerRect;   // (4, 4, width - 1 - 3, height - 1 - 3)
+    RECT g_InnerRect; // (4, 4, width - 1 - 3, height - 1 - 3)
     RECT g_PictureRect;
     RECT g_CaptionRect;
-    RECT g_WorkRect;    // scratch copy while a rectangle is moved for drawing
-    RECT g_FocusRect;   // (4, 4, width - 4, height - 4)
-    RECT g_ClientRect;  // (0, 0, width - 1, height - 1)
+    RECT g_WorkRect;             // scratch copy while a rectangle is moved for drawing
+    RECT g_FocusRect;            // (4, 4, width - 4, height - 4)
+    RECT g_ClientRect;           // (0, 0, width - 1, height - 1)
     Long g_OriginalPicSizeW = 0; // natural picture size in pixels
     Long g_OriginalPicSizeH = 0;
-    PicturePtr g_PictureNormal;  // what Picture was last given; shown when not hovered
+    PicturePtr g_PictureNormal; // what Picture was last given; shown when not hovered
     PicturePtr g_PictureHover;
     QString g_Caption;
     Long g_PicturePosition = 0;

@@ -17,8 +17,7 @@ constexpr OleColor kDefaultXPColorHover = 0x80000016;   // 3-D light
 } // namespace
 
 Button_XP::Button_XP(QWidget* parent, const QString& name)
-    : QObject(parent), m_host(new UserControl(parent))
-{
+    : QObject(parent), m_host(new UserControl(parent)) {
     m_host->setObjectName(name);
     m_host->setAmbientDisplayName(name);
     m_fields.g_Font = std::make_shared<StdFont>();
@@ -32,8 +31,7 @@ Button_XP::Button_XP(QWidget* parent, const QString& name)
     connect(m_host.data(), &QObject::destroyed, this, [this] { OverTimer.stop(); });
 }
 
-Button_XP::~Button_XP()
-{
+Button_XP::~Button_XP() {
     OverTimer.stop();
     m_fields.g_Region = gdi::Region();
     adoptFont(nullptr);
@@ -43,8 +41,7 @@ Button_XP::~Button_XP()
     }
 }
 
-void Button_XP::InitProperties()
-{
+void Button_XP::InitProperties() {
     ButtonXpFields& f = m_fields;
     f.g_BackColor = kDefaultBackColor;
     f.g_ForeColor = kDefaultForeColor;
@@ -74,48 +71,40 @@ void Button_XP::InitProperties()
     f.g_BevelDepth = 8;
 }
 
-void Button_XP::adoptFont(FontPtr font)
-{
+void Button_XP::adoptFont(FontPtr font) {
     if (m_fields.g_Font)
         disconnect(m_fields.g_Font.get(), nullptr, this, nullptr);
     m_fields.g_Font = std::move(font);
     if (m_fields.g_Font)
-        connect(m_fields.g_Font.get(), &StdFont::FontChanged, this,
-                &Button_XP::g_Font_FontChanged);
+        connect(m_fields.g_Font.get(), &StdFont::FontChanged, this, &Button_XP::g_Font_FontChanged);
 }
 
-void Button_XP::notify(const QString& propertyName)
-{
+void Button_XP::notify(const QString& propertyName) {
     emit m_host->PropertyChanged(propertyName);
 }
 
-void Button_XP::Refresh()
-{
+void Button_XP::Refresh() {
     paintButton(*this);
     emit Repainted();
 }
 
-OleColor Button_XP::TranslateColor(OleColor colour)
-{
+OleColor Button_XP::TranslateColor(OleColor colour) {
     return resolveColour(colour);
 }
 
 // --- properties ------------------------------------------------------------------------------
 
-bool Button_XP::Enabled() const
-{
+bool Button_XP::Enabled() const {
     return m_host->isEnabled();
 }
 
-void Button_XP::setEnabled(bool value)
-{
+void Button_XP::setEnabled(bool value) {
     m_host->setEnabled(value);
     notify(QStringLiteral("Enabled"));
     Refresh();
 }
 
-void Button_XP::setFont(const FontData& font)
-{
+void Button_XP::setFont(const FontData& font) {
     StdFont& target = *m_fields.g_Font;
     target.setName(font.name);
     target.setSize(font.size);
@@ -126,64 +115,54 @@ void Button_XP::setFont(const FontData& font)
     notify(QStringLiteral("Font"));
 }
 
-void Button_XP::setFont(const StdFont& font)
-{
+void Button_XP::setFont(const StdFont& font) {
     setFont(font.data());
 }
 
-void Button_XP::g_Font_FontChanged(const QString&)
-{
+void Button_XP::g_Font_FontChanged(const QString&) {
     m_host->setFont(m_fields.g_Font->data());
     Refresh();
 }
 
-Integer Button_XP::MousePointer() const
-{
+Integer Button_XP::MousePointer() const {
     return m_host->MousePointer();
 }
 
-void Button_XP::setMousePointer(Long value)
-{
+void Button_XP::setMousePointer(Long value) {
     if (value < -32768 || value > 32767)
         throw PropertyError(PropertyError::Overflow, QStringLiteral("Overflow"));
     m_host->setMousePointer(Integer(value));
     notify(QStringLiteral("MousePointer"));
 }
 
-PicturePtr Button_XP::MouseIcon() const
-{
+PicturePtr Button_XP::MouseIcon() const {
     return m_host->MouseIcon();
 }
 
-void Button_XP::setMouseIcon(PicturePtr picture)
-{
+void Button_XP::setMouseIcon(PicturePtr picture) {
     m_host->setMouseIcon(std::move(picture));
     notify(QStringLiteral("MouseIcon"));
 }
 
-void Button_XP::setShowFocusRect(bool value)
-{
+void Button_XP::setShowFocusRect(bool value) {
     m_fields.g_ShowFocusRect = value;
     notify(QStringLiteral("ShowFocusRect"));
     Refresh();
 }
 
-void Button_XP::setURL(const QString& value)
-{
+void Button_XP::setURL(const QString& value) {
     m_fields.g_URL = value;
     notify(QStringLiteral("URL"));
 }
 
-void Button_XP::setCaption(const QString& value)
-{
+void Button_XP::setCaption(const QString& value) {
     m_fields.g_Caption = value;
     notify(QStringLiteral("Caption"));
     UpdateAccessKey();
     Refresh();
 }
 
-void Button_XP::setButtonStyle(Long value)
-{
+void Button_XP::setButtonStyle(Long value) {
     m_fields.g_ButtonStyle = value;
     notify(QStringLiteral("ButtonStyle"));
     if (value == StyleXP)
@@ -192,15 +171,13 @@ void Button_XP::setButtonStyle(Long value)
     handleButtonResize(*this);
 }
 
-void Button_XP::setPicturePosition(Long value)
-{
+void Button_XP::setPicturePosition(Long value) {
     m_fields.g_PicturePosition = value;
     notify(QStringLiteral("PicturePosition"));
     Refresh();
 }
 
-void Button_XP::naturalPictureSize(const PicturePtr& picture, Long& width, Long& height) const
-{
+void Button_XP::naturalPictureSize(const PicturePtr& picture, Long& width, Long& height) const {
     if (!picture) {
         width = 32;
         height = 32;
@@ -213,8 +190,7 @@ void Button_XP::naturalPictureSize(const PicturePtr& picture, Long& width, Long&
         UserControl::ScaleY(picture->Height(), ScaleUnit::Himetric, m_host->ScaleMode())));
 }
 
-void Button_XP::setPicture(PicturePtr picture)
-{
+void Button_XP::setPicture(PicturePtr picture) {
     ButtonXpFields& f = m_fields;
     f.g_Picture = picture;
     f.g_PictureNormal = picture;
@@ -225,22 +201,19 @@ void Button_XP::setPicture(PicturePtr picture)
     Refresh();
 }
 
-void Button_XP::setPictureWidth(Long value)
-{
+void Button_XP::setPictureWidth(Long value) {
     m_fields.g_PictureWidth = value;
     notify(QStringLiteral("PictureWidth"));
     Refresh();
 }
 
-void Button_XP::setPictureHeight(Long value)
-{
+void Button_XP::setPictureHeight(Long value) {
     m_fields.g_PictureHeight = value;
     notify(QStringLiteral("PictureHeight"));
     Refresh();
 }
 
-void Button_XP::setPictureSize(Long value)
-{
+void Button_XP::setPictureSize(Long value) {
     ButtonXpFields& f = m_fields;
     f.g_PictureSize = value;
     notify(QStringLiteral("PictureSize"));
@@ -268,115 +241,97 @@ void Button_XP::setPictureSize(Long value)
     Refresh();
 }
 
-void Button_XP::setPictureHover(PicturePtr picture)
-{
+void Button_XP::setPictureHover(PicturePtr picture) {
     m_fields.g_PictureHover = std::move(picture);
     notify(QStringLiteral("PictureHover"));
 }
 
-void Button_XP::setXPColor_Pressed(OleColor value)
-{
+void Button_XP::setXPColor_Pressed(OleColor value) {
     m_fields.g_XPColorPressed = value;
     notify(QStringLiteral("XPColor_Pressed"));
 }
 
-void Button_XP::setXPColor_Hover(OleColor value)
-{
+void Button_XP::setXPColor_Hover(OleColor value) {
     m_fields.g_XPColorHover = value;
     notify(QStringLiteral("XPColor_Hover"));
 }
 
-void Button_XP::setXPDefaultColors(bool value)
-{
+void Button_XP::setXPDefaultColors(bool value) {
     m_fields.g_XPDefaultColors = value;
     notify(QStringLiteral("XPDefaultColors"));
 }
 
-void Button_XP::setBackColor(OleColor value)
-{
+void Button_XP::setBackColor(OleColor value) {
     m_fields.g_BackColor = value;
     notify(QStringLiteral("BackColor"));
     m_host->setBackColor(value);
     Refresh();
 }
 
-void Button_XP::setForeColor(OleColor value)
-{
+void Button_XP::setForeColor(OleColor value) {
     m_fields.g_ForeColor = value;
     notify(QStringLiteral("ForeColor"));
     m_host->setForeColor(value);
     Refresh();
 }
 
-void Button_XP::setSoundOver(const QVariant& value)
-{
+void Button_XP::setSoundOver(const QVariant& value) {
     m_fields.g_SoundOver = value.toString();
     notify(QStringLiteral("SoundOver"));
 }
 
-void Button_XP::setSoundClick(const QString& value)
-{
+void Button_XP::setSoundClick(const QString& value) {
     m_fields.g_SoundClick = value;
     notify(QStringLiteral("SoundClick"));
 }
 
-QString Button_XP::version() const
-{
+QString Button_XP::version() const {
     return m_host->Tag();
 }
 
-void Button_XP::setVersion(const QVariant&)
-{
+void Button_XP::setVersion(const QVariant&) {
     // The version is the control's own; nothing is stored or announced.
 }
 
-void Button_XP::setDefCurHand(bool value)
-{
+void Button_XP::setDefCurHand(bool value) {
     m_fields.g_DefCurHand = value;
     notify(QStringLiteral("DefCurHand"));
 }
 
-void Button_XP::setXPShowBorderAlways(bool value)
-{
+void Button_XP::setXPShowBorderAlways(bool value) {
     m_fields.g_XPShowBorderAlways = value;
     notify(QStringLiteral("XPShowBorderAlways"));
 }
 
-void Button_XP::setMaskColor(OleColor value)
-{
+void Button_XP::setMaskColor(OleColor value) {
     m_fields.g_MaskColor = value;
     notify(QStringLiteral("MaskColor"));
     Refresh();
 }
 
-void Button_XP::setTransparentBG(bool value)
-{
+void Button_XP::setTransparentBG(bool value) {
     m_fields.g_TransparentBG = value;
     notify(QStringLiteral("TransparentBG"));
     Refresh();
 }
 
-void Button_XP::setBEVEL(Integer value)
-{
+void Button_XP::setBEVEL(Integer value) {
     m_fields.g_Bevel = value;
     notify(QStringLiteral("BEVEL"));
     Refresh();
 }
 
-void Button_XP::setBEVELDEPTH(Integer value)
-{
+void Button_XP::setBEVELDEPTH(Integer value) {
     m_fields.g_BevelDepth = value;
     notify(QStringLiteral("BEVELDEPTH"));
     Refresh();
 }
 
-void Button_XP::UserControl_Resize()
-{
+void Button_XP::UserControl_Resize() {
     handleButtonResize(*this);
 }
 
-void Button_XP::UserControl_AmbientChanged(const QString&)
-{
+void Button_XP::UserControl_AmbientChanged(const QString&) {
     Refresh();
 }
 

@@ -29,9 +29,9 @@ void handleButtonResize(Button_XP& button);
 //
 // The control owns its host surface (host()), a widget created as a child of the given parent;
 // place and size that widget. The control itself is a child of the same parent, so it goes
-// with its window unless it is deleted first (holding it in a unique_ptr member is fine). Construction gives a new instance with its defaults
-// (InitProperties); a stored design is applied afterwards with ReadProperties, which replaces
-// every default.
+// with its window unless it is deleted first (holding it in a unique_ptr member is fine).
+// Construction gives a new instance with its defaults (InitProperties); a stored design is applied
+// afterwards with ReadProperties, which replaces every default.
 //
 // Property assignments store the value, notify the host's PropertyChanged with the property's
 // name, then do their follow-up (mostly a repaint). Events are signals whose arguments are
@@ -39,7 +39,7 @@ void handleButtonResize(Button_XP& button);
 // changed values.
 class Button_XP : public QObject, private UserControlEvents {
     Q_OBJECT
-public:
+  public:
     explicit Button_XP(QWidget* parent = nullptr, const QString& name = QString());
     ~Button_XP() override;
 
@@ -143,7 +143,7 @@ public:
     // The 10 ms poll that watches for the mouse leaving; runs only while the mouse is over.
     const QTimer& overTimer() const { return OverTimer; }
 
-signals:
+  signals:
     void Click();
     void KeyDown(velmora::Integer& KeyCode, velmora::Integer& Shift);
     void KeyPress(velmora::Integer& KeyAscii);
@@ -159,7 +159,7 @@ signals:
     // After every full repaint (Refresh), so a container or a test can follow the face.
     void Repainted();
 
-private:
+  private:
     // Host notifications (input and resize).
     void UserControl_EnterFocus() override;
     void UserControl_ExitFocus() override;

@@ -9,45 +9,38 @@
 
 namespace velmora {
 
-SoundService& Button_XP::soundService() const
-{
+SoundService& Button_XP::soundService() const {
     static CanberraSoundService fallback;
     return m_sound ? *m_sound : fallback;
 }
 
-ShellService& Button_XP::shellService() const
-{
+ShellService& Button_XP::shellService() const {
     static DesktopShellService fallback;
     return m_shell ? *m_shell : fallback;
 }
 
-ShellService& Button_XP::hyperlinkService() const
-{
+ShellService& Button_XP::hyperlinkService() const {
     // Without a navigator of its own, the shell's open verb takes every target.
     return m_hyperlink ? *m_hyperlink : shellService();
 }
 
-CursorService& Button_XP::cursorService() const
-{
+CursorService& Button_XP::cursorService() const {
     static QtCursorService fallback;
     return m_cursor ? *m_cursor : fallback;
 }
 
-bool Button_XP::isInside(Single X, Single Y) const
-{
+bool Button_XP::isInside(Single X, Single Y) const {
     return X >= 0 && X < m_host->ScaleWidth() && Y >= 0 && Y < m_host->ScaleHeight();
 }
 
 // --- focus ------------------------------------------------------------------------------------
 
-void Button_XP::UserControl_EnterFocus()
-{
+void Button_XP::UserControl_EnterFocus() {
     m_fields.g_HasFocus = 1;
     Refresh();
 }
 
-void Button_XP::UserControl_ExitFocus()
-{
+void Button_XP::UserControl_ExitFocus() {
     m_fields.g_HasFocus = 0;
     m_fields.g_IsDown = 0;
     Refresh();
@@ -55,8 +48,7 @@ void Button_XP::UserControl_ExitFocus()
 
 // --- mouse ------------------------------------------------------------------------------------
 
-void Button_XP::UserControl_MouseDown(short Button, short Shift, float X, float Y)
-{
+void Button_XP::UserControl_MouseDown(short Button, short Shift, float X, float Y) {
     Integer button = Button;
     Integer shift = Shift;
     Single x = X;
@@ -64,8 +56,7 @@ void Button_XP::UserControl_MouseDown(short Button, short Shift, float X, float 
     onMouseDown(button, shift, x, y);
 }
 
-void Button_XP::onMouseDown(Integer& Button, Integer& Shift, Single& X, Single& Y)
-{
+void Button_XP::onMouseDown(Integer& Button, Integer& Shift, Single& X, Single& Y) {
     ButtonXpFields& f = m_fields;
     f.g_LastButton = Button;
     f.g_LastShift = Shift;
@@ -78,8 +69,7 @@ void Button_XP::onMouseDown(Integer& Button, Integer& Shift, Single& X, Single& 
     emit MouseDown(Button, Shift, X, Y);
 }
 
-void Button_XP::UserControl_MouseMove(short Button, short Shift, float X, float Y)
-{
+void Button_XP::UserControl_MouseMove(short Button, short Shift, float X, float Y) {
     ButtonXpFields& f = m_fields;
     Integer button = Button;
     Integer shift = Shift;
@@ -101,8 +91,7 @@ void Button_XP::UserControl_MouseMove(short Button, short Shift, float X, float 
     emit MouseMove(button, shift, x, y);
 }
 
-void Button_XP::UserControl_MouseUp(short Button, short Shift, float X, float Y)
-{
+void Button_XP::UserControl_MouseUp(short Button, short Shift, float X, float Y) {
     Integer button = Button;
     Integer shift = Shift;
     Single x = X;
@@ -110,8 +99,7 @@ void Button_XP::UserControl_MouseUp(short Button, short Shift, float X, float Y)
     onMouseUp(button, shift, x, y);
 }
 
-void Button_XP::onMouseUp(Integer& Button, Integer& Shift, Single& X, Single& Y)
-{
+void Button_XP::onMouseUp(Integer& Button, Integer& Shift, Single& X, Single& Y) {
     ButtonXpFields& f = m_fields;
     f.g_IsDown = 0;
     if (Button != 2) {
@@ -125,8 +113,7 @@ void Button_XP::onMouseUp(Integer& Button, Integer& Shift, Single& X, Single& Y)
     emit MouseUp(Button, Shift, X, Y);
 }
 
-void Button_XP::UserControl_DblClick()
-{
+void Button_XP::UserControl_DblClick() {
     // The second press of a double click arrives as this instead of a mouse-down: repeat the
     // last one so it looks pressed and clicks again on release.
     m_host->SetCapture();
@@ -134,8 +121,7 @@ void Button_XP::UserControl_DblClick()
     onMouseDown(f.g_LastButton, f.g_LastShift, f.g_LastX, f.g_LastY);
 }
 
-void Button_XP::OverTimer_Timer()
-{
+void Button_XP::OverTimer_Timer() {
     CursorService& cursor = cursorService();
     if (cursor.WindowFromPoint(cursor.GetCursorPos()) == m_host.data())
         return;
@@ -156,8 +142,7 @@ void Button_XP::OverTimer_Timer()
 
 // --- keyboard ---------------------------------------------------------------------------------
 
-void Button_XP::UserControl_KeyDown(short KeyCode, short Shift)
-{
+void Button_XP::UserControl_KeyDown(short KeyCode, short Shift) {
     ButtonXpFields& f = m_fields;
     if (f.g_KeyIsDown == 0) {
         if (KeyCode == 32) {
@@ -172,14 +157,12 @@ void Button_XP::UserControl_KeyDown(short KeyCode, short Shift)
     emit KeyDown(keyCode, shift);
 }
 
-void Button_XP::UserControl_KeyPress(short KeyAscii)
-{
+void Button_XP::UserControl_KeyPress(short KeyAscii) {
     Integer keyAscii = KeyAscii;
     emit KeyPress(keyAscii);
 }
 
-void Button_XP::UserControl_KeyUp(short KeyCode, short Shift)
-{
+void Button_XP::UserControl_KeyUp(short KeyCode, short Shift) {
     ButtonXpFields& f = m_fields;
     Integer keyCode = KeyCode;
     Integer shift = Shift;
@@ -197,16 +180,14 @@ void Button_XP::UserControl_KeyUp(short KeyCode, short Shift)
     emit KeyUp(keyCode, shift);
 }
 
-void Button_XP::UserControl_AccessKeyPress(short)
-{
+void Button_XP::UserControl_AccessKeyPress(short) {
     if (!Enabled())
         return;
     emit Click();
     GoToURL();
 }
 
-void Button_XP::UpdateAccessKey()
-{
+void Button_XP::UpdateAccessKey() {
     const QString& caption = m_fields.g_Caption;
     const qsizetype n = caption.size();
     QString key;
@@ -226,8 +207,7 @@ void Button_XP::UpdateAccessKey()
 
 // --- URL and sound ----------------------------------------------------------------------------
 
-void Button_XP::GoToURL()
-{
+void Button_XP::GoToURL() {
     const QString& url = m_fields.g_URL;
     if (url.startsWith(QLatin1String("mailto:"), Qt::CaseSensitive))
         shellService().ShellOpen(url);
@@ -235,8 +215,7 @@ void Button_XP::GoToURL()
         hyperlinkService().ShellOpen(url);
 }
 
-Byte Button_XP::PlaySoundFile(const QString& fileName)
-{
+Byte Button_XP::PlaySoundFile(const QString& fileName) {
     return soundService().playFile(resolveSoundPath(fileName)) ? 1 : 0;
 }
 

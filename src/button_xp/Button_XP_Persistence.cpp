@@ -7,18 +7,15 @@ namespace velmora {
 namespace {
 
 // Stored colours are Longs; the system-colour codes read back as negative numbers.
-std::int32_t asLong(OleColor colour)
-{
+std::int32_t asLong(OleColor colour) {
     return static_cast<std::int32_t>(colour);
 }
 
-PropertyValue integer(int value)
-{
+PropertyValue integer(int value) {
     return std::int16_t(value);
 }
 
-PropertyValue flag(bool value)
-{
+PropertyValue flag(bool value) {
     return FlagValue{value};
 }
 
@@ -26,8 +23,7 @@ const PropertyValue kNoPicture = PicturePtr();
 
 } // namespace
 
-void Button_XP::WriteProperties(PropertyBag& bag) const
-{
+void Button_XP::WriteProperties(PropertyBag& bag) const {
     const ButtonXpFields& f = m_fields;
     const UserControl& host = *m_host;
     bag.WriteProperty(QStringLiteral("Caption"), f.g_Caption, host.ambientDisplayName());
@@ -43,7 +39,8 @@ void Button_XP::WriteProperties(PropertyBag& bag) const
     bag.WriteProperty(QStringLiteral("Enabled"), flag(host.isEnabled()), flag(true));
     bag.WriteProperty(QStringLiteral("Font"), host.Font(), host.ambientFont());
     bag.WriteProperty(QStringLiteral("MouseIcon"), host.MouseIcon(), kNoPicture);
-    bag.WriteProperty(QStringLiteral("MousePointer"), std::int16_t(host.MousePointer()), integer(0));
+    bag.WriteProperty(QStringLiteral("MousePointer"), std::int16_t(host.MousePointer()),
+                      integer(0));
     bag.WriteProperty(QStringLiteral("ShowFocusRect"), flag(f.g_ShowFocusRect), integer(1));
     bag.WriteProperty(QStringLiteral("URL"), f.g_URL, QString());
     bag.WriteProperty(QStringLiteral("XPColor_Pressed"), asLong(f.g_XPColorPressed),
@@ -66,8 +63,7 @@ void Button_XP::WriteProperties(PropertyBag& bag) const
     bag.WriteProperty(QStringLiteral("BEVELDEPTH"), f.g_BevelDepth, integer(8));
 }
 
-void Button_XP::ReadProperties(const PropertyBag& bag)
-{
+void Button_XP::ReadProperties(const PropertyBag& bag) {
     ButtonXpFields& f = m_fields;
     UserControl& host = *m_host;
     const auto read = [&bag](const char* key, const PropertyValue& defaultValue) {

@@ -6,25 +6,20 @@
 namespace velmora {
 
 PropertyError::PropertyError(Code code, const QString& message)
-    : std::runtime_error(message.toStdString()), m_code(code)
-{
-}
+    : std::runtime_error(message.toStdString()), m_code(code) {}
 
 namespace {
 
-[[noreturn]] void overflow()
-{
+[[noreturn]] void overflow() {
     throw PropertyError(PropertyError::Overflow, QStringLiteral("Overflow"));
 }
 
-[[noreturn]] void typeMismatch()
-{
+[[noreturn]] void typeMismatch() {
     throw PropertyError(PropertyError::TypeMismatch, QStringLiteral("Type mismatch"));
 }
 
 // A number read from text, rounded half to even as a whole-number conversion does.
-double numberFromText(const QString& text)
-{
+double numberFromText(const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
         return -1;
@@ -37,8 +32,7 @@ double numberFromText(const QString& text)
     return std::nearbyint(number);
 }
 
-double asNumber(const PropertyValue& value)
-{
+double asNumber(const PropertyValue& value) {
     if (const auto* v = std::get_if<std::int32_t>(&value))
         return *v;
     if (const auto* v = std::get_if<std::int16_t>(&value))
@@ -52,31 +46,27 @@ double asNumber(const PropertyValue& value)
 
 } // namespace
 
-std::int32_t toLong(const PropertyValue& value)
-{
+std::int32_t toLong(const PropertyValue& value) {
     const double number = asNumber(value);
-    if (number < std::numeric_limits<std::int32_t>::min()
-        || number > std::numeric_limits<std::int32_t>::max())
+    if (number < std::numeric_limits<std::int32_t>::min() ||
+        number > std::numeric_limits<std::int32_t>::max())
         overflow();
     return std::int32_t(number);
 }
 
-std::int16_t toInteger(const PropertyValue& value)
-{
+std::int16_t toInteger(const PropertyValue& value) {
     const double number = asNumber(value);
-    if (number < std::numeric_limits<std::int16_t>::min()
-        || number > std::numeric_limits<std::int16_t>::max())
+    if (number < std::numeric_limits<std::int16_t>::min() ||
+        number > std::numeric_limits<std::int16_t>::max())
         overflow();
     return std::int16_t(number);
 }
 
-bool toFlag(const PropertyValue& value)
-{
+bool toFlag(const PropertyValue& value) {
     return asNumber(value) != 0;
 }
 
-QString toText(const PropertyValue& value)
-{
+QString toText(const PropertyValue& value) {
     if (const auto* v = std::get_if<QString>(&value))
         return *v;
     if (const auto* v = std::get_if<std::int32_t>(&value))
@@ -88,22 +78,19 @@ QString toText(const PropertyValue& value)
     typeMismatch();
 }
 
-PicturePtr toPicture(const PropertyValue& value)
-{
+PicturePtr toPicture(const PropertyValue& value) {
     if (const auto* v = std::get_if<PicturePtr>(&value))
         return *v;
     typeMismatch();
 }
 
-FontData toFont(const PropertyValue& value)
-{
+FontData toFont(const PropertyValue& value) {
     if (const auto* v = std::get_if<FontData>(&value))
         return *v;
     typeMismatch();
 }
 
-bool equalsDefault(const PropertyValue& value, const PropertyValue& defaultValue)
-{
+bool equalsDefault(const PropertyValue& value, const PropertyValue& defaultValue) {
     try {
         if (const auto* v = std::get_if<std::int32_t>(&value))
             return *v == toLong(defaultValue);
@@ -127,8 +114,7 @@ bool equalsDefault(const PropertyValue& value, const PropertyValue& defaultValue
     return false;
 }
 
-const PropertyValue* PropertyBag::find(const QString& key) const
-{
+const PropertyValue* PropertyBag::find(const QString& key) const {
     for (const auto& [name, value] : m_entries) {
         if (name.compare(key, Qt::CaseInsensitive) == 0)
             return &value;
@@ -136,19 +122,17 @@ const PropertyValue* PropertyBag::find(const QString& key) const
     return nullptr;
 }
 
-bool PropertyBag::contains(const QString& key) const
-{
+bool PropertyBag::contains(const QString& key) const {
     return find(key) != nullptr;
 }
 
-PropertyValue PropertyBag::ReadProperty(const QString& key, const PropertyValue& defaultValue) const
-{
+PropertyValue PropertyBag::ReadProperty(const QString& key,
+                                        const PropertyValue& defaultValue) const {
     const PropertyValue* stored = find(key);
     return stored ? *stored : defaultValue;
 }
 
-void PropertyBag::set(const QString& key, const PropertyValue& value)
-{
+void PropertyBag::set(const QString& key, const PropertyValue& value) {
     for (auto& [name, stored] : m_entries) {
         if (name.compare(key, Qt::CaseInsensitive) == 0) {
             stored = value;
@@ -159,8 +143,7 @@ void PropertyBag::set(const QString& key, const PropertyValue& value)
 }
 
 void PropertyBag::WriteProperty(const QString& key, const PropertyValue& value,
-                                const PropertyValue& defaultValue)
-{
+                                const PropertyValue& defaultValue) {
     if (equalsDefault(value, defaultValue)) {
         // A value back at its default must not leave an older stored value behind.
         std::erase_if(m_entries, [&key](const auto& entry) {

@@ -15,12 +15,12 @@ namespace velmora {
 
 // An error of a property conversion or assignment, with the number the container knows it by.
 class PropertyError : public std::runtime_error {
-public:
+  public:
     enum Code { Overflow = 6, TypeMismatch = 13 };
     PropertyError(Code code, const QString& message);
     Code code() const { return m_code; }
 
-private:
+  private:
     Code m_code;
 };
 
@@ -54,7 +54,7 @@ bool equalsDefault(const PropertyValue& value, const PropertyValue& defaultValue
 // The container's store of named values. Keys are matched without regard to letter case and
 // keep the order in which they were first written.
 class PropertyBag {
-public:
+  public:
     virtual ~PropertyBag() = default;
 
     // The stored value, or the default when the key is absent.
@@ -70,7 +70,7 @@ public:
     const std::vector<std::pair<QString, PropertyValue>>& entries() const { return m_entries; }
     bool isEmpty() const { return m_entries.empty(); }
 
-private:
+  private:
     std::vector<std::pair<QString, PropertyValue>> m_entries;
 };
 

@@ -25,8 +25,7 @@ constexpr std::array<MenuAnimation, MenuAnimationCatalogue::kRowCount> kRows{{
     {12, "Copa Santander Libertadores", "topModeSelect_Mov12_SL.tex", 1443},
 }};
 
-std::string_view trimmed(std::string_view text)
-{
+std::string_view trimmed(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!text.empty() && blank(text.front()))
         text.remove_prefix(1);
@@ -35,8 +34,7 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-bool equalIgnoringCase(std::string_view a, std::string_view b)
-{
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
     if (a.size() != b.size())
         return false;
@@ -46,15 +44,13 @@ bool equalIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
-}  // namespace
+} // namespace
 
-std::span<const MenuAnimation> MenuAnimationCatalogue::rows()
-{
+std::span<const MenuAnimation> MenuAnimationCatalogue::rows() {
     return kRows;
 }
 
-std::vector<std::string_view> MenuAnimationCatalogue::listEntries()
-{
+std::vector<std::string_view> MenuAnimationCatalogue::listEntries() {
     std::vector<std::string_view> names;
     names.reserve(kRows.size());
     for (const auto& row : kRows)
@@ -62,8 +58,7 @@ std::vector<std::string_view> MenuAnimationCatalogue::listEntries()
     return names;
 }
 
-const MenuAnimation* MenuAnimationCatalogue::findByDisplayName(std::string_view listText)
-{
+const MenuAnimation* MenuAnimationCatalogue::findByDisplayName(std::string_view listText) {
     // Every row is compared and the last match wins, so no row can shadow a later one.
     const MenuAnimation* match = nullptr;
     for (const auto& row : kRows)
@@ -72,28 +67,26 @@ const MenuAnimation* MenuAnimationCatalogue::findByDisplayName(std::string_view 
     return match;
 }
 
-std::optional<std::string_view> MenuAnimationCatalogue::textureNameFor(std::string_view listText)
-{
+std::optional<std::string_view> MenuAnimationCatalogue::textureNameFor(std::string_view listText) {
     if (const auto* row = findByDisplayName(listText))
         return row->textureName;
     return std::nullopt;
 }
 
-const MenuAnimation* MenuAnimationCatalogue::findByTextureName(std::string_view textureName)
-{
+const MenuAnimation* MenuAnimationCatalogue::findByTextureName(std::string_view textureName) {
     for (const auto& row : kRows)
         if (row.textureName == textureName)
             return &row;
     return nullptr;
 }
 
-const MenuAnimation* MenuAnimationCatalogue::findForCommandLine(std::string_view text)
-{
+const MenuAnimation* MenuAnimationCatalogue::findForCommandLine(std::string_view text) {
     const std::string_view wanted = trimmed(text);
     if (wanted.empty())
         return nullptr;
     int position = -1;
-    const auto [end, error] = std::from_chars(wanted.data(), wanted.data() + wanted.size(), position);
+    const auto [end, error] =
+        std::from_chars(wanted.data(), wanted.data() + wanted.size(), position);
     if (error == std::errc() && end == wanted.data() + wanted.size())
         return (position >= 0 && position < kRowCount) ? &kRows[static_cast<std::size_t>(position)]
                                                        : nullptr;
@@ -104,4 +97,4 @@ const MenuAnimation* MenuAnimationCatalogue::findForCommandLine(std::string_view
     return nullptr;
 }
 
-}  // namespace velmora
+} // namespace velmora

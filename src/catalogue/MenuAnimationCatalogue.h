@@ -17,7 +17,7 @@ struct MenuAnimation {
 
 // The fixed, built-in table of the 13 menu modes.
 class MenuAnimationCatalogue {
-public:
+  public:
     static constexpr int kRowCount = 13;
 
     // All rows in table order.
@@ -39,4 +39,4 @@ public:
     static const MenuAnimation* findForCommandLine(std::string_view text);
 };
 
-}  // namespace velmora
+} // namespace velmora

@@ -59,8 +59,7 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 success, 1 a conversion failed, 2 a usage error.\n";
 
-std::filesystem::path absoluteFromHere(const std::string& text)
-{
+std::filesystem::path absoluteFromHere(const std::string& text) {
     std::error_code error;
     auto path = std::filesystem::absolute(text, error);
     return error ? std::filesystem::path(text) : path;
@@ -71,22 +70,19 @@ constexpr std::size_t kMaxPictureFileSize = 64u * 1024u * 1024u;
 
 // The one line that says what fitting did: "fitted: colour precision reduced, PSNR 52.4 dB,
 // stream 2,399,104 bytes".
-std::string fittedLine(double psnr, std::size_t streamSize)
-{
+std::string fittedLine(double psnr, std::size_t streamSize) {
     char figure[32];
     std::snprintf(figure, sizeof figure, "%.1f", psnr);
     return std::string("fitted: colour precision reduced, PSNR ") + figure + " dB, stream " +
            conv::groupedNumber(streamSize) + " bytes";
 }
 
-std::string yesNo(bool value)
-{
+std::string yesNo(bool value) {
     return value ? "yes" : "no";
 }
 
 // The game file as far as Unpack would read it, inspected.
-conv::Result<conv::GameFileInfo, conv::StepResult> inspect(const std::filesystem::path& gameFile)
-{
+conv::Result<conv::GameFileInfo, conv::StepResult> inspect(const std::filesystem::path& gameFile) {
     auto block = conv::readBlock(gameFile, 0, conv::kGameHeaderSize + conv::kGamePayloadBlockSize);
     if (!block)
         return conv::stepFailed("Reading the game file", gameFile, block.error());
@@ -97,15 +93,12 @@ conv::Result<conv::GameFileInfo, conv::StepResult> inspect(const std::filesystem
     return info;
 }
 
-}  // namespace
+} // namespace
 
 CommandLine::CommandLine(std::filesystem::path programFolder, std::ostream& out, std::ostream& err)
-    : m_programFolder(std::move(programFolder)), m_out(out), m_err(err)
-{
-}
+    : m_programFolder(std::move(programFolder)), m_out(out), m_err(err) {}
 
-int CommandLine::run(const std::vector<std::string>& args)
-{
+int CommandLine::run(const std::vector<std::string>& args) {
     if (args.empty())
         return usageError("no command given");
     const std::string& command = args.front();
@@ -133,27 +126,24 @@ int CommandLine::run(const std::vector<std::string>& args)
     return usageError("unknown command \"" + command + "\"");
 }
 
-int CommandLine::usageError(const std::string& what)
-{
+int CommandLine::usageError(const std::string& what) {
     m_err << "velmora-cli: " << what << "\nTry 'velmora-cli --help'.\n";
     return kExitUsage;
 }
 
-int CommandLine::failed(const std::string& what)
-{
+int CommandLine::failed(const std::string& what) {
     m_err << "velmora-cli: " << what << '\n';
     return kExitFailed;
 }
 
-int CommandLine::failed(const conv::StepResult& step)
-{
+int CommandLine::failed(const conv::StepResult& step) {
     return failed(step.message());
 }
 
-int CommandLine::unpack(const std::vector<std::string>& args)
-{
+int CommandLine::unpack(const std::vector<std::string>& args) {
     if (args.size() != 2)
-        return usageError(args.size() < 2 ? "unpack needs GAME_FILE and OUTPUT" : "unpack takes two arguments");
+        return usageError(args.size() < 2 ? "unpack needs GAME_FILE and OUTPUT"
+                                          : "unpack takes two arguments");
     const auto gameFile = absoluteFromHere(args[0]);
     const auto output = absoluteFromHere(args[1]);
 
@@ -167,15 +157,15 @@ int CommandLine::unpack(const std::vector<std::string>& args)
         return failed(copy.error());
     }
     conv::DeflateCompressionComponent component;
-    const conv::Outcome outcome = conv::runUnpack(work.path(), gameFile.string(), output.string(), component);
+    const conv::Outcome outcome =
+        conv::runUnpack(work.path(), gameFile.string(), output.string(), component);
     if (!outcome)
         return failed(outcome.error());
     m_out << "written: " << outcome->writtenPath.string() << '\n';
     return kExitOk;
 }
 
-int CommandLine::pack(const std::vector<std::string>& args)
-{
+int CommandLine::pack(const std::vector<std::string>& args) {
     std::vector<std::string> positional;
     std::filesystem::path headerFile;
     bool fit = false;
@@ -214,12 +204,14 @@ int CommandLine::pack(const std::vector<std::string>& args)
     auto options = conv::PackOptions::reading(&pictures);
     options.textureHeaderFile = headerFile;
     options.fitIfTooDetailed = fit;
-    const conv::Outcome outcome =
-        conv::runPack(work.path(), image.string(), output.string(), mode->textureName, component, options);
+    const conv::Outcome outcome = conv::runPack(work.path(), image.string(), output.string(),
+                                                mode->textureName, component, options);
     if (!outcome)
         return failed(outcome.error());
     if (outcome->fittedPsnr)
-        m_out << fittedLine(*outcome->fittedPsnr, static_cast<std::size_t>(*outcome->storedLength) + 4) << '\n';
+        m_out << fittedLine(*outcome->fittedPsnr,
+                            static_cast<std::size_t>(*outcome->storedLength) + 4)
+              << '\n';
     if (outcome->placeholderHeader)
         m_err << "velmora-cli: warning: the texture header is the placeholder shipped with Velmora "
                  "(\"WE00\" and zeros); the game may need the genuine one: pack with --header "
@@ -230,8 +222,7 @@ int CommandLine::pack(const std::vector<std::string>& args)
     return kExitOk;
 }
 
-int CommandLine::fit(const std::vector<std::string>& args)
-{
+int CommandLine::fit(const std::vector<std::string>& args) {
     std::vector<std::string> positional;
     std::filesystem::path headerFile = conv::workFilePath(m_programFolder, conv::WorkFile::WE00);
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -243,10 +234,12 @@ int CommandLine::fit(const std::vector<std::string>& args)
             positional.push_back(args[i]);
     }
     if (positional.size() != 2)
-        return usageError(positional.size() < 2 ? "fit needs IMAGE and OUT" : "fit takes two arguments");
+        return usageError(positional.size() < 2 ? "fit needs IMAGE and OUT"
+                                                : "fit takes two arguments");
     const auto imagePath = absoluteFromHere(positional[0]);
     const bool png = conv::hasExtension(positional[1], ".png");
-    const auto output = absoluteFromHere(png ? positional[1] : conv::withExtensionOnce(positional[1], ".dds"));
+    const auto output =
+        absoluteFromHere(png ? positional[1] : conv::withExtensionOnce(positional[1], ".dds"));
 
     const images::QtPictureReader pictures;
     const auto image = conv::loadImage(imagePath, &pictures);
@@ -254,14 +247,16 @@ int CommandLine::fit(const std::vector<std::string>& args)
         return failed(conv::StepResult::of("Reading the image", imagePath, image.error()));
     const auto header = conv::readTextureHeader(headerFile);
     if (!header)
-        return failed(conv::StepResult::of("Reading the texture header", headerFile, header.error()));
+        return failed(
+            conv::StepResult::of("Reading the texture header", headerFile, header.error()));
     // The mode is not known here: the longest texture name keeps the fit safe for every mode.
     std::string_view name;
     for (const MenuAnimation& row : MenuAnimationCatalogue::rows())
         if (row.textureName.size() > name.size())
             name = row.textureName;
     const auto fitted = conv::fitImageToSlot(
-        image->block, {*header, std::span(reinterpret_cast<const std::uint8_t*>(name.data()), name.size())});
+        image->block,
+        {*header, std::span(reinterpret_cast<const std::uint8_t*>(name.data()), name.size())});
     if (!fitted)
         return failed(conv::StepResult::of("Fitting the image", imagePath, fitted.error()));
     const auto pixels = std::span(fitted->block).subspan(128);
@@ -278,13 +273,13 @@ int CommandLine::fit(const std::vector<std::string>& args)
     return kExitOk;
 }
 
-int CommandLine::info(const std::vector<std::string>& args)
-{
+int CommandLine::info(const std::vector<std::string>& args) {
     if (args.size() != 1)
         return usageError(args.empty() ? "info needs GAME_FILE" : "info takes one argument");
     const auto gameFile = absoluteFromHere(args[0]);
     const auto head = conv::readBlock(gameFile, 0, 16);
-    const conv::FileKind kind = head ? conv::identifyFile(head->bytes).kind : conv::FileKind::Unknown;
+    const conv::FileKind kind =
+        head ? conv::identifyFile(head->bytes).kind : conv::FileKind::Unknown;
     if (kind == conv::FileKind::Dds || kind == conv::FileKind::Picture)
         return pictureInfo(gameFile);
     const auto inspected = inspect(gameFile);
@@ -314,12 +309,14 @@ int CommandLine::info(const std::vector<std::string>& args)
         return failed(conv::StepResult::of("Decompressing", gameFile, info.record.error()));
     const conv::RecordInfo& record = *info.record;
     m_out << "stream size:     " << conv::groupedNumber(record.streamSize) << " bytes"
-          << (static_cast<std::int64_t>(record.streamSize) - 4 == info.storedLength ? " (matches the stored length)"
-                                                                                   : " (stored length differs)")
+          << (static_cast<std::int64_t>(record.streamSize) - 4 == info.storedLength
+                  ? " (matches the stored length)"
+                  : " (stored length differs)")
           << '\n'
           << "record size:     " << conv::groupedNumber(record.recordSize) << " bytes\n";
     const MenuAnimation* mode = MenuAnimationCatalogue::findByTextureName(record.textureName);
-    m_out << "texture name:    " << (record.textureName.empty() ? "(none)" : record.textureName) << '\n'
+    m_out << "texture name:    " << (record.textureName.empty() ? "(none)" : record.textureName)
+          << '\n'
           << "mode:            ";
     if (mode)
         m_out << mode->position << " \"" << mode->displayName << "\"\n";
@@ -333,8 +330,7 @@ int CommandLine::info(const std::vector<std::string>& args)
     return kExitOk;
 }
 
-int CommandLine::pictureInfo(const std::filesystem::path& path)
-{
+int CommandLine::pictureInfo(const std::filesystem::path& path) {
     const auto file = conv::readWholeFile(path, kMaxPictureFileSize);
     if (!file)
         return failed(conv::StepResult::of("Reading the image", path, file.error()));
@@ -348,7 +344,8 @@ int CommandLine::pictureInfo(const std::filesystem::path& path)
             m_out << "size:            " << layout->width << "x" << layout->height << '\n'
                   << "layout:          " << layout->format << '\n'
                   << "mip levels:      " << layout->mipCount << '\n'
-                  << "written by:      " << (layout->writer.empty() ? "(not recorded)" : layout->writer) << '\n';
+                  << "written by:      "
+                  << (layout->writer.empty() ? "(not recorded)" : layout->writer) << '\n';
         } else if (const conv::DdsSummary summary = conv::describeDds(*file); summary.isDds) {
             m_out << "size:            " << summary.width << "x" << summary.height << '\n'
                   << "layout:          " << summary.pixelFormat << '\n';
@@ -356,18 +353,20 @@ int CommandLine::pictureInfo(const std::filesystem::path& path)
     } else if (const auto picture = pictures.describe(*file)) {
         m_out << "kind:            " << picture->format << " picture\n"
               << "size:            " << picture->width << "x" << picture->height << '\n'
-              << "layout:          " << (picture->layout.empty() ? "(not known before decoding)" : picture->layout)
+              << "layout:          "
+              << (picture->layout.empty() ? "(not known before decoding)" : picture->layout)
               << '\n';
     }
     const auto prepared = conv::prepareImage(*file, &pictures);
-    m_out << "pack:            " << (prepared ? prepared->action : "refused: " + prepared.error().reason) << '\n';
+    m_out << "pack:            "
+          << (prepared ? prepared->action : "refused: " + prepared.error().reason) << '\n';
     return kExitOk;
 }
 
-int CommandLine::header(const std::vector<std::string>& args)
-{
+int CommandLine::header(const std::vector<std::string>& args) {
     if (args.size() != 2)
-        return usageError(args.size() < 2 ? "header needs GAME_FILE and OUT" : "header takes two arguments");
+        return usageError(args.size() < 2 ? "header needs GAME_FILE and OUT"
+                                          : "header takes two arguments");
     const auto gameFile = absoluteFromHere(args[0]);
     const auto out = absoluteFromHere(args[1]);
     const auto inspected = inspect(gameFile);
@@ -376,22 +375,23 @@ int CommandLine::header(const std::vector<std::string>& args)
     const auto& record = inspected->record;
     if (const auto head = conv::readBlock(gameFile, 0, 16);
         !record && head && !conv::pictureNotGameFile(conv::identifyFile(head->bytes)).empty())
-        return failed(conv::StepResult::of("Reading the game file", gameFile,
-                                           {conv::ErrorKind::Unsupported,
-                                            conv::pictureNotGameFile(conv::identifyFile(head->bytes))}));
+        return failed(
+            conv::StepResult::of("Reading the game file", gameFile,
+                                 {conv::ErrorKind::Unsupported,
+                                  conv::pictureNotGameFile(conv::identifyFile(head->bytes))}));
     if (!record)
         return failed(conv::StepResult::of("Decompressing", gameFile, record.error()));
     if (!record->textureHeader)
-        return failed(conv::StepResult::of("Reading the texture header", gameFile,
-                                          {conv::ErrorKind::Damaged, "the record is shorter than 48 bytes"}));
+        return failed(conv::StepResult::of(
+            "Reading the texture header", gameFile,
+            {conv::ErrorKind::Damaged, "the record is shorter than 48 bytes"}));
     if (auto saved = conv::writeFileAtomically(out, *record->textureHeader); !saved)
         return failed(conv::StepResult::of("Saving the texture header", out, saved.error()));
     m_out << "written: " << out.string() << '\n';
     return kExitOk;
 }
 
-int CommandLine::modes(const std::vector<std::string>& args)
-{
+int CommandLine::modes(const std::vector<std::string>& args) {
     if (!args.empty())
         return usageError("modes takes no arguments");
     for (const MenuAnimation& row : MenuAnimationCatalogue::rows())
@@ -401,4 +401,4 @@ int CommandLine::modes(const std::vector<std::string>& args)
     return kExitOk;
 }
 
-}  // namespace velmora::cli
+} // namespace velmora::cli

@@ -11,17 +11,17 @@ namespace velmora::cli {
 
 // Exit statuses of velmora-cli.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // a conversion failed
-inline constexpr int kExitUsage = 2;   // unknown command or mode, missing argument
+inline constexpr int kExitFailed = 1; // a conversion failed
+inline constexpr int kExitUsage = 2;  // unknown command or mode, missing argument
 
 // The commands of velmora-cli. `programFolder` is where the binary lives (its "WE00" is there).
 class CommandLine {
-public:
+  public:
     CommandLine(std::filesystem::path programFolder, std::ostream& out, std::ostream& err);
 
     int run(const std::vector<std::string>& args);
 
-private:
+  private:
     int unpack(const std::vector<std::string>& args);
     int pack(const std::vector<std::string>& args);
     int fit(const std::vector<std::string>& args);
@@ -39,4 +39,4 @@ private:
     std::ostream& m_err;
 };
 
-}  // namespace velmora::cli
+} // namespace velmora::cli

@@ -8,8 +8,7 @@
 
 namespace velmora::cli {
 
-PrivateWorkFolder::PrivateWorkFolder()
-{
+PrivateWorkFolder::PrivateWorkFolder() {
     std::error_code error;
     std::filesystem::path base = std::filesystem::temp_directory_path(error);
     if (error)
@@ -18,18 +17,18 @@ PrivateWorkFolder::PrivateWorkFolder()
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (::mkdtemp(buffer.data()) == nullptr) {
-        m_error = "cannot create a work folder in " + base.string() + " (" + std::strerror(errno) + ")";
+        m_error =
+            "cannot create a work folder in " + base.string() + " (" + std::strerror(errno) + ")";
         return;
     }
     m_path = buffer.data();
 }
 
-PrivateWorkFolder::~PrivateWorkFolder()
-{
+PrivateWorkFolder::~PrivateWorkFolder() {
     if (m_path.empty())
         return;
     std::error_code ignored;
     std::filesystem::remove_all(m_path, ignored);
 }
 
-}  // namespace velmora::cli
+} // namespace velmora::cli

@@ -4,8 +4,7 @@
 #include <iostream>
 #include <system_error>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // "WE00" stands beside the binary, wherever it is started from.
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);

@@ -9,7 +9,7 @@ namespace velmora::conversion {
 // The file-to-file compression service the workflows drive: set InputPath, then OutputPath,
 // then call one method. A method returns only after its output file is complete and closed.
 class CompressionComponent {
-public:
+  public:
     virtual ~CompressionComponent() = default;
 
     void InputPath(const std::filesystem::path& path) { m_inputPath = path; }
@@ -22,9 +22,9 @@ public:
     // Inflates the one stream at the start of the input, ignoring whatever follows it.
     virtual Result<> UncompressFile() = 0;
 
-private:
+  private:
     std::filesystem::path m_inputPath;
     std::filesystem::path m_outputPath;
 };
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -29,8 +29,7 @@ constexpr std::uint32_t kFlagAlphaPixels = 0x1;
 constexpr std::uint32_t kFlagFourCc = 0x4;
 constexpr std::uint32_t kFlagRgb = 0x40;
 
-std::string fourCcText(std::uint32_t code)
-{
+std::string fourCcText(std::uint32_t code) {
     std::string text;
     for (int i = 0; i < 4; ++i) {
         const char c = static_cast<char>(code >> (8 * i));
@@ -41,16 +40,14 @@ std::string fourCcText(std::uint32_t code)
     return text;
 }
 
-std::string hex(std::uint32_t v)
-{
+std::string hex(std::uint32_t v) {
     char text[16];
     std::snprintf(text, sizeof text, "%08X", v);
     return text;
 }
 
 std::string rgbFormat(std::uint32_t bits, std::uint32_t r, std::uint32_t g, std::uint32_t b,
-                      std::uint32_t a, bool hasAlpha)
-{
+                      std::uint32_t a, bool hasAlpha) {
     if (bits == 32 && g == 0x0000FF00) {
         const char* alpha = (hasAlpha && a == 0xFF000000) ? "A8" : "X8";
         if (r == 0x00FF0000 && b == 0x000000FF)
@@ -58,18 +55,19 @@ std::string rgbFormat(std::uint32_t bits, std::uint32_t r, std::uint32_t g, std:
         if (r == 0x000000FF && b == 0x00FF0000)
             return std::string("R8G8B8") + alpha;
     }
-    return std::to_string(bits) + "-bit RGB (masks R " + hex(r) + ", G " + hex(g) + ", B " + hex(b) + ")";
+    return std::to_string(bits) + "-bit RGB (masks R " + hex(r) + ", G " + hex(g) + ", B " +
+           hex(b) + ")";
 }
 
-}  // namespace
+} // namespace
 
-DdsSummary describeDds(std::span<const std::uint8_t> bytes)
-{
+DdsSummary describeDds(std::span<const std::uint8_t> bytes) {
     DdsSummary summary;
     if (bytes.size() < kDdsHeaderBytes)
         return summary;
     summary.isDds = bytes[0] == 'D' && bytes[1] == 'D' && bytes[2] == 'S' && bytes[3] == ' ' &&
-                    readLe32(bytes, kHeaderSizeOffset) == 124 && readLe32(bytes, kPixelFormatSizeOffset) == 32;
+                    readLe32(bytes, kHeaderSizeOffset) == 124 &&
+                    readLe32(bytes, kPixelFormatSizeOffset) == 32;
     if (!summary.isDds)
         return summary;
     summary.height = readLe32(bytes, kHeightOffset);
@@ -78,24 +76,26 @@ DdsSummary describeDds(std::span<const std::uint8_t> bytes)
     if (flags & kFlagFourCc)
         summary.pixelFormat = fourCcText(readLe32(bytes, kFourCcOffset));
     else if (flags & kFlagRgb)
-        summary.pixelFormat = rgbFormat(readLe32(bytes, kBitCountOffset), readLe32(bytes, kRedMaskOffset),
-                                        readLe32(bytes, kGreenMaskOffset), readLe32(bytes, kBlueMaskOffset),
-                                        readLe32(bytes, kAlphaMaskOffset), flags & kFlagAlphaPixels);
+        summary.pixelFormat =
+            rgbFormat(readLe32(bytes, kBitCountOffset), readLe32(bytes, kRedMaskOffset),
+                      readLe32(bytes, kGreenMaskOffset), readLe32(bytes, kBlueMaskOffset),
+                      readLe32(bytes, kAlphaMaskOffset), flags & kFlagAlphaPixels);
     else
         summary.pixelFormat = "not RGB (luminance, alpha or YUV only)";
     return summary;
 }
 
-std::vector<std::uint8_t> makeDdsHeader(std::uint32_t width, std::uint32_t height)
-{
+std::vector<std::uint8_t> makeDdsHeader(std::uint32_t width, std::uint32_t height) {
     std::vector<std::uint8_t> header(kDdsHeaderBytes, 0);
-    const auto put = [&header](std::size_t at, std::uint32_t value) { writeLe32(header, at, value); };
+    const auto put = [&header](std::size_t at, std::uint32_t value) {
+        writeLe32(header, at, value);
+    };
     header[0] = 'D';
     header[1] = 'D';
     header[2] = 'S';
     header[3] = ' ';
     put(kHeaderSizeOffset, 124);
-    put(kFlagsOffset, 0x100F);  // caps, height, width, pitch, pixel format
+    put(kFlagsOffset, 0x100F); // caps, height, width, pitch, pixel format
     put(kHeightOffset, height);
     put(kWidthOffset, width);
     put(kPitchOffset, width * 4);
@@ -106,8 +106,8 @@ std::vector<std::uint8_t> makeDdsHeader(std::uint32_t width, std::uint32_t heigh
     put(kGreenMaskOffset, 0x0000FF00);
     put(kBlueMaskOffset, 0x000000FF);
     put(kAlphaMaskOffset, 0xFF000000);
-    put(kCapsOffset, 0x1000);  // texture
+    put(kCapsOffset, 0x1000); // texture
     return header;
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -12,8 +12,7 @@ namespace {
 // not ours to compress.
 constexpr std::size_t kMaxInputSize = 64u * 1024u * 1024u;
 
-Result<std::vector<std::uint8_t>> readInput(const std::filesystem::path& path)
-{
+Result<std::vector<std::uint8_t>> readInput(const std::filesystem::path& path) {
     if (path.empty())
         return fail(ErrorKind::ReadFailed, "no input path set");
     return readWholeFile(path, kMaxInputSize).map_error([&](Error error) {
@@ -22,8 +21,7 @@ Result<std::vector<std::uint8_t>> readInput(const std::filesystem::path& path)
     });
 }
 
-Result<> writeOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
-{
+Result<> writeOutput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
     if (path.empty())
         return fail(ErrorKind::WriteFailed, "no output path set");
     // Nothing is written unless the whole result is at hand; the output is a work file, so it
@@ -33,10 +31,9 @@ Result<> writeOutput(const std::filesystem::path& path, std::span<const std::uin
         return error;
     });
 }
-}  // namespace
+} // namespace
 
-Result<> DeflateCompressionComponent::CompressFile()
-{
+Result<> DeflateCompressionComponent::CompressFile() {
     const auto input = readInput(InputPath());
     if (!input)
         return fail(input.error());
@@ -45,8 +42,7 @@ Result<> DeflateCompressionComponent::CompressFile()
     return writeOutput(OutputPath(), result.stream);
 }
 
-Result<> DeflateCompressionComponent::UncompressFile()
-{
+Result<> DeflateCompressionComponent::UncompressFile() {
     const auto input = readInput(InputPath());
     if (!input)
         return fail(input.error());
@@ -57,4 +53,4 @@ Result<> DeflateCompressionComponent::UncompressFile()
     return writeOutput(OutputPath(), std::span<const std::uint8_t>(record.get(), size->produced));
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -16,27 +16,24 @@ namespace velmora::conversion {
 
 namespace {
 
-std::string errnoText(int error)
-{
+std::string errnoText(int error) {
     return std::strerror(error);
 }
 
 // Owns a POSIX file descriptor.
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : m_fd(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     ~Fd() { close(); }
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
-    void reset(int fd)
-    {
+    void reset(int fd) {
         close();
         m_fd = fd;
     }
-    int close()
-    {
+    int close() {
         int result = 0;
         if (m_fd >= 0)
             result = ::close(m_fd);
@@ -44,12 +41,11 @@ public:
         return result;
     }
 
-private:
+  private:
     int m_fd;
 };
 
-tl::unexpected<Error> openError(int error)
-{
+tl::unexpected<Error> openError(int error) {
     if (error == ENOENT)
         return fail(ErrorKind::NotFound, "the file does not exist");
     if (error == EISDIR)
@@ -57,26 +53,23 @@ tl::unexpected<Error> openError(int error)
     return fail(ErrorKind::ReadFailed, "cannot open it (" + errnoText(error) + ")");
 }
 
-tl::unexpected<Error> readError(int error)
-{
+tl::unexpected<Error> readError(int error) {
     return fail(ErrorKind::ReadFailed, "cannot read it (" + errnoText(error) + ")");
 }
 
 // Opens an input for reading. O_NONBLOCK keeps a FIFO from waiting for a writer for ever, and
 // only a regular file is accepted.
-Result<> openRegularFile(const std::filesystem::path& source, Fd& fd, struct stat& info)
-{
+Result<> openRegularFile(const std::filesystem::path& source, Fd& fd, struct stat& info) {
     fd.reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid())
         return openError(errno);
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return fail(ErrorKind::NotAFile,
-                    S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "it is not a regular file");
+        return fail(ErrorKind::NotAFile, S_ISDIR(info.st_mode) ? "it is a folder, not a file"
+                                                               : "it is not a regular file");
     return {};
 }
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes, int& error)
-{
+bool writeAll(int fd, std::span<const std::uint8_t> bytes, int& error) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
@@ -96,8 +89,7 @@ struct TempFile {
     int fd = -1;
 };
 
-TempFile createTempBeside(const std::filesystem::path& target, int& error)
-{
+TempFile createTempBeside(const std::filesystem::path& target, int& error) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     std::filesystem::path folder = target.parent_path();
     if (folder.empty())
@@ -124,24 +116,22 @@ TempFile createTempBeside(const std::filesystem::path& target, int& error)
     return {};
 }
 
-tl::unexpected<Error> writeError(int error)
-{
+tl::unexpected<Error> writeError(int error) {
     if (error == EACCES || error == EPERM || error == EROFS)
-        return fail(ErrorKind::WriteFailed, "the folder is not writable (" + errnoText(error) + ")");
+        return fail(ErrorKind::WriteFailed,
+                    "the folder is not writable (" + errnoText(error) + ")");
     if (error == ENOENT || error == ENOTDIR)
         return fail(ErrorKind::WriteFailed, "the folder does not exist");
     return fail(ErrorKind::WriteFailed, "cannot write it (" + errnoText(error) + ")");
 }
 
-tl::unexpected<Error> folderInTheWay()
-{
+tl::unexpected<Error> folderInTheWay() {
     return fail(ErrorKind::WriteFailed, "a folder of that name is in the way");
 }
 
 // Writes through `produce` into a temp file and renames it over the target.
 template <typename Producer>
-Result<> replaceAtomically(const std::filesystem::path& target, Producer&& produce)
-{
+Result<> replaceAtomically(const std::filesystem::path& target, Producer&& produce) {
     if (target.empty())
         return fail(ErrorKind::WriteFailed, "no file name");
     // Renaming over a device or a FIFO would destroy it; only files and links are replaced.
@@ -173,10 +163,10 @@ Result<> replaceAtomically(const std::filesystem::path& target, Producer&& produ
     return outcome;
 }
 
-}  // namespace
+} // namespace
 
-Result<Block> readBlock(const std::filesystem::path& source, std::uint64_t offset, std::size_t length)
-{
+Result<Block> readBlock(const std::filesystem::path& source, std::uint64_t offset,
+                        std::size_t length) {
     Fd fd(-1);
     struct stat info {};
     if (auto opened = openRegularFile(source, fd, info); !opened)
@@ -194,21 +184,22 @@ Result<Block> readBlock(const std::filesystem::path& source, std::uint64_t offse
             return readError(errno);
         }
         if (n == 0)
-            break;  // the rest of the block stays zero
+            break; // the rest of the block stays zero
         done += static_cast<std::size_t>(n);
     }
     result.bytesRead = done;
     return result;
 }
 
-Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& source, std::size_t maxSize)
-{
+Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& source,
+                                                std::size_t maxSize) {
     Fd fd(-1);
     struct stat info {};
     if (auto opened = openRegularFile(source, fd, info); !opened)
         return fail(opened.error());
     if (static_cast<std::uint64_t>(info.st_size) > maxSize)
-        return fail(ErrorKind::TooLarge, "it is too large (" + std::to_string(info.st_size) + " bytes)");
+        return fail(ErrorKind::TooLarge,
+                    "it is too large (" + std::to_string(info.st_size) + " bytes)");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -227,8 +218,7 @@ Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& sou
 }
 
 Result<> writeFileAtomically(const std::filesystem::path& target,
-                             std::span<const std::span<const std::uint8_t>> parts)
-{
+                             std::span<const std::span<const std::uint8_t>> parts) {
     return replaceAtomically(target, [&](int fd) -> Result<> {
         int error = 0;
         for (auto part : parts)
@@ -239,15 +229,14 @@ Result<> writeFileAtomically(const std::filesystem::path& target,
 }
 
 Result<> writeFileAtomically(const std::filesystem::path& target,
-                                std::span<const std::uint8_t> bytes)
-{
+                             std::span<const std::uint8_t> bytes) {
     const std::array<std::span<const std::uint8_t>, 1> parts{bytes};
     return writeFileAtomically(target, parts);
 }
 
 Result<> writeFileFresh(const std::filesystem::path& target,
-                        std::span<const std::span<const std::uint8_t>> parts, std::uint64_t totalSize)
-{
+                        std::span<const std::span<const std::uint8_t>> parts,
+                        std::uint64_t totalSize) {
     if (target.empty())
         return fail(ErrorKind::WriteFailed, "no file name");
     if (::unlink(target.c_str()) != 0 && errno != ENOENT) {
@@ -286,15 +275,13 @@ Result<> writeFileFresh(const std::filesystem::path& target,
     return {};
 }
 
-Result<> writeFileFresh(const std::filesystem::path& target, std::span<const std::uint8_t> bytes)
-{
+Result<> writeFileFresh(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
     const std::array<std::span<const std::uint8_t>, 1> parts{bytes};
     return writeFileFresh(target, parts);
 }
 
-Result<> transferBlock(const std::filesystem::path& source, std::uint64_t offset, std::size_t length,
-                       const std::filesystem::path& target)
-{
+Result<> transferBlock(const std::filesystem::path& source, std::uint64_t offset,
+                       std::size_t length, const std::filesystem::path& target) {
     Fd in(-1);
     struct stat info {};
     if (auto opened = openRegularFile(source, in, info); !opened)
@@ -319,7 +306,7 @@ Result<> transferBlock(const std::filesystem::path& source, std::uint64_t offset
         if (n > 0) {
             remaining -= static_cast<std::size_t>(n);
         } else if (n == 0) {
-            break;  // end of the source: the rest is zero fill
+            break; // end of the source: the rest is zero fill
         } else if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
             inKernel = false;
         } else if (errno != EINTR) {
@@ -329,7 +316,8 @@ Result<> transferBlock(const std::filesystem::path& source, std::uint64_t offset
     if (!inKernel) {
         std::vector<std::uint8_t> buffer(std::min<std::size_t>(remaining, 1 << 20));
         while (remaining > 0) {
-            const ssize_t n = ::pread(in.get(), buffer.data(), std::min(buffer.size(), remaining), position);
+            const ssize_t n =
+                ::pread(in.get(), buffer.data(), std::min(buffer.size(), remaining), position);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -350,8 +338,8 @@ Result<> transferBlock(const std::filesystem::path& source, std::uint64_t offset
     return {};
 }
 
-Result<> overwriteAt(const std::filesystem::path& target, std::uint64_t offset, std::span<const std::uint8_t> bytes)
-{
+Result<> overwriteAt(const std::filesystem::path& target, std::uint64_t offset,
+                     std::span<const std::uint8_t> bytes) {
     Fd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid())
         return writeError(errno);
@@ -370,8 +358,8 @@ Result<> overwriteAt(const std::filesystem::path& target, std::uint64_t offset, 
     return {};
 }
 
-Result<> copyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target)
-{
+Result<> copyFileAtomically(const std::filesystem::path& source,
+                            const std::filesystem::path& target) {
     Fd in(-1);
     struct stat info {};
     if (auto opened = openRegularFile(source, in, info); !opened)
@@ -407,27 +395,25 @@ Result<> copyFileAtomically(const std::filesystem::path& source, const std::file
     });
 }
 
-std::filesystem::path resolveUserPath(const std::filesystem::path& base, std::string_view text)
-{
+std::filesystem::path resolveUserPath(const std::filesystem::path& base, std::string_view text) {
     if (text.empty())
         return {};
     std::filesystem::path path{std::string(text)};
     return path.is_relative() ? base / path : path;
 }
 
-bool hasExtension(std::string_view text, std::string_view extension)
-{
+bool hasExtension(std::string_view text, std::string_view extension) {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
     return text.size() >= extension.size() &&
-           std::equal(extension.begin(), extension.end(), text.end() - static_cast<std::ptrdiff_t>(extension.size()),
+           std::equal(extension.begin(), extension.end(),
+                      text.end() - static_cast<std::ptrdiff_t>(extension.size()),
                       [&](char a, char b) { return lower(a) == lower(b); });
 }
 
-std::string withExtensionOnce(std::string_view text, std::string_view extension)
-{
+std::string withExtensionOnce(std::string_view text, std::string_view extension) {
     if (hasExtension(text, extension))
         return std::string(text);
     return std::string(text) + std::string(extension);
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -8,4 +8,4 @@ namespace velmora::conversion {
 // 2400001 -> "2,400,001", as the messages show sizes.
 std::string groupedNumber(std::uint64_t value);
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -8,8 +8,7 @@
 
 namespace velmora::conversion {
 
-GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes)
-{
+GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes) {
     GameFileInfo info;
     info.fileSize = fileBytes.size();
 
@@ -18,8 +17,9 @@ GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes)
     std::copy_n(fileBytes.begin(), std::min(fileBytes.size(), header.size()), header.begin());
     info.hasLeadBytes = fileBytes.size() >= kGameLeadBytes.size() &&
                         std::equal(kGameLeadBytes.begin(), kGameLeadBytes.end(), header.begin());
-    info.hasMagic = fileBytes.size() >= kGameMagicOffset + kGameMagic.size() &&
-                    std::equal(kGameMagic.begin(), kGameMagic.end(), header.begin() + kGameMagicOffset);
+    info.hasMagic =
+        fileBytes.size() >= kGameMagicOffset + kGameMagic.size() &&
+        std::equal(kGameMagic.begin(), kGameMagic.end(), header.begin() + kGameMagicOffset);
     info.storedLength = static_cast<std::int32_t>(readLe32(header, kStoredLengthOffset));
     info.firstConstant = static_cast<std::int16_t>(readLe16(header, kFirstConstantOffset));
     info.secondConstant = static_cast<std::int16_t>(readLe16(header, kSecondConstantOffset));
@@ -27,8 +27,8 @@ GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes)
     // Unpack reads no further than its payload block; neither does this.
     std::span<const std::uint8_t> payload;
     if (fileBytes.size() > kGameHeaderSize)
-        payload = fileBytes.subspan(kGameHeaderSize,
-                                    std::min(fileBytes.size() - kGameHeaderSize, kGamePayloadBlockSize));
+        payload = fileBytes.subspan(
+            kGameHeaderSize, std::min(fileBytes.size() - kGameHeaderSize, kGamePayloadBlockSize));
     info.record = inflateZlibStream(payload).map([](Inflated inflated) {
         RecordInfo record;
         record.streamSize = inflated.consumed;
@@ -48,4 +48,4 @@ GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes)
     return info;
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

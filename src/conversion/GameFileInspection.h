@@ -13,18 +13,18 @@ namespace velmora::conversion {
 
 // What the compressed stream of a game file holds.
 struct RecordInfo {
-    std::size_t streamSize = 0;  // bytes the zlib stream occupies after the header
-    std::size_t recordSize = 0;  // bytes it inflates to
-    std::optional<std::array<std::uint8_t, 48>> textureHeader;  // record bytes 0..47
-    std::string textureName;     // record bytes after the image block
-    DdsSummary image;            // the image block's DDS header
+    std::size_t streamSize = 0; // bytes the zlib stream occupies after the header
+    std::size_t recordSize = 0; // bytes it inflates to
+    std::optional<std::array<std::uint8_t, 48>> textureHeader; // record bytes 0..47
+    std::string textureName;                                   // record bytes after the image block
+    DdsSummary image;                                          // the image block's DDS header
 };
 
 // What a game file holds, read without trusting any of it.
 struct GameFileInfo {
     std::uint64_t fileSize = 0;
-    bool hasLeadBytes = false;  // 00 01 01
-    bool hasMagic = false;      // "WESYS"
+    bool hasLeadBytes = false; // 00 01 01
+    bool hasMagic = false;     // "WESYS"
     std::int32_t storedLength = 0;
     std::int16_t firstConstant = 0;
     std::int16_t secondConstant = 0;
@@ -36,4 +36,4 @@ struct GameFileInfo {
 // as Unpack does). What could not be read is marked in the result.
 GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes);
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

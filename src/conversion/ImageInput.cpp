@@ -35,46 +35,47 @@ constexpr std::array<Signature, 8> kSignatures{{
     {"DDS", 0, "DDS "},
 }};
 
-bool startsWith(std::span<const std::uint8_t> bytes, std::size_t offset, std::string_view expected)
-{
+bool startsWith(std::span<const std::uint8_t> bytes, std::size_t offset,
+                std::string_view expected) {
     return bytes.size() >= offset + expected.size() &&
-           std::equal(expected.begin(), expected.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+           std::equal(expected.begin(), expected.end(),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(offset),
                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
 }
 
-std::string sizeText(std::uint32_t width, std::uint32_t height)
-{
+std::string sizeText(std::uint32_t width, std::uint32_t height) {
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
-Result<PackImage> fromPicture(std::span<const std::uint8_t> file, const PictureReader& pictures)
-{
+Result<PackImage> fromPicture(std::span<const std::uint8_t> file, const PictureReader& pictures) {
     auto picture = pictures.read(file);
     if (!picture) {
         if (picture.error().kind == ErrorKind::Unsupported)
-            return fail(ErrorKind::Unsupported,
-                        "it is neither a DDS image nor a picture Velmora reads (PNG, BMP, TGA, JPEG, "
-                        "TIFF, WebP)");
+            return fail(
+                ErrorKind::Unsupported,
+                "it is neither a DDS image nor a picture Velmora reads (PNG, BMP, TGA, JPEG, "
+                "TIFF, WebP)");
         return fail(picture.error());
     }
-    const std::string found = picture->format + ", " + sizeText(picture->width, picture->height) + ", " +
-                              picture->layout;
+    const std::string found =
+        picture->format + ", " + sizeText(picture->width, picture->height) + ", " + picture->layout;
     if (picture->width != 1024 || picture->height != 1024)
-        return fail(ErrorKind::Unsupported, "it is a " + picture->format + " picture of " +
-                                                sizeText(picture->width, picture->height) +
-                                                "; the game's tile is 1024x1024: resize it in your editor");
+        return fail(ErrorKind::Unsupported,
+                    "it is a " + picture->format + " picture of " +
+                        sizeText(picture->width, picture->height) +
+                        "; the game's tile is 1024x1024: resize it in your editor");
     PackImage image;
     image.block = makeDdsHeader(1024, 1024);
     image.block.insert(image.block.end(), picture->bgra.begin(), picture->bgra.end());
     image.found = found;
-    image.action = "converted: " + picture->format + (picture->hasAlpha ? "" : ", alpha set to 255");
+    image.action =
+        "converted: " + picture->format + (picture->hasAlpha ? "" : ", alpha set to 255");
     return image;
 }
 
-}  // namespace
+} // namespace
 
-FileIdentity identifyFile(std::span<const std::uint8_t> head)
-{
+FileIdentity identifyFile(std::span<const std::uint8_t> head) {
     const bool gameLead = startsWith(head, 0, std::string_view("\0\1\1", 3)) &&
                           startsWith(head, kGameMagicOffset, kGameMagic);
     if (gameLead)
@@ -83,22 +84,22 @@ FileIdentity identifyFile(std::span<const std::uint8_t> head)
         if (signature.name == "WEBP" && !startsWith(head, 0, "RIFF"))
             continue;
         if (startsWith(head, signature.offset, signature.bytes))
-            return {signature.name == "DDS" ? FileKind::Dds : FileKind::Picture, std::string(signature.name)};
+            return {signature.name == "DDS" ? FileKind::Dds : FileKind::Picture,
+                    std::string(signature.name)};
     }
     return {};
 }
 
-std::string pictureNotGameFile(const FileIdentity& identity)
-{
+std::string pictureNotGameFile(const FileIdentity& identity) {
     if (identity.kind == FileKind::Dds)
         return "this is a DDS image, not a game file: to make a game file from it, use pack";
     if (identity.kind == FileKind::Picture)
-        return "this is a " + identity.name + " picture, not a game file: to make a game file from it, use pack";
+        return "this is a " + identity.name +
+               " picture, not a game file: to make a game file from it, use pack";
     return {};
 }
 
-Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures)
-{
+Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures) {
     const FileIdentity identity = identifyFile(file.first(std::min<std::size_t>(file.size(), 16)));
     if (identity.kind == FileKind::GameFile)
         return fail(ErrorKind::Unsupported, kGameFileNotPicture);
@@ -114,15 +115,15 @@ Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const Picture
     return fromPicture(file, *pictures);
 }
 
-Result<PackImage> loadImage(const std::filesystem::path& path, const PictureReader* pictures)
-{
+Result<PackImage> loadImage(const std::filesystem::path& path, const PictureReader* pictures) {
     auto file = readWholeFile(path, kMaxImageFileSize);
     if (!file) {
         if (file.error().kind == ErrorKind::TooLarge)
-            return fail(ErrorKind::TooLarge, file.error().reason + "; a 1024x1024 picture is far smaller");
+            return fail(ErrorKind::TooLarge,
+                        file.error().reason + "; a 1024x1024 picture is far smaller");
         return fail(file.error());
     }
     return prepareImage(*file, pictures);
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -31,4 +31,4 @@ struct RunReport {
 // A run's report, or its first failing step (whose message() is the one line to show).
 using Outcome = Result<RunReport, StepResult>;
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

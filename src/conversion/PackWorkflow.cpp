@@ -1,13 +1,13 @@
 #include "conversion/ByteOrder.h"
 #include "conversion/DdsImageCheck.h"
-#include "conversion/GameFileInspection.h"
-#include "conversion/ImageInput.h"
 #include "conversion/FileIo.h"
 #include "conversion/Formatting.h"
+#include "conversion/GameFileInspection.h"
 #include "conversion/GameFileLayout.h"
+#include "conversion/ImageInput.h"
 #include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
 #include "conversion/WorkflowSupport.h"
+#include "conversion/Workflows.h"
 
 #include <algorithm>
 #include <array>
@@ -17,53 +17,53 @@ namespace velmora::conversion {
 
 namespace {
 
-Error tooDetailed(std::uint64_t streamSize)
-{
-    return {ErrorKind::DoesNotFit, "the image is too detailed to fit the game file: " +
-                                       groupedNumber(streamSize) + " bytes compressed, " +
-                                       groupedNumber(kCompressedBlockSize) +
-                                       " allowed; Velmora can reduce its colour precision just enough "
-                                       "to fit (pack --fit, or Yes when the window offers it); "
-                                       "blurring does not help"};
+Error tooDetailed(std::uint64_t streamSize) {
+    return {ErrorKind::DoesNotFit,
+            "the image is too detailed to fit the game file: " + groupedNumber(streamSize) +
+                " bytes compressed, " + groupedNumber(kCompressedBlockSize) +
+                " allowed; Velmora can reduce its colour precision just enough "
+                "to fit (pack --fit, or Yes when the window offers it); "
+                "blurring does not help"};
 }
 
-}  // namespace
+} // namespace
 
-Result<std::array<std::uint8_t, kTextureHeaderBlockSize>> readTextureHeader(const std::filesystem::path& path)
-{
+Result<std::array<std::uint8_t, kTextureHeaderBlockSize>>
+readTextureHeader(const std::filesystem::path& path) {
     // Enough for a game file's payload, so its record can be read for the header it carries.
     const auto head = readBlock(path, 0, kGameHeaderSize + kGamePayloadBlockSize);
     if (!head)
         return fail(head.error());
     std::array<std::uint8_t, kTextureHeaderBlockSize> header{};
     if (identifyFile(head->bytes).kind == FileKind::GameFile) {
-        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(head->fileSize, head->bytes.size()));
+        const auto size =
+            static_cast<std::size_t>(std::min<std::uint64_t>(head->fileSize, head->bytes.size()));
         const GameFileInfo info = inspectGameFile(std::span(head->bytes).first(size));
         if (!info.record)
             return fail(ErrorKind::Damaged, "it is a game file whose record cannot be read (" +
                                                 info.record.error().reason + ")");
         if (!info.record->textureHeader)
-            return fail(ErrorKind::Damaged, "it is a game file whose record is shorter than 48 bytes");
+            return fail(ErrorKind::Damaged,
+                        "it is a game file whose record is shorter than 48 bytes");
         return *info.record->textureHeader;
     }
     if (head->fileSize < kTextureHeaderBlockSize)
-        return fail(ErrorKind::Damaged,
-                    "it is " + std::to_string(head->fileSize) + " bytes long; the texture header needs 48");
+        return fail(ErrorKind::Damaged, "it is " + std::to_string(head->fileSize) +
+                                            " bytes long; the texture header needs 48");
     std::copy_n(head->bytes.begin(), kTextureHeaderBlockSize, header.begin());
     return header;
 }
 
-bool isPlaceholderHeader(std::span<const std::uint8_t> header)
-{
-    return header.size() == kTextureHeaderBlockSize && std::equal(header.begin(), header.begin() + 4, "WE00") &&
+bool isPlaceholderHeader(std::span<const std::uint8_t> header) {
+    return header.size() == kTextureHeaderBlockSize &&
+           std::equal(header.begin(), header.begin() + 4, "WE00") &&
            std::all_of(header.begin() + 4, header.end(), [](std::uint8_t b) { return b == 0; });
 }
 
 Result<PayloadFacts, StepResult> BuildTexturePayload(const std::filesystem::path& folder,
                                                      const std::filesystem::path& imagePath,
                                                      std::string_view textureName,
-                                                     const PackOptions& options)
-{
+                                                     const PackOptions& options) {
     const auto headerPath = options.textureHeaderFile.empty() ? workFilePath(folder, WorkFile::WE00)
                                                               : options.textureHeaderFile;
     const auto header = readTextureHeader(headerPath);
@@ -94,8 +94,7 @@ Result<PayloadFacts, StepResult> BuildTexturePayload(const std::filesystem::path
     return PayloadFacts{image->found, image->action, isPlaceholderHeader(*header)};
 }
 
-StepStatus Pack(const std::filesystem::path& folder, CompressionComponent& component)
-{
+StepStatus Pack(const std::filesystem::path& folder, CompressionComponent& component) {
     component.InputPath(workFilePath(folder, WorkFile::Template));
     component.OutputPath(workFilePath(folder, WorkFile::Zlib));
     if (auto compressed = component.CompressFile(); !compressed)
@@ -111,8 +110,7 @@ StepStatus Pack(const std::filesystem::path& folder, CompressionComponent& compo
     return {};
 }
 
-Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& folder)
-{
+Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& folder) {
     const auto zlib = workFilePath(folder, WorkFile::Zlib);
     const auto stream = readBlock(zlib, 0, kCompressedBlockSize);
     if (!stream)
@@ -120,7 +118,8 @@ Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& fold
     if (stream->fileSize > kCompressedBlockSize)
         return stepFailed("Writing the game file", zlib, tooDetailed(stream->fileSize));
     if (stream->fileSize < static_cast<std::uint64_t>(kStoredLengthBias))
-        return stepFailed("Writing the game file", zlib, ErrorKind::Damaged, "the compressed stream is empty");
+        return stepFailed("Writing the game file", zlib, ErrorKind::Damaged,
+                          "the compressed stream is empty");
 
     // The game expects the length less 4; the block still carries all of the stream's bytes.
     const auto length = static_cast<std::int32_t>(stream->fileSize) - kStoredLengthBias;
@@ -140,22 +139,23 @@ Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& fold
     return length;
 }
 
-Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder)
-{
+Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder) {
     const auto recordPath = workFilePath(folder, WorkFile::Template);
     const auto record = readWholeFile(recordPath, kInflateLimit);
     if (!record)
         return stepFailed("Fitting the image", recordPath, record.error());
     if (record->size() < kRecordNameOffset)
-        return stepFailed("Fitting the image", recordPath, ErrorKind::Damaged, "the record is cut short");
+        return stepFailed("Fitting the image", recordPath, ErrorKind::Damaged,
+                          "the record is cut short");
     const std::span<const std::uint8_t> bytes(*record);
     const auto header = bytes.first(kTextureHeaderBlockSize);
     const auto name = bytes.subspan(kRecordNameOffset);
-    auto fitted = fitImageToSlot(bytes.subspan(kRecordImageOffset, kImageBlockSize), {header, name});
+    auto fitted =
+        fitImageToSlot(bytes.subspan(kRecordImageOffset, kImageBlockSize), {header, name});
     if (!fitted)
         return stepFailed("Fitting the image", recordPath, fitted.error());
-    const std::array<std::span<const std::uint8_t>, 3> parts{header, std::span<const std::uint8_t>(fitted->block),
-                                                             name};
+    const std::array<std::span<const std::uint8_t>, 3> parts{
+        header, std::span<const std::uint8_t>(fitted->block), name};
     if (auto step = writeWorkFile(folder, WorkFile::Template, parts); !step)
         return tl::unexpected(step.error());
     if (auto step = writeWorkFile(folder, WorkFile::Zlib, fitted->stream); !step)
@@ -163,9 +163,9 @@ Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder)
     return std::move(*fitted);
 }
 
-Result<FitResult, StepResult> fitPackImage(const std::filesystem::path& folder, std::string_view imageText,
-                                           std::string_view textureName, const PackOptions& options)
-{
+Result<FitResult, StepResult> fitPackImage(const std::filesystem::path& folder,
+                                           std::string_view imageText, std::string_view textureName,
+                                           const PackOptions& options) {
     const WorkFileCleanup cleanup(folder);
     const auto imagePath = resolveUserPath(folder, imageText);
     PackOptions plain = options;
@@ -180,8 +180,7 @@ Result<FitResult, StepResult> fitPackImage(const std::filesystem::path& folder, 
 
 Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
                 std::string_view outputText, std::string_view textureName,
-                CompressionComponent& component, const PackOptions& options)
-{
+                CompressionComponent& component, const PackOptions& options) {
     const WorkFileCleanup cleanup(folder);
     if (outputText.empty())
         return stepFailed("Saving the game file", {}, ErrorKind::NotFound,
@@ -192,7 +191,7 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
         return tl::unexpected(payload.error());
     std::optional<double> fittedPsnr;
     if (auto step = Pack(folder, component); !step) {
-        step.error().file = imagePath;  // the user knows the image, not the work file made from it
+        step.error().file = imagePath; // the user knows the image, not the work file made from it
         if (step.error().kind != ErrorKind::DoesNotFit || !options.fitIfTooDetailed)
             return tl::unexpected(step.error());
         auto fitted = FitPayload(folder);
@@ -219,4 +218,4 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     return report;
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

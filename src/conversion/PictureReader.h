@@ -14,16 +14,16 @@ namespace velmora::conversion {
 struct Picture {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::vector<std::uint8_t> bgra;  // empty when only described
-    std::string format;              // "PNG", "JPEG", ...
-    std::string layout;              // "RGBA, 16 bits per channel", "palette", ...
+    std::vector<std::uint8_t> bgra; // empty when only described
+    std::string format;             // "PNG", "JPEG", ...
+    std::string layout;             // "RGBA, 16 bits per channel", "palette", ...
     bool hasAlpha = false;
 };
 
 // Reads the picture formats other than DDS (PNG, BMP, TGA, JPEG, TIFF, WebP). The core knows
 // the interface only; the implementation lives with the toolkit that decodes them.
 class PictureReader {
-public:
+  public:
     virtual ~PictureReader() = default;
 
     // Size, format and colour type, without decoding the pixels.
@@ -33,4 +33,4 @@ public:
     virtual Result<Picture> read(std::span<const std::uint8_t> file) const = 0;
 };
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -19,8 +19,8 @@ constexpr int kPngCompressionLevel = 1;
 constexpr std::array<std::uint8_t, 8> kSignature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::uint8_t kFilterSub = 1;
 
-void appendChunk(std::vector<std::uint8_t>& out, std::string_view type, std::span<const std::uint8_t> data)
-{
+void appendChunk(std::vector<std::uint8_t>& out, std::string_view type,
+                 std::span<const std::uint8_t> data) {
     const std::size_t start = out.size();
     out.resize(start + 8 + data.size() + 4);
     const std::span<std::uint8_t> chunk(out.data() + start, out.size() - start);
@@ -36,11 +36,10 @@ struct CompressorDeleter {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
-}  // namespace
+} // namespace
 
 std::vector<std::uint8_t> encodePng(std::span<const std::uint8_t> bgraPixels, std::uint32_t width,
-                                    std::uint32_t height)
-{
+                                    std::uint32_t height) {
     // Each row: its filter type, then R G B A per pixel as differences from the pixel to the
     // left (the "Sub" filter: cheap, and it halves a photograph's stream).
     const std::size_t rowBytes = std::size_t{width} * 4;
@@ -63,15 +62,16 @@ std::vector<std::uint8_t> encodePng(std::span<const std::uint8_t> bgraPixels, st
         libdeflate_alloc_compressor(kPngCompressionLevel));
     if (!compressor)
         throw std::bad_alloc();
-    std::vector<std::uint8_t> stream(libdeflate_zlib_compress_bound(compressor.get(), filtered.size()));
+    std::vector<std::uint8_t> stream(
+        libdeflate_zlib_compress_bound(compressor.get(), filtered.size()));
     stream.resize(libdeflate_zlib_compress(compressor.get(), filtered.data(), filtered.size(),
                                            stream.data(), stream.size()));
 
     std::array<std::uint8_t, 13> header{};
     writeBe32(header, 0, width);
     writeBe32(header, 4, height);
-    header[8] = 8;  // bits per channel
-    header[9] = 6;  // RGBA
+    header[8] = 8; // bits per channel
+    header[9] = 6; // RGBA
 
     std::vector<std::uint8_t> png(kSignature.begin(), kSignature.end());
     png.reserve(png.size() + stream.size() + 64);
@@ -81,4 +81,4 @@ std::vector<std::uint8_t> encodePng(std::span<const std::uint8_t> bgraPixels, st
     return png;
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

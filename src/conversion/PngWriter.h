@@ -12,4 +12,4 @@ namespace velmora::conversion {
 std::vector<std::uint8_t> encodePng(std::span<const std::uint8_t> bgraPixels, std::uint32_t width,
                                     std::uint32_t height);
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -4,8 +4,7 @@
 
 namespace velmora::conversion {
 
-std::string StepResult::message() const
-{
+std::string StepResult::message() const {
     std::string text = step;
     if (!file.empty())
         text += " \"" + file.string() + "\"";
@@ -13,8 +12,7 @@ std::string StepResult::message() const
     return text;
 }
 
-std::string groupedNumber(std::uint64_t value)
-{
+std::string groupedNumber(std::uint64_t value) {
     std::string digits = std::to_string(value);
     std::string out;
     for (std::size_t i = 0; i < digits.size(); ++i) {
@@ -25,4 +23,4 @@ std::string groupedNumber(std::uint64_t value)
     return out;
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

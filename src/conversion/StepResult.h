@@ -15,8 +15,7 @@ struct StepResult {
     ErrorKind kind = ErrorKind::Damaged;
     std::string reason;
 
-    static StepResult of(std::string step, std::filesystem::path file, const Error& error)
-    {
+    static StepResult of(std::string step, std::filesystem::path file, const Error& error) {
         return {std::move(step), std::move(file), error.kind, error.reason};
     }
 
@@ -30,15 +29,13 @@ struct StepResult {
 using StepStatus = Result<void, StepResult>;
 
 inline tl::unexpected<StepResult> stepFailed(std::string step, std::filesystem::path file,
-                                             const Error& error)
-{
+                                             const Error& error) {
     return tl::unexpected<StepResult>(StepResult::of(std::move(step), std::move(file), error));
 }
 
 inline tl::unexpected<StepResult> stepFailed(std::string step, std::filesystem::path file,
-                                             ErrorKind kind, std::string reason)
-{
+                                             ErrorKind kind, std::string reason) {
     return stepFailed(std::move(step), std::move(file), Error{kind, std::move(reason)});
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

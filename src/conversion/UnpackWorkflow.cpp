@@ -5,16 +5,15 @@
 #include "conversion/ImageInput.h"
 #include "conversion/PngWriter.h"
 #include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
 #include "conversion/WorkflowSupport.h"
+#include "conversion/Workflows.h"
 
 #include <algorithm>
 #include <array>
 
 namespace velmora::conversion {
 
-StepStatus StripGameHeader(const std::filesystem::path& folder)
-{
+StepStatus StripGameHeader(const std::filesystem::path& folder) {
     const auto temp = workFilePath(folder, WorkFile::Temp);
     // The header is skipped unread: files without "WESYS" unpack like any other.
     const auto payload = workFilePath(folder, WorkFile::Tempa);
@@ -30,8 +29,7 @@ StepStatus StripGameHeader(const std::filesystem::path& folder)
     return stepFailed("Reading the game file copy", temp, moved.error());
 }
 
-StepStatus Unpack(const std::filesystem::path& folder, CompressionComponent& component)
-{
+StepStatus Unpack(const std::filesystem::path& folder, CompressionComponent& component) {
     component.InputPath(workFilePath(folder, WorkFile::Tempa));
     component.OutputPath(workFilePath(folder, WorkFile::Template));
     if (auto inflated = component.UncompressFile(); !inflated)
@@ -39,8 +37,7 @@ StepStatus Unpack(const std::filesystem::path& folder, CompressionComponent& com
     return {};
 }
 
-StepStatus ExtractDdsImage(const std::filesystem::path& folder)
-{
+StepStatus ExtractDdsImage(const std::filesystem::path& folder) {
     const auto record = workFilePath(folder, WorkFile::Template);
     // A short record leaves the image tail zero; the texture name after the block is dropped.
     const auto image = workFilePath(folder, WorkFile::DDS);
@@ -52,17 +49,17 @@ StepStatus ExtractDdsImage(const std::filesystem::path& folder)
     return stepFailed("Extracting the image", record, moved.error());
 }
 
-StepStatus CorrectImageHeader(const std::filesystem::path& folder)
-{
+StepStatus CorrectImageHeader(const std::filesystem::path& folder) {
     const auto image = workFilePath(folder, WorkFile::DDS);
     const auto head = readBlock(image, 0, kDdsHeaderSize);
     if (!head)
         return stepFailed("Extracting the image", image, head.error());
     std::array<std::uint8_t, kDdsHeaderSize> header{};
     std::copy(head->bytes.begin(), head->bytes.end(), header.begin());
-    const bool isDds = std::equal(header.begin(), header.begin() + 4, "DDS ") && readLe32(header, 4) == 124;
+    const bool isDds =
+        std::equal(header.begin(), header.begin() + 4, "DDS ") && readLe32(header, 4) == 124;
     if (!isDds)
-        return {};  // not ours to judge: the image is written as the game file holds it
+        return {}; // not ours to judge: the image is written as the game file holds it
     auto corrected = header;
     setSingleMipLevel(corrected);
     if (corrected == header)
@@ -75,27 +72,27 @@ StepStatus CorrectImageHeader(const std::filesystem::path& folder)
 namespace {
 
 // The image block as an 8-bit RGBA PNG, when it is a picture the reader can decode.
-Result<> savePng(const std::filesystem::path& folder, const std::filesystem::path& target)
-{
+Result<> savePng(const std::filesystem::path& folder, const std::filesystem::path& target) {
     const auto block = readBlock(workFilePath(folder, WorkFile::DDS), 0, kImageBlockSize);
     if (!block)
         return fail(block.error());
     const auto image = readDdsImage(block->bytes);
     if (!image)
-        return fail(ErrorKind::Unsupported, "the game file's image cannot become a PNG (" + image.error().reason +
+        return fail(ErrorKind::Unsupported, "the game file's image cannot become a PNG (" +
+                                                image.error().reason +
                                                 "); save it with the .dds extension instead");
     const auto pixels = std::span(image->block).subspan(kDdsHeaderSize);
     return writeFileAtomically(target, encodePng(pixels, 1024, 1024));
 }
 
-}  // namespace
+} // namespace
 
 Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFileText,
-                  std::string_view outputText, CompressionComponent& component)
-{
+                  std::string_view outputText, CompressionComponent& component) {
     const WorkFileCleanup cleanup(folder);
     if (outputText.empty())
-        return stepFailed("Saving the image", {}, ErrorKind::NotFound, "choose where to save the image");
+        return stepFailed("Saving the image", {}, ErrorKind::NotFound,
+                          "choose where to save the image");
     if (auto step = StripGameHeader(folder); !step)
         return tl::unexpected(step.error());
     if (auto step = Unpack(folder, component); !step) {
@@ -104,7 +101,8 @@ Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFile
             step.error().file = resolveUserPath(folder, gameFileText);
         // A picture chosen in place of a game file is named as what it is.
         const auto head = readBlock(workFilePath(folder, WorkFile::Temp), 0, 16);
-        if (const std::string picture = head ? pictureNotGameFile(identifyFile(head->bytes)) : std::string();
+        if (const std::string picture =
+                head ? pictureNotGameFile(identifyFile(head->bytes)) : std::string();
             !picture.empty()) {
             step.error().step = "Reading the game file";
             step.error().kind = ErrorKind::Unsupported;
@@ -120,8 +118,10 @@ Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFile
     // only once, so choosing an existing "tile.dds" replaces that file and nothing else; the
     // file at exactly the typed text is left alone.
     const bool png = hasExtension(outputText, ".png");
-    const auto target = resolveUserPath(folder, png ? std::string(outputText) : withExtensionOnce(outputText, ".dds"));
-    const auto saved = png ? savePng(folder, target) : copyFileAtomically(workFilePath(folder, WorkFile::DDS), target);
+    const auto target = resolveUserPath(folder, png ? std::string(outputText)
+                                                    : withExtensionOnce(outputText, ".dds"));
+    const auto saved = png ? savePng(folder, target)
+                           : copyFileAtomically(workFilePath(folder, WorkFile::DDS), target);
     if (!saved)
         return stepFailed("Saving the image", target, saved.error());
     RunReport report;
@@ -130,4 +130,4 @@ Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFile
     return report;
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

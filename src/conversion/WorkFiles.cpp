@@ -6,40 +6,43 @@
 
 namespace velmora::conversion {
 
-std::string_view workFileName(WorkFile file)
-{
+std::string_view workFileName(WorkFile file) {
     switch (file) {
-    case WorkFile::Temp: return "\\Temp";
-    case WorkFile::Tempa: return "\\Tempa";
-    case WorkFile::Template: return "\\Template";
-    case WorkFile::Zlib: return "\\zlib";
-    case WorkFile::ZlibPES: return "\\zlibPES";
-    case WorkFile::DDS: return "\\DDS";
-    case WorkFile::WE00: return "\\WE00";
+    case WorkFile::Temp:
+        return "\\Temp";
+    case WorkFile::Tempa:
+        return "\\Tempa";
+    case WorkFile::Template:
+        return "\\Template";
+    case WorkFile::Zlib:
+        return "\\zlib";
+    case WorkFile::ZlibPES:
+        return "\\zlibPES";
+    case WorkFile::DDS:
+        return "\\DDS";
+    case WorkFile::WE00:
+        return "\\WE00";
     }
     return {};
 }
 
-std::filesystem::path workFilePath(const std::filesystem::path& folder, WorkFile file)
-{
+std::filesystem::path workFilePath(const std::filesystem::path& folder, WorkFile file) {
     // The names were written for a folder path with the separator glued on front.
     return folder / std::filesystem::path(std::string(workFileName(file).substr(1)));
 }
 
-void deleteWorkFiles(const std::filesystem::path& folder)
-{
+void deleteWorkFiles(const std::filesystem::path& folder) {
     for (WorkFile file : kWorkFileDeletionOrder) {
-        std::error_code ignored;  // a missing work file is the normal case
+        std::error_code ignored; // a missing work file is the normal case
         std::filesystem::remove(workFilePath(folder, file), ignored);
     }
 }
 
 StepStatus copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
-                          WorkFile target)
-{
+                          WorkFile target) {
     const auto copy = workFilePath(folder, target);
-    const Result<> copied =
-        source.empty() ? fail(ErrorKind::NotFound, "no file chosen") : copyFileAtomically(source, copy);
+    const Result<> copied = source.empty() ? fail(ErrorKind::NotFound, "no file chosen")
+                                           : copyFileAtomically(source, copy);
     if (copied)
         return {};
     // A copy of the previously chosen file must not stand in for the one just chosen: without
@@ -49,4 +52,4 @@ StepStatus copyToWorkFile(const std::filesystem::path& source, const std::filesy
     return stepFailed("Copying", source, copied.error());
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -34,4 +34,4 @@ void deleteWorkFiles(const std::filesystem::path& folder);
 StepStatus copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
                           WorkFile target);
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -11,21 +11,20 @@ namespace velmora::conversion {
 
 // Every run ends by deleting the work files, however it ends.
 class WorkFileCleanup {
-public:
+  public:
     explicit WorkFileCleanup(std::filesystem::path folder) : m_folder(std::move(folder)) {}
     WorkFileCleanup(const WorkFileCleanup&) = delete;
     WorkFileCleanup& operator=(const WorkFileCleanup&) = delete;
     ~WorkFileCleanup() { deleteWorkFiles(m_folder); }
 
-private:
+  private:
     std::filesystem::path m_folder;
 };
 
 // totalSize: the block's fixed size, when the parts stop short of it (the rest is zeros).
 inline StepStatus writeWorkFile(const std::filesystem::path& folder, WorkFile file,
                                 std::span<const std::span<const std::uint8_t>> parts,
-                                std::uint64_t totalSize = 0)
-{
+                                std::uint64_t totalSize = 0) {
     const auto path = workFilePath(folder, file);
     if (auto written = writeFileFresh(path, parts, totalSize); !written)
         return stepFailed("Writing the work file", path, written.error());
@@ -33,16 +32,16 @@ inline StepStatus writeWorkFile(const std::filesystem::path& folder, WorkFile fi
 }
 
 inline StepStatus writeWorkFile(const std::filesystem::path& folder, WorkFile file,
-                                std::span<const std::uint8_t> bytes, std::uint64_t totalSize = 0)
-{
+                                std::span<const std::uint8_t> bytes, std::uint64_t totalSize = 0) {
     const std::span<const std::uint8_t> parts[] = {bytes};
     return writeWorkFile(folder, file, parts, totalSize);
 }
 
 // A block as read: the bytes the file gave, zero-filled to the block's size.
-inline StepStatus writeWorkFile(const std::filesystem::path& folder, WorkFile file, const Block& block)
-{
-    return writeWorkFile(folder, file, std::span(block.bytes).first(block.bytesRead), block.bytes.size());
+inline StepStatus writeWorkFile(const std::filesystem::path& folder, WorkFile file,
+                                const Block& block) {
+    return writeWorkFile(folder, file, std::span(block.bytes).first(block.bytesRead),
+                         block.bytes.size());
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

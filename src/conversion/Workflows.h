@@ -37,8 +37,7 @@ struct PackOptions {
     // packed in place of the image file's own pixels.
     const FitResult* fitted = nullptr;
 
-    static PackOptions reading(const PictureReader* pictures)
-    {
+    static PackOptions reading(const PictureReader* pictures) {
         PackOptions options;
         options.pictures = pictures;
         return options;
@@ -54,8 +53,9 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
 
 // The fit Pack would make of an image too detailed for the game file, without writing any
 // output, so that the user can be asked first. Ends by deleting the work files.
-Result<FitResult, StepResult> fitPackImage(const std::filesystem::path& folder, std::string_view imageText,
-                                           std::string_view textureName, const PackOptions& options = {});
+Result<FitResult, StepResult> fitPackImage(const std::filesystem::path& folder,
+                                           std::string_view imageText, std::string_view textureName,
+                                           const PackOptions& options = {});
 
 // The steps, each usable on its own.
 
@@ -73,7 +73,7 @@ StepStatus CorrectImageHeader(const std::filesystem::path& folder);
 struct PayloadFacts {
     std::string imageFound;
     std::string imageAction;
-    bool placeholderHeader = false;  // the shipped "WE00" and zeros, not a genuine header
+    bool placeholderHeader = false; // the shipped "WE00" and zeros, not a genuine header
 };
 
 // Texture header + the image made into the game's block + texture name -> "\Template" (and
@@ -95,4 +95,4 @@ Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder);
 // "\zlib" -> "\zlibPES" with the 16-byte game header; gives the value for Text1.
 Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& folder);
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -17,8 +17,7 @@ struct DecompressorDeleter {
     void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
 };
 
-std::vector<std::uint8_t> compressAt(std::span<const std::uint8_t> input, int level)
-{
+std::vector<std::uint8_t> compressAt(std::span<const std::uint8_t> input, int level) {
     std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
         libdeflate_alloc_compressor(level));
     if (!compressor)
@@ -28,11 +27,10 @@ std::vector<std::uint8_t> compressAt(std::span<const std::uint8_t> input, int le
     const std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[bound]);
     const std::size_t size =
         libdeflate_zlib_compress(compressor.get(), input.data(), input.size(), out.get(), bound);
-    return std::vector<std::uint8_t>(out.get(), out.get() + size);  // never 0 within the bound
+    return std::vector<std::uint8_t>(out.get(), out.get() + size); // never 0 within the bound
 }
 
-bool hasZlibHeader(std::span<const std::uint8_t> input)
-{
+bool hasZlibHeader(std::span<const std::uint8_t> input) {
     if (input.size() < 2)
         return false;
     const unsigned cmf = input[0];
@@ -40,10 +38,9 @@ bool hasZlibHeader(std::span<const std::uint8_t> input)
     return (cmf & 0x0F) == 8 && (cmf >> 4) <= 7 && (cmf * 256 + flg) % 31 == 0 && !(flg & 0x20);
 }
 
-}  // namespace
+} // namespace
 
-DeflateResult deflateZlibStream(std::span<const std::uint8_t> input, std::size_t fitLimit)
-{
+DeflateResult deflateZlibStream(std::span<const std::uint8_t> input, std::size_t fitLimit) {
     DeflateResult result{compressAt(input, kFastCompressionLevel), kFastCompressionLevel};
     if (result.stream.size() > fitLimit) {
         result.stream = compressAt(input, kStrongestCompressionLevel);
@@ -52,8 +49,8 @@ DeflateResult deflateZlibStream(std::span<const std::uint8_t> input, std::size_t
     return result;
 }
 
-Result<InflatedSize> inflateZlibStreamInto(std::span<const std::uint8_t> input, std::span<std::uint8_t> output)
-{
+Result<InflatedSize> inflateZlibStreamInto(std::span<const std::uint8_t> input,
+                                           std::span<std::uint8_t> output) {
     if (!hasZlibHeader(input))
         return fail(ErrorKind::Damaged, "the data does not begin with a zlib stream");
     std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor(
@@ -68,18 +65,19 @@ Result<InflatedSize> inflateZlibStreamInto(std::span<const std::uint8_t> input, 
     if (code == LIBDEFLATE_SUCCESS)
         return size;
     if (code == LIBDEFLATE_INSUFFICIENT_SPACE)
-        return fail(ErrorKind::Damaged, "the data inflates to more than " + groupedNumber(output.size()) +
-                                            " bytes, far more than a menu tile holds: it is damaged, cut "
-                                            "short or not a menu tile");
+        return fail(ErrorKind::Damaged,
+                    "the data inflates to more than " + groupedNumber(output.size()) +
+                        " bytes, far more than a menu tile holds: it is damaged, cut "
+                        "short or not a menu tile");
     return fail(ErrorKind::Damaged, "the compressed data is damaged or cut short");
 }
 
-Result<Inflated> inflateZlibStream(std::span<const std::uint8_t> input, std::size_t limit)
-{
+Result<Inflated> inflateZlibStream(std::span<const std::uint8_t> input, std::size_t limit) {
     const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[limit == 0 ? 1 : limit]);
     return inflateZlibStreamInto(input, std::span(buffer.get(), limit)).map([&](InflatedSize size) {
-        return Inflated{std::vector<std::uint8_t>(buffer.get(), buffer.get() + size.produced), size.consumed};
+        return Inflated{std::vector<std::uint8_t>(buffer.get(), buffer.get() + size.produced),
+                        size.consumed};
     });
 }
 
-}  // namespace velmora::conversion
+} // namespace velmora::conversion

@@ -25,31 +25,44 @@ using conversion::Result;
 // anything is allocated for it.
 constexpr int kMaxSide = 16384;
 
-std::string layoutOf(QImage::Format format)
-{
+std::string layoutOf(QImage::Format format) {
     switch (format) {
     case QImage::Format_Mono:
-    case QImage::Format_MonoLSB: return "1-bit";
-    case QImage::Format_Indexed8: return "palette";
-    case QImage::Format_Alpha8: return "alpha only";
-    case QImage::Format_Grayscale8: return "grey, 8 bits";
-    case QImage::Format_Grayscale16: return "grey, 16 bits";
+    case QImage::Format_MonoLSB:
+        return "1-bit";
+    case QImage::Format_Indexed8:
+        return "palette";
+    case QImage::Format_Alpha8:
+        return "alpha only";
+    case QImage::Format_Grayscale8:
+        return "grey, 8 bits";
+    case QImage::Format_Grayscale16:
+        return "grey, 16 bits";
     case QImage::Format_RGB32:
     case QImage::Format_RGB888:
     case QImage::Format_BGR888:
-    case QImage::Format_RGBX8888: return "RGB, 8 bits per channel";
+    case QImage::Format_RGBX8888:
+        return "RGB, 8 bits per channel";
     case QImage::Format_ARGB32:
-    case QImage::Format_RGBA8888: return "RGBA, 8 bits per channel";
+    case QImage::Format_RGBA8888:
+        return "RGBA, 8 bits per channel";
     case QImage::Format_ARGB32_Premultiplied:
-    case QImage::Format_RGBA8888_Premultiplied: return "RGBA, 8 bits per channel, premultiplied";
-    case QImage::Format_RGBX64: return "RGB, 16 bits per channel";
-    case QImage::Format_RGBA64: return "RGBA, 16 bits per channel";
-    case QImage::Format_RGBA64_Premultiplied: return "RGBA, 16 bits per channel, premultiplied";
+    case QImage::Format_RGBA8888_Premultiplied:
+        return "RGBA, 8 bits per channel, premultiplied";
+    case QImage::Format_RGBX64:
+        return "RGB, 16 bits per channel";
+    case QImage::Format_RGBA64:
+        return "RGBA, 16 bits per channel";
+    case QImage::Format_RGBA64_Premultiplied:
+        return "RGBA, 16 bits per channel, premultiplied";
     case QImage::Format_RGBX16FPx4:
-    case QImage::Format_RGBX32FPx4: return "RGB, floating point";
+    case QImage::Format_RGBX32FPx4:
+        return "RGB, floating point";
     case QImage::Format_RGBA16FPx4:
-    case QImage::Format_RGBA32FPx4: return "RGBA, floating point";
-    default: return "RGB";
+    case QImage::Format_RGBA32FPx4:
+        return "RGBA, floating point";
+    default:
+        return "RGB";
     }
 }
 
@@ -58,8 +71,7 @@ struct Source {
     explicit Source(std::span<const std::uint8_t> file)
         : bytes(QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
                                         static_cast<qsizetype>(file.size()))),
-          buffer(&bytes)
-    {
+          buffer(&bytes) {
         buffer.open(QIODevice::ReadOnly);
         reader.setDevice(&buffer);
         reader.setAutoTransform(false);
@@ -69,8 +81,7 @@ struct Source {
     QImageReader reader;
 };
 
-Result<Picture> describeFrom(QImageReader& reader)
-{
+Result<Picture> describeFrom(QImageReader& reader) {
     if (!reader.canRead())
         return fail(ErrorKind::Unsupported, "it is not a picture Velmora can read");
     Picture picture;
@@ -88,16 +99,14 @@ Result<Picture> describeFrom(QImageReader& reader)
     return picture;
 }
 
-}  // namespace
+} // namespace
 
-Result<Picture> QtPictureReader::describe(std::span<const std::uint8_t> file) const
-{
+Result<Picture> QtPictureReader::describe(std::span<const std::uint8_t> file) const {
     Source source(file);
     return describeFrom(source.reader);
 }
 
-Result<Picture> QtPictureReader::read(std::span<const std::uint8_t> file) const
-{
+Result<Picture> QtPictureReader::read(std::span<const std::uint8_t> file) const {
     Source source(file);
     auto described = describeFrom(source.reader);
     if (!described)
@@ -121,9 +130,9 @@ Result<Picture> QtPictureReader::read(std::span<const std::uint8_t> file) const
     const std::size_t rowBytes = std::size_t{picture.width} * 4;
     picture.bgra.resize(rowBytes * picture.height);
     for (int y = 0; y < argb.height(); ++y)
-        std::memcpy(picture.bgra.data() + rowBytes * static_cast<std::size_t>(y), argb.constScanLine(y),
-                    rowBytes);
+        std::memcpy(picture.bgra.data() + rowBytes * static_cast<std::size_t>(y),
+                    argb.constScanLine(y), rowBytes);
     return picture;
 }
 
-}  // namespace velmora::images
+} // namespace velmora::images

@@ -6,10 +6,11 @@
 
 namespace velmora {
 
-QPoint QtCursorService::GetCursorPos() const { return QCursor::pos(); }
+QPoint QtCursorService::GetCursorPos() const {
+    return QCursor::pos();
+}
 
-QWidget* QtCursorService::WindowFromPoint(const QPoint& globalPos) const
-{
+QWidget* QtCursorService::WindowFromPoint(const QPoint& globalPos) const {
     return QApplication::widgetAt(globalPos);
 }
 

@@ -9,7 +9,7 @@ namespace velmora {
 // Where the mouse pointer is and which window is under a point, for controls that poll for the
 // mouse leaving them.
 class CursorService {
-public:
+  public:
     virtual ~CursorService() = default;
     // The pointer position in global (screen) coordinates.
     virtual QPoint GetCursorPos() const = 0;
@@ -19,7 +19,7 @@ public:
 };
 
 class QtCursorService final : public CursorService {
-public:
+  public:
     QPoint GetCursorPos() const override;
     QWidget* WindowFromPoint(const QPoint& globalPos) const override;
 };

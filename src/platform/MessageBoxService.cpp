@@ -10,7 +10,8 @@ void QtMessageBoxService::show(const QString& text, QWidget* parent) {
 }
 
 bool QtMessageBoxService::ask(const QString& text, QWidget* parent) {
-    QMessageBox box(QMessageBox::Question, caption(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::Question, caption(), text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

@@ -7,8 +7,7 @@ namespace velmora {
 
 namespace {
 
-QString firstInstalled(const QStringList& candidates)
-{
+QString firstInstalled(const QStringList& candidates) {
     const QStringList families = QFontDatabase::families();
     for (const QString& candidate : candidates)
         if (families.contains(candidate, Qt::CaseInsensitive))
@@ -18,15 +17,14 @@ QString firstInstalled(const QStringList& candidates)
 
 } // namespace
 
-QString msSansSerifSubstitute()
-{
+QString msSansSerifSubstitute() {
     // Liberation Sans (Arial's metrics) comes closest in width to the old bitmap face.
-    const QString found = firstInstalled({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    const QString found =
+        firstInstalled({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     return found.isEmpty() ? QStringLiteral("Sans Serif") : found;
 }
 
-void registerFontSubstitutions()
-{
+void registerFontSubstitutions() {
     const QString substitute = msSansSerifSubstitute();
     // Qt keeps each substitute once, so calling this again adds nothing.
     for (const char* face : {kButtonFontName, "Microsoft Sans Serif"})
@@ -36,8 +34,7 @@ void registerFontSubstitutions()
         QFont::insertSubstitution(QStringLiteral("Arial"), arial);
 }
 
-QFont defaultButtonFont()
-{
+QFont defaultButtonFont() {
     QFont font(QString::fromLatin1(kButtonFontName));
     font.setPointSizeF(kButtonFontPointSize);
     return font;

@@ -7,8 +7,7 @@
 
 namespace velmora {
 
-QUrl shellTargetUrl(const QString& target)
-{
+QUrl shellTargetUrl(const QString& target) {
     const QString trimmed = target.trimmed();
     if (trimmed.isEmpty())
         return QUrl();
@@ -22,8 +21,7 @@ QUrl shellTargetUrl(const QString& target)
     return QUrl::fromUserInput(trimmed);
 }
 
-bool DesktopShellService::ShellOpen(const QString& target)
-{
+bool DesktopShellService::ShellOpen(const QString& target) {
     const QUrl url = shellTargetUrl(target);
     if (!url.isValid())
         return false;

@@ -7,7 +7,7 @@ namespace velmora {
 
 // Opens a document, web address or "mailto:" target in the user's default application.
 class ShellService {
-public:
+  public:
     virtual ~ShellService() = default;
     // Returns whether the target was handed on; an empty target opens nothing.
     virtual bool ShellOpen(const QString& target) = 0;
@@ -21,7 +21,7 @@ QUrl shellTargetUrl(const QString& target);
 // Through QDesktopServices. A target without a scheme is read as a local file when it names an
 // existing one, otherwise as a web address ("www.example.com").
 class DesktopShellService final : public ShellService {
-public:
+  public:
     bool ShellOpen(const QString& target) override;
 };
 

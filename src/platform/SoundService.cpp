@@ -14,8 +14,7 @@
 
 namespace velmora {
 
-QString resolveSoundPath(const QString& fileName, const QString& currentDir)
-{
+QString resolveSoundPath(const QString& fileName, const QString& currentDir) {
     if (fileName.isEmpty())
         return QString();
     QString name = fileName;
@@ -25,8 +24,7 @@ QString resolveSoundPath(const QString& fileName, const QString& currentDir)
     return QDir::cleanPath(QDir(currentDir).absoluteFilePath(name));
 }
 
-QString resolveSoundPath(const QString& fileName)
-{
+QString resolveSoundPath(const QString& fileName) {
     return resolveSoundPath(fileName, QDir::currentPath());
 }
 
@@ -40,8 +38,7 @@ struct CanberraSoundService::Context {
     bool stopping = false;
     std::thread worker;
 
-    void run()
-    {
+    void run() {
         ca_context* context = nullptr;
         bool unavailable = false;
         for (;;) {
@@ -72,8 +69,7 @@ struct CanberraSoundService::Context {
 
 CanberraSoundService::CanberraSoundService() : m_context(std::make_unique<Context>()) {}
 
-CanberraSoundService::~CanberraSoundService()
-{
+CanberraSoundService::~CanberraSoundService() {
     if (m_context->worker.joinable()) {
         {
             std::lock_guard lock(m_context->mutex);
@@ -84,8 +80,7 @@ CanberraSoundService::~CanberraSoundService()
     }
 }
 
-bool CanberraSoundService::playFile(const QString& fileName)
-{
+bool CanberraSoundService::playFile(const QString& fileName) {
     const QString path = resolveSoundPath(fileName);
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return false;

@@ -8,7 +8,7 @@ namespace velmora {
 
 // Plays short event sounds from wav files, without ever holding up the caller.
 class SoundService {
-public:
+  public:
     virtual ~SoundService() = default;
     // Starts playing the file and returns at once. A missing or unplayable file, or no sound
     // server, plays nothing; the result says whether the file was handed to the player
@@ -25,7 +25,7 @@ QString resolveSoundPath(const QString& fileName);
 // Plays through libcanberra, the event-sound library of the desktop. The sound server is
 // contacted on the first play, not at construction.
 class CanberraSoundService final : public SoundService {
-public:
+  public:
     CanberraSoundService();
     ~CanberraSoundService() override;
     CanberraSoundService(const CanberraSoundService&) = delete;
@@ -33,7 +33,7 @@ public:
 
     bool playFile(const QString& fileName) override;
 
-private:
+  private:
     struct Context;
     std::unique_ptr<Context> m_context;
 };

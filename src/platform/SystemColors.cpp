@@ -44,22 +44,19 @@ constexpr std::array<gdi::COLORREF, kSystemColourCount> kXpColours = {
 
 } // namespace
 
-gdi::COLORREF GetSysColor(int index)
-{
+gdi::COLORREF GetSysColor(int index) {
     if (index < 0 || index >= kSystemColourCount)
         return 0;
     return kXpColours[static_cast<std::size_t>(index)];
 }
 
-gdi::COLORREF resolveColour(std::uint32_t colour)
-{
+gdi::COLORREF resolveColour(std::uint32_t colour) {
     if (colour >= 0x1000000u)
         return GetSysColor(static_cast<int>(colour & 0xFFFFFFu));
     return colour;
 }
 
-bool oleTranslateColor(std::uint32_t colour, gdi::COLORREF* out)
-{
+bool oleTranslateColor(std::uint32_t colour, gdi::COLORREF* out) {
     gdi::COLORREF value = 0;
     if ((colour & 0xFF000000u) == 0) {
         value = colour;
@@ -73,8 +70,7 @@ bool oleTranslateColor(std::uint32_t colour, gdi::COLORREF* out)
     return true;
 }
 
-QColor colourToQColor(std::uint32_t colour)
-{
+QColor colourToQColor(std::uint32_t colour) {
     return gdi::toQColor(resolveColour(colour));
 }
 

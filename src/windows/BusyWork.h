@@ -18,8 +18,7 @@ namespace velmora {
 // a progress bar when it takes longer than half a second. User input waits until the work is
 // done, so nothing can start a second run meanwhile.
 template <typename Work>
-auto runWhileBusy(QWidget* window, const QString& label, Work&& work) -> decltype(work())
-{
+auto runWhileBusy(QWidget* window, const QString& label, Work&& work) -> decltype(work()) {
     std::optional<decltype(work())> result;
     QEventLoop loop;
     QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -27,7 +26,7 @@ auto runWhileBusy(QWidget* window, const QString& label, Work&& work) -> decltyp
     progress.setWindowTitle(QStringLiteral("Velmora"));
     progress.setCancelButton(nullptr);
     progress.setMinimumDuration(0);
-    progress.reset();  // a new dialog shows itself; it waits for the timer instead
+    progress.reset(); // a new dialog shows itself; it waits for the timer instead
     QTimer::singleShot(500, &progress, [&progress] { progress.show(); });
     std::thread worker([&] {
         result.emplace(work());
@@ -40,4 +39,4 @@ auto runWhileBusy(QWidget* window, const QString& label, Work&& work) -> decltyp
     return std::move(*result);
 }
 
-}  // namespace velmora
+} // namespace velmora

@@ -70,13 +70,16 @@ void XpFrame::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     if (isEnabled()) {
         painter.setPen(colourOf(m_foreColor));
-        painter.drawText(textRect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, m_caption);
+        painter.drawText(textRect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                         m_caption);
     } else {
         // Disabled: embossed, a light copy one pixel down and right under a grey one.
         painter.setPen(light);
-        painter.drawText(textRect.adjusted(3, 1, 1, 1), Qt::AlignLeft | Qt::AlignVCenter, m_caption);
+        painter.drawText(textRect.adjusted(3, 1, 1, 1), Qt::AlignLeft | Qt::AlignVCenter,
+                         m_caption);
         painter.setPen(colourOf(kGrayText));
-        painter.drawText(textRect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, m_caption);
+        painter.drawText(textRect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                         m_caption);
     }
 }
 

@@ -73,7 +73,7 @@ void frmMain::buildControls() {
     m_btnCF =
         addButton(QStringLiteral("btnCF"), QStringLiteral("Browse"), saveDds, {300, 24, 41, 17});
     m_cmdWypakuj = addButton(QStringLiteral("cmdWypakuj"), QStringLiteral("Unpack"), unpack,
-                            {141, 152, 89, 25});
+                             {141, 152, 89, 25});
 
     // Pack side, upper right.
     XpFrame* pack = addFrame(QStringLiteral("Pack"), this, {388, 6, 384, 264});
@@ -287,7 +287,7 @@ void frmMain::Pack() {
     if (!outcome && outcome.error().kind == conversion::ErrorKind::DoesNotFit) {
         auto fitted = offerFit(outcome.error());
         if (!fitted) {
-            return;  // declined: nothing written, nothing more to say
+            return; // declined: nothing written, nothing more to say
         }
         outcome = std::move(*fitted);
     }
@@ -303,24 +303,28 @@ std::optional<conversion::Outcome> frmMain::offerFit(const conversion::StepResul
     const std::string output = utf8(txt(1).text());
     const std::string textureName = utf8(m_Label1->text());
     const auto options = conversion::PackOptions::reading(&m_pictures);
-    const auto fitted = runWhileBusy(this, QStringLiteral("Fitting the image to the game file..."), [&] {
-        return conversion::fitPackImage(m_context.applicationFolder, image, textureName, options);
-    });
+    const auto fitted =
+        runWhileBusy(this, QStringLiteral("Fitting the image to the game file..."), [&] {
+            return conversion::fitPackImage(m_context.applicationFolder, image, textureName,
+                                            options);
+        });
     if (!fitted) {
         return conversion::Outcome(tl::unexpected(fitted.error()));
     }
-    // The figures are the first clause of the refusal; the rest tells a command-line user how to fit.
+    // The figures are the first clause of the refusal; the rest tells a command-line user how to
+    // fit.
     const std::string figures = tooDetailed.reason.substr(0, tooDetailed.reason.find(';'));
-    const QString question = QStringLiteral("%1.\n\nReduce the colour precision just enough to fit (PSNR %2 dB)?")
-                                 .arg(QString::fromStdString(figures), QString::number(fitted->psnr, 'f', 1));
+    const QString question =
+        QStringLiteral("%1.\n\nReduce the colour precision just enough to fit (PSNR %2 dB)?")
+            .arg(QString::fromStdString(figures), QString::number(fitted->psnr, 'f', 1));
     if (!m_context.messages->ask(question.at(0).toUpper() + question.mid(1), this)) {
         return std::nullopt;
     }
     conversion::PackOptions withFit = options;
     withFit.fitted = &*fitted;
     return runWhileBusy(this, QStringLiteral("Packing..."), [&] {
-        return conversion::runPack(m_context.applicationFolder, image, output, textureName, m_ZlibTool1->component(),
-                                   withFit);
+        return conversion::runPack(m_context.applicationFolder, image, output, textureName,
+                                   m_ZlibTool1->component(), withFit);
     });
 }
 

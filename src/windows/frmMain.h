@@ -25,7 +25,6 @@ class Button_XP;
 class XpFrame;
 class ZlibTool;
 
-
 // The start-up window: holds every choice of the user (four paths, the menu mode) and runs
 // Unpack and Pack on them. Closing it ends the program.
 class frmMain : public QWidget {

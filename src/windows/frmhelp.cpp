@@ -61,7 +61,7 @@ frmhelp::frmhelp(const AppContext& context)
     m_Label1->setGeometry(12, 24, 292, 218);
 
     m_cmdDownload = makeCommandButton(QStringLiteral("frmhelp"), QStringLiteral("cmdDownload"),
-                                     QStringLiteral("Download DDS Plugins For PhotoShop"), this);
+                                      QStringLiteral("Download DDS Plugins For PhotoShop"), this);
     if (m_cmdDownload->host().size().isEmpty()) {
         m_cmdDownload->host().resize(137, 25);
     }

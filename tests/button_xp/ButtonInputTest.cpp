@@ -22,7 +22,7 @@ using test::RecordingSound;
 class ButtonInputTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     struct Rig {
         QStringList log;
         QWidget window;
@@ -33,8 +33,7 @@ private:
         FakeCursor cursor;
         int repaints = 0;
 
-        Rig()
-        {
+        Rig() {
             window.resize(200, 100);
             button.host().setGeometry(10, 10, 75, 23);
             button.setSoundService(&sound);
@@ -44,21 +43,29 @@ private:
             cursor.under = &button.host();
             const auto mouse = [this](const char* name) {
                 return [this, name](Integer& b, Integer& s, Single& x, Single& y) {
-                    log << QStringLiteral("%1(%2,%3,%4,%5)").arg(QLatin1String(name)).arg(b).arg(s).arg(x).arg(y);
+                    log << QStringLiteral("%1(%2,%3,%4,%5)")
+                               .arg(QLatin1String(name))
+                               .arg(b)
+                               .arg(s)
+                               .arg(x)
+                               .arg(y);
                 };
             };
             connect(&button, &Button_XP::MouseDown, &button, mouse("MouseDown"));
             connect(&button, &Button_XP::MouseUp, &button, mouse("MouseUp"));
             connect(&button, &Button_XP::MouseMove, &button, mouse("MouseMove"));
-            connect(&button, &Button_XP::Click, &button, [this] { log << QStringLiteral("Click"); });
+            connect(&button, &Button_XP::Click, &button,
+                    [this] { log << QStringLiteral("Click"); });
             connect(&button, &Button_XP::MouseIn, &button,
                     [this](Integer& s) { log << QStringLiteral("MouseIn(%1)").arg(s); });
             connect(&button, &Button_XP::MouseOut, &button,
                     [this](Integer& s) { log << QStringLiteral("MouseOut(%1)").arg(s); });
-            connect(&button, &Button_XP::KeyDown, &button,
-                    [this](Integer& k, Integer& s) { log << QStringLiteral("KeyDown(%1,%2)").arg(k).arg(s); });
-            connect(&button, &Button_XP::KeyUp, &button,
-                    [this](Integer& k, Integer& s) { log << QStringLiteral("KeyUp(%1,%2)").arg(k).arg(s); });
+            connect(&button, &Button_XP::KeyDown, &button, [this](Integer& k, Integer& s) {
+                log << QStringLiteral("KeyDown(%1,%2)").arg(k).arg(s);
+            });
+            connect(&button, &Button_XP::KeyUp, &button, [this](Integer& k, Integer& s) {
+                log << QStringLiteral("KeyUp(%1,%2)").arg(k).arg(s);
+            });
             connect(&button, &Button_XP::KeyPress, &button,
                     [this](Integer& a) { log << QStringLiteral("KeyPress(%1)").arg(a); });
             connect(&button, &Button_XP::Repainted, &button, [this] { ++repaints; });
@@ -69,8 +76,7 @@ private:
         // Moves and the leave poll forget the mouse: the pointer is elsewhere now.
         void pointerLeaves() { cursor.under = &window; }
         void pointerReturns() { cursor.under = &button.host(); }
-        QStringList take()
-        {
+        QStringList take() {
             QStringList out = log;
             log.clear();
             return out;
@@ -78,53 +84,52 @@ private:
     };
 
     static void sendKey(QWidget* w, QEvent::Type type, int key, const QString& text,
-                        bool autoRepeat = false, Qt::KeyboardModifiers mods = Qt::NoModifier)
-    {
+                        bool autoRepeat = false, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QKeyEvent event(type, key, mods, text, autoRepeat);
         QApplication::sendEvent(w, &event);
     }
 
     // Sent straight to the widget: the test's own moves must not be merged with earlier ones.
-    static void move(QWidget* w, QPoint pos, Qt::MouseButtons buttons = Qt::NoButton)
-    {
+    static void move(QWidget* w, QPoint pos, Qt::MouseButtons buttons = Qt::NoButton) {
         QMouseEvent event(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, buttons,
                           Qt::NoModifier);
         QApplication::sendEvent(w, &event);
     }
 
-    static void dblClick(QWidget* w, QPoint pos)
-    {
+    static void dblClick(QWidget* w, QPoint pos) {
         QMouseEvent event(QEvent::MouseButtonDblClick, pos, w->mapToGlobal(pos), Qt::LeftButton,
                           Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(w, &event);
     }
 
-private slots:
+  private slots:
     void initTestCase() { registerFontSubstitutions(); }
 
-    void clickRaisesDownSoundClickUpInOrder()
-    {
+    void clickRaisesDownSoundClickUpInOrder() {
         Rig r;
         QTest::mousePress(&r.host(), Qt::LeftButton, Qt::ShiftModifier, QPoint(10, 5));
         QCOMPARE(r.f().g_IsDown, Byte(1));
         QCOMPARE(r.f().g_LastShift, Integer(1));
         QTest::mouseRelease(&r.host(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
-        QCOMPARE(r.take(), (QStringList{"MouseDown(1,1,10,5)", "Sound", "Click", "MouseUp(1,0,10,5)"}));
+        QCOMPARE(r.take(),
+                 (QStringList{"MouseDown(1,1,10,5)", "Sound", "Click", "MouseUp(1,0,10,5)"}));
         QCOMPARE(r.f().g_IsDown, Byte(0));
         QVERIFY(r.sound.files.value(0).endsWith(QLatin1String("resources/click.wav")));
     }
 
-    void clickOpensTheUrlBetweenClickAndMouseUp_data()
-    {
+    void clickOpensTheUrlBetweenClickAndMouseUp_data() {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("opened");
-        QTest::newRow("mailto goes to the shell") << "mailto:a@b.c" << "shell:mailto:a@b.c";
-        QTest::newRow("scheme in capitals is a link") << "MAILTO:a@b.c" << "link:MAILTO:a@b.c";
-        QTest::newRow("web address") << "http://x.y/" << "link:http://x.y/";
-        QTest::newRow("empty opens nothing") << "" << "";
+        QTest::newRow("mailto goes to the shell") << "mailto:a@b.c"
+                                                  << "shell:mailto:a@b.c";
+        QTest::newRow("scheme in capitals is a link") << "MAILTO:a@b.c"
+                                                      << "link:MAILTO:a@b.c";
+        QTest::newRow("web address") << "http://x.y/"
+                                     << "link:http://x.y/";
+        QTest::newRow("empty opens nothing") << ""
+                                             << "";
     }
-    void clickOpensTheUrlBetweenClickAndMouseUp()
-    {
+    void clickOpensTheUrlBetweenClickAndMouseUp() {
         QFETCH(QString, url);
         QFETCH(QString, opened);
         Rig r;
@@ -137,8 +142,7 @@ private slots:
         QCOMPARE(r.take(), expected);
     }
 
-    void releaseOnTheEdgeIsOutside_data()
-    {
+    void releaseOnTheEdgeIsOutside_data() {
         QTest::addColumn<QPoint>("release");
         QTest::addColumn<bool>("clicks");
         QTest::newRow("last column inside") << QPoint(74, 22) << true;
@@ -147,8 +151,7 @@ private slots:
         QTest::newRow("bottom edge") << QPoint(10, 23) << false;
         QTest::newRow("left of it") << QPoint(-1, 10) << false;
     }
-    void releaseOnTheEdgeIsOutside()
-    {
+    void releaseOnTheEdgeIsOutside() {
         QFETCH(QPoint, release);
         QFETCH(bool, clicks);
         Rig r;
@@ -159,8 +162,7 @@ private slots:
         QCOMPARE(r.log.last().startsWith(QLatin1String("MouseUp")), true);
     }
 
-    void enteringOnceAndLeavingWithTheShiftOfTheLastPress()
-    {
+    void enteringOnceAndLeavingWithTheShiftOfTheLastPress() {
         Rig r;
         QTest::mousePress(&r.host(), Qt::LeftButton, Qt::ControlModifier, QPoint(5, 5));
         QTest::mouseRelease(&r.host(), Qt::LeftButton, Qt::ControlModifier, QPoint(5, 5));
@@ -181,8 +183,7 @@ private slots:
         QCOMPARE(r.f().g_IsOver, Byte(0));
     }
 
-    void pressDragOutDragBackRelease()
-    {
+    void pressDragOutDragBackRelease() {
         Rig r;
         move(&r.host(), QPoint(5, 5));
         QTest::mousePress(&r.host(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
@@ -204,8 +205,7 @@ private slots:
         QCOMPARE(r.take(), (QStringList{"Sound", "Click", "MouseUp(1,0,6,6)"}));
     }
 
-    void pressDragOutReleaseOutsideDoesNotClick()
-    {
+    void pressDragOutReleaseOutsideDoesNotClick() {
         Rig r;
         move(&r.host(), QPoint(5, 5));
         QTest::mousePress(&r.host(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
@@ -217,8 +217,7 @@ private slots:
         QCOMPARE(r.f().g_IsDown, Byte(0));
     }
 
-    void rightButtonNeitherPressesNorClicks()
-    {
+    void rightButtonNeitherPressesNorClicks() {
         Rig r;
         QTest::mousePress(&r.host(), Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         QCOMPARE(r.f().g_IsDown, Byte(0));
@@ -229,8 +228,7 @@ private slots:
         QCOMPARE(r.f().g_LastButton, Integer(2));
     }
 
-    void doubleClickClicksTwice()
-    {
+    void doubleClickClicksTwice() {
         Rig r;
         const QPoint p(8, 9);
         QTest::mousePress(&r.host(), Qt::LeftButton, Qt::NoModifier, p);
@@ -240,12 +238,12 @@ private slots:
         QVERIFY(r.host().hasCapture());
         QTest::mouseRelease(&r.host(), Qt::LeftButton, Qt::NoModifier, p);
         QVERIFY(!r.host().hasCapture());
-        QCOMPARE(r.take(), (QStringList{"MouseDown(1,0,8,9)", "Sound", "Click", "MouseUp(1,0,8,9)",
-                                        "MouseDown(1,0,8,9)", "Sound", "Click", "MouseUp(1,0,8,9)"}));
+        QCOMPARE(r.take(),
+                 (QStringList{"MouseDown(1,0,8,9)", "Sound", "Click", "MouseUp(1,0,8,9)",
+                              "MouseDown(1,0,8,9)", "Sound", "Click", "MouseUp(1,0,8,9)"}));
     }
 
-    void holdingSpaceRepaintsOnceAndReleasingClicksOnce()
-    {
+    void holdingSpaceRepaintsOnceAndReleasingClicksOnce() {
         Rig r;
         const int before = r.repaints;
         sendKey(&r.host(), QEvent::KeyPress, Qt::Key_Space, QStringLiteral(" "));
@@ -264,21 +262,20 @@ private slots:
         QCOMPARE(r.f().g_KeyIsDown, Byte(0));
     }
 
-    void spaceWithAnotherKeyHeldStillClicks()
-    {
+    void spaceWithAnotherKeyHeldStillClicks() {
         Rig r;
         sendKey(&r.host(), QEvent::KeyPress, Qt::Key_A, QStringLiteral("a"));
         const int before = r.repaints;
         sendKey(&r.host(), QEvent::KeyPress, Qt::Key_Space, QStringLiteral(" "));
         QCOMPARE(r.repaints, before);
         QCOMPARE(r.f().g_IsDown, Byte(0));
-        QCOMPARE(r.take(), (QStringList{"KeyDown(65,0)", "KeyPress(97)", "KeyDown(32,0)", "KeyPress(32)"}));
+        QCOMPARE(r.take(),
+                 (QStringList{"KeyDown(65,0)", "KeyPress(97)", "KeyDown(32,0)", "KeyPress(32)"}));
         sendKey(&r.host(), QEvent::KeyRelease, Qt::Key_Space, QStringLiteral(" "));
         QCOMPARE(r.take(), (QStringList{"Sound", "Click", "MouseUp(1,0,0,0)", "KeyUp(32,0)"}));
     }
 
-    void releasingSpaceForgetsTheHover()
-    {
+    void releasingSpaceForgetsTheHover() {
         Rig r;
         move(&r.host(), QPoint(5, 5));
         QCOMPARE(r.f().g_IsOver, Byte(1));
@@ -290,16 +287,14 @@ private slots:
         QCOMPARE(r.log.value(0), QStringLiteral("MouseIn(0)"));
     }
 
-    void enterDoesNothingOfItsOwn()
-    {
+    void enterDoesNothingOfItsOwn() {
         Rig r;
         sendKey(&r.host(), QEvent::KeyPress, Qt::Key_Return, QStringLiteral("\r"));
         sendKey(&r.host(), QEvent::KeyRelease, Qt::Key_Return, QStringLiteral("\r"));
         QCOMPARE(r.take(), (QStringList{"KeyDown(13,0)", "KeyPress(13)", "KeyUp(13,0)"}));
     }
 
-    void handlerChangesCarryThrough()
-    {
+    void handlerChangesCarryThrough() {
         Rig r;
         // MouseIn's handler changes Shift; the MouseMove of the same move sees the change.
         connect(&r.button, &Button_XP::MouseIn, &r.button, [](Integer& s) { s = 4; });
@@ -314,8 +309,7 @@ private slots:
         QCOMPARE(r.log.last(), QStringLiteral("KeyUp(32,2)"));
     }
 
-    void focusShowsAndLosingItReleases()
-    {
+    void focusShowsAndLosingItReleases() {
         Rig r;
         QApplication::setActiveWindow(&r.window);
         r.host().setFocus();
@@ -327,8 +321,7 @@ private slots:
         QCOMPARE(r.f().g_IsDown, Byte(0));
     }
 
-    void hoverPictureIsShownWhileOver()
-    {
+    void hoverPictureIsShownWhileOver() {
         Rig r;
         QImage image(4, 4, QImage::Format_RGB32);
         image.fill(Qt::blue);
@@ -342,22 +335,29 @@ private slots:
         QTRY_COMPARE(r.button.Picture(), normal);
     }
 
-    void accessKeyFromTheCaption_data()
-    {
+    void accessKeyFromTheCaption_data() {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("key");
-        QTest::newRow("&Open") << "&Open" << "o";
-        QTest::newRow("Save && &Exit") << "Save && &Exit" << "e";
-        QTest::newRow("A&&B") << "A&&B" << "";
-        QTest::newRow("Go&") << "Go&" << "";
-        QTest::newRow("&") << "&" << "";
-        QTest::newRow("&&&x") << "&&&x" << "x";
-        QTest::newRow("only two ampersands looked at") << "a&&&&b" << "";
-        QTest::newRow("upper case") << "E&XIT" << "x";
-        QTest::newRow("none") << "Open" << "";
+        QTest::newRow("&Open") << "&Open"
+                               << "o";
+        QTest::newRow("Save && &Exit") << "Save && &Exit"
+                                       << "e";
+        QTest::newRow("A&&B") << "A&&B"
+                              << "";
+        QTest::newRow("Go&") << "Go&"
+                             << "";
+        QTest::newRow("&") << "&"
+                           << "";
+        QTest::newRow("&&&x") << "&&&x"
+                              << "x";
+        QTest::newRow("only two ampersands looked at") << "a&&&&b"
+                                                       << "";
+        QTest::newRow("upper case") << "E&XIT"
+                                    << "x";
+        QTest::newRow("none") << "Open"
+                              << "";
     }
-    void accessKeyFromTheCaption()
-    {
+    void accessKeyFromTheCaption() {
         QFETCH(QString, caption);
         QFETCH(QString, key);
         Rig r;
@@ -365,8 +365,7 @@ private slots:
         QCOMPARE(r.host().AccessKeys(), key);
     }
 
-    void accessKeyClicksWithoutSoundOrFace()
-    {
+    void accessKeyClicksWithoutSoundOrFace() {
         Rig r;
         r.button.setCaption(QStringLiteral("&Open"));
         r.button.setURL(QStringLiteral("http://x.y/"));

@@ -19,8 +19,7 @@ struct LoggedButton {
     Button_XP button{&window, QStringLiteral("cmdTuto")};
     QStringList log;
 
-    LoggedButton()
-    {
+    LoggedButton() {
         window.resize(200, 100);
         button.host().resize(75, 23);
         QObject::connect(&button.host(), &UserControl::PropertyChanged,
@@ -29,15 +28,13 @@ struct LoggedButton {
     }
 };
 
-PicturePtr bitmapPicture(int himetricWidth, int himetricHeight)
-{
+PicturePtr bitmapPicture(int himetricWidth, int himetricHeight) {
     QImage image(4, 4, QImage::Format_RGB32);
     image.fill(Qt::red);
     return std::make_shared<StdPicture>(StdPicture::Bitmap, image, himetricWidth, himetricHeight);
 }
 
-TEST(ButtonModel, NewInstanceHasItsDefaults)
-{
+TEST(ButtonModel, NewInstanceHasItsDefaults) {
     LoggedButton b;
     const Button_XP& x = b.button;
     const ButtonXpFields& f = x.fields();
@@ -91,61 +88,73 @@ struct AssignmentCase {
 
 class PropertyAssignment : public testing::TestWithParam<AssignmentCase> {};
 
-TEST_P(PropertyAssignment, StoresThenNotifiesThenFollowsUp)
-{
+TEST_P(PropertyAssignment, StoresThenNotifiesThenFollowsUp) {
     LoggedButton b;
     GetParam().assign(b.button);
     EXPECT_EQ(b.log, GetParam().expected) << b.log.join(QLatin1Char(' ')).toStdString();
 }
 
-const QStringList kNotifyRepaint(const char* name)
-{
+const QStringList kNotifyRepaint(const char* name) {
     return {QStringLiteral("N:") + QLatin1String(name), QStringLiteral("P")};
 }
-const QStringList kNotifyOnly(const char* name)
-{
+const QStringList kNotifyOnly(const char* name) {
     return {QStringLiteral("N:") + QLatin1String(name)};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryProperty, PropertyAssignment,
     testing::Values(
-        AssignmentCase{"Enabled", [](Button_XP& b) { b.setEnabled(false); }, kNotifyRepaint("Enabled")},
-        AssignmentCase{"MousePointer", [](Button_XP& b) { b.setMousePointer(99); }, kNotifyOnly("MousePointer")},
+        AssignmentCase{"Enabled", [](Button_XP& b) { b.setEnabled(false); },
+                       kNotifyRepaint("Enabled")},
+        AssignmentCase{"MousePointer", [](Button_XP& b) { b.setMousePointer(99); },
+                       kNotifyOnly("MousePointer")},
         AssignmentCase{"MouseIcon", [](Button_XP& b) { b.setMouseIcon(bitmapPicture(100, 100)); },
                        kNotifyOnly("MouseIcon")},
         AssignmentCase{"ShowFocusRect", [](Button_XP& b) { b.setShowFocusRect(false); },
                        kNotifyRepaint("ShowFocusRect")},
-        AssignmentCase{"URL", [](Button_XP& b) { b.setURL(QStringLiteral("x")); }, kNotifyOnly("URL")},
+        AssignmentCase{"URL", [](Button_XP& b) { b.setURL(QStringLiteral("x")); },
+                       kNotifyOnly("URL")},
         AssignmentCase{"Caption", [](Button_XP& b) { b.setCaption(QStringLiteral("&Open")); },
                        kNotifyRepaint("Caption")},
         AssignmentCase{"PicturePosition", [](Button_XP& b) { b.setPicturePosition(0); },
                        kNotifyRepaint("PicturePosition")},
         AssignmentCase{"Picture", [](Button_XP& b) { b.setPicture(bitmapPicture(100, 100)); },
                        kNotifyRepaint("Picture")},
-        AssignmentCase{"PictureWidth", [](Button_XP& b) { b.setPictureWidth(20); }, kNotifyRepaint("PictureWidth")},
+        AssignmentCase{"PictureWidth", [](Button_XP& b) { b.setPictureWidth(20); },
+                       kNotifyRepaint("PictureWidth")},
         AssignmentCase{"PictureHeight", [](Button_XP& b) { b.setPictureHeight(20); },
                        kNotifyRepaint("PictureHeight")},
-        AssignmentCase{"PictureSize", [](Button_XP& b) { b.setPictureSize(7); }, kNotifyRepaint("PictureSize")},
-        AssignmentCase{"PictureHover", [](Button_XP& b) { b.setPictureHover(nullptr); }, kNotifyOnly("PictureHover")},
+        AssignmentCase{"PictureSize", [](Button_XP& b) { b.setPictureSize(7); },
+                       kNotifyRepaint("PictureSize")},
+        AssignmentCase{"PictureHover", [](Button_XP& b) { b.setPictureHover(nullptr); },
+                       kNotifyOnly("PictureHover")},
         AssignmentCase{"XPColor_Pressed", [](Button_XP& b) { b.setXPColor_Pressed(0xFF); },
                        kNotifyOnly("XPColor_Pressed")},
-        AssignmentCase{"XPColor_Hover", [](Button_XP& b) { b.setXPColor_Hover(0xFF); }, kNotifyOnly("XPColor_Hover")},
+        AssignmentCase{"XPColor_Hover", [](Button_XP& b) { b.setXPColor_Hover(0xFF); },
+                       kNotifyOnly("XPColor_Hover")},
         AssignmentCase{"XPDefaultColors", [](Button_XP& b) { b.setXPDefaultColors(false); },
                        kNotifyOnly("XPDefaultColors")},
-        AssignmentCase{"BackColor", [](Button_XP& b) { b.setBackColor(0xFF); }, kNotifyRepaint("BackColor")},
-        AssignmentCase{"ForeColor", [](Button_XP& b) { b.setForeColor(0xFF); }, kNotifyRepaint("ForeColor")},
-        AssignmentCase{"SoundOver", [](Button_XP& b) { b.setSoundOver(5); }, kNotifyOnly("SoundOver")},
-        AssignmentCase{"SoundClick", [](Button_XP& b) { b.setSoundClick(QString()); }, kNotifyOnly("SoundClick")},
-        AssignmentCase{"version", [](Button_XP& b) { b.setVersion(QStringLiteral("x")); }, QStringList()},
-        AssignmentCase{"DefCurHand", [](Button_XP& b) { b.setDefCurHand(true); }, kNotifyOnly("DefCurHand")},
+        AssignmentCase{"BackColor", [](Button_XP& b) { b.setBackColor(0xFF); },
+                       kNotifyRepaint("BackColor")},
+        AssignmentCase{"ForeColor", [](Button_XP& b) { b.setForeColor(0xFF); },
+                       kNotifyRepaint("ForeColor")},
+        AssignmentCase{"SoundOver", [](Button_XP& b) { b.setSoundOver(5); },
+                       kNotifyOnly("SoundOver")},
+        AssignmentCase{"SoundClick", [](Button_XP& b) { b.setSoundClick(QString()); },
+                       kNotifyOnly("SoundClick")},
+        AssignmentCase{"version", [](Button_XP& b) { b.setVersion(QStringLiteral("x")); },
+                       QStringList()},
+        AssignmentCase{"DefCurHand", [](Button_XP& b) { b.setDefCurHand(true); },
+                       kNotifyOnly("DefCurHand")},
         AssignmentCase{"XPShowBorderAlways", [](Button_XP& b) { b.setXPShowBorderAlways(true); },
                        kNotifyOnly("XPShowBorderAlways")},
-        AssignmentCase{"MaskColor", [](Button_XP& b) { b.setMaskColor(0xFF00FF); }, kNotifyRepaint("MaskColor")},
+        AssignmentCase{"MaskColor", [](Button_XP& b) { b.setMaskColor(0xFF00FF); },
+                       kNotifyRepaint("MaskColor")},
         AssignmentCase{"TransparentBG", [](Button_XP& b) { b.setTransparentBG(true); },
                        kNotifyRepaint("TransparentBG")},
         AssignmentCase{"BEVEL", [](Button_XP& b) { b.setBEVEL(3); }, kNotifyRepaint("BEVEL")},
-        AssignmentCase{"BEVELDEPTH", [](Button_XP& b) { b.setBEVELDEPTH(4); }, kNotifyRepaint("BEVELDEPTH")},
+        AssignmentCase{"BEVELDEPTH", [](Button_XP& b) { b.setBEVELDEPTH(4); },
+                       kNotifyRepaint("BEVELDEPTH")},
         // Each of the six copied attributes repaints through the font's own notification.
         AssignmentCase{"Font",
                        [](Button_XP& b) {
@@ -154,10 +163,11 @@ INSTANTIATE_TEST_SUITE_P(
                            b.setFont(bold);
                        },
                        {"P", "P", "P", "P", "P", "P", "N:Font"}}),
-    [](const testing::TestParamInfo<AssignmentCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<AssignmentCase>& info) {
+        return std::string(info.param.name);
+    });
 
-TEST(ButtonModel, StyleThreeSwitchesTransparencyOffThroughItsOwnAssignment)
-{
+TEST(ButtonModel, StyleThreeSwitchesTransparencyOffThroughItsOwnAssignment) {
     LoggedButton b;
     b.button.setTransparentBG(true);
     b.log.clear();
@@ -176,8 +186,7 @@ TEST(ButtonModel, StyleThreeSwitchesTransparencyOffThroughItsOwnAssignment)
     EXPECT_TRUE(b.button.TransparentBG());
 }
 
-TEST(ButtonModel, HostStateIsWrittenOnTheRightSideOfTheNotification)
-{
+TEST(ButtonModel, HostStateIsWrittenOnTheRightSideOfTheNotification) {
     LoggedButton b;
     QStringList seen;
     QObject::connect(&b.button.host(), &UserControl::PropertyChanged, [&](const QString& name) {
@@ -210,8 +219,7 @@ struct PictureCase {
 
 class PictureAssignment : public testing::TestWithParam<PictureCase> {};
 
-TEST_P(PictureAssignment, SetsNaturalAndDrawnSize)
-{
+TEST_P(PictureAssignment, SetsNaturalAndDrawnSize) {
     const PictureCase& c = GetParam();
     LoggedButton b;
     b.button.setPictureSize(c.pictureSize);
@@ -236,8 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
                     PictureCase{"NoneAt16", 0, -1, -1, 32, 32, 16, 16}),
     [](const testing::TestParamInfo<PictureCase>& info) { return std::string(info.param.name); });
 
-TEST(ButtonModel, PictureSizeOutsideItsValuesKeepsTheDrawnSize)
-{
+TEST(ButtonModel, PictureSizeOutsideItsValuesKeepsTheDrawnSize) {
     LoggedButton b;
     b.button.setPictureWidth(20);
     b.button.setPictureHeight(24);
@@ -250,8 +257,7 @@ TEST(ButtonModel, PictureSizeOutsideItsValuesKeepsTheDrawnSize)
     EXPECT_EQ(b.button.PictureWidth(), 32);
 }
 
-TEST(ButtonModel, FontAssignmentCopiesSixAttributesOnly)
-{
+TEST(ButtonModel, FontAssignmentCopiesSixAttributesOnly) {
     LoggedButton b;
     const FontPtr own = b.button.Font();
     FontData given;
@@ -273,8 +279,7 @@ TEST(ButtonModel, FontAssignmentCopiesSixAttributesOnly)
     EXPECT_EQ(b.button.host().Font(), own->data());
 }
 
-TEST(ButtonModel, ChangingTheReturnedFontChangesTheButton)
-{
+TEST(ButtonModel, ChangingTheReturnedFontChangesTheButton) {
     LoggedButton b;
     b.button.Font()->setUnderline(true);
     EXPECT_EQ(b.log, QStringList{QStringLiteral("P")});
@@ -282,8 +287,7 @@ TEST(ButtonModel, ChangingTheReturnedFontChangesTheButton)
     EXPECT_TRUE(b.button.host().font().underline());
 }
 
-TEST(ButtonModel, SoundOverKeepsAnyValueAsText)
-{
+TEST(ButtonModel, SoundOverKeepsAnyValueAsText) {
     LoggedButton b;
     b.button.setSoundOver(5);
     EXPECT_EQ(b.button.SoundOver(), QStringLiteral("5"));
@@ -291,8 +295,7 @@ TEST(ButtonModel, SoundOverKeepsAnyValueAsText)
     EXPECT_EQ(b.button.SoundOver(), QStringLiteral("a.wav"));
 }
 
-TEST(ButtonModel, VersionIgnoresAssignment)
-{
+TEST(ButtonModel, VersionIgnoresAssignment) {
     LoggedButton b;
     b.button.setVersion(QStringLiteral("x"));
     EXPECT_EQ(b.button.version(), QStringLiteral("030102-155"));
@@ -301,8 +304,7 @@ TEST(ButtonModel, VersionIgnoresAssignment)
 
 class MousePointerRange : public testing::TestWithParam<std::pair<Long, bool>> {};
 
-TEST_P(MousePointerRange, OverflowLeavesEverythingAsItWas)
-{
+TEST_P(MousePointerRange, OverflowLeavesEverythingAsItWas) {
     const auto [value, accepted] = GetParam();
     LoggedButton b;
     b.button.setMousePointer(3);
@@ -323,16 +325,13 @@ TEST_P(MousePointerRange, OverflowLeavesEverythingAsItWas)
     EXPECT_TRUE(b.log.isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Bounds, MousePointerRange,
-                         testing::Values(std::pair<Long, bool>{40000, false},
-                                         std::pair<Long, bool>{32768, false},
-                                         std::pair<Long, bool>{-32769, false},
-                                         std::pair<Long, bool>{32767, true},
-                                         std::pair<Long, bool>{-32768, true},
-                                         std::pair<Long, bool>{99, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, MousePointerRange,
+    testing::Values(std::pair<Long, bool>{40000, false}, std::pair<Long, bool>{32768, false},
+                    std::pair<Long, bool>{-32769, false}, std::pair<Long, bool>{32767, true},
+                    std::pair<Long, bool>{-32768, true}, std::pair<Long, bool>{99, true}));
 
-TEST(ButtonModel, TranslateColorResolvesOnlySystemCodes)
-{
+TEST(ButtonModel, TranslateColorResolvesOnlySystemCodes) {
     const std::pair<OleColor, OleColor> cases[] = {
         {0x8000000F, 0xD8E9EC}, // button face RGB(236, 233, 216)
         {0x80000012, 0x000000}, // button text
@@ -347,8 +346,7 @@ TEST(ButtonModel, TranslateColorResolvesOnlySystemCodes)
         EXPECT_EQ(Button_XP::TranslateColor(colour), rgb) << std::hex << colour;
 }
 
-TEST(ButtonModel, CaptionUpdatesTheAccessKey)
-{
+TEST(ButtonModel, CaptionUpdatesTheAccessKey) {
     LoggedButton b;
     b.button.setCaption(QStringLiteral("&Open"));
     EXPECT_EQ(b.button.host().AccessKeys(), QStringLiteral("o"));
@@ -356,8 +354,7 @@ TEST(ButtonModel, CaptionUpdatesTheAccessKey)
     EXPECT_EQ(b.button.host().AccessKeys(), QString());
 }
 
-TEST(ButtonModel, OutlivesOrFollowsItsWindow)
-{
+TEST(ButtonModel, OutlivesOrFollowsItsWindow) {
     // The window going first takes the host with it, and the button with the window.
     auto window = std::make_unique<QWidget>();
     QPointer<Button_XP> button = new Button_XP(window.get(), QStringLiteral("a"));

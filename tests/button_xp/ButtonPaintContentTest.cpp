@@ -23,14 +23,15 @@ struct PlaceCase {
     RECT wantCaption;
 };
 
-void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PlaceCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const RECT kPreviousPicture{1, 2, 3, 4};
 
 class PlacementTest : public testing::TestWithParam<PlaceCase> {};
 
-TEST_P(PlacementTest, PlacesPictureAndCaptionAsOneBlock)
-{
+TEST_P(PlacementTest, PlacesPictureAndCaptionAsOneBlock) {
     const PlaceCase& c = GetParam();
     const ContentPlacement got =
         placePictureAndCaption(c.inner, c.position, c.pw, c.ph, c.measured, kPreviousPicture);
@@ -47,18 +48,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         PlaceCase{"left", kInner100x30, 1, 16, 16, kCaption40x13, {20, 7, 36, 23}, {40, 8, 80, 21}},
         // The block is taller than the area: the offset truncates toward zero.
-        PlaceCase{"above", kInner100x30, 0, 16, 16, kCaption40x13, {42, -1, 58, 15},
-                  {30, 19, 70, 32}},
-        PlaceCase{"right", kInner100x30, 2, 16, 16, kCaption40x13, {64, 7, 80, 23},
-                  {20, 8, 60, 21}},
-        PlaceCase{"below", kInner100x30, 3, 16, 16, kCaption40x13, {42, 16, 58, 32},
-                  {30, -1, 70, 12}},
+        PlaceCase{
+            "above", kInner100x30, 0, 16, 16, kCaption40x13, {42, -1, 58, 15}, {30, 19, 70, 32}},
+        PlaceCase{
+            "right", kInner100x30, 2, 16, 16, kCaption40x13, {64, 7, 80, 23}, {20, 8, 60, 21}},
+        PlaceCase{
+            "below", kInner100x30, 3, 16, 16, kCaption40x13, {42, 16, 58, 32}, {30, -1, 70, 12}},
         PlaceCase{"unknownKeepsBoth", kInner100x30, 7, 16, 16, kCaption40x13, kPreviousPicture,
                   kCaption40x13}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(PlacementTest, PictureAloneIsCentredWithTruncatedOffsets)
-{
+TEST(PlacementTest, PictureAloneIsCentredWithTruncatedOffsets) {
     // 32 x 32 on a 75 x 23 surface.
     EXPECT_EQ(centrePicture(RECT{4, 4, 71, 19}, 32, 32), (RECT{21, -4, 53, 28}));
 }
@@ -66,21 +66,18 @@ TEST(PlacementTest, PictureAloneIsCentredWithTruncatedOffsets)
 // --- layout through the control -----------------------------------------------------------------
 
 // An 8 x 8 red bitmap with a 2 x 2 green block at (3, 3): green is the mask colour below.
-QImage redSquare(int size = 8)
-{
+QImage redSquare(int size = 8) {
     QImage image(size, size, QImage::Format_RGB32);
     image.fill(QColor(255, 0, 0));
     QPainter(&image).fillRect(size * 3 / 8, size * 3 / 8, size / 4, size / 4, QColor(0, 255, 0));
     return image;
 }
 
-PicturePtr bitmapPicture(const QImage& image)
-{
+PicturePtr bitmapPicture(const QImage& image) {
     return std::make_shared<StdPicture>(StdPicture::Bitmap, image);
 }
 
-TEST(LayoutTest, PictureWithoutCaptionOnTheSmallButton)
-{
+TEST(LayoutTest, PictureWithoutCaptionOnTheSmallButton) {
     PaintRig rig(2, 75, 23);
     QImage big(32, 32, QImage::Format_RGB32);
     big.fill(Qt::red);
@@ -89,8 +86,7 @@ TEST(LayoutTest, PictureWithoutCaptionOnTheSmallButton)
     EXPECT_EQ(rig.f().g_PictureRect, (RECT{21, -4, 53, 28}));
 }
 
-TEST(LayoutTest, CaptionBesideThePictureWithTheGap)
-{
+TEST(LayoutTest, CaptionBesideThePictureWithTheGap) {
     PaintRig rig(2, 100, 30, QStringLiteral("Button"));
     rig.button->setPicture(bitmapPicture(redSquare(16)));
     rig.button->setPictureSize(0);
@@ -105,8 +101,7 @@ TEST(LayoutTest, CaptionBesideThePictureWithTheGap)
     EXPECT_EQ(cap.top, 4 + (22 - cap.height()) / 2);
 }
 
-TEST(LayoutTest, LongCaptionWrapsAndIsCentredAgain)
-{
+TEST(LayoutTest, LongCaptionWrapsAndIsCentredAgain) {
     PaintRig rig(2, 75, 60, QStringLiteral("Alpha"));
     const Long oneLine = rig.f().g_CaptionRect.height();
     rig.button->setCaption(QStringLiteral("Alpha Beta Gamma Delta"));
@@ -117,8 +112,7 @@ TEST(LayoutTest, LongCaptionWrapsAndIsCentredAgain)
     EXPECT_EQ(cap.left, 4 + (67 - cap.width()) / 2);
 }
 
-TEST(LayoutTest, EmptyHoverPictureTakesNoRoomFromTheCaption)
-{
+TEST(LayoutTest, EmptyHoverPictureTakesNoRoomFromTheCaption) {
     // A new button's hover picture is an empty picture object; hovering must not move the text.
     PaintRig rig(2, 75, 23, QStringLiteral("Button"));
     const RECT atRest = rig.f().g_CaptionRect;
@@ -145,14 +139,15 @@ struct PictureCase {
     std::vector<std::pair<QPoint, Rgb>> probes;
 };
 
-void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PictureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PictureTest : public testing::TestWithParam<PictureCase> {};
 
 // An 8 x 8 picture in the middle of a 75 x 23 face lands on (33, 7)-(41, 15); its green (masked
 // or transparent) block on (36, 10)-(38, 12).
-TEST_P(PictureTest, DrawsThePictureInItsState)
-{
+TEST_P(PictureTest, DrawsThePictureInItsState) {
     const PictureCase& c = GetParam();
     PaintRig rig(c.style, 75, 23);
     QImage image = redSquare();
@@ -173,56 +168,139 @@ TEST_P(PictureTest, DrawsThePictureInItsState)
     rig.setState(c.over, c.down, false);
     rig.paint();
     for (const auto& [point, colour] : c.probes)
-        EXPECT_EQ(rig.at(point.x(), point.y()), colour) << "at (" << point.x() << ", " << point.y() << ")";
+        EXPECT_EQ(rig.at(point.x(), point.y()), colour)
+            << "at (" << point.x() << ", " << point.y() << ")";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Bitmaps, PictureTest,
     testing::Values(
-        PictureCase{"maskColourShowsTheFace", 4, false, false, false, true, 8,
-                    {{{33, 7}, kRed}, {{40, 14}, kRed}, {{36, 10}, kFace}, {{37, 11}, kFace},
-                     {{41, 15}, kFace}, {{32, 6}, kFace}}},
-        PictureCase{"stretchedToTheDrawnSize", 4, false, false, false, true, 16,
-                    {{{29, 4}, kRed}, {{44, 19}, kRed}, {{35, 10}, kFace}, {{38, 13}, kFace},
+        PictureCase{"maskColourShowsTheFace",
+                    4,
+                    false,
+                    false,
+                    false,
+                    true,
+                    8,
+                    {{{33, 7}, kRed},
+                     {{40, 14}, kRed},
+                     {{36, 10}, kFace},
+                     {{37, 11}, kFace},
+                     {{41, 15}, kFace},
+                     {{32, 6}, kFace}}},
+        PictureCase{"stretchedToTheDrawnSize",
+                    4,
+                    false,
+                    false,
+                    false,
+                    true,
+                    16,
+                    {{{29, 4}, kRed},
+                     {{44, 19}, kRed},
+                     {{35, 10}, kFace},
+                     {{38, 13}, kFace},
                      {{45, 19}, kFace}}},
-        PictureCase{"pressedSinksOnePixel", 4, false, true, true, true, 8,
+        PictureCase{"pressedSinksOnePixel",
+                    4,
+                    false,
+                    true,
+                    true,
+                    true,
+                    8,
                     {{{33, 7}, kFace}, {{34, 8}, kRed}, {{41, 15}, kRed}, {{37, 11}, kFace}}},
-        PictureCase{"flatPressedStaysPut", 2, false, false, true, true, 8,
+        PictureCase{"flatPressedStaysPut",
+                    2,
+                    false,
+                    false,
+                    true,
+                    true,
+                    8,
                     {{{33, 7}, kRed}, {{41, 15}, kFlatPressed}, {{36, 10}, kFlatPressed}}},
-        PictureCase{"flatHoverLiftsOverAGreySilhouette", 2, false, true, false, true, 8,
-                    {{{30, 4}, kRed}, {{37, 11}, kRed}, {{33, 7}, kGreyShadow},
-                     {{40, 14}, kGreyShadow}, {{38, 12}, kGreyShadow}, {{41, 15}, kFlatHover},
+        PictureCase{"flatHoverLiftsOverAGreySilhouette",
+                    2,
+                    false,
+                    true,
+                    false,
+                    true,
+                    8,
+                    {{{30, 4}, kRed},
+                     {{37, 11}, kRed},
+                     {{33, 7}, kGreyShadow},
+                     {{40, 14}, kGreyShadow},
+                     {{38, 12}, kGreyShadow},
+                     {{41, 15}, kFlatHover},
                      {{29, 3}, kFlatHover}}},
         // Embossed: ink in the shadow colour in place over a highlight copy one pixel down and
         // right; masked pixels count as white, so they are no ink.
-        PictureCase{"disabledIsEmbossed", 4, false, false, false, false, 8,
-                    {{{33, 7}, kShadowColour}, {{40, 14}, kShadowColour},
-                     {{41, 15}, kHighlightColour}, {{36, 10}, kHighlightColour},
-                     {{37, 11}, kFace}, {{32, 6}, kFace}}}),
+        PictureCase{"disabledIsEmbossed",
+                    4,
+                    false,
+                    false,
+                    false,
+                    false,
+                    8,
+                    {{{33, 7}, kShadowColour},
+                     {{40, 14}, kShadowColour},
+                     {{41, 15}, kHighlightColour},
+                     {{36, 10}, kHighlightColour},
+                     {{37, 11}, kFace},
+                     {{32, 6}, kFace}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Icons, PictureTest,
     testing::Values(
-        PictureCase{"transparentPixelsShowTheFace", 4, true, false, false, true, 8,
+        PictureCase{"transparentPixelsShowTheFace",
+                    4,
+                    true,
+                    false,
+                    false,
+                    true,
+                    8,
                     {{{33, 7}, kRed}, {{40, 14}, kRed}, {{36, 10}, kFace}, {{41, 15}, kFace}}},
-        PictureCase{"scaledIntoItsRectangle", 4, true, false, false, true, 16,
+        PictureCase{"scaledIntoItsRectangle",
+                    4,
+                    true,
+                    false,
+                    false,
+                    true,
+                    16,
                     {{{29, 4}, kRed}, {{44, 19}, kRed}, {{35, 10}, kFace}, {{45, 19}, kFace}}},
-        PictureCase{"pressedSinksOnePixel", 0, true, false, true, true, 8,
+        PictureCase{"pressedSinksOnePixel",
+                    0,
+                    true,
+                    false,
+                    true,
+                    true,
+                    8,
                     {{{33, 7}, kFace}, {{41, 15}, kRed}}},
-        PictureCase{"flatHoverLiftsOverAGreySilhouette", 2, true, true, false, true, 8,
+        PictureCase{"flatHoverLiftsOverAGreySilhouette",
+                    2,
+                    true,
+                    true,
+                    false,
+                    true,
+                    8,
                     {{{30, 4}, kRed}, {{40, 14}, kGreyShadow}, {{41, 15}, kFlatHover}}},
-        PictureCase{"disabledIsEmbossed", 4, true, false, false, false, 8,
+        PictureCase{"disabledIsEmbossed",
+                    4,
+                    true,
+                    false,
+                    false,
+                    false,
+                    8,
                     // drawn at the icon's own size first, so nothing spills past its edge
-                    {{{33, 7}, kShadowColour}, {{40, 14}, kShadowColour},
-                     {{36, 10}, kHighlightColour}, {{37, 11}, kFace}, {{41, 15}, kFace}}}),
+                    {{{33, 7}, kShadowColour},
+                     {{40, 14}, kShadowColour},
+                     {{36, 10}, kHighlightColour},
+                     {{37, 11}, kFace},
+                     {{41, 15}, kFace}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- caption pixels -----------------------------------------------------------------------------
 
 // The bounding box of the pixels of one colour, right and bottom exclusive.
-RECT boxOf(const QImage& image, Rgb colour)
-{
+RECT boxOf(const QImage& image, Rgb colour) {
     RECT box{image.width(), image.height(), 0, 0};
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
@@ -243,8 +321,7 @@ struct CaptionMoveCase {
 
 class CaptionPressTest : public testing::TestWithParam<CaptionMoveCase> {};
 
-TEST_P(CaptionPressTest, PressedCaptionMovesOnlyOutsideTheFlatStyle)
-{
+TEST_P(CaptionPressTest, PressedCaptionMovesOnlyOutsideTheFlatStyle) {
     const CaptionMoveCase& c = GetParam();
     PaintRig rig(c.style, 75, 23, QStringLiteral("Button"));
     const RECT atRest = boxOf(rig.image(), kBlack);
@@ -259,11 +336,11 @@ TEST_P(CaptionPressTest, PressedCaptionMovesOnlyOutsideTheFlatStyle)
 INSTANTIATE_TEST_SUITE_P(Styles, CaptionPressTest,
                          testing::Values(CaptionMoveCase{"hoverOnly", 1, 1},
                                          CaptionMoveCase{"noBorder", 4, 1},
-                                         CaptionMoveCase{"xp", 3, 1}, CaptionMoveCase{"flat", 2, 0}),
+                                         CaptionMoveCase{"xp", 3, 1},
+                                         CaptionMoveCase{"flat", 2, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CaptionTest, DrawnInTheForeColour)
-{
+TEST(CaptionTest, DrawnInTheForeColour) {
     PaintRig rig(4, 75, 23, QStringLiteral("Button"));
     rig.button->setForeColor(gdi::RGB(200, 0, 0));
     const RECT box = boxOf(rig.image(), Rgb{200, 0, 0});
@@ -273,8 +350,7 @@ TEST(CaptionTest, DrawnInTheForeColour)
     EXPECT_LE(box.right, rig.f().g_CaptionRect.right);
 }
 
-TEST(CaptionTest, DisabledCaptionIsEmbossed)
-{
+TEST(CaptionTest, DisabledCaptionIsEmbossed) {
     PaintRig rig(4, 75, 23, QStringLiteral("Button"));
     const QImage enabled = rig.image();
     rig.button->setEnabled(false);

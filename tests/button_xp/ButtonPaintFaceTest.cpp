@@ -21,43 +21,39 @@ struct ShiftCase {
 
 class ShiftColorTest : public testing::TestWithParam<ShiftCase> {};
 
-TEST_P(ShiftColorTest, ShiftsRedGreenPlainlyAndBlueInProportion)
-{
+TEST_P(ShiftColorTest, ShiftsRedGreenPlainlyAndBlueInProportion) {
     const ShiftCase& c = GetParam();
     EXPECT_EQ(Rgb::of(ShiftColor(c.in.ref(), c.amount)), c.out);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     WorkedValues, ShiftColorTest,
-    testing::Values(
-        ShiftCase{"darkerBlueish", {100, 100, 192}, -24, {76, 76, 168}},
-        ShiftCase{"clampsHighAndLow", {250, 10, 0}, 16, {255, 26, 0}},
-        ShiftCase{"faceToWhite", {236, 233, 216}, 48, {255, 255, 255}},
-        ShiftCase{"disabledFill", {255, 255, 255}, -24, {231, 231, 224}},
-        ShiftCase{"disabledOutline", {255, 255, 255}, -84, {171, 171, 144}},
-        ShiftCase{"disabledCorner", {255, 255, 255}, -72, {183, 183, 160}},
-        // Blue's share truncates toward zero: -100/192 is 0, not -1.
-        ShiftCase{"truncatesTowardZero", {0, 0, 100}, -1, {0, 0, 100}},
-        ShiftCase{"focusBottom", {140, 170, 230}, -33, {107, 137, 191}},
-        ShiftCase{"focusTop", {140, 170, 230}, 65, {205, 235, 255}},
-        ShiftCase{"focusSecondRow", {140, 170, 230}, 50, {190, 220, 255}},
-        ShiftCase{"focusSides", {140, 170, 230}, 31, {171, 201, 255}},
-        ShiftCase{"hoverBottom", {225, 153, 71}, -40, {185, 113, 57}},
-        ShiftCase{"hoverTop", {225, 153, 71}, 90, {255, 243, 104}},
-        ShiftCase{"hoverSecondRow", {225, 153, 71}, 35, {255, 188, 83}},
-        ShiftCase{"hoverSides", {225, 153, 71}, 20, {245, 173, 78}}),
+    testing::Values(ShiftCase{"darkerBlueish", {100, 100, 192}, -24, {76, 76, 168}},
+                    ShiftCase{"clampsHighAndLow", {250, 10, 0}, 16, {255, 26, 0}},
+                    ShiftCase{"faceToWhite", {236, 233, 216}, 48, {255, 255, 255}},
+                    ShiftCase{"disabledFill", {255, 255, 255}, -24, {231, 231, 224}},
+                    ShiftCase{"disabledOutline", {255, 255, 255}, -84, {171, 171, 144}},
+                    ShiftCase{"disabledCorner", {255, 255, 255}, -72, {183, 183, 160}},
+                    // Blue's share truncates toward zero: -100/192 is 0, not -1.
+                    ShiftCase{"truncatesTowardZero", {0, 0, 100}, -1, {0, 0, 100}},
+                    ShiftCase{"focusBottom", {140, 170, 230}, -33, {107, 137, 191}},
+                    ShiftCase{"focusTop", {140, 170, 230}, 65, {205, 235, 255}},
+                    ShiftCase{"focusSecondRow", {140, 170, 230}, 50, {190, 220, 255}},
+                    ShiftCase{"focusSides", {140, 170, 230}, 31, {171, 201, 255}},
+                    ShiftCase{"hoverBottom", {225, 153, 71}, -40, {185, 113, 57}},
+                    ShiftCase{"hoverTop", {225, 153, 71}, 90, {255, 243, 104}},
+                    ShiftCase{"hoverSecondRow", {225, 153, 71}, 35, {255, 188, 83}},
+                    ShiftCase{"hoverSides", {225, 153, 71}, 20, {245, 173, 78}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ColourHelpersTest, SplitColorGivesTheThreeComponents)
-{
+TEST(ColourHelpersTest, SplitColorGivesTheThreeComponents) {
     const SplitRgb c = SplitColor(gdi::RGB(49, 106, 197));
     EXPECT_EQ(c.r, 49);
     EXPECT_EQ(c.g, 106);
     EXPECT_EQ(c.b, 197);
 }
 
-TEST(ColourHelpersTest, BrighteningClampsEveryComponentToTheByteRange)
-{
+TEST(ColourHelpersTest, BrighteningClampsEveryComponentToTheByteRange) {
     EXPECT_EQ(Rgb::of(BrightenColor(gdi::RGB(250, 100, 0), 10)), (Rgb{255, 110, 10}));
     // A negative depth darkens; no component runs below zero into the next byte.
     EXPECT_EQ(Rgb::of(BrightenColor(gdi::RGB(5, 100, 0), -10)), (Rgb{0, 90, 0}));
@@ -86,12 +82,13 @@ struct FaceCase {
     std::vector<Probe> probes;
 };
 
-void PrintTo(const FaceCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaceCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FaceTest : public testing::TestWithParam<FaceCase> {};
 
-TEST_P(FaceTest, PaintsTheExpectedPixels)
-{
+TEST_P(FaceTest, PaintsTheExpectedPixels) {
     const FaceCase& c = GetParam();
     PaintRig rig(c.style, 75, c.height);
     rig.host().setAmbientUserMode(c.runMode);
@@ -113,103 +110,434 @@ constexpr Rgb kInvertedFace{19, 22, 39};
 
 INSTANTIATE_TEST_SUITE_P(
     XPStyle, FaceTest,
-    testing::Values(
-        FaceCase{"normal", 3, 23, false, false, false, true, false, 1, 8, true,
-                 {{37, 11, {243, 243, 240}}, {37, 5, {250, 250, 249}}, {37, 19, {234, 234, 228}},
-                  {0, 11, kDarkShadowColour}, {37, 0, kDarkShadowColour},
-                  {74, 11, kDarkShadowColour}, {37, 22, kDarkShadowColour},
-                  {1, 1, kDarkShadowColour}, {1, 21, kDarkShadowColour},
-                  {73, 1, kDarkShadowColour}, {73, 21, kDarkShadowColour},
-                  {37, 21, {207, 207, 192}}, {37, 1, {255, 255, 255}}, {73, 11, {219, 219, 208}},
-                  {72, 11, {231, 231, 224}}, {1, 11, {250, 250, 249}}, {2, 11, {245, 245, 242}},
-                  // no dotted focus rectangle in this style
-                  {4, 4, {251, 251, 250}}}},
-        // A ten-pixel face steps 2.5 per row: row 5 rounds -12.5 to the even -12.
-        FaceCase{"roundsHalfToEven", 3, 10, false, false, false, true, false, 1, 8, true,
-                 {{37, 5, {243, 243, 240}}, {37, 3, {247, 247, 245}}}},
-        FaceCase{"focused", 3, 23, false, false, true, true, false, 1, 8, true,
-                 {{37, 21, {107, 137, 191}}, {37, 1, kFocusRingTop}, {37, 2, {190, 220, 255}},
-                  {2, 11, {171, 201, 255}}, {72, 11, {171, 201, 255}}, {1, 11, kFocusColour},
-                  {73, 11, kFocusColour}, {37, 20, kFocusColour}, {37, 11, {243, 243, 240}},
-                  {4, 4, {251, 251, 250}}, {5, 4, {251, 251, 250}},
-                  // the ring's lines stop short of the rounded inner corners
-                  {1, 1, kDarkShadowColour}, {73, 1, kDarkShadowColour},
-                  {1, 21, kDarkShadowColour}, {73, 21, kDarkShadowColour}}},
-        FaceCase{"hovered", 3, 23, true, false, false, true, false, 1, 8, true,
-                 {{37, 21, {185, 113, 57}}, {37, 1, {255, 243, 104}}, {37, 2, {255, 188, 83}},
-                  {2, 11, {245, 173, 78}}, {72, 11, {245, 173, 78}}, {1, 11, kHoverColour},
-                  {1, 20, kHoverColour}, {37, 20, kHoverColour}, {37, 11, {243, 243, 240}},
-                  {1, 1, kDarkShadowColour}, {73, 1, kDarkShadowColour},
-                  {1, 21, kDarkShadowColour}, {73, 21, kDarkShadowColour}}},
-        FaceCase{"hoverRingOverFocusRing", 3, 23, true, false, true, true, false, 1, 8, true,
-                 {{37, 21, {185, 113, 57}}, {37, 1, {255, 243, 104}}, {37, 2, {255, 188, 83}},
-                  {2, 11, {245, 173, 78}}, {1, 11, kHoverColour}, {37, 20, kHoverColour}}},
-        FaceCase{"pressedShowsNoRing", 3, 23, true, true, true, true, false, 1, 8, true,
-                 {{37, 11, {215, 215, 205}}, {37, 3, {210, 210, 199}}, {37, 21, {239, 239, 230}},
-                  {37, 20, {233, 233, 224}}, {37, 1, {191, 191, 178}}, {37, 2, {199, 199, 187}},
-                  {1, 11, {191, 191, 178}}, {2, 11, {201, 201, 189}}, {73, 11, {228, 228, 218}},
-                  {72, 11, {223, 223, 213}}, {37, 0, kDarkShadowColour},
-                  {73, 21, kDarkShadowColour}}},
-        FaceCase{"disabledIgnoresEveryState", 3, 23, true, true, true, false, false, 1, 8, true,
-                 {{37, 11, {231, 231, 224}}, {37, 1, {231, 231, 224}}, {2, 11, {231, 231, 224}},
-                  {37, 21, {231, 231, 224}}, {0, 11, {171, 171, 144}}, {37, 22, {171, 171, 144}},
-                  {1, 1, {183, 183, 160}}, {1, 21, {183, 183, 160}}, {73, 1, {183, 183, 160}},
-                  {73, 21, {183, 183, 160}}}},
-        FaceCase{"designModeShowsTheNormalFace", 3, 23, true, true, false, true, false, 1, 8, false,
-                 {{37, 11, {243, 243, 240}}, {37, 21, {207, 207, 192}}}}),
+    testing::Values(FaceCase{"normal",
+                             3,
+                             23,
+                             false,
+                             false,
+                             false,
+                             true,
+                             false,
+                             1,
+                             8,
+                             true,
+                             {{37, 11, {243, 243, 240}},
+                              {37, 5, {250, 250, 249}},
+                              {37, 19, {234, 234, 228}},
+                              {0, 11, kDarkShadowColour},
+                              {37, 0, kDarkShadowColour},
+                              {74, 11, kDarkShadowColour},
+                              {37, 22, kDarkShadowColour},
+                              {1, 1, kDarkShadowColour},
+                              {1, 21, kDarkShadowColour},
+                              {73, 1, kDarkShadowColour},
+                              {73, 21, kDarkShadowColour},
+                              {37, 21, {207, 207, 192}},
+                              {37, 1, {255, 255, 255}},
+                              {73, 11, {219, 219, 208}},
+                              {72, 11, {231, 231, 224}},
+                              {1, 11, {250, 250, 249}},
+                              {2, 11, {245, 245, 242}},
+                              // no dotted focus rectangle in this style
+                              {4, 4, {251, 251, 250}}}},
+                    // A ten-pixel face steps 2.5 per row: row 5 rounds -12.5 to the even -12.
+                    FaceCase{"roundsHalfToEven",
+                             3,
+                             10,
+                             false,
+                             false,
+                             false,
+                             true,
+                             false,
+                             1,
+                             8,
+                             true,
+                             {{37, 5, {243, 243, 240}}, {37, 3, {247, 247, 245}}}},
+                    FaceCase{"focused",
+                             3,
+                             23,
+                             false,
+                             false,
+                             true,
+                             true,
+                             false,
+                             1,
+                             8,
+                             true,
+                             {{37, 21, {107, 137, 191}},
+                              {37, 1, kFocusRingTop},
+                              {37, 2, {190, 220, 255}},
+                              {2, 11, {171, 201, 255}},
+                              {72, 11, {171, 201, 255}},
+                              {1, 11, kFocusColour},
+                              {73, 11, kFocusColour},
+                              {37, 20, kFocusColour},
+                              {37, 11, {243, 243, 240}},
+                              {4, 4, {251, 251, 250}},
+                              {5, 4, {251, 251, 250}},
+                              // the ring's lines stop short of the rounded inner corners
+                              {1, 1, kDarkShadowColour},
+                              {73, 1, kDarkShadowColour},
+                              {1, 21, kDarkShadowColour},
+                              {73, 21, kDarkShadowColour}}},
+                    FaceCase{"hovered",
+                             3,
+                             23,
+                             true,
+                             false,
+                             false,
+                             true,
+                             false,
+                             1,
+                             8,
+                             true,
+                             {{37, 21, {185, 113, 57}},
+                              {37, 1, {255, 243, 104}},
+                              {37, 2, {255, 188, 83}},
+                              {2, 11, {245, 173, 78}},
+                              {72, 11, {245, 173, 78}},
+                              {1, 11, kHoverColour},
+                              {1, 20, kHoverColour},
+                              {37, 20, kHoverColour},
+                              {37, 11, {243, 243, 240}},
+                              {1, 1, kDarkShadowColour},
+                              {73, 1, kDarkShadowColour},
+                              {1, 21, kDarkShadowColour},
+                              {73, 21, kDarkShadowColour}}},
+                    FaceCase{"hoverRingOverFocusRing",
+                             3,
+                             23,
+                             true,
+                             false,
+                             true,
+                             true,
+                             false,
+                             1,
+                             8,
+                             true,
+                             {{37, 21, {185, 113, 57}},
+                              {37, 1, {255, 243, 104}},
+                              {37, 2, {255, 188, 83}},
+                              {2, 11, {245, 173, 78}},
+                              {1, 11, kHoverColour},
+                              {37, 20, kHoverColour}}},
+                    FaceCase{"pressedShowsNoRing",
+                             3,
+                             23,
+                             true,
+                             true,
+                             true,
+                             true,
+                             false,
+                             1,
+                             8,
+                             true,
+                             {{37, 11, {215, 215, 205}},
+                              {37, 3, {210, 210, 199}},
+                              {37, 21, {239, 239, 230}},
+                              {37, 20, {233, 233, 224}},
+                              {37, 1, {191, 191, 178}},
+                              {37, 2, {199, 199, 187}},
+                              {1, 11, {191, 191, 178}},
+                              {2, 11, {201, 201, 189}},
+                              {73, 11, {228, 228, 218}},
+                              {72, 11, {223, 223, 213}},
+                              {37, 0, kDarkShadowColour},
+                              {73, 21, kDarkShadowColour}}},
+                    FaceCase{"disabledIgnoresEveryState",
+                             3,
+                             23,
+                             true,
+                             true,
+                             true,
+                             false,
+                             false,
+                             1,
+                             8,
+                             true,
+                             {{37, 11, {231, 231, 224}},
+                              {37, 1, {231, 231, 224}},
+                              {2, 11, {231, 231, 224}},
+                              {37, 21, {231, 231, 224}},
+                              {0, 11, {171, 171, 144}},
+                              {37, 22, {171, 171, 144}},
+                              {1, 1, {183, 183, 160}},
+                              {1, 21, {183, 183, 160}},
+                              {73, 1, {183, 183, 160}},
+                              {73, 21, {183, 183, 160}}}},
+                    FaceCase{"designModeShowsTheNormalFace",
+                             3,
+                             23,
+                             true,
+                             true,
+                             false,
+                             true,
+                             false,
+                             1,
+                             8,
+                             false,
+                             {{37, 11, {243, 243, 240}}, {37, 21, {207, 207, 192}}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     FlatStyle, FaceTest,
     testing::Values(
-        FaceCase{"atRest", 2, 23, false, false, false, true, false, 1, 8, true,
+        FaceCase{"atRest",
+                 2,
+                 23,
+                 false,
+                 false,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
                  {{37, 11, kFace}, {0, 0, kFace}, {74, 22, kFace}}},
-        FaceCase{"hovered", 2, 23, true, false, false, true, false, 1, 8, true,
-                 {{37, 11, {220, 255, 255}}, {0, 0, kBlack}, {74, 22, kBlack}, {1, 1, {220, 255, 255}}}},
-        FaceCase{"pressedAway", 2, 23, false, true, false, true, false, 1, 8, true,
+        FaceCase{
+            "hovered",
+            2,
+            23,
+            true,
+            false,
+            false,
+            true,
+            false,
+            1,
+            8,
+            true,
+            {{37, 11, {220, 255, 255}}, {0, 0, kBlack}, {74, 22, kBlack}, {1, 1, {220, 255, 255}}}},
+        FaceCase{"pressedAway",
+                 2,
+                 23,
+                 false,
+                 true,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
                  {{37, 11, {205, 245, 255}}, {0, 0, {205, 245, 255}}}},
-        FaceCase{"pressedOver", 2, 23, true, true, false, true, false, 1, 8, true,
+        FaceCase{"pressedOver",
+                 2,
+                 23,
+                 true,
+                 true,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
                  {{37, 11, {205, 245, 255}}, {0, 0, kBlack}}},
-        FaceCase{"designModeHasNoBorder", 2, 23, true, false, false, true, false, 1, 8, false,
+        FaceCase{"designModeHasNoBorder",
+                 2,
+                 23,
+                 true,
+                 false,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 false,
                  {{37, 11, {220, 255, 255}}, {0, 0, {220, 255, 255}}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     FramedStyles, FaceTest,
     testing::Values(
-        FaceCase{"classicAtRest", 0, 23, false, false, false, true, false, 1, 8, true,
-                 {{0, 0, kHighlightColour}, {0, 22, kHighlightColour}, {74, 0, kHighlightColour},
-                  {74, 22, kShadowColour}, {74, 11, kShadowColour}, {37, 22, kShadowColour},
-                  {73, 11, kFace}, {37, 11, kFace}}},
-        FaceCase{"classicHovered", 0, 23, true, false, false, true, false, 1, 8, true,
+        FaceCase{"classicAtRest",
+                 0,
+                 23,
+                 false,
+                 false,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
+                 {{0, 0, kHighlightColour},
+                  {0, 22, kHighlightColour},
+                  {74, 0, kHighlightColour},
+                  {74, 22, kShadowColour},
+                  {74, 11, kShadowColour},
+                  {37, 22, kShadowColour},
+                  {73, 11, kFace},
+                  {37, 11, kFace}}},
+        FaceCase{"classicHovered",
+                 0,
+                 23,
+                 true,
+                 false,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
                  {{0, 0, kHighlightColour}, {74, 11, kShadowColour}, {73, 11, kFace}}},
-        FaceCase{"classicPressed", 0, 23, true, true, false, true, false, 1, 8, true,
-                 {{0, 0, kShadowColour}, {0, 22, kShadowColour}, {74, 0, kShadowColour},
-                  {74, 11, kHighlightColour}, {37, 22, kHighlightColour}}},
-        FaceCase{"classicFocusedGetsDefaultFrame", 0, 23, false, false, true, true, false, 1, 8, true,
-                 {{0, 0, kHighlightColour}, {73, 11, kShadowColour}, {74, 11, kShadowColour},
-                  {37, 21, kShadowColour}, {37, 22, kShadowColour}, {4, 4, kInvertedFace},
-                  {5, 4, kFace}, {70, 18, kInvertedFace}, {70, 17, kFace}}},
-        FaceCase{"classicFocusedPressedLosesDefaultFrame", 0, 23, false, true, true, true, false, 1,
-                 8, true, {{0, 0, kShadowColour}, {73, 11, kFace}, {74, 11, kHighlightColour}}},
-        FaceCase{"classicDefaultPressed", 0, 23, false, true, false, true, true, 1, 8, true,
+        FaceCase{"classicPressed",
+                 0,
+                 23,
+                 true,
+                 true,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
+                 {{0, 0, kShadowColour},
+                  {0, 22, kShadowColour},
+                  {74, 0, kShadowColour},
+                  {74, 11, kHighlightColour},
+                  {37, 22, kHighlightColour}}},
+        FaceCase{"classicFocusedGetsDefaultFrame",
+                 0,
+                 23,
+                 false,
+                 false,
+                 true,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
+                 {{0, 0, kHighlightColour},
+                  {73, 11, kShadowColour},
+                  {74, 11, kShadowColour},
+                  {37, 21, kShadowColour},
+                  {37, 22, kShadowColour},
+                  {4, 4, kInvertedFace},
+                  {5, 4, kFace},
+                  {70, 18, kInvertedFace},
+                  {70, 17, kFace}}},
+        FaceCase{"classicFocusedPressedLosesDefaultFrame",
+                 0,
+                 23,
+                 false,
+                 true,
+                 true,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
+                 {{0, 0, kShadowColour}, {73, 11, kFace}, {74, 11, kHighlightColour}}},
+        FaceCase{"classicDefaultPressed",
+                 0,
+                 23,
+                 false,
+                 true,
+                 false,
+                 true,
+                 true,
+                 1,
+                 8,
+                 true,
                  {{0, 0, kHighlightColour}, {73, 11, kShadowColour}, {74, 11, kHighlightColour}}},
-        FaceCase{"classicDesignModeStaysRaised", 0, 23, true, true, false, true, false, 1, 8, false,
+        FaceCase{"classicDesignModeStaysRaised",
+                 0,
+                 23,
+                 true,
+                 true,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 false,
                  {{0, 0, kHighlightColour}, {74, 22, kShadowColour}}},
-        FaceCase{"hoverOnlyAtRestHasNoBorder", 1, 23, false, false, false, true, false, 1, 8, true,
+        FaceCase{"hoverOnlyAtRestHasNoBorder",
+                 1,
+                 23,
+                 false,
+                 false,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
                  {{0, 0, kFace}, {0, 11, kFace}, {74, 22, kFace}, {73, 11, kFace}}},
-        FaceCase{"hoverOnlyHovered", 1, 23, true, false, false, true, false, 1, 8, true,
+        FaceCase{"hoverOnlyHovered",
+                 1,
+                 23,
+                 true,
+                 false,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
                  {{0, 0, kHighlightColour}, {74, 22, kShadowColour}}},
-        FaceCase{"hoverOnlyPressed", 1, 23, true, true, false, true, false, 1, 8, true,
+        FaceCase{"hoverOnlyPressed",
+                 1,
+                 23,
+                 true,
+                 true,
+                 false,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
                  {{0, 0, kShadowColour}, {74, 22, kHighlightColour}}},
-        FaceCase{"hoverOnlyFocusedHasNoDefaultFrame", 1, 23, false, false, true, true, false, 1, 8,
-                 true, {{0, 0, kFace}, {73, 11, kFace}, {4, 4, kInvertedFace}}},
-        FaceCase{"hoverOnlyDefaultButton", 1, 23, false, false, false, true, true, 1, 8, true,
-                 {{0, 11, kHighlightColour}, {73, 11, kShadowColour}, {74, 11, kFace},
-                  {37, 21, kShadowColour}, {37, 22, kFace}}},
-        FaceCase{"noBorderEvenHoveredPressedDefault", 4, 23, true, true, false, true, true, 1, 8,
-                 true, {{0, 0, kFace}, {74, 22, kFace}, {73, 11, kFace}, {0, 11, kFace}}},
-        FaceCase{"noBorderFocusedKeepsFocusRect", 4, 23, false, false, true, true, false, 1, 8, true,
+        FaceCase{"hoverOnlyFocusedHasNoDefaultFrame",
+                 1,
+                 23,
+                 false,
+                 false,
+                 true,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
+                 {{0, 0, kFace}, {73, 11, kFace}, {4, 4, kInvertedFace}}},
+        FaceCase{"hoverOnlyDefaultButton",
+                 1,
+                 23,
+                 false,
+                 false,
+                 false,
+                 true,
+                 true,
+                 1,
+                 8,
+                 true,
+                 {{0, 11, kHighlightColour},
+                  {73, 11, kShadowColour},
+                  {74, 11, kFace},
+                  {37, 21, kShadowColour},
+                  {37, 22, kFace}}},
+        FaceCase{"noBorderEvenHoveredPressedDefault",
+                 4,
+                 23,
+                 true,
+                 true,
+                 false,
+                 true,
+                 true,
+                 1,
+                 8,
+                 true,
+                 {{0, 0, kFace}, {74, 22, kFace}, {73, 11, kFace}, {0, 11, kFace}}},
+        FaceCase{"noBorderFocusedKeepsFocusRect",
+                 4,
+                 23,
+                 false,
+                 false,
+                 true,
+                 true,
+                 false,
+                 1,
+                 8,
+                 true,
                  {{0, 0, kFace}, {4, 4, kInvertedFace}, {5, 4, kFace}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -226,28 +554,86 @@ constexpr Rgb kLight0{255, 255, 248};
 
 INSTANTIATE_TEST_SUITE_P(
     Bevels, FaceTest,
-    testing::Values(
-        FaceCase{"raised", 0, 23, false, false, false, true, false, 3, 8, true,
-                 {{74, 11, kRing0}, {73, 11, kRing1}, {72, 11, kRing2}, {71, 11, kRing3},
-                  {70, 11, kFace}, {37, 22, kRing0}, {37, 19, kRing3}, {37, 0, kLight0},
-                  {37, 1, kLight1}, {37, 2, kLight2}, {37, 3, kLight3}, {37, 4, kFace},
-                  {0, 11, kLight0}, {3, 11, kLight3},
-                  // the edge lines stop one short of the far corner
-                  {74, 0, kRing0}, {0, 22, kRing0}, {73, 1, kRing1}}},
-        FaceCase{"sunken", 0, 23, true, true, false, true, false, 3, 8, true,
-                 {{74, 11, kLight0}, {73, 11, kLight1}, {72, 11, kLight2}, {71, 11, kLight3},
-                  {37, 0, kRing0}, {37, 1, kRing1}, {37, 2, kRing2}, {37, 3, kRing3},
-                  {74, 0, kLight0}}},
-        FaceCase{"defaultFrameIsThreeStepsDeeper", 0, 23, false, false, true, true, false, 3, 8,
-                 true,
-                 {{74, 11, {192, 189, 172}}, {71, 11, {225, 222, 204}}, {37, 3, {247, 244, 227}},
-                  {37, 2, {255, 255, 238}}, {37, 0, {255, 255, 255}}}},
-        FaceCase{"designModeRaised", 0, 23, true, true, false, true, false, 3, 8, false,
-                 {{74, 11, kRing0}, {37, 0, kLight0}}}),
+    testing::Values(FaceCase{"raised",
+                             0,
+                             23,
+                             false,
+                             false,
+                             false,
+                             true,
+                             false,
+                             3,
+                             8,
+                             true,
+                             {{74, 11, kRing0},
+                              {73, 11, kRing1},
+                              {72, 11, kRing2},
+                              {71, 11, kRing3},
+                              {70, 11, kFace},
+                              {37, 22, kRing0},
+                              {37, 19, kRing3},
+                              {37, 0, kLight0},
+                              {37, 1, kLight1},
+                              {37, 2, kLight2},
+                              {37, 3, kLight3},
+                              {37, 4, kFace},
+                              {0, 11, kLight0},
+                              {3, 11, kLight3},
+                              // the edge lines stop one short of the far corner
+                              {74, 0, kRing0},
+                              {0, 22, kRing0},
+                              {73, 1, kRing1}}},
+                    FaceCase{"sunken",
+                             0,
+                             23,
+                             true,
+                             true,
+                             false,
+                             true,
+                             false,
+                             3,
+                             8,
+                             true,
+                             {{74, 11, kLight0},
+                              {73, 11, kLight1},
+                              {72, 11, kLight2},
+                              {71, 11, kLight3},
+                              {37, 0, kRing0},
+                              {37, 1, kRing1},
+                              {37, 2, kRing2},
+                              {37, 3, kRing3},
+                              {74, 0, kLight0}}},
+                    FaceCase{"defaultFrameIsThreeStepsDeeper",
+                             0,
+                             23,
+                             false,
+                             false,
+                             true,
+                             true,
+                             false,
+                             3,
+                             8,
+                             true,
+                             {{74, 11, {192, 189, 172}},
+                              {71, 11, {225, 222, 204}},
+                              {37, 3, {247, 244, 227}},
+                              {37, 2, {255, 255, 238}},
+                              {37, 0, {255, 255, 255}}}},
+                    FaceCase{"designModeRaised",
+                             0,
+                             23,
+                             true,
+                             true,
+                             false,
+                             true,
+                             false,
+                             3,
+                             8,
+                             false,
+                             {{74, 11, kRing0}, {37, 0, kLight0}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(FaceOptionsTest, FlatStyleUsesTheChosenColoursWithoutTheDefaults)
-{
+TEST(FaceOptionsTest, FlatStyleUsesTheChosenColoursWithoutTheDefaults) {
     PaintRig rig(2, 75, 23);
     rig.button->setXPDefaultColors(false);
     rig.setState(true, false, false);
@@ -258,8 +644,7 @@ TEST(FaceOptionsTest, FlatStyleUsesTheChosenColoursWithoutTheDefaults)
     EXPECT_EQ(rig.at(37, 11), kHighlightColour);
 }
 
-TEST(FaceOptionsTest, FlatStyleShowsItsBorderAlwaysWhenAsked)
-{
+TEST(FaceOptionsTest, FlatStyleShowsItsBorderAlwaysWhenAsked) {
     PaintRig rig(2, 75, 23);
     rig.button->setXPShowBorderAlways(true);
     rig.paint();
@@ -268,8 +653,7 @@ TEST(FaceOptionsTest, FlatStyleShowsItsBorderAlwaysWhenAsked)
     EXPECT_EQ(rig.at(37, 11), kFace);
 }
 
-TEST(FaceOptionsTest, FocusRectangleCanBeSwitchedOff)
-{
+TEST(FaceOptionsTest, FocusRectangleCanBeSwitchedOff) {
     PaintRig rig(0, 75, 23);
     rig.button->setShowFocusRect(false);
     rig.setState(false, false, true);
@@ -277,8 +661,7 @@ TEST(FaceOptionsTest, FocusRectangleCanBeSwitchedOff)
     EXPECT_EQ(rig.at(4, 4), kFace);
 }
 
-TEST(FaceOptionsTest, XPFaceUsesTheChosenAccentColours)
-{
+TEST(FaceOptionsTest, XPFaceUsesTheChosenAccentColours) {
     PaintRig rig(3, 75, 23);
     rig.button->setXPDefaultColors(false);
     rig.button->setXPColor_Pressed(gdi::RGB(0, 0, 200));
@@ -294,8 +677,7 @@ TEST(FaceOptionsTest, XPFaceUsesTheChosenAccentColours)
 // --- transparent background ---------------------------------------------------------------------
 
 // A parent picture whose every pixel tells where it came from.
-PicturePtr coordinatePicture()
-{
+PicturePtr coordinatePicture() {
     QImage image(200, 120, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
@@ -303,8 +685,7 @@ PicturePtr coordinatePicture()
     return std::make_shared<StdPicture>(StdPicture::Bitmap, image);
 }
 
-TEST(TransparentBackgroundTest, ShowsTheParentPictureBehindTheButtonsPlace)
-{
+TEST(TransparentBackgroundTest, ShowsTheParentPictureBehindTheButtonsPlace) {
     PaintRig rig(4, 75, 23);
     rig.host().setParentPicture(coordinatePicture());
     // The button sits at (10, 5) pixels; the parent measures in twips.
@@ -314,8 +695,7 @@ TEST(TransparentBackgroundTest, ShowsTheParentPictureBehindTheButtonsPlace)
     EXPECT_EQ(rig.at(30, 10), (Rgb{40, 15, 77}));
 }
 
-TEST(TransparentBackgroundTest, FlatStylePressedFillsInsteadOfShowingThrough)
-{
+TEST(TransparentBackgroundTest, FlatStylePressedFillsInsteadOfShowingThrough) {
     PaintRig rig(2, 75, 23);
     rig.host().setParentPicture(coordinatePicture());
     rig.button->setTransparentBG(true);
@@ -325,8 +705,7 @@ TEST(TransparentBackgroundTest, FlatStylePressedFillsInsteadOfShowingThrough)
     EXPECT_EQ(rig.at(30, 10), (Rgb{205, 245, 255}));
 }
 
-TEST(TransparentBackgroundTest, FlatStyleWithoutParentPictureDropsTheHoverColourOnLeaving)
-{
+TEST(TransparentBackgroundTest, FlatStyleWithoutParentPictureDropsTheHoverColourOnLeaving) {
     PaintRig rig(2, 75, 23);
     rig.button->setTransparentBG(true);
     rig.setState(true, false, false);
@@ -337,8 +716,7 @@ TEST(TransparentBackgroundTest, FlatStyleWithoutParentPictureDropsTheHoverColour
     EXPECT_EQ(rig.at(30, 10), kFace);
 }
 
-TEST(TransparentBackgroundTest, XPStyleSwitchesTransparencyOff)
-{
+TEST(TransparentBackgroundTest, XPStyleSwitchesTransparencyOff) {
     PaintRig rig(0, 75, 23);
     rig.button->setTransparentBG(true);
     rig.button->setButtonStyle(3);
@@ -355,8 +733,7 @@ struct ShapeProbe {
 
 class RoundCornersTest : public testing::TestWithParam<ShapeProbe> {};
 
-TEST_P(RoundCornersTest, CutsThreePixelsFromEachCorner)
-{
+TEST_P(RoundCornersTest, CutsThreePixelsFromEachCorner) {
     const ShapeProbe& p = GetParam();
     PaintRig rig(3, 75, 23);
     EXPECT_EQ(rig.f().g_Region.contains(p.x, p.y), p.inside);
@@ -374,8 +751,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ShapeProbe{74, 22, false}, ShapeProbe{72, 22, true}, ShapeProbe{74, 20, true},
                     ShapeProbe{37, 11, true}, ShapeProbe{75, 11, false}));
 
-TEST(WindowShapeTest, LeavingTheXPStyleGivesTheWholeRectangleBack)
-{
+TEST(WindowShapeTest, LeavingTheXPStyleGivesTheWholeRectangleBack) {
     PaintRig rig(3, 75, 23);
     ASSERT_FALSE(rig.host().windowRegion().isEmpty());
     rig.button->setButtonStyle(0);
@@ -383,8 +759,7 @@ TEST(WindowShapeTest, LeavingTheXPStyleGivesTheWholeRectangleBack)
     EXPECT_TRUE(rig.host().windowRegion().isEmpty());
 }
 
-TEST(WindowShapeTest, ShapeFollowsANewSize)
-{
+TEST(WindowShapeTest, ShapeFollowsANewSize) {
     PaintRig rig(3, 75, 23);
     rig.host().resize(40, 17);
     handleButtonResize(*rig.button);
@@ -402,8 +777,7 @@ struct SizeCase {
 
 class SizeRulesTest : public testing::TestWithParam<SizeCase> {};
 
-TEST_P(SizeRulesTest, EnlargesShortSidesToTenPixelsAndStoresTheGeometry)
-{
+TEST_P(SizeRulesTest, EnlargesShortSidesToTenPixelsAndStoresTheGeometry) {
     const SizeCase& c = GetParam();
     PaintRig rig(0, c.width, c.height);
     EXPECT_EQ(rig.host().width(), c.wantWidth);

@@ -19,11 +19,12 @@ struct Rgb {
     int g = 0;
     int b = 0;
     friend bool operator==(const Rgb&, const Rgb&) = default;
-    friend std::ostream& operator<<(std::ostream& os, const Rgb& c)
-    {
+    friend std::ostream& operator<<(std::ostream& os, const Rgb& c) {
         return os << "RGB(" << c.r << ", " << c.g << ", " << c.b << ")";
     }
-    static Rgb of(gdi::COLORREF c) { return {gdi::GetRValue(c), gdi::GetGValue(c), gdi::GetBValue(c)}; }
+    static Rgb of(gdi::COLORREF c) {
+        return {gdi::GetRValue(c), gdi::GetGValue(c), gdi::GetBValue(c)};
+    }
     gdi::COLORREF ref() const { return gdi::RGB(r, g, b); }
 };
 
@@ -40,8 +41,7 @@ struct PaintRig {
     QWidget window;
     std::unique_ptr<Button_XP> button;
 
-    PaintRig(Long style, int width, int height, const QString& caption = QString())
-    {
+    PaintRig(Long style, int width, int height, const QString& caption = QString()) {
         window.resize(200, 120);
         button = std::make_unique<Button_XP>(&window, QStringLiteral("Command1"));
         host().setAmbientUserMode(true);
@@ -57,8 +57,7 @@ struct PaintRig {
     void paint() { button->Refresh(); }
     Rgb at(int x, int y) { return Rgb::of(gdi::fromQRgb(host().persistentImage().pixel(x, y))); }
 
-    void setState(bool over, bool down, bool focus)
-    {
+    void setState(bool over, bool down, bool focus) {
         f().g_IsOver = over ? 1 : 0;
         f().g_IsDown = down ? 1 : 0;
         f().g_HasFocus = focus ? 1 : 0;

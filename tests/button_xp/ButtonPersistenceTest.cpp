@@ -16,15 +16,13 @@ namespace {
 
 // A store that remembers which keys were read and written, in order.
 class RecordingBag : public PropertyBag {
-public:
-    PropertyValue ReadProperty(const QString& key, const PropertyValue& def) const override
-    {
+  public:
+    PropertyValue ReadProperty(const QString& key, const PropertyValue& def) const override {
         reads << key;
         return PropertyBag::ReadProperty(key, def);
     }
     void WriteProperty(const QString& key, const PropertyValue& value,
-                       const PropertyValue& def) override
-    {
+                       const PropertyValue& def) override {
         writes << key;
         PropertyBag::WriteProperty(key, value, def);
     }
@@ -32,23 +30,20 @@ public:
     QStringList writes;
 };
 
-QStringList keysOf(const PropertyBag& bag)
-{
+QStringList keysOf(const PropertyBag& bag) {
     QStringList keys;
     for (const auto& entry : bag.entries())
         keys << entry.first;
     return keys;
 }
 
-PicturePtr bitmapPicture(QRgb colour, int himetricW, int himetricH)
-{
+PicturePtr bitmapPicture(QRgb colour, int himetricW, int himetricH) {
     QImage image(3, 2, QImage::Format_RGB32);
     image.fill(colour);
     return std::make_shared<StdPicture>(StdPicture::Bitmap, image, himetricW, himetricH);
 }
 
-TEST(PropertyBag, KeysIgnoreLetterCaseAndKeepTheirOrder)
-{
+TEST(PropertyBag, KeysIgnoreLetterCaseAndKeepTheirOrder) {
     PropertyBag bag;
     bag.set(QStringLiteral("buttonstyle"), std::int32_t(3));
     bag.set(QStringLiteral("Caption"), QStringLiteral("x"));
@@ -67,8 +62,7 @@ struct DefaultCase {
 
 class WriteWithDefault : public testing::TestWithParam<DefaultCase> {};
 
-TEST_P(WriteWithDefault, LeavesOutWhatEqualsTheConvertedDefault)
-{
+TEST_P(WriteWithDefault, LeavesOutWhatEqualsTheConvertedDefault) {
     PropertyBag bag;
     bag.WriteProperty(QStringLiteral("k"), GetParam().value, GetParam().defaultValue);
     EXPECT_EQ(bag.contains(QStringLiteral("k")), !GetParam().leftOut);
@@ -78,34 +72,34 @@ const FontData kArial{QStringLiteral("Arial"), 10, false, false, false, false, 4
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, WriteWithDefault,
-    testing::Values(DefaultCase{"FlagTrueIsIntegerOne", FlagValue{true}, std::int16_t(1), true},
-                    DefaultCase{"FlagFalseIsNotIntegerOne", FlagValue{false}, std::int16_t(1), false},
-                    DefaultCase{"FlagFalseIsIntegerZero", FlagValue{false}, std::int16_t(0), true},
-                    DefaultCase{"LongEqualsInteger", std::int32_t(2), std::int16_t(2), true},
-                    DefaultCase{"LongDiffers", std::int32_t(3), std::int16_t(2), false},
-                    DefaultCase{"LongColour", std::int32_t(0x8000000F), std::int32_t(0x8000000F), true},
-                    DefaultCase{"TextEqual", QStringLiteral("a"), QStringLiteral("a"), true},
-                    DefaultCase{"TextCaseMatters", QStringLiteral("A"), QStringLiteral("a"), false},
-                    DefaultCase{"NoPictureIsNone", PicturePtr(), PicturePtr(), true},
-                    DefaultCase{"EmptyPictureIsKept", std::make_shared<StdPicture>(), PicturePtr(), false},
-                    DefaultCase{"SameFont", kArial, kArial, true},
-                    DefaultCase{"OtherFont", FontData{}, kArial, false}),
+    testing::Values(
+        DefaultCase{"FlagTrueIsIntegerOne", FlagValue{true}, std::int16_t(1), true},
+        DefaultCase{"FlagFalseIsNotIntegerOne", FlagValue{false}, std::int16_t(1), false},
+        DefaultCase{"FlagFalseIsIntegerZero", FlagValue{false}, std::int16_t(0), true},
+        DefaultCase{"LongEqualsInteger", std::int32_t(2), std::int16_t(2), true},
+        DefaultCase{"LongDiffers", std::int32_t(3), std::int16_t(2), false},
+        DefaultCase{"LongColour", std::int32_t(0x8000000F), std::int32_t(0x8000000F), true},
+        DefaultCase{"TextEqual", QStringLiteral("a"), QStringLiteral("a"), true},
+        DefaultCase{"TextCaseMatters", QStringLiteral("A"), QStringLiteral("a"), false},
+        DefaultCase{"NoPictureIsNone", PicturePtr(), PicturePtr(), true},
+        DefaultCase{"EmptyPictureIsKept", std::make_shared<StdPicture>(), PicturePtr(), false},
+        DefaultCase{"SameFont", kArial, kArial, true},
+        DefaultCase{"OtherFont", FontData{}, kArial, false}),
     [](const testing::TestParamInfo<DefaultCase>& info) { return std::string(info.param.name); });
 
-TEST(PropertyBag, WritingTheDefaultRemovesAnOlderValue)
-{
+TEST(PropertyBag, WritingTheDefaultRemovesAnOlderValue) {
     PropertyBag bag;
     bag.WriteProperty(QStringLiteral("BEVEL"), std::int16_t(3), std::int16_t(1));
     bag.WriteProperty(QStringLiteral("bevel"), std::int16_t(1), std::int16_t(1));
     EXPECT_FALSE(bag.contains(QStringLiteral("BEVEL")));
 }
 
-TEST(PropertyBag, Conversions)
-{
+TEST(PropertyBag, Conversions) {
     EXPECT_EQ(toInteger(std::int32_t(-32768)), -32768);
     EXPECT_EQ(toInteger(std::int32_t(32767)), 32767);
-    for (const PropertyValue& tooBig : {PropertyValue(std::int32_t(32768)), PropertyValue(std::int32_t(-40000)),
-                                        PropertyValue(QStringLiteral("99999"))}) {
+    for (const PropertyValue& tooBig :
+         {PropertyValue(std::int32_t(32768)), PropertyValue(std::int32_t(-40000)),
+          PropertyValue(QStringLiteral("99999"))}) {
         try {
             toInteger(tooBig);
             ADD_FAILURE() << "no overflow";
@@ -131,42 +125,83 @@ struct SavedButton {
     SavedButton() { button.host().resize(75, 23); }
 };
 
-TEST(ButtonPersistence, SaveWritesTheKeysInOrder)
-{
+TEST(ButtonPersistence, SaveWritesTheKeysInOrder) {
     SavedButton b;
     RecordingBag bag;
     b.button.WriteProperties(bag);
-    EXPECT_EQ(bag.writes,
-              (QStringList{"Caption", "PicturePosition", "ButtonStyle", "Picture", "PictureWidth",
-                           "PictureHeight", "PictureSize", "OriginalPicSizeW", "OriginalPicSizeH",
-                           "PictureHover", "Enabled", "Font", "MouseIcon", "MousePointer",
-                           "ShowFocusRect", "URL", "XPColor_Pressed", "XPColor_Hover",
-                           "XPDefaultColors", "BackColor", "ForeColor", "SoundOver", "SoundClick",
-                           "DefCurHand", "XPShowBorderAlways", "MaskColor", "TransparentBG",
-                           "BEVEL", "BEVELDEPTH"}));
+    EXPECT_EQ(bag.writes, (QStringList{"Caption",
+                                       "PicturePosition",
+                                       "ButtonStyle",
+                                       "Picture",
+                                       "PictureWidth",
+                                       "PictureHeight",
+                                       "PictureSize",
+                                       "OriginalPicSizeW",
+                                       "OriginalPicSizeH",
+                                       "PictureHover",
+                                       "Enabled",
+                                       "Font",
+                                       "MouseIcon",
+                                       "MousePointer",
+                                       "ShowFocusRect",
+                                       "URL",
+                                       "XPColor_Pressed",
+                                       "XPColor_Hover",
+                                       "XPDefaultColors",
+                                       "BackColor",
+                                       "ForeColor",
+                                       "SoundOver",
+                                       "SoundClick",
+                                       "DefCurHand",
+                                       "XPShowBorderAlways",
+                                       "MaskColor",
+                                       "TransparentBG",
+                                       "BEVEL",
+                                       "BEVELDEPTH"}));
 }
 
-TEST(ButtonPersistence, LoadReadsTheEntriesInOrderAndNotifiesOnlyTheMouseIcon)
-{
+TEST(ButtonPersistence, LoadReadsTheEntriesInOrderAndNotifiesOnlyTheMouseIcon) {
     SavedButton b;
     QStringList notified;
     QObject::connect(&b.button.host(), &UserControl::PropertyChanged,
                      [&](const QString& name) { notified << name; });
     RecordingBag bag;
     b.button.ReadProperties(bag);
-    EXPECT_EQ(bag.reads,
-              (QStringList{"BackColor", "ForeColor", "ShowFocusRect", "Caption", "PicturePosition",
-                           "ButtonStyle", "Picture", "PictureWidth", "PictureHeight", "PictureSize",
-                           "OriginalPicSizeW", "OriginalPicSizeH", "Font", "Font", "PictureHover",
-                           "Picture", "MouseIcon", "Enabled", "MousePointer", "URL",
-                           "XPColor_Pressed", "XPColor_Hover", "XPDefaultColors", "SoundOver",
-                           "SoundClick", "DefCurHand", "XPShowBorderAlways", "MaskColor",
-                           "TransparentBG", "BEVEL", "BEVELDEPTH"}));
+    EXPECT_EQ(bag.reads, (QStringList{"BackColor",
+                                      "ForeColor",
+                                      "ShowFocusRect",
+                                      "Caption",
+                                      "PicturePosition",
+                                      "ButtonStyle",
+                                      "Picture",
+                                      "PictureWidth",
+                                      "PictureHeight",
+                                      "PictureSize",
+                                      "OriginalPicSizeW",
+                                      "OriginalPicSizeH",
+                                      "Font",
+                                      "Font",
+                                      "PictureHover",
+                                      "Picture",
+                                      "MouseIcon",
+                                      "Enabled",
+                                      "MousePointer",
+                                      "URL",
+                                      "XPColor_Pressed",
+                                      "XPColor_Hover",
+                                      "XPDefaultColors",
+                                      "SoundOver",
+                                      "SoundClick",
+                                      "DefCurHand",
+                                      "XPShowBorderAlways",
+                                      "MaskColor",
+                                      "TransparentBG",
+                                      "BEVEL",
+                                      "BEVELDEPTH"}));
     EXPECT_EQ(notified, QStringList{QStringLiteral("MouseIcon")});
 }
 
-TEST(ButtonPersistence, NewInstanceSavesOnlyWhatDiffersFromTheDefaults)
-{
+TEST(ButtonPersistence, NewInstanceSavesOnlyWhatDiffersFromTheDefaults) {
     SavedButton b;
     PropertyBag bag;
     b.button.WriteProperties(bag);
@@ -184,8 +219,7 @@ TEST(ButtonPersistence, NewInstanceSavesOnlyWhatDiffersFromTheDefaults)
     EXPECT_FALSE(disabled.contains(QStringLiteral("XPDefaultColors")));
 }
 
-TEST(ButtonPersistence, EmptyStoreLoadsTheDefaults)
-{
+TEST(ButtonPersistence, EmptyStoreLoadsTheDefaults) {
     SavedButton b;
     b.button.setCaption(QStringLiteral("changed"));
     b.button.setButtonStyle(4);
@@ -205,8 +239,7 @@ TEST(ButtonPersistence, EmptyStoreLoadsTheDefaults)
     EXPECT_EQ(b.button.host().AccessKeys(), QString());
 }
 
-TEST(ButtonPersistence, RoundTripThroughTheDesignFormat)
-{
+TEST(ButtonPersistence, RoundTripThroughTheDesignFormat) {
     SavedButton a;
     Button_XP& x = a.button;
     x.setCaption(QStringLiteral("&Save"));
@@ -296,8 +329,7 @@ TEST(ButtonPersistence, RoundTripThroughTheDesignFormat)
               serializeDesign({QStringLiteral("frmTest"), {*stored}}));
 }
 
-TEST(ButtonPersistence, ConversionErrorStopsLoadingAtThatKey)
-{
+TEST(ButtonPersistence, ConversionErrorStopsLoadingAtThatKey) {
     SavedButton b;
     PropertyBag bag;
     bag.set(QStringLiteral("backcolor"), std::int32_t(0xFF));
@@ -332,8 +364,7 @@ struct ShippedButton {
 
 class ShippedDesigns : public testing::TestWithParam<ShippedButton> {};
 
-TEST_P(ShippedDesigns, LoadIntoButtons)
-{
+TEST_P(ShippedDesigns, LoadIntoButtons) {
     const ShippedButton& s = GetParam();
     const DesignResult result = loadDesign(QString::fromLatin1(s.design));
     ASSERT_TRUE(result.has_value()) << result.error().toStdString();
@@ -380,25 +411,28 @@ INSTANTIATE_TEST_SUITE_P(
         ShippedButton{":/designs/frmMain.json", "btnAF", "Browse", 3, true, {41, 17}},
         ShippedButton{":/designs/frmMain.json", "btnDF", "Browse", 3, true, {41, 17}},
         ShippedButton{":/designs/frmMain.json", "cmdSpakuj", "Pack", 3, false, {105, 25}},
-        ShippedButton{":/designs/frmhelp.json", "cmdDownload", "Download DDS Plugins For PhotoShop", 1,
-                      true, {137, 25}}),
+        ShippedButton{":/designs/frmhelp.json",
+                      "cmdDownload",
+                      "Download DDS Plugins For PhotoShop",
+                      1,
+                      true,
+                      {137, 25}}),
     [](const testing::TestParamInfo<ShippedButton>& info) { return std::string(info.param.name); });
 
-TEST(ShippedDesigns, MainWindowHoldsItsSevenButtonsInOrder)
-{
+TEST(ShippedDesigns, MainWindowHoldsItsSevenButtonsInOrder) {
     const DesignResult result = loadDesign(QStringLiteral(":/designs/frmMain.json"));
     ASSERT_TRUE(result.has_value());
     QStringList names;
     for (const ControlDesign& c : result->controls)
         names << c.name;
-    EXPECT_EQ(names, (QStringList{"cmdTuto", "btnCF", "btnBF", "cmdWypakuj", "btnAF", "btnDF", "cmdSpakuj"}));
+    EXPECT_EQ(names, (QStringList{"cmdTuto", "btnCF", "btnBF", "cmdWypakuj", "btnAF", "btnDF",
+                                  "cmdSpakuj"}));
     EXPECT_EQ(result->window, QStringLiteral("frmMain"));
 }
 
 class MalformedDesign : public testing::TestWithParam<const char*> {};
 
-TEST_P(MalformedDesign, GivesAMessageAndNoDesign)
-{
+TEST_P(MalformedDesign, GivesAMessageAndNoDesign) {
     const DesignResult result = parseDesign(QByteArray(GetParam()));
     EXPECT_FALSE(result.has_value());
     EXPECT_FALSE(result.error().isEmpty());
@@ -406,22 +440,31 @@ TEST_P(MalformedDesign, GivesAMessageAndNoDesign)
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, MalformedDesign,
-    testing::Values("", "{", "[]", "{\"controls\": 5}", "{\"controls\": [7]}",
-                    "{\"controls\": [{\"properties\": []}]}",
-                    "{\"controls\": [{\"name\": \"a\"}]}",
-                    "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"Colour\", \"value\": 1}]}]}",
-                    "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"Integer\", \"value\": 40000}]}]}",
-                    "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"Long\", \"value\": 1.5}]}]}",
-                    "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"Long\", \"value\": \"1\"}]}]}",
-                    "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"flag\", \"value\": 1}]}]}",
-                    "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"picture\", \"value\": {\"kind\": 1, \"png\": \"!!\"}}]}]}",
-                    "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"picture\", \"value\": {\"kind\": 1, \"png\": \"AAAA\"}}]}]}",
-                    "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"font\", \"value\": {\"size\": -3}}]}]}",
-                    "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"text\", \"value\": 1}, {\"key\": \"X\", \"type\": \"text\", \"value\": \"b\"}]}]}",
-                    "{\"controls\": [{\"name\": \"a\", \"properties\": []}, {\"name\": \"A\", \"properties\": []}]}"));
+    testing::Values(
+        "", "{", "[]", "{\"controls\": 5}", "{\"controls\": [7]}",
+        "{\"controls\": [{\"properties\": []}]}", "{\"controls\": [{\"name\": \"a\"}]}",
+        "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"Colour\", "
+        "\"value\": 1}]}]}",
+        "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": "
+        "\"Integer\", \"value\": 40000}]}]}",
+        "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"Long\", "
+        "\"value\": 1.5}]}]}",
+        "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"Long\", "
+        "\"value\": \"1\"}]}]}",
+        "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"flag\", "
+        "\"value\": 1}]}]}",
+        "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": "
+        "\"picture\", \"value\": {\"kind\": 1, \"png\": \"!!\"}}]}]}",
+        "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": "
+        "\"picture\", \"value\": {\"kind\": 1, \"png\": \"AAAA\"}}]}]}",
+        "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"font\", "
+        "\"value\": {\"size\": -3}}]}]}",
+        "{\"controls\": [{\"name\": \"a\", \"properties\": [{\"key\": \"x\", \"type\": \"text\", "
+        "\"value\": 1}, {\"key\": \"X\", \"type\": \"text\", \"value\": \"b\"}]}]}",
+        "{\"controls\": [{\"name\": \"a\", \"properties\": []}, {\"name\": \"A\", \"properties\": "
+        "[]}]}"));
 
-TEST(MalformedDesign, MissingFileIsAnError)
-{
+TEST(MalformedDesign, MissingFileIsAnError) {
     const DesignResult result = loadDesign(QStringLiteral(":/designs/none.json"));
     EXPECT_FALSE(result.has_value());
     EXPECT_TRUE(result.error().contains(QLatin1String("none.json")));
@@ -433,8 +476,7 @@ TEST(MalformedDesign, MissingFileIsAnError)
 namespace velmora {
 namespace {
 
-TEST(ControlDesign, PixelSizeOnlyForRealExtents)
-{
+TEST(ControlDesign, PixelSizeOnlyForRealExtents) {
     const struct {
         PropertyValue x, y;
         QSize size;
@@ -463,8 +505,7 @@ namespace {
 
 // Every cut and every single-byte change of a real design either reads or gives a reason, and
 // whatever reads can be applied to a button without escaping the caller.
-TEST(MalformedDesign, DamagedCopiesOfTheMainDesign)
-{
+TEST(MalformedDesign, DamagedCopiesOfTheMainDesign) {
     QFile file(QStringLiteral(":/designs/frmMain.json"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray original = file.readAll();

@@ -9,8 +9,7 @@
 namespace velmora {
 namespace {
 
-TEST(UserControl, ScaleConversions)
-{
+TEST(UserControl, ScaleConversions) {
     const struct {
         double value;
         ScaleUnit from, to;
@@ -30,8 +29,7 @@ TEST(UserControl, ScaleConversions)
     }
 }
 
-TEST(UserControl, PersistentImageFollowsTheSizeAndKeepsWhatWasDrawn)
-{
+TEST(UserControl, PersistentImageFollowsTheSizeAndKeepsWhatWasDrawn) {
     UserControl host;
     host.setBackColor(0x8000000F); // button face RGB(236, 233, 216)
     host.resize(20, 10);
@@ -53,14 +51,13 @@ TEST(UserControl, PersistentImageFollowsTheSizeAndKeepsWhatWasDrawn)
     EXPECT_EQ(host.width(), 10);
 }
 
-TEST(UserControl, PointerCodes)
-{
+TEST(UserControl, PointerCodes) {
     QWidget window; // a top-level widget keeps its cursor attribute; a child drops it
     UserControl host(&window);
     const std::pair<short, Qt::CursorShape> shapes[] = {
-        {PointerArrow, Qt::ArrowCursor},   {PointerCrosshair, Qt::CrossCursor},
-        {PointerIbeam, Qt::IBeamCursor},   {PointerSizeNS, Qt::SizeVerCursor},
-        {PointerSizeWE, Qt::SizeHorCursor}, {PointerHourglass, Qt::WaitCursor},
+        {PointerArrow, Qt::ArrowCursor},      {PointerCrosshair, Qt::CrossCursor},
+        {PointerIbeam, Qt::IBeamCursor},      {PointerSizeNS, Qt::SizeVerCursor},
+        {PointerSizeWE, Qt::SizeHorCursor},   {PointerHourglass, Qt::WaitCursor},
         {PointerNoDrop, Qt::ForbiddenCursor}, {PointerSizeAll, Qt::SizeAllCursor},
     };
     for (const auto& [code, shape] : shapes) {
@@ -77,8 +74,7 @@ TEST(UserControl, PointerCodes)
     EXPECT_FALSE(host.testAttribute(Qt::WA_SetCursor));
 }
 
-TEST(UserControl, AmbientDefaultsAndRegion)
-{
+TEST(UserControl, AmbientDefaultsAndRegion) {
     UserControl host;
     EXPECT_TRUE(host.ambientUserMode());
     EXPECT_FALSE(host.extenderDefault());

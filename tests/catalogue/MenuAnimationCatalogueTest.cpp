@@ -30,8 +30,7 @@ const Row kExpected[] = {
     {"Copa Santander Libertadores", "topModeSelect_Mov12_SL.tex"},
 };
 
-TEST(MenuAnimationCatalogue, HoldsThe13RowsInOrder)
-{
+TEST(MenuAnimationCatalogue, HoldsThe13RowsInOrder) {
     const auto rows = MenuAnimationCatalogue::rows();
     ASSERT_EQ(rows.size(), 13u);
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -47,8 +46,7 @@ TEST(MenuAnimationCatalogue, HoldsThe13RowsInOrder)
     }
 }
 
-TEST(MenuAnimationCatalogue, ListOffersEveryRowInTableOrder)
-{
+TEST(MenuAnimationCatalogue, ListOffersEveryRowInTableOrder) {
     const auto entries = MenuAnimationCatalogue::listEntries();
     ASSERT_EQ(entries.size(), 13u);
     for (std::size_t i = 0; i < entries.size(); ++i)
@@ -57,13 +55,12 @@ TEST(MenuAnimationCatalogue, ListOffersEveryRowInTableOrder)
 
 struct Lookup {
     std::string text;
-    const char* textureName;  // nullptr: no row, the caller keeps its texture name
+    const char* textureName; // nullptr: no row, the caller keeps its texture name
 };
 
 class SelectionLookup : public testing::TestWithParam<Lookup> {};
 
-TEST_P(SelectionLookup, WholeStringExactCaseAndTrailingBlanksCount)
-{
+TEST_P(SelectionLookup, WholeStringExactCaseAndTrailingBlanksCount) {
     const auto found = MenuAnimationCatalogue::textureNameFor(GetParam().text);
     if (GetParam().textureName == nullptr)
         EXPECT_FALSE(found.has_value()) << *found;
@@ -71,27 +68,25 @@ TEST_P(SelectionLookup, WholeStringExactCaseAndTrailingBlanksCount)
         EXPECT_EQ(found.value_or("none"), GetParam().textureName);
 }
 
-INSTANTIATE_TEST_SUITE_P(ListTexts, SelectionLookup, testing::Values(
-    Lookup{"Online", "topModeSelect_Mov06_OL.tex"},
-    Lookup{"Copa Santander Libertadores", "topModeSelect_Mov12_SL.tex"},
-    Lookup{"Gallery  ", "topModeSelect_Mov10_Gl.tex"},
-    Lookup{"System Settings", "topModeSelect_Mov09_Sys.tex"},
-    Lookup{"Community", "topModeSelect_Mov04_Cmm.tex"},
-    Lookup{"Gallery", nullptr},
-    Lookup{"Gallery ", nullptr},
-    Lookup{"online", nullptr},
-    Lookup{"Online ", nullptr},
-    Lookup{" Online", nullptr},
-    Lookup{"League", nullptr},
-    Lookup{"topModeSelect_Mov06_OL.tex", nullptr},
-    Lookup{"", nullptr}));
+INSTANTIATE_TEST_SUITE_P(
+    ListTexts, SelectionLookup,
+    testing::Values(Lookup{"Online", "topModeSelect_Mov06_OL.tex"},
+                    Lookup{"Copa Santander Libertadores", "topModeSelect_Mov12_SL.tex"},
+                    Lookup{"Gallery  ", "topModeSelect_Mov10_Gl.tex"},
+                    Lookup{"System Settings", "topModeSelect_Mov09_Sys.tex"},
+                    Lookup{"Community", "topModeSelect_Mov04_Cmm.tex"}, Lookup{"Gallery", nullptr},
+                    Lookup{"Gallery ", nullptr}, Lookup{"online", nullptr},
+                    Lookup{"Online ", nullptr}, Lookup{" Online", nullptr},
+                    Lookup{"League", nullptr}, Lookup{"topModeSelect_Mov06_OL.tex", nullptr},
+                    Lookup{"", nullptr}));
 
-TEST(MenuAnimationCatalogue, EveryTextureNameFindsItsOwnRowExactly)
-{
+TEST(MenuAnimationCatalogue, EveryTextureNameFindsItsOwnRowExactly) {
     for (const auto& row : MenuAnimationCatalogue::rows()) {
         ASSERT_NE(MenuAnimationCatalogue::findByTextureName(row.textureName), nullptr);
-        EXPECT_EQ(MenuAnimationCatalogue::findByTextureName(row.textureName)->position, row.position);
-        EXPECT_EQ(MenuAnimationCatalogue::findByDisplayName(row.displayName)->position, row.position);
+        EXPECT_EQ(MenuAnimationCatalogue::findByTextureName(row.textureName)->position,
+                  row.position);
+        EXPECT_EQ(MenuAnimationCatalogue::findByDisplayName(row.displayName)->position,
+                  row.position);
     }
     EXPECT_EQ(MenuAnimationCatalogue::findByTextureName("topmodeselect_mov06_ol.tex"), nullptr);
     EXPECT_EQ(MenuAnimationCatalogue::findByTextureName("topModeSelect_Mov06_OL"), nullptr);
@@ -99,13 +94,12 @@ TEST(MenuAnimationCatalogue, EveryTextureNameFindsItsOwnRowExactly)
 
 struct CommandLineCase {
     std::string text;
-    int position;  // -1: no row
+    int position; // -1: no row
 };
 
 class CommandLineLookup : public testing::TestWithParam<CommandLineCase> {};
 
-TEST_P(CommandLineLookup, PositionTextureOrDisplayNameIgnoringCaseAndBlanks)
-{
+TEST_P(CommandLineLookup, PositionTextureOrDisplayNameIgnoringCaseAndBlanks) {
     const MenuAnimation* row = MenuAnimationCatalogue::findForCommandLine(GetParam().text);
     if (GetParam().position < 0) {
         EXPECT_EQ(row, nullptr) << row->position;
@@ -115,14 +109,17 @@ TEST_P(CommandLineLookup, PositionTextureOrDisplayNameIgnoringCaseAndBlanks)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineLookup, testing::Values(
-    CommandLineCase{"0", 0}, CommandLineCase{"12", 12}, CommandLineCase{"07", 7},
-    CommandLineCase{"13", -1}, CommandLineCase{"-1", -1}, CommandLineCase{"1x", -1},
-    CommandLineCase{"gallery", 10}, CommandLineCase{"  GALLERY  ", 10},
-    CommandLineCase{"Master League", 3}, CommandLineCase{"master league ", 3},
-    CommandLineCase{"league - cup", 5}, CommandLineCase{"TOPMODESELECT_MOV07_TL.TEX", 7},
-    CommandLineCase{"topModeSelect_Mov04_Cmm.tex", 4}, CommandLineCase{"master", -1},
-    CommandLineCase{"", -1}, CommandLineCase{"   ", -1}));
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CommandLineLookup,
+    testing::Values(CommandLineCase{"0", 0}, CommandLineCase{"12", 12}, CommandLineCase{"07", 7},
+                    CommandLineCase{"13", -1}, CommandLineCase{"-1", -1}, CommandLineCase{"1x", -1},
+                    CommandLineCase{"gallery", 10}, CommandLineCase{"  GALLERY  ", 10},
+                    CommandLineCase{"Master League", 3}, CommandLineCase{"master league ", 3},
+                    CommandLineCase{"league - cup", 5},
+                    CommandLineCase{"TOPMODESELECT_MOV07_TL.TEX", 7},
+                    CommandLineCase{"topModeSelect_Mov04_Cmm.tex", 4},
+                    CommandLineCase{"master", -1}, CommandLineCase{"", -1},
+                    CommandLineCase{"   ", -1}));
 
-}  // namespace
-}  // namespace velmora
+} // namespace
+} // namespace velmora

@@ -21,8 +21,7 @@ namespace velmora::test {
 namespace {
 
 // Runs the program in `folder` with its temporary folder inside it, so leftovers show.
-ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments)
-{
+ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
     std::filesystem::create_directories(folder / "tmp");
     std::vector<std::string> argv{cliPath()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -32,13 +31,11 @@ ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& a
     return run(argv, options);
 }
 
-int lineCount(const std::string& text)
-{
+int lineCount(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
-TEST(Cli, PackThenUnpackGivesTheImageBackByteForByte)
-{
+TEST(Cli, PackThenUnpackGivesTheImageBackByteForByte) {
     TempFolder f;
     const Bytes image = validImage(9);
     writeFile(f / "tile.dds", image);
@@ -47,7 +44,8 @@ TEST(Cli, PackThenUnpackGivesTheImageBackByteForByte)
     ASSERT_EQ(pack.exitCode, 0) << pack.err;
     // The WE00 beside the build's binaries is the shipped placeholder.
     EXPECT_EQ(lineCount(pack.err), 1) << pack.err;
-    EXPECT_NE(pack.err.find("warning: the texture header is the placeholder"), std::string::npos) << pack.err;
+    EXPECT_NE(pack.err.find("warning: the texture header is the placeholder"), std::string::npos)
+        << pack.err;
     EXPECT_NE(pack.out.find("stored length: "), std::string::npos) << pack.out;
     EXPECT_EQ(readFile(f / "out.bin").size(), 2'400'017u);
 
@@ -58,14 +56,14 @@ TEST(Cli, PackThenUnpackGivesTheImageBackByteForByte)
 
     const ProcessResult info = runCli(f, {"info", "out.bin"});
     ASSERT_EQ(info.exitCode, 0) << info.err;
-    for (const char* expected : {"topModeSelect_Mov03_ML.tex", "3 \"Master League\"", "1024x1024 B8G8R8A8",
-                                 "record size:     4,194,506 bytes", "magic WESYS:     yes"})
+    for (const char* expected :
+         {"topModeSelect_Mov03_ML.tex", "3 \"Master League\"", "1024x1024 B8G8R8A8",
+          "record size:     4,194,506 bytes", "magic WESYS:     yes"})
         EXPECT_NE(info.out.find(expected), std::string::npos) << expected << "\n" << info.out;
-    EXPECT_TRUE(std::filesystem::is_empty(f / "tmp"));  // private work folders removed
+    EXPECT_TRUE(std::filesystem::is_empty(f / "tmp")); // private work folders removed
 }
 
-TEST(Cli, HeaderOptionAndHeaderCommandCarryTheSame48Bytes)
-{
+TEST(Cli, HeaderOptionAndHeaderCommandCarryTheSame48Bytes) {
     TempFolder f;
     writeFile(f / "tile.dds", validImage());
     Bytes genuine(48);
@@ -88,8 +86,7 @@ TEST(Cli, HeaderOptionAndHeaderCommandCarryTheSame48Bytes)
     EXPECT_EQ(readFile(f / "extracted2"), genuine);
 }
 
-TEST(Cli, FitMakesATooDetailedImageFitAndSaysByHowMuch)
-{
+TEST(Cli, FitMakesATooDetailedImageFitAndSaysByHowMuch) {
     TempFolder f;
     writeFile(f / "photo.dds", photoLikeImage(3.0));
     const ProcessResult refused = runCli(f, {"pack", "photo.dds", "0", "out"});
@@ -100,7 +97,8 @@ TEST(Cli, FitMakesATooDetailedImageFitAndSaysByHowMuch)
 
     const ProcessResult fitted = runCli(f, {"pack", "photo.dds", "0", "out", "--fit"});
     ASSERT_EQ(fitted.exitCode, 0) << fitted.err;
-    EXPECT_NE(fitted.out.find("fitted: colour precision reduced, PSNR "), std::string::npos) << fitted.out;
+    EXPECT_NE(fitted.out.find("fitted: colour precision reduced, PSNR "), std::string::npos)
+        << fitted.out;
     EXPECT_EQ(readFile(f / "out.bin").size(), 2'400'017u);
 
     // The picture fit writes packs as it is, with no fitting left to do.
@@ -110,8 +108,7 @@ TEST(Cli, FitMakesATooDetailedImageFitAndSaysByHowMuch)
     EXPECT_EQ(again.out.find("fitted:"), std::string::npos) << again.out;
 }
 
-TEST(Cli, InfoOnAPictureSaysWhatItIsAndWhatPackWouldDo)
-{
+TEST(Cli, InfoOnAPictureSaysWhatItIsAndWhatPackWouldDo) {
     TempFolder f;
     Bytes mips = validImage();
     conversion::writeLe32(mips, 8, conversion::readLe32(mips, 8) | 0x20000);
@@ -124,11 +121,13 @@ TEST(Cli, InfoOnAPictureSaysWhatItIsAndWhatPackWouldDo)
     writeFile(f / "small.dds", small);
     writeFile(f / "tile.png", conversion::encodePng(Bytes(4 * 1024 * 1024, 0x7F), 1024, 1024));
     const std::vector<std::pair<const char*, std::vector<const char*>>> rows{
-        {"mips.dds", {"kind:            DDS image", "size:            1024x1024", "mip levels:      11",
-                      "written by:      GIMP-DDS", "pack:            used as it is"}},
+        {"mips.dds",
+         {"kind:            DDS image", "size:            1024x1024", "mip levels:      11",
+          "written by:      GIMP-DDS", "pack:            used as it is"}},
         {"small.dds", {"size:            512x512", "pack:            refused: it is 512x512"}},
-        {"tile.png", {"kind:            PNG picture", "layout:          RGBA, 8 bits per channel",
-                      "pack:            converted: PNG"}}};
+        {"tile.png",
+         {"kind:            PNG picture", "layout:          RGBA, 8 bits per channel",
+          "pack:            converted: PNG"}}};
     for (const auto& [file, expected] : rows) {
         const ProcessResult info = runCli(f, {"info", file});
         EXPECT_EQ(info.exitCode, 0) << info.err;
@@ -137,8 +136,7 @@ TEST(Cli, InfoOnAPictureSaysWhatItIsAndWhatPackWouldDo)
     }
 }
 
-TEST(Cli, PackWithoutHeaderUsesTheWE00BesideTheProgram)
-{
+TEST(Cli, PackWithoutHeaderUsesTheWE00BesideTheProgram) {
     TempFolder f;
     writeFile(f / "tile.dds", validImage());
     ASSERT_EQ(runCli(f, {"pack", "tile.dds", "gallery", "g.bin"}).exitCode, 0);
@@ -149,13 +147,12 @@ TEST(Cli, PackWithoutHeaderUsesTheWE00BesideTheProgram)
 struct ExitCase {
     std::vector<std::string> arguments;
     int status;
-    const char* stderrText;  // part of the one message, nullptr: stderr empty
+    const char* stderrText; // part of the one message, nullptr: stderr empty
 };
 
 class CliExit : public testing::TestWithParam<ExitCase> {};
 
-TEST_P(CliExit, StatusAndMessage)
-{
+TEST_P(CliExit, StatusAndMessage) {
     TempFolder f;
     writeFile(f / "tile.dds", validImage());
     writeText(f / "notgame.bin", "not a game file");
@@ -177,29 +174,37 @@ TEST_P(CliExit, StatusAndMessage)
     EXPECT_TRUE(std::filesystem::is_empty(f / "tmp"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, CliExit, testing::Values(
-    ExitCase{{"--help"}, 0, nullptr},
-    ExitCase{{"--version"}, 0, nullptr},
-    ExitCase{{"modes"}, 0, nullptr},
-    ExitCase{{}, 2, "no command"},
-    ExitCase{{"explode"}, 2, "unknown command \"explode\""},
-    ExitCase{{"unpack", "notgame.bin"}, 2, "unpack needs GAME_FILE and OUTPUT"},
-    ExitCase{{"pack", "tile.dds", "13", "out"}, 2, "unknown mode \"13\""},
-    ExitCase{{"pack", "tile.dds", "online"}, 2, "pack needs IMAGE, MODE and OUTPUT"},
-    ExitCase{{"pack", "tile.dds", "online", "out", "--header"}, 2, "--header needs a FILE"},
-    ExitCase{{"pack", "tile.dds", "online", "out", "--fast"}, 2, "unknown option"},
-    ExitCase{{"info"}, 2, "info needs GAME_FILE"},
-    ExitCase{{"unpack", "missing.bin", "out"}, 1, "missing.bin\" failed: the file does not exist"},
-    ExitCase{{"unpack", "notgame.bin", "out"}, 1, "notgame.bin\" failed: the data does not begin with a zlib stream"},
-    ExitCase{{"pack", "notgame.bin", "online", "out"}, 1, "neither a DDS image nor a picture Velmora reads"},
-    ExitCase{{"pack", "tile.dds", "online", "out", "--header", "missing48"}, 1, "Reading the texture header"},
-    ExitCase{{"info", "notgame.bin"}, 1, "Decompressing"},
-    ExitCase{{"header", "notgame.bin", "out"}, 1, "Decompressing"},
-    ExitCase{{"unpack", "tile.dds", "out"}, 1, "this is a DDS image, not a game file: to make a game file from it, use pack"},
-    ExitCase{{"header", "tile.dds", "out"}, 1, "this is a DDS image, not a game file"}));
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliExit,
+    testing::Values(
+        ExitCase{{"--help"}, 0, nullptr}, ExitCase{{"--version"}, 0, nullptr},
+        ExitCase{{"modes"}, 0, nullptr}, ExitCase{{}, 2, "no command"},
+        ExitCase{{"explode"}, 2, "unknown command \"explode\""},
+        ExitCase{{"unpack", "notgame.bin"}, 2, "unpack needs GAME_FILE and OUTPUT"},
+        ExitCase{{"pack", "tile.dds", "13", "out"}, 2, "unknown mode \"13\""},
+        ExitCase{{"pack", "tile.dds", "online"}, 2, "pack needs IMAGE, MODE and OUTPUT"},
+        ExitCase{{"pack", "tile.dds", "online", "out", "--header"}, 2, "--header needs a FILE"},
+        ExitCase{{"pack", "tile.dds", "online", "out", "--fast"}, 2, "unknown option"},
+        ExitCase{{"info"}, 2, "info needs GAME_FILE"},
+        ExitCase{
+            {"unpack", "missing.bin", "out"}, 1, "missing.bin\" failed: the file does not exist"},
+        ExitCase{{"unpack", "notgame.bin", "out"},
+                 1,
+                 "notgame.bin\" failed: the data does not begin with a zlib stream"},
+        ExitCase{{"pack", "notgame.bin", "online", "out"},
+                 1,
+                 "neither a DDS image nor a picture Velmora reads"},
+        ExitCase{{"pack", "tile.dds", "online", "out", "--header", "missing48"},
+                 1,
+                 "Reading the texture header"},
+        ExitCase{{"info", "notgame.bin"}, 1, "Decompressing"},
+        ExitCase{{"header", "notgame.bin", "out"}, 1, "Decompressing"},
+        ExitCase{{"unpack", "tile.dds", "out"},
+                 1,
+                 "this is a DDS image, not a game file: to make a game file from it, use pack"},
+        ExitCase{{"header", "tile.dds", "out"}, 1, "this is a DDS image, not a game file"}));
 
-TEST(Cli, ModesListsThe13Rows)
-{
+TEST(Cli, ModesListsThe13Rows) {
     TempFolder f;
     const ProcessResult run = runCli(f, {"modes"});
     ASSERT_EQ(run.exitCode, 0);
@@ -208,12 +213,12 @@ TEST(Cli, ModesListsThe13Rows)
     EXPECT_NE(run.out.find("topModeSelect_Mov09_Sys.tex"), std::string::npos);
 }
 
-TEST(Cli, ParallelRunsNeverCollide)
-{
+TEST(Cli, ParallelRunsNeverCollide) {
     TempFolder f;
     const int runs = 4;
     for (int i = 0; i < runs; ++i)
-        writeFile(f / ("in" + std::to_string(i) + ".dds"), validImage(static_cast<std::uint32_t>(i + 1)));
+        writeFile(f / ("in" + std::to_string(i) + ".dds"),
+                  validImage(static_cast<std::uint32_t>(i + 1)));
     std::vector<ProcessResult> results(runs);
     std::vector<std::thread> threads;
     for (int i = 0; i < runs; ++i) {
@@ -235,5 +240,5 @@ TEST(Cli, ParallelRunsNeverCollide)
     EXPECT_TRUE(std::filesystem::is_empty(f / "tmp"));
 }
 
-}  // namespace
-}  // namespace velmora::test
+} // namespace
+} // namespace velmora::test

@@ -9,8 +9,8 @@
 #include "conversion/ByteOrder.h"
 #include "conversion/CompressionComponent.h"
 #include "conversion/DdsImageCheck.h"
-#include "conversion/StepResult.h"
 #include "conversion/GameFileLayout.h"
+#include "conversion/StepResult.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -24,7 +24,7 @@ namespace velmora::test {
 // Stands in for the compression component: records the paths it was given and answers
 // with a fixed status, optionally leaving fixed bytes at the output path.
 class FakeComponent final : public conversion::CompressionComponent {
-public:
+  public:
     conversion::Result<> answer;
     std::optional<Bytes> output;
     int compressCalls = 0;
@@ -32,12 +32,17 @@ public:
     std::filesystem::path seenInput;
     std::filesystem::path seenOutput;
 
-    conversion::Result<> CompressFile() override { ++compressCalls; return respond(); }
-    conversion::Result<> UncompressFile() override { ++uncompressCalls; return respond(); }
+    conversion::Result<> CompressFile() override {
+        ++compressCalls;
+        return respond();
+    }
+    conversion::Result<> UncompressFile() override {
+        ++uncompressCalls;
+        return respond();
+    }
 
-private:
-    conversion::Result<> respond()
-    {
+  private:
+    conversion::Result<> respond() {
         seenInput = InputPath();
         seenOutput = OutputPath();
         if (answer && output)
@@ -48,9 +53,8 @@ private:
 
 // The one line a failed step or run shows; empty when it succeeded.
 template <typename T>
-std::string failureText(const conversion::Result<T, conversion::StepResult>& result)
-{
+std::string failureText(const conversion::Result<T, conversion::StepResult>& result) {
     return result ? std::string() : result.error().message();
 }
 
-}  // namespace velmora::test
+} // namespace velmora::test

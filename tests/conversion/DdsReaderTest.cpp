@@ -8,9 +8,9 @@
 #include "conversion/DdsImageCheck.h"
 #include "conversion/DdsReader.h"
 #include "conversion/DeflateCompressionComponent.h"
+#include "conversion/GameFileLayout.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
-#include "conversion/GameFileLayout.h"
 
 #include <gtest/gtest.h>
 #include <squish.h>
@@ -96,7 +96,8 @@ enum class Pixels {
 // The picture in the bit layout of `masks`; what the reader should give back goes to `expected`.
 Bytes byMasks(const Bytes& header, Bytes& expected) {
     const std::uint32_t bits = readLe32(header, 88);
-    const std::uint32_t masks[4] = {readLe32(header, 100), readLe32(header, 96), readLe32(header, 92),
+    const std::uint32_t masks[4] = {readLe32(header, 100), readLe32(header, 96),
+                                    readLe32(header, 92),
                                     readLe32(header, 104)}; // in B,G,R,A order, as the picture
     const std::size_t bytes = bits / 8;
     Bytes level(kPixels * bytes);
@@ -466,8 +467,8 @@ const std::vector<Case>& legacyCases() {
             },
             kGameSize, Pixels::Masks, accepted(kGameLayout, "used as it is", true)),
         made(
-            "MipCountOnlyWithoutFlag", [] { return legacy([](Bytes& h) { writeLe32(h, 28, 11); }); },
-            kWithMips, Pixels::Masks,
+            "MipCountOnlyWithoutFlag",
+            [] { return legacy([](Bytes& h) { writeLe32(h, 28, 11); }); }, kWithMips, Pixels::Masks,
             accepted(kGameLayout, "used as it is; 10 smaller mip levels dropped", true, "", 11)),
         made(
             "MipsWithoutMipCount", [] { return makeDdsHeader(); }, kWithMips, Pixels::Masks,
@@ -475,8 +476,8 @@ const std::vector<Case>& legacyCases() {
                      true)),
         made(
             "AlphaMaskWithoutAlphaFlag",
-            [] { return legacy([](Bytes& h) { writeLe32(h, 80, 0x40); }); }, kGameSize, Pixels::Masks,
-            accepted(kGameLayout, "pixels used as they are, header rewritten")),
+            [] { return legacy([](Bytes& h) { writeLe32(h, 80, 0x40); }); }, kGameSize,
+            Pixels::Masks, accepted(kGameLayout, "pixels used as they are, header rewritten")),
         made(
             "X8R8G8B8",
             [] {

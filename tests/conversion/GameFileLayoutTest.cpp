@@ -12,18 +12,16 @@ namespace {
 
 using namespace velmora::conversion;
 
-Bytes pattern(std::size_t size, std::uint8_t salt)
-{
+Bytes pattern(std::size_t size, std::uint8_t salt) {
     Bytes bytes(size);
     for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>((i * 7 + salt) | 1);  // never zero, so fill shows
+        bytes[i] = static_cast<std::uint8_t>((i * 7 + salt) | 1); // never zero, so fill shows
     return bytes;
 }
 
 class WriteGameFileLayout : public testing::TestWithParam<std::size_t> {};
 
-TEST_P(WriteGameFileLayout, HeaderFieldsThenStreamThenZeros)
-{
+TEST_P(WriteGameFileLayout, HeaderFieldsThenStreamThenZeros) {
     TempFolder folder;
     const std::size_t length = GetParam();
     const Bytes stream = pattern(length, 3);
@@ -45,18 +43,19 @@ TEST_P(WriteGameFileLayout, HeaderFieldsThenStreamThenZeros)
 }
 
 INSTANTIATE_TEST_SUITE_P(StreamLengths, WriteGameFileLayout,
-                         testing::Values(std::size_t{8}, std::size_t{1'234'567}, kCompressedBlockSize));
+                         testing::Values(std::size_t{8}, std::size_t{1'234'567},
+                                         kCompressedBlockSize));
 
-TEST(WriteGameFile, RefusesAStreamThatDoesNotFitInsteadOfCuttingIt)
-{
+TEST(WriteGameFile, RefusesAStreamThatDoesNotFitInsteadOfCuttingIt) {
     TempFolder folder;
     writeFile(workFilePath(folder.path(), WorkFile::Zlib), pattern(kCompressedBlockSize + 1, 1));
     const auto result = WriteGameFile(folder.path());
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().kind, ErrorKind::DoesNotFit);
-    EXPECT_NE(failureText(result).find("too detailed to fit the game file: 2,400,002 bytes compressed, "
-                                       "2,400,001 allowed"),
-              std::string::npos)
+    EXPECT_NE(
+        failureText(result).find("too detailed to fit the game file: 2,400,002 bytes compressed, "
+                                 "2,400,001 allowed"),
+        std::string::npos)
         << failureText(result);
     EXPECT_FALSE(std::filesystem::exists(workFilePath(folder.path(), WorkFile::ZlibPES)));
 }
@@ -64,12 +63,12 @@ TEST(WriteGameFile, RefusesAStreamThatDoesNotFitInsteadOfCuttingIt)
 // Game files of every length give a 3,000,001-byte payload: cut, or zero-filled.
 class StripGameHeaderLengths : public testing::TestWithParam<std::size_t> {};
 
-TEST_P(StripGameHeaderLengths, PayloadIsTheFileFromOffset16CutOrZeroFilled)
-{
+TEST_P(StripGameHeaderLengths, PayloadIsTheFileFromOffset16CutOrZeroFilled) {
     TempFolder folder;
     Bytes game = pattern(GetParam(), 9);
     if (game.size() >= 8)
-        std::fill(game.begin(), game.begin() + 8, 0xEE);  // no lead bytes, no "WESYS": read all the same
+        std::fill(game.begin(), game.begin() + 8,
+                  0xEE); // no lead bytes, no "WESYS": read all the same
     writeFile(workFilePath(folder.path(), WorkFile::Temp), game);
 
     ASSERT_TRUE(StripGameHeader(folder.path()));
@@ -88,8 +87,7 @@ INSTANTIATE_TEST_SUITE_P(GameFileLengths, StripGameHeaderLengths,
 
 class ExtractDdsImageLengths : public testing::TestWithParam<std::size_t> {};
 
-TEST_P(ExtractDdsImageLengths, ImageIsTheRecordFromOffset48CutOrZeroFilled)
-{
+TEST_P(ExtractDdsImageLengths, ImageIsTheRecordFromOffset48CutOrZeroFilled) {
     TempFolder folder;
     const Bytes record = pattern(GetParam(), 5);
     writeFile(workFilePath(folder.path(), WorkFile::Template), record);
@@ -108,19 +106,18 @@ INSTANTIATE_TEST_SUITE_P(RecordLengths, ExtractDdsImageLengths,
                          testing::Values(std::size_t{30}, std::size_t{100'000}, kRecordNameOffset,
                                          std::size_t{4'194'506}, std::size_t{4'194'507}));
 
-TEST(StripGameHeader, WithoutTheGameCopyAsksToChooseTheGameFileAgain)
-{
+TEST(StripGameHeader, WithoutTheGameCopyAsksToChooseTheGameFileAgain) {
     TempFolder folder;
     const StepStatus result = StripGameHeader(folder.path());
     ASSERT_FALSE(result);
-    EXPECT_NE(failureText(result).find("choose the game file again"), std::string::npos) << failureText(result);
+    EXPECT_NE(failureText(result).find("choose the game file again"), std::string::npos)
+        << failureText(result);
     EXPECT_TRUE(fileNames(folder.path()).empty());
 }
 
-TEST(WorkFiles, NamesAndPathsInTheFolder)
-{
+TEST(WorkFiles, NamesAndPathsInTheFolder) {
     const std::vector<std::pair<WorkFile, std::string>> rows{
-        {WorkFile::Temp, "Temp"}, {WorkFile::Tempa, "Tempa"}, {WorkFile::Template, "Template"},
+        {WorkFile::Temp, "Temp"}, {WorkFile::Tempa, "Tempa"},     {WorkFile::Template, "Template"},
         {WorkFile::Zlib, "zlib"}, {WorkFile::ZlibPES, "zlibPES"}, {WorkFile::DDS, "DDS"},
         {WorkFile::WE00, "WE00"}};
     for (const auto& [file, name] : rows) {
@@ -129,18 +126,17 @@ TEST(WorkFiles, NamesAndPathsInTheFolder)
     }
 }
 
-TEST(WorkFiles, DeletingRemovesTheSixAndKeepsTheTextureHeaderAndOtherFiles)
-{
+TEST(WorkFiles, DeletingRemovesTheSixAndKeepsTheTextureHeaderAndOtherFiles) {
     TempFolder folder;
-    for (const char* name : {"Temp", "Tempa", "Template", "zlib", "zlibPES", "DDS", "WE00", "mine.dds"})
+    for (const char* name :
+         {"Temp", "Tempa", "Template", "zlib", "zlibPES", "DDS", "WE00", "mine.dds"})
         writeText(folder / name, "x");
     deleteWorkFiles(folder.path());
     EXPECT_EQ(fileNames(folder.path()), (std::set<std::string>{"WE00", "mine.dds"}));
-    deleteWorkFiles(folder.path());  // missing ones are passed over
+    deleteWorkFiles(folder.path()); // missing ones are passed over
 }
 
-TEST(WorkFiles, BrowseCopyReplacesTheCopyAndAFailedOneLeavesNoStaleCopy)
-{
+TEST(WorkFiles, BrowseCopyReplacesTheCopyAndAFailedOneLeavesNoStaleCopy) {
     TempFolder folder;
     writeText(folder / "game.bin", "new game");
     writeText(folder / "Temp", "old copy");
@@ -151,20 +147,23 @@ TEST(WorkFiles, BrowseCopyReplacesTheCopyAndAFailedOneLeavesNoStaleCopy)
     // The earlier choice must not be converted in place of the one that failed to copy.
     const StepStatus missing = copyToWorkFile(folder / "gone.bin", folder.path(), WorkFile::Temp);
     EXPECT_FALSE(missing);
-    EXPECT_NE(failureText(missing).find("gone.bin\" failed: the file does not exist"), std::string::npos)
+    EXPECT_NE(failureText(missing).find("gone.bin\" failed: the file does not exist"),
+              std::string::npos)
         << failureText(missing);
     writeText(folder / "Template", "old record");
     EXPECT_FALSE(copyToWorkFile({}, folder.path(), WorkFile::Template));
     EXPECT_EQ(fileNames(folder.path()), (std::set<std::string>{"game.bin"}));
 }
 
-TEST(Formatting, GroupsThousands)
-{
-    const std::vector<std::pair<std::uint64_t, std::string>> rows{
-        {0, "0"}, {999, "999"}, {1000, "1,000"}, {2'400'001, "2,400,001"}, {12'345'678, "12,345,678"}};
+TEST(Formatting, GroupsThousands) {
+    const std::vector<std::pair<std::uint64_t, std::string>> rows{{0, "0"},
+                                                                  {999, "999"},
+                                                                  {1000, "1,000"},
+                                                                  {2'400'001, "2,400,001"},
+                                                                  {12'345'678, "12,345,678"}};
     for (const auto& [value, text] : rows)
         EXPECT_EQ(groupedNumber(value), text);
 }
 
-}  // namespace
-}  // namespace velmora::test
+} // namespace
+} // namespace velmora::test

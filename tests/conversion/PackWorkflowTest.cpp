@@ -17,8 +17,7 @@ namespace {
 
 using namespace velmora::conversion;
 
-Bytes textureHeader()
-{
+Bytes textureHeader() {
     Bytes header(48);
     for (std::size_t i = 0; i < header.size(); ++i)
         header[i] = static_cast<std::uint8_t>(0xA0 + i);
@@ -32,15 +31,13 @@ struct AppFolder {
     AppFolder() { writeFile(app / "WE00", textureHeader()); }
 };
 
-PackOptions headerFrom(const std::filesystem::path& file)
-{
+PackOptions headerFrom(const std::filesystem::path& file) {
     PackOptions options;
     options.textureHeaderFile = file;
     return options;
 }
 
-Bytes inflateGameFile(const Bytes& game)
-{
+Bytes inflateGameFile(const Bytes& game) {
     const auto record = inflateZlibStream(std::span(game).subspan(16));
     EXPECT_TRUE(record) << record.error().reason;
     return record ? record->bytes : Bytes();
@@ -53,8 +50,7 @@ struct NameCase {
 
 class PackRecord : public testing::TestWithParam<NameCase> {};
 
-TEST_P(PackRecord, GameFileHoldsHeaderImageAndNameAndTheStoredLength)
-{
+TEST_P(PackRecord, GameFileHoldsHeaderImageAndNameAndTheStoredLength) {
     AppFolder f;
     const Bytes image = validImage(3);
     writeFile(f.user / "tile.dds", image);
@@ -64,7 +60,8 @@ TEST_P(PackRecord, GameFileHoldsHeaderImageAndNameAndTheStoredLength)
                                     (f.user / "out").string(), GetParam().textureName, component);
     ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     EXPECT_EQ(outcome->writtenPath, f.user / "out.bin");
-    EXPECT_EQ(outcome->messages, (std::vector<std::string>{"CompressFile", (f.user / "out").string()}));
+    EXPECT_EQ(outcome->messages,
+              (std::vector<std::string>{"CompressFile", (f.user / "out").string()}));
 
     const Bytes game = readFile(f.user / "out.bin");
     ASSERT_EQ(game.size(), 2'400'017u);
@@ -89,13 +86,14 @@ INSTANTIATE_TEST_SUITE_P(TextureNames, PackRecord,
                          testing::Values(NameCase{"topModeSelect_Mov00_Ex.tex", 4'194'506},
                                          NameCase{"topModeSelect_Mov04_Cmm.tex", 4'194'507}));
 
-TEST(Pack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched)
-{
+TEST(Pack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched) {
     struct Row {
         std::string typed;
         std::string written;
     };
-    const std::vector<Row> rows{{"tile", "tile.bin"}, {"tile.bin", "tile.bin"}, {"tile.BIN", "tile.BIN"},
+    const std::vector<Row> rows{{"tile", "tile.bin"},
+                                {"tile.bin", "tile.bin"},
+                                {"tile.BIN", "tile.BIN"},
                                 {"tile.dds", "tile.dds.bin"}};
     AppFolder f;
     writeFile(f.user / "image.dds", validImage());
@@ -105,8 +103,9 @@ TEST(Pack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched)
         TempFolder out;
         writeText(out / "tile", "unrelated file");
         writeText(out / "tile.dds", "user's image");
-        const Outcome outcome = runPack(f.app.path(), (f.user / "image.dds").string(),
-                                        (out / row.typed).string(), "topModeSelect_Mov06_OL.tex", component);
+        const Outcome outcome =
+            runPack(f.app.path(), (f.user / "image.dds").string(), (out / row.typed).string(),
+                    "topModeSelect_Mov06_OL.tex", component);
         ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
         EXPECT_EQ(outcome->writtenPath, out / row.written);
         EXPECT_EQ(readFile(out / row.written).size(), 2'400'017u);
@@ -117,44 +116,43 @@ TEST(Pack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched)
     }
 }
 
-TEST(Pack, LongerImageIsCutToTheImageBlock)
-{
+TEST(Pack, LongerImageIsCutToTheImageBlock) {
     AppFolder f;
     Bytes image = validImage(5);
     const Bytes firstLevel = image;
-    image.resize(image.size() + 1'398'144, 0x77);  // the further mip levels
+    image.resize(image.size() + 1'398'144, 0x77); // the further mip levels
     writeFile(f.user / "mips.dds", image);
     DeflateCompressionComponent component;
-    const Outcome outcome = runPack(f.app.path(), (f.user / "mips.dds").string(), (f.user / "o").string(),
-                                    "topModeSelect_Mov01_CL.tex", component);
+    const Outcome outcome =
+        runPack(f.app.path(), (f.user / "mips.dds").string(), (f.user / "o").string(),
+                "topModeSelect_Mov01_CL.tex", component);
     ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     const Bytes record = inflateGameFile(readFile(f.user / "o.bin"));
     EXPECT_TRUE(std::equal(firstLevel.begin(), firstLevel.end(), record.begin() + 48));
 }
 
-TEST(Pack, HeaderFileGivenByTheCallerReplacesWE00)
-{
+TEST(Pack, HeaderFileGivenByTheCallerReplacesWE00) {
     AppFolder f;
     std::filesystem::remove(f.app / "WE00");
-    Bytes custom(60, 0x5A);  // only its first 48 bytes count
+    Bytes custom(60, 0x5A); // only its first 48 bytes count
     writeFile(f.user / "genuine", custom);
     writeFile(f.user / "i.dds", validImage());
     DeflateCompressionComponent component;
-    const Outcome outcome = runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "o").string(),
-                                    "topModeSelect_Mov02_BL.tex", component, headerFrom(f.user / "genuine"));
+    const Outcome outcome =
+        runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "o").string(),
+                "topModeSelect_Mov02_BL.tex", component, headerFrom(f.user / "genuine"));
     ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     const Bytes record = inflateGameFile(readFile(f.user / "o.bin"));
     EXPECT_EQ(Bytes(record.begin(), record.begin() + 48), Bytes(48, 0x5A));
 }
 
-TEST(Pack, CompressionComponentIsDrivenWithTheRecordAndTheStreamFile)
-{
+TEST(Pack, CompressionComponentIsDrivenWithTheRecordAndTheStreamFile) {
     AppFolder f;
     writeFile(f.user / "i.dds", validImage());
     FakeComponent fake;
     fake.output = Bytes{0x78, 0x9C, 1, 2, 3, 4, 5, 6, 7};
-    const Outcome outcome = runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "o").string(),
-                                    "topModeSelect_Mov02_BL.tex", fake);
+    const Outcome outcome = runPack(f.app.path(), (f.user / "i.dds").string(),
+                                    (f.user / "o").string(), "topModeSelect_Mov02_BL.tex", fake);
     ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     EXPECT_EQ(fake.compressCalls, 1);
     EXPECT_EQ(fake.uncompressCalls, 0);
@@ -168,12 +166,12 @@ TEST(Pack, CompressionComponentIsDrivenWithTheRecordAndTheStreamFile)
 // Every refusal: one message naming what failed, nothing written, nothing lost.
 struct Refusal {
     const char* name;
-    std::function<void(AppFolder&, std::string& image, std::string& output, FakeComponent*&)> arrange;
+    std::function<void(AppFolder&, std::string& image, std::string& output, FakeComponent*&)>
+        arrange;
     const char* expected;
 };
 
-Bytes noise(std::size_t size)
-{
+Bytes noise(std::size_t size) {
     std::mt19937 random(7);
     Bytes bytes(size);
     for (auto& b : bytes)
@@ -181,89 +179,112 @@ Bytes noise(std::size_t size)
     return bytes;
 }
 
-void withImage(AppFolder& f, std::string& image, const Bytes& bytes)
-{
+void withImage(AppFolder& f, std::string& image, const Bytes& bytes) {
     writeFile(f.user / "in.dds", bytes);
     image = (f.user / "in.dds").string();
 }
 
-Bytes mutated(std::size_t at, std::uint32_t value)
-{
+Bytes mutated(std::size_t at, std::uint32_t value) {
     Bytes image = validImage();
     writeLe32(image, at, value);
     return image;
 }
 
-const std::vector<Refusal>& refusals()
-{
+const std::vector<Refusal>& refusals() {
     static const std::vector<Refusal> rows{
-        {"NoOutputPath", [](AppFolder& f, std::string& i, std::string& o, FakeComponent*&) {
+        {"NoOutputPath",
+         [](AppFolder& f, std::string& i, std::string& o, FakeComponent*&) {
              withImage(f, i, validImage());
              o.clear();
-         }, "choose where to save the game file"},
-        {"NoImageChosen", [](AppFolder&, std::string& i, std::string&, FakeComponent*&) { i.clear(); },
+         },
+         "choose where to save the game file"},
+        {"NoImageChosen",
+         [](AppFolder&, std::string& i, std::string&, FakeComponent*&) { i.clear(); },
          "choose the image to pack"},
-        {"ImageMissing", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+        {"ImageMissing",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              i = (f.user / "absent.dds").string();
-         }, "the file does not exist"},
-        {"ImageIsAFolder", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+         },
+         "the file does not exist"},
+        {"ImageIsAFolder",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              std::filesystem::create_directory(f.user / "dir.dds");
              i = (f.user / "dir.dds").string();
-         }, "folder"},
-        {"ImageShort", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+         },
+         "folder"},
+        {"ImageShort",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              Bytes image = validImage();
              image.resize(4'194'431);
              withImage(f, i, image);
-         }, "the file is 4,194,431 bytes, but its header describes"},
-        {"NotADds", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+         },
+         "the file is 4,194,431 bytes, but its header describes"},
+        {"NotADds",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              withImage(f, i, Bytes(4'194'432, 0x42));
-         }, "not a DDS image"},
-        {"OtherSize", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+         },
+         "not a DDS image"},
+        {"OtherSize",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              Bytes image = mutated(12, 512);
              writeLe32(image, 16, 512);
              withImage(f, i, image);
-         }, "the game's tile is 1024x1024: resize it"},
-        {"CubeMap", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+         },
+         "the game's tile is 1024x1024: resize it"},
+        {"CubeMap",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              withImage(f, i, mutated(112, 0xFE00));
-         }, "cube map"},
-        {"GameFileInPlaceOfTheImage", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+         },
+         "cube map"},
+        {"GameFileInPlaceOfTheImage",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              Bytes game(2'400'017, 0);
              const Bytes lead{0x00, 0x01, 0x01, 'W', 'E', 'S', 'Y', 'S'};
              std::copy(lead.begin(), lead.end(), game.begin());
              withImage(f, i, game);
-         }, "this is a game file: unpack it to get its image"},
-        {"TextureHeaderMissing", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+         },
+         "this is a game file: unpack it to get its image"},
+        {"TextureHeaderMissing",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              std::filesystem::remove(f.app / "WE00");
              withImage(f, i, validImage());
-         }, "Reading the texture header"},
-        {"TextureHeaderShort", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+         },
+         "Reading the texture header"},
+        {"TextureHeaderShort",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              writeFile(f.app / "WE00", Bytes(47, 1));
              withImage(f, i, validImage());
-         }, "47 bytes long; the texture header needs 48"},
-        {"OutputFolderMissing", [](AppFolder& f, std::string& i, std::string& o, FakeComponent*&) {
+         },
+         "47 bytes long; the texture header needs 48"},
+        {"OutputFolderMissing",
+         [](AppFolder& f, std::string& i, std::string& o, FakeComponent*&) {
              withImage(f, i, validImage());
              o = (f.user / "no-such-folder" / "out").string();
-         }, "Saving the game file"},
-        {"ComponentFails", [](AppFolder& f, std::string& i, std::string&, FakeComponent*& c) {
+         },
+         "Saving the game file"},
+        {"ComponentFails",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*& c) {
              withImage(f, i, validImage());
              static FakeComponent failing;
              failing.answer = fail(ErrorKind::WriteFailed, "disk full");
              c = &failing;
-         }, "failed: disk full"},
-        {"TooDetailed", [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
+         },
+         "failed: disk full"},
+        {"TooDetailed",
+         [](AppFolder& f, std::string& i, std::string&, FakeComponent*&) {
              Bytes image = noise(kImageBlockSize);
              const Bytes header = makeDdsHeader();
              std::copy(header.begin(), header.end(), image.begin());
              withImage(f, i, image);
-         }, "the image is too detailed to fit the game file:"},
+         },
+         "the image is too detailed to fit the game file:"},
     };
     return rows;
 }
 
 class PackRefusal : public testing::TestWithParam<Refusal> {};
 
-TEST_P(PackRefusal, ReportsOneMessageAndLeavesEveryFileAsItWas)
-{
+TEST_P(PackRefusal, ReportsOneMessageAndLeavesEveryFileAsItWas) {
     AppFolder f;
     std::string image;
     std::string output = (f.user / "out").string();
@@ -275,32 +296,35 @@ TEST_P(PackRefusal, ReportsOneMessageAndLeavesEveryFileAsItWas)
     const auto userBefore = fileNames(f.user.path());
 
     DeflateCompressionComponent real;
-    const Outcome outcome = fake ? runPack(f.app.path(), image, output, "topModeSelect_Mov00_Ex.tex", *fake)
-                                 : runPack(f.app.path(), image, output, "topModeSelect_Mov00_Ex.tex", real);
+    const Outcome outcome =
+        fake ? runPack(f.app.path(), image, output, "topModeSelect_Mov00_Ex.tex", *fake)
+             : runPack(f.app.path(), image, output, "topModeSelect_Mov00_Ex.tex", real);
     ASSERT_FALSE(outcome.has_value());
-    EXPECT_NE(failureText(outcome).find(GetParam().expected), std::string::npos) << failureText(outcome);
+    EXPECT_NE(failureText(outcome).find(GetParam().expected), std::string::npos)
+        << failureText(outcome);
     EXPECT_EQ(readText(f.user / "out"), "unrelated file");
     EXPECT_EQ(readText(f.user / "out.bin"), "previous game file");
     EXPECT_EQ(fileNames(f.user.path()), userBefore);
-    EXPECT_EQ(fileNames(f.app.path()), appBefore);  // work files gone, nothing half-written left
+    EXPECT_EQ(fileNames(f.app.path()), appBefore); // work files gone, nothing half-written left
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PackRefusal, testing::ValuesIn(refusals()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Pack, UnwritableWorkFolderIsReported)
-{
+TEST(Pack, UnwritableWorkFolderIsReported) {
     AppFolder f;
     writeFile(f.user / "i.dds", validImage());
     const auto notAFolder = f.user / "plain-file";
     writeText(notAFolder, "x");
     DeflateCompressionComponent component;
-    const Outcome outcome = runPack(notAFolder, (f.user / "i.dds").string(), (f.user / "o").string(),
-                                    "topModeSelect_Mov00_Ex.tex", component, headerFrom(f.app / "WE00"));
+    const Outcome outcome =
+        runPack(notAFolder, (f.user / "i.dds").string(), (f.user / "o").string(),
+                "topModeSelect_Mov00_Ex.tex", component, headerFrom(f.app / "WE00"));
     ASSERT_FALSE(outcome.has_value());
-    EXPECT_NE(failureText(outcome).find("Writing the work file"), std::string::npos) << failureText(outcome);
+    EXPECT_NE(failureText(outcome).find("Writing the work file"), std::string::npos)
+        << failureText(outcome);
     EXPECT_FALSE(std::filesystem::exists(f.user / "o.bin"));
 }
 
-}  // namespace
-}  // namespace velmora::test
+} // namespace
+} // namespace velmora::test

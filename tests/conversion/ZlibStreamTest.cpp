@@ -12,8 +12,7 @@ namespace {
 
 using namespace velmora::conversion;
 
-Bytes sample(std::size_t size)
-{
+Bytes sample(std::size_t size) {
     Bytes bytes(size);
     std::uint32_t state = 12345;
     for (std::size_t i = 0; i < size; ++i) {
@@ -23,8 +22,7 @@ Bytes sample(std::size_t size)
     return bytes;
 }
 
-TEST(ZlibStream, OurStreamsAndZlibsReadEachOther)
-{
+TEST(ZlibStream, OurStreamsAndZlibsReadEachOther) {
     const Bytes data = sample(300'000);
 
     const DeflateResult ours = deflateZlibStream(data);
@@ -43,8 +41,7 @@ TEST(ZlibStream, OurStreamsAndZlibsReadEachOther)
     EXPECT_EQ(inflated->bytes, data);
 }
 
-TEST(ZlibStream, TakesTheOneStreamAtTheStartAndIgnoresTheFillAfterIt)
-{
+TEST(ZlibStream, TakesTheOneStreamAtTheStartAndIgnoresTheFillAfterIt) {
     const Bytes data = sample(50'000);
     const DeflateResult stream = deflateZlibStream(data);
     for (std::uint8_t fill : {std::uint8_t{0x00}, std::uint8_t{0xFF}}) {
@@ -57,8 +54,7 @@ TEST(ZlibStream, TakesTheOneStreamAtTheStartAndIgnoresTheFillAfterIt)
     }
 }
 
-TEST(ZlibStream, StrongestLevelOnlyWhenTheFastStreamDoesNotFit)
-{
+TEST(ZlibStream, StrongestLevelOnlyWhenTheFastStreamDoesNotFit) {
     const Bytes data = sample(200'000);
     const DeflateResult roomy = deflateZlibStream(data, data.size());
     EXPECT_EQ(roomy.level, kFastCompressionLevel);
@@ -69,8 +65,7 @@ TEST(ZlibStream, StrongestLevelOnlyWhenTheFastStreamDoesNotFit)
     EXPECT_EQ(inflateZlibStream(tight.stream).value().bytes, data);
 }
 
-TEST(ZlibStream, InflatesUpToTheBoundAndRefusesOneByteMore)
-{
+TEST(ZlibStream, InflatesUpToTheBoundAndRefusesOneByteMore) {
     const std::size_t bound = 4096;
     const auto exact = inflateZlibStream(deflateZlibStream(Bytes(bound, 7)).stream, bound);
     ASSERT_TRUE(exact) << exact.error().reason;
@@ -79,11 +74,11 @@ TEST(ZlibStream, InflatesUpToTheBoundAndRefusesOneByteMore)
     const auto over = inflateZlibStream(deflateZlibStream(Bytes(bound + 1, 7)).stream, bound);
     ASSERT_FALSE(over);
     EXPECT_EQ(over.error().kind, ErrorKind::Damaged);
-    EXPECT_NE(over.error().reason.find("more than 4,096 bytes"), std::string::npos) << over.error().reason;
+    EXPECT_NE(over.error().reason.find("more than 4,096 bytes"), std::string::npos)
+        << over.error().reason;
 }
 
-TEST(ZlibStream, RefusesWhatIsNotAWholeZlibStream)
-{
+TEST(ZlibStream, RefusesWhatIsNotAWholeZlibStream) {
     const Bytes stream = deflateZlibStream(sample(20'000)).stream;
     struct Row {
         const char* name;
@@ -95,20 +90,22 @@ TEST(ZlibStream, RefusesWhatIsNotAWholeZlibStream)
     const std::vector<Row> rows{
         {"empty", {}, "does not begin with a zlib stream"},
         {"zeros", Bytes(1000, 0), "does not begin with a zlib stream"},
-        {"raw deflate", Bytes(stream.begin() + 2, stream.end()), "does not begin with a zlib stream"},
-        {"cut short", Bytes(stream.begin(), stream.begin() + stream.size() / 2), "damaged or cut short"},
+        {"raw deflate", Bytes(stream.begin() + 2, stream.end()),
+         "does not begin with a zlib stream"},
+        {"cut short", Bytes(stream.begin(), stream.begin() + stream.size() / 2),
+         "damaged or cut short"},
         {"checksum", badChecksum, "damaged or cut short"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const auto result = inflateZlibStream(row.input);
         ASSERT_FALSE(result);
-        EXPECT_NE(result.error().reason.find(row.reason), std::string::npos) << result.error().reason;
+        EXPECT_NE(result.error().reason.find(row.reason), std::string::npos)
+            << result.error().reason;
     }
 }
 
-TEST(DeflateCompressionComponent, FileToFileBothWaysAndFailuresAreReported)
-{
+TEST(DeflateCompressionComponent, FileToFileBothWaysAndFailuresAreReported) {
     TempFolder folder;
     const Bytes data = sample(100'000);
     writeFile(folder / "in", data);
@@ -128,14 +125,15 @@ TEST(DeflateCompressionComponent, FileToFileBothWaysAndFailuresAreReported)
     const auto missing = component.UncompressFile();
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().kind, ErrorKind::NotFound);
-    EXPECT_NE(missing.error().reason.find("does not exist"), std::string::npos) << missing.error().reason;
+    EXPECT_NE(missing.error().reason.find("does not exist"), std::string::npos)
+        << missing.error().reason;
 
-    component.InputPath(folder / "in");  // not a stream: the old output must survive
+    component.InputPath(folder / "in"); // not a stream: the old output must survive
     component.OutputPath(folder / "back");
     EXPECT_FALSE(component.UncompressFile());
     EXPECT_EQ(readFile(folder / "back"), data);
     EXPECT_EQ(fileNames(folder.path()), (std::set<std::string>{"in", "out", "back"}));
 }
 
-}  // namespace
-}  // namespace velmora::test
+} // namespace
+} // namespace velmora::test

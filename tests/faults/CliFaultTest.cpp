@@ -26,21 +26,26 @@ const Bytes& sharedGame() {
 }
 
 std::string oneLine(const ProcessResult& r) {
-    return "exit " + std::to_string(r.exitCode) + (r.timedOut ? " (timed out)" : "") + ", stderr: " + r.err;
+    return "exit " + std::to_string(r.exitCode) + (r.timedOut ? " (timed out)" : "") +
+           ", stderr: " + r.err;
 }
 
 // ---- Paths the user may well choose: spaces, letters beyond ASCII, long names.
 
 struct PathCase {
     const char* name;
-    std::string folder;  // created under the temporary folder
-    std::string stem;    // file name without extension
+    std::string folder; // created under the temporary folder
+    std::string stem;   // file name without extension
 };
-void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PathCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const PathCase kPathCases[] = {
     {"Spaces", "my tiles", "menu tile one"},
-    {"NonAscii", "Kacheln \xc3\xa4\xc3\xb6\xc3\xbc", "\xe8\x8f\x9c\xe5\x8d\x95 \xc5\x82\xc3\xb3" "d\xc5\xba"},
+    {"NonAscii", "Kacheln \xc3\xa4\xc3\xb6\xc3\xbc",
+     "\xe8\x8f\x9c\xe5\x8d\x95 \xc5\x82\xc3\xb3"
+     "d\xc5\xba"},
     {"TwoHundredCharacters", std::string(200, 'f'), std::string(200, 'n')},
     // The longest name a folder can hold once ".dds" or ".bin" is appended.
     {"LongestNameTheFolderTakes", "long", std::string(251, 'x')},
@@ -56,14 +61,17 @@ TEST_P(OddPath, PackAndUnpackRoundTripByteForByte) {
     const fs::path image = folder / (c.stem + ".dds");
     writeFile(image, sharedImage());
 
-    const ProcessResult pack = run({cliPath(), "pack", image.string(), "0", (folder / c.stem).string()});
+    const ProcessResult pack =
+        run({cliPath(), "pack", image.string(), "0", (folder / c.stem).string()});
     ASSERT_EQ(pack.exitCode, 0) << oneLine(pack);
     const fs::path game = folder / (c.stem + ".bin");
     ASSERT_EQ(fs::file_size(game), 2'400'017u);
 
-    const ProcessResult unpack = run({cliPath(), "unpack", game.string(), (folder / "back" / c.stem).string()});
+    const ProcessResult unpack =
+        run({cliPath(), "unpack", game.string(), (folder / "back" / c.stem).string()});
     ASSERT_EQ(unpack.exitCode, 0) << oneLine(unpack);
-    EXPECT_TRUE(readFile(folder / "back" / (c.stem + ".dds")) == sharedImage()) << "the image differs";
+    EXPECT_TRUE(readFile(folder / "back" / (c.stem + ".dds")) == sharedImage())
+        << "the image differs";
     // Nothing else appeared beside the files asked for.
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "back"), fs::directory_iterator()), 1);
@@ -79,10 +87,12 @@ enum class InputKind { Missing, Folder, Fifo, Unreadable };
 struct InputCase {
     const char* name;
     InputKind kind;
-    std::vector<std::string> command;  // "IN" and "OUT" stand for the paths
+    std::vector<std::string> command; // "IN" and "OUT" stand for the paths
     const char* fragment;
 };
-void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const InputCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const InputCase kInputCases[] = {
     {"UnpackMissing", InputKind::Missing, {"unpack", "IN", "OUT"}, "does not exist"},
@@ -93,7 +103,10 @@ const InputCase kInputCases[] = {
     {"PackFolder", InputKind::Folder, {"pack", "IN", "0", "OUT"}, "folder"},
     {"PackFifo", InputKind::Fifo, {"pack", "IN", "0", "OUT"}, "not a regular file"},
     {"PackUnreadable", InputKind::Unreadable, {"pack", "IN", "0", "OUT"}, "Permission denied"},
-    {"PackHeaderFifo", InputKind::Fifo, {"pack", "IMAGE", "0", "OUT", "--header", "IN"}, "not a regular file"},
+    {"PackHeaderFifo",
+     InputKind::Fifo,
+     {"pack", "IMAGE", "0", "OUT", "--header", "IN"},
+     "not a regular file"},
     {"InfoFifo", InputKind::Fifo, {"info", "IN"}, "not a regular file"},
     {"InfoFolder", InputKind::Folder, {"info", "IN"}, "folder"},
     {"HeaderFifo", InputKind::Fifo, {"header", "IN", "OUT"}, "not a regular file"},
@@ -140,9 +153,10 @@ TEST_P(CliInput, IsRefusedWithOneLineAndNothingWritten) {
     }
     std::vector<std::string> argv{cliPath()};
     for (const std::string& arg : c.command) {
-        argv.push_back(arg == "IN" ? in.string() : arg == "OUT" ? (out / "result").string()
-                                               : arg == "IMAGE" ? (root / "image.dds").string()
-                                                                : arg);
+        argv.push_back(arg == "IN"      ? in.string()
+                       : arg == "OUT"   ? (out / "result").string()
+                       : arg == "IMAGE" ? (root / "image.dds").string()
+                                        : arg);
     }
     const TreeSnapshot before = snapshot(root.path());
     const ProcessResult r = run(argv, options);
@@ -153,7 +167,8 @@ TEST_P(CliInput, IsRefusedWithOneLineAndNothingWritten) {
     EXPECT_FALSE(r.timedOut) << "velmora-cli hung on the input";
     EXPECT_EQ(r.exitCode, 1) << oneLine(r);
     EXPECT_NE(r.err.find(c.fragment), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(in.string()), std::string::npos) << "the message does not name the file: " << r.err;
+    EXPECT_NE(r.err.find(in.string()), std::string::npos)
+        << "the message does not name the file: " << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     const TreeSnapshot after = snapshot(root.path());
     EXPECT_EQ(before, after) << "changed:" << describeChanges(before, after);
@@ -198,8 +213,10 @@ TEST(CliDeviceOutput, AnOutputThatIsADeviceIsNeitherWrittenNorReplaced) {
     writeFile(root / "image.dds", sharedImage());
     // Copies of /dev/full: writing them fails, and replacing them would destroy a device.
     const std::vector<std::pair<std::string, std::vector<std::string>>> commands{
-        {"full.dds", {cliPath(), "unpack", (root / "game.bin").string(), (root / "full.dds").string()}},
-        {"full.bin", {cliPath(), "pack", (root / "image.dds").string(), "0", (root / "full.bin").string()}},
+        {"full.dds",
+         {cliPath(), "unpack", (root / "game.bin").string(), (root / "full.dds").string()}},
+        {"full.bin",
+         {cliPath(), "pack", (root / "image.dds").string(), "0", (root / "full.bin").string()}},
         {"full", {cliPath(), "header", (root / "game.bin").string(), (root / "full").string()}},
     };
     for (const auto& [node, argv] : commands) {
@@ -210,7 +227,8 @@ TEST(CliDeviceOutput, AnOutputThatIsADeviceIsNeitherWrittenNorReplaced) {
         const ProcessResult r = run(argv);
         EXPECT_EQ(r.exitCode, 1) << argv[1] << ": " << oneLine(r);
         EXPECT_NE(r.err.find(path.string()), std::string::npos) << r.err;
-        EXPECT_TRUE(fs::is_character_file(fs::symlink_status(path))) << argv[1] << " replaced the device";
+        EXPECT_TRUE(fs::is_character_file(fs::symlink_status(path)))
+            << argv[1] << " replaced the device";
     }
 }
 

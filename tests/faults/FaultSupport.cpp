@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 
 namespace velmora::faults {
 
-std::optional<ScopedMount> ScopedMount::tmpfs(const fs::path& folder, std::uint64_t bytes, std::string& error) {
+std::optional<ScopedMount> ScopedMount::tmpfs(const fs::path& folder, std::uint64_t bytes,
+                                              std::string& error) {
     const std::string options = "size=" + std::to_string(bytes) + ",mode=0777";
     if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
         error = "cannot mount a tmpfs here (" + std::string(std::strerror(errno)) +
@@ -58,7 +59,9 @@ TreeSnapshot snapshot(const fs::path& root) {
             tree[name] = std::nullopt;
         } else {
             // FIFOs and links are compared by kind only: reading a FIFO would block.
-            const std::string kind = fs::is_symlink(status) ? "link:" + fs::read_symlink(entry.path()).string() : "special";
+            const std::string kind = fs::is_symlink(status)
+                                         ? "link:" + fs::read_symlink(entry.path()).string()
+                                         : "special";
             tree[name] = Bytes(kind.begin(), kind.end());
         }
     }
@@ -89,7 +92,8 @@ Workspace::Workspace() : work(root / "work"), out(root / "out") {
     writeFile(work / "WE00", test::plainTextureHeader());
 }
 
-RunResult unpackGameFile(const fs::path& work, const fs::path& gameFile, const std::string& outputText) {
+RunResult unpackGameFile(const fs::path& work, const fs::path& gameFile,
+                         const std::string& outputText) {
     namespace conv = velmora::conversion;
     RunResult result;
     if (const auto copied = conv::copyToWorkFile(gameFile, work, conv::WorkFile::Temp); !copied) {
@@ -108,7 +112,8 @@ RunResult packImage(const fs::path& work, const fs::path& image, const std::stri
                     const std::string& textureName) {
     namespace conv = velmora::conversion;
     conv::DeflateCompressionComponent component;
-    const conv::Outcome outcome = conv::runPack(work, image.string(), outputText, textureName, component);
+    const conv::Outcome outcome =
+        conv::runPack(work, image.string(), outputText, textureName, component);
     RunResult result;
     result.ok = outcome.has_value();
     result.message = outcome ? std::string() : outcome.error().message();

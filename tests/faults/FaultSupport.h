@@ -36,18 +36,19 @@ using test::zlibStream;
 // A mount over a folder inside a TempFolder, undone when it goes out of scope. Mounting needs
 // root (or a user namespace); where it is refused, `error` says why and the test skips.
 class ScopedMount {
-public:
+  public:
     // A tmpfs of `bytes` at `folder`: writes beyond its size fail with "no space left".
-    static std::optional<ScopedMount> tmpfs(const std::filesystem::path& folder, std::uint64_t bytes,
-                                            std::string& error);
+    static std::optional<ScopedMount> tmpfs(const std::filesystem::path& folder,
+                                            std::uint64_t bytes, std::string& error);
     // `folder` itself, bound read-only over itself: even root cannot write into it.
-    static std::optional<ScopedMount> readOnly(const std::filesystem::path& folder, std::string& error);
+    static std::optional<ScopedMount> readOnly(const std::filesystem::path& folder,
+                                               std::string& error);
 
     ScopedMount(ScopedMount&& other) noexcept;
     ScopedMount& operator=(ScopedMount&&) = delete;
     ~ScopedMount();
 
-private:
+  private:
     explicit ScopedMount(std::filesystem::path folder) : m_folder(std::move(folder)) {}
     std::filesystem::path m_folder;
 };
@@ -71,7 +72,7 @@ struct Workspace {
 // run with its own message, as the command line reports it.
 struct RunResult {
     bool ok = false;
-    std::string message;  // the failure message; empty on success
+    std::string message; // the failure message; empty on success
     std::filesystem::path written;
 };
 RunResult unpackGameFile(const std::filesystem::path& work, const std::filesystem::path& gameFile,

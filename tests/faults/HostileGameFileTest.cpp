@@ -31,39 +31,44 @@ const Valid& valid() {
 
 // What a damaged file may yield.
 enum class Expect {
-    Image,               // the original image, byte for byte
-    Refused,             // a message and no image
-    RefusedOrSameImage,  // damage the stream format cannot notice may still give the image
+    Image,              // the original image, byte for byte
+    Refused,            // a message and no image
+    RefusedOrSameImage, // damage the stream format cannot notice may still give the image
 };
 
 struct HostileCase {
     std::string name;
     std::function<Bytes()> make;
     Expect expect;
-    std::string fragment;  // expected in the message when refused
+    std::string fragment; // expected in the message when refused
 };
 
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 Bytes padded(Bytes bytes, std::size_t size, std::uint8_t fill) {
     bytes.resize(size, fill);
     return bytes;
 }
 
-constexpr std::size_t kFullLength = conv::kGameHeaderSize + conv::kGamePayloadBlockSize;  // 3,000,017
+constexpr std::size_t kFullLength =
+    conv::kGameHeaderSize + conv::kGamePayloadBlockSize; // 3,000,017
 
 std::vector<HostileCase> hostileCases() {
     std::vector<HostileCase> cases;
     for (std::size_t length : {0, 15, 16, 17}) {
-        cases.push_back({"Length" + std::to_string(length),
-                         [length] { return Bytes(valid().game.begin(), valid().game.begin() + length); },
-                         Expect::Refused, "Decompressing"});
+        cases.push_back(
+            {"Length" + std::to_string(length),
+             [length] { return Bytes(valid().game.begin(), valid().game.begin() + length); },
+             Expect::Refused, "Decompressing"});
     }
     cases.push_back({"ExactlyTheLengthUnpackReads",
                      [] { return padded(valid().game, kFullLength, 0); }, Expect::Image, ""});
-    cases.push_back({"LongerWithGarbageBeyondWhatUnpackReads",
-                     [] { return padded(padded(valid().game, kFullLength, 0), kFullLength + 65536, 0xFF); },
-                     Expect::Image, ""});
+    cases.push_back(
+        {"LongerWithGarbageBeyondWhatUnpackReads",
+         [] { return padded(padded(valid().game, kFullLength, 0), kFullLength + 65536, 0xFF); },
+         Expect::Image, ""});
     cases.push_back({"GarbageInsteadOfZerosAfterTheStream",
                      [] {
                          Bytes file = valid().game;
@@ -84,14 +89,14 @@ std::vector<HostileCase> hostileCases() {
     cases.push_back({"WrongCheckValue",
                      [] {
                          Bytes file = valid().game;
-                         file.back() ^= 0x01;  // the last byte of the stream's Adler-32
+                         file.back() ^= 0x01; // the last byte of the stream's Adler-32
                          return file;
                      },
                      Expect::Refused, "damaged"});
     cases.push_back({"NotAZlibStream",
                      [] {
                          Bytes file = valid().game;
-                         file[16] = 0x1F;  // a gzip lead byte where the zlib header belongs
+                         file[16] = 0x1F; // a gzip lead byte where the zlib header belongs
                          file[17] = 0x8B;
                          return file;
                      },
@@ -107,9 +112,10 @@ std::vector<HostileCase> hostileCases() {
         cuts.push_back(streamLength - back);
     }
     for (std::size_t cut : cuts) {
-        cases.push_back({"StreamCutAt" + std::to_string(cut),
-                         [cut] { return Bytes(valid().game.begin(), valid().game.begin() + 16 + cut); },
-                         Expect::Refused, ""});
+        cases.push_back(
+            {"StreamCutAt" + std::to_string(cut),
+             [cut] { return Bytes(valid().game.begin(), valid().game.begin() + 16 + cut); },
+             Expect::Refused, ""});
     }
 
     // One flipped bit anywhere in the stream.
@@ -153,7 +159,8 @@ TEST_P(HostileGameFile, GivesTheImageOrOneMessage) {
 
     const RunResult result = unpackGameFile(ws.work, game, (ws.out / "tile").string());
 
-    if (hostile.expect == Expect::Image || (hostile.expect == Expect::RefusedOrSameImage && result.ok)) {
+    if (hostile.expect == Expect::Image ||
+        (hostile.expect == Expect::RefusedOrSameImage && result.ok)) {
         ASSERT_TRUE(result.ok) << result.message;
         EXPECT_TRUE(readFile(ws.out / "tile.dds") == valid().image) << "the image differs";
     } else {
@@ -187,7 +194,8 @@ TEST(InflateBomb, TheHandWrittenStreamInflatesToExactlyItsSizeInZeros) {
         ASSERT_EQ(uncompress2(inflated.data(), &inflatedSize, stream.data(), &used), Z_OK);
         EXPECT_EQ(inflatedSize, size);
         EXPECT_EQ(used, stream.size());
-        EXPECT_TRUE(std::all_of(inflated.begin(), inflated.begin() + static_cast<std::ptrdiff_t>(size),
+        EXPECT_TRUE(std::all_of(inflated.begin(),
+                                inflated.begin() + static_cast<std::ptrdiff_t>(size),
                                 [](std::uint8_t b) { return b == 0; }));
     }
 }
@@ -205,7 +213,8 @@ TEST(InflateBomb, AStreamOfOneGibibyteIsRefusedWithinTheBound) {
     const long grown = peakResidentKiB() - before;
 
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.message.find("inflates to more than 8,388,608 bytes"), std::string::npos) << result.message;
+    EXPECT_NE(result.message.find("inflates to more than 8,388,608 bytes"), std::string::npos)
+        << result.message;
     EXPECT_TRUE(fs::is_empty(ws.out));
     EXPECT_EQ(std::distance(fs::directory_iterator(ws.work), fs::directory_iterator()), 1)
         << "work files left behind";

@@ -50,16 +50,19 @@ TEST(ParallelRuns, SixteenPacksAndSixteenUnpacksAtOnceAreByteExact) {
     for (int i = 0; i < kRuns; ++i) {
         images.push_back(validImage(100 + i));
         writeFile(root / ("image" + std::to_string(i) + ".dds"), images.back());
-        writeFile(root / ("game" + std::to_string(i) + ".bin"), gameFileAround(zlibStream(textureRecord(images.back()), 1)));
+        writeFile(root / ("game" + std::to_string(i) + ".bin"),
+                  gameFileAround(zlibStream(textureRecord(images.back()), 1)));
     }
 
     std::vector<std::unique_ptr<Process>> running;
     for (int i = 0; i < kRuns; ++i) {
         const std::string n = std::to_string(i);
-        running.push_back(std::make_unique<Process>(std::vector<std::string>{
-            cliPath(), "pack", (root / ("image" + n + ".dds")).string(), "0", (root / ("packed" + n)).string()}));
-        running.push_back(std::make_unique<Process>(std::vector<std::string>{
-            cliPath(), "unpack", (root / ("game" + n + ".bin")).string(), (root / ("unpacked" + n)).string()}));
+        running.push_back(std::make_unique<Process>(
+            std::vector<std::string>{cliPath(), "pack", (root / ("image" + n + ".dds")).string(),
+                                     "0", (root / ("packed" + n)).string()}));
+        running.push_back(std::make_unique<Process>(
+            std::vector<std::string>{cliPath(), "unpack", (root / ("game" + n + ".bin")).string(),
+                                     (root / ("unpacked" + n)).string()}));
     }
     for (auto& process : running) {
         const ProcessResult r = process->wait();
@@ -70,7 +73,8 @@ TEST(ParallelRuns, SixteenPacksAndSixteenUnpacksAtOnceAreByteExact) {
     Bytes expectedHeader = header48(fs::path(velmora::test::kBinDir));
     for (int i = 0; i < kRuns; ++i) {
         const std::string n = std::to_string(i);
-        EXPECT_TRUE(readFile(root / ("unpacked" + n + ".dds")) == images[i]) << "unpack " << n << " differs";
+        EXPECT_TRUE(readFile(root / ("unpacked" + n + ".dds")) == images[i])
+            << "unpack " << n << " differs";
         Bytes expectedRecord = expectedHeader;
         expectedRecord.insert(expectedRecord.end(), images[i].begin(), images[i].end());
         expectedRecord.insert(expectedRecord.end(), kTexture.begin(), kTexture.end());
@@ -78,7 +82,8 @@ TEST(ParallelRuns, SixteenPacksAndSixteenUnpacksAtOnceAreByteExact) {
             << "pack " << n << " differs";
     }
     // Inputs and outputs only: no work folder or partial file was left in the tree.
-    EXPECT_EQ(std::distance(fs::directory_iterator(root.path()), fs::directory_iterator()), 4 * kRuns);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root.path()), fs::directory_iterator()),
+              4 * kRuns);
 }
 
 TEST(ParallelRuns, TwoPacksToTheSameOutputLeaveOneWholeGameFile) {
@@ -87,8 +92,9 @@ TEST(ParallelRuns, TwoPacksToTheSameOutputLeaveOneWholeGameFile) {
     writeFile(root / "b.dds", validImage(2));
     // Each image packed alone gives the only two acceptable results.
     for (const char* name : {"a", "b"}) {
-        const ProcessResult r = run({cliPath(), "pack", (root / (std::string(name) + ".dds")).string(), "0",
-                                     (root / ("alone-" + std::string(name))).string()});
+        const ProcessResult r =
+            run({cliPath(), "pack", (root / (std::string(name) + ".dds")).string(), "0",
+                 (root / ("alone-" + std::string(name))).string()});
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
     const Bytes a = readFile(root / "alone-a.bin");
@@ -120,7 +126,8 @@ TEST(ParallelRuns, WorkflowsInThreadsWithTheirOwnFoldersDoNotInterfere) {
     for (int i = 0; i < kThreads; ++i) {
         spaces.push_back(std::make_unique<Workspace>());
         images.push_back(validImage(200 + i));
-        writeFile(spaces[i]->root / "game.bin", gameFileAround(zlibStream(textureRecord(images[i]), 1)));
+        writeFile(spaces[i]->root / "game.bin",
+                  gameFileAround(zlibStream(textureRecord(images[i]), 1)));
         writeFile(spaces[i]->root / "image.dds", images[i]);
     }
     std::vector<RunResult> unpacked(kThreads);
@@ -128,8 +135,10 @@ TEST(ParallelRuns, WorkflowsInThreadsWithTheirOwnFoldersDoNotInterfere) {
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i) {
         threads.emplace_back([&, i] {
-            unpacked[i] = unpackGameFile(spaces[i]->work, spaces[i]->root / "game.bin", (spaces[i]->out / "tile").string());
-            packed[i] = packImage(spaces[i]->work, spaces[i]->root / "image.dds", (spaces[i]->out / "tile").string());
+            unpacked[i] = unpackGameFile(spaces[i]->work, spaces[i]->root / "game.bin",
+                                         (spaces[i]->out / "tile").string());
+            packed[i] = packImage(spaces[i]->work, spaces[i]->root / "image.dds",
+                                  (spaces[i]->out / "tile").string());
         });
     }
     for (auto& t : threads) {
@@ -140,7 +149,8 @@ TEST(ParallelRuns, WorkflowsInThreadsWithTheirOwnFoldersDoNotInterfere) {
         ASSERT_TRUE(packed[i].ok) << packed[i].message;
         EXPECT_TRUE(readFile(spaces[i]->out / "tile.dds") == images[i]) << "thread " << i;
         Bytes expectedRecord = textureRecord(images[i], kTexture);
-        EXPECT_TRUE(recordInside(readFile(spaces[i]->out / "tile.bin")) == expectedRecord) << "thread " << i;
+        EXPECT_TRUE(recordInside(readFile(spaces[i]->out / "tile.bin")) == expectedRecord)
+            << "thread " << i;
     }
 }
 

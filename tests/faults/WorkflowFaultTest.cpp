@@ -23,8 +23,12 @@ namespace {
 
 enum class Direction { Unpack, Pack };
 
-std::string extensionOf(Direction d) { return d == Direction::Unpack ? ".dds" : ".bin"; }
-std::uint64_t outputSizeOf(Direction d) { return d == Direction::Unpack ? 4'194'432u : 2'400'017u; }
+std::string extensionOf(Direction d) {
+    return d == Direction::Unpack ? ".dds" : ".bin";
+}
+std::uint64_t outputSizeOf(Direction d) {
+    return d == Direction::Unpack ? 4'194'432u : 2'400'017u;
+}
 
 // Inputs shared by every case: one image and the game file that holds it.
 struct Inputs {
@@ -47,7 +51,7 @@ struct Prepared {
 struct FaultCase {
     const char* name;
     std::function<void(Workspace&, Direction, Prepared&)> prepare;
-    const char* fragment;  // expected in the message; "" when the wording may vary
+    const char* fragment; // expected in the message; "" when the wording may vary
 };
 
 void mountTmpfs(Prepared& p, const fs::path& folder, std::uint64_t bytes) {
@@ -73,7 +77,9 @@ const Bytes kOldOutput(1000, 0x5A);
 
 const FaultCase kFaultCases[] = {
     {"OutputFolderMissing",
-     [](Workspace& ws, Direction, Prepared& p) { p.outputText = (ws.out / "missing" / "tile").string(); },
+     [](Workspace& ws, Direction, Prepared& p) {
+         p.outputText = (ws.out / "missing" / "tile").string();
+     },
      "does not exist"},
     {"OutputFolderIsAFile",
      [](Workspace& ws, Direction, Prepared& p) {
@@ -151,7 +157,9 @@ const FaultCase kFaultCases[] = {
      "No space left"},
 };
 
-void PrintTo(const FaultCase& fault, std::ostream* os) { *os << fault.name; }
+void PrintTo(const FaultCase& fault, std::ostream* os) {
+    *os << fault.name;
+}
 
 class DestinationFault : public ::testing::TestWithParam<std::tuple<FaultCase, Direction>> {};
 
@@ -179,7 +187,8 @@ TEST_P(DestinationFault, RefusesWithAMessageAndChangesNothing) {
     conv::DeflateCompressionComponent component;
     const conv::Outcome outcome =
         direction == Direction::Unpack
-            ? conv::runUnpack(ws.work, (ws.root / "game.bin").string(), prepared.outputText, component)
+            ? conv::runUnpack(ws.work, (ws.root / "game.bin").string(), prepared.outputText,
+                              component)
             : conv::runPack(ws.work, (ws.root / "image.dds").string(), prepared.outputText,
                             "topModeSelect_Mov00_Ex.tex", component);
 
@@ -188,7 +197,8 @@ TEST_P(DestinationFault, RefusesWithAMessageAndChangesNothing) {
     EXPECT_NE(message.find(fault.fragment), std::string::npos) << message;
     EXPECT_FALSE(message.empty());
     const TreeSnapshot after = withoutCopy(snapshot(ws.root.path()));
-    EXPECT_EQ(before, after) << "changed:" << describeChanges(before, after) << "\nmessage: " << message;
+    EXPECT_EQ(before, after) << "changed:" << describeChanges(before, after)
+                             << "\nmessage: " << message;
     if (!prepared.workReadOnly) {
         std::vector<std::string> left;
         for (const auto& entry : fs::directory_iterator(ws.work)) {
@@ -203,12 +213,13 @@ INSTANTIATE_TEST_SUITE_P(Faults, DestinationFault,
                                             ::testing::Values(Direction::Unpack, Direction::Pack)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) == Direction::Unpack ? "_Unpack" : "_Pack");
+                                    (std::get<1>(info.param) == Direction::Unpack ? "_Unpack"
+                                                                                  : "_Pack");
                          });
 
 // Inputs that are gone or are not files.
 class InputFault : public ::testing::Test {
-protected:
+  protected:
     Workspace ws;
 };
 
@@ -218,7 +229,8 @@ TEST_F(InputFault, GameFileDeletedAfterTheBrowseCopyStillUnpacksFromTheCopy) {
     ASSERT_TRUE(conv::copyToWorkFile(game, ws.work, conv::WorkFile::Temp));
     fs::remove(game);
     conv::DeflateCompressionComponent component;
-    const conv::Outcome outcome = conv::runUnpack(ws.work, game.string(), (ws.out / "tile").string(), component);
+    const conv::Outcome outcome =
+        conv::runUnpack(ws.work, game.string(), (ws.out / "tile").string(), component);
     ASSERT_TRUE(outcome.has_value()) << outcome.error().message();
     EXPECT_EQ(outcome->messages, (std::vector<std::string>{"UncompressFile", game.string()}));
     EXPECT_EQ(readFile(ws.out / "tile.dds"), inputs().image);
@@ -229,7 +241,8 @@ TEST_F(InputFault, SecondUnpackWithoutANewCopyAsksForTheGameFileAndKeepsTheLastI
     writeFile(game, inputs().game);
     ASSERT_TRUE(unpackGameFile(ws.work, game, (ws.out / "tile").string()).ok);
     conv::DeflateCompressionComponent component;
-    const conv::Outcome again = conv::runUnpack(ws.work, game.string(), (ws.out / "tile").string(), component);
+    const conv::Outcome again =
+        conv::runUnpack(ws.work, game.string(), (ws.out / "tile").string(), component);
     ASSERT_FALSE(again.has_value());
     EXPECT_NE(again.error().message().find("choose the game file again"), std::string::npos)
         << again.error().message();
@@ -251,7 +264,8 @@ TEST_F(InputFault, ImageDeletedBeforePackKeepsTheLastGameFile) {
 
 TEST_F(InputFault, FoldersAreRefusedAsInputs) {
     fs::create_directories(ws.root / "folder.bin");
-    const RunResult unpack = unpackGameFile(ws.work, ws.root / "folder.bin", (ws.out / "tile").string());
+    const RunResult unpack =
+        unpackGameFile(ws.work, ws.root / "folder.bin", (ws.out / "tile").string());
     EXPECT_FALSE(unpack.ok);
     EXPECT_NE(unpack.message.find("folder"), std::string::npos) << unpack.message;
     const RunResult pack = packImage(ws.work, ws.root / "folder.bin", (ws.out / "tile").string());
@@ -262,7 +276,8 @@ TEST_F(InputFault, FoldersAreRefusedAsInputs) {
 
 TEST_F(InputFault, UnreadableInputsAreRefused) {
     if (::geteuid() == 0) {
-        GTEST_SKIP() << "root reads any file; the command-line test runs this case as an unprivileged user";
+        GTEST_SKIP()
+            << "root reads any file; the command-line test runs this case as an unprivileged user";
     }
     const fs::path game = ws.root / "game.bin";
     const fs::path image = ws.root / "image.dds";

@@ -19,8 +19,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes saved(const QImage& image, const char* format)
-{
+Bytes saved(const QImage& image, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -29,16 +28,14 @@ Bytes saved(const QImage& image, const char* format)
 }
 
 // B G R A for every pixel, with alpha running through all 256 values.
-Bytes patternBgra(std::uint32_t width, std::uint32_t height)
-{
+Bytes patternBgra(std::uint32_t width, std::uint32_t height) {
     Bytes pixels(std::size_t{width} * height * 4);
     for (std::size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = static_cast<std::uint8_t>((i * 7 + i / 4096) & 0xFF);
     return pixels;
 }
 
-TEST(PngWriter, WhatItWritesReadsBackAsTheSamePixelsWithStraightAlpha)
-{
+TEST(PngWriter, WhatItWritesReadsBackAsTheSamePixelsWithStraightAlpha) {
     const Bytes pixels = patternBgra(64, 48);
     const Bytes png = conversion::encodePng(pixels, 64, 48);
     const images::QtPictureReader reader;
@@ -65,15 +62,13 @@ struct Layout {
 
 class PictureLayouts : public testing::TestWithParam<Layout> {};
 
-std::uint32_t pixelAt(const Bytes& bgra, std::size_t width, int x, int y)
-{
+std::uint32_t pixelAt(const Bytes& bgra, std::size_t width, int x, int y) {
     const std::size_t at = (static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)) * 4;
     return std::uint32_t(bgra[at + 3]) << 24 | std::uint32_t(bgra[at + 2]) << 16 |
            std::uint32_t(bgra[at + 1]) << 8 | bgra[at];
 }
 
-TEST_P(PictureLayouts, DecodeToTheGamesOrderWithoutChangingColours)
-{
+TEST_P(PictureLayouts, DecodeToTheGamesOrderWithoutChangingColours) {
     QImage source(8, 4, QImage::Format_ARGB32);
     source.fill(qRgba(10, 20, 30, 255));
     source.setPixel(3, 2, qRgba(200, 100, 50, 128));
@@ -93,13 +88,15 @@ INSTANTIATE_TEST_SUITE_P(Formats, PictureLayouts,
                                          Layout{"png_palette", QImage::Format_Indexed8, "PNG"},
                                          Layout{"bmp", QImage::Format_RGB32, "BMP"},
                                          Layout{"tiff_rgb", QImage::Format_RGB32, "TIFF"}),
-                         [](const testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<Layout>& info) {
+                             return std::string(info.param.name);
+                         });
 
-TEST(QtPictureReader, SixteenBitChannelsRoundToTheNearestEightBitValue)
-{
+TEST(QtPictureReader, SixteenBitChannelsRoundToTheNearestEightBitValue) {
     QImage image(2, 1, QImage::Format_RGBA64);
     // 199.61, 99.50 and 50.0 in 8-bit steps: truncation would give 199 and 99.
-    image.setPixelColor(0, 0, QColor::fromRgba64(qRgba64(200 * 257 - 100, 100 * 257 - 128, 50 * 257, 128 * 257)));
+    image.setPixelColor(
+        0, 0, QColor::fromRgba64(qRgba64(200 * 257 - 100, 100 * 257 - 128, 50 * 257, 128 * 257)));
     image.setPixelColor(1, 0, QColor::fromRgba64(qRgba64(0, 65535, 128, 65535)));
     const auto picture = images::QtPictureReader().read(saved(image, "PNG"));
     ASSERT_TRUE(picture) << picture.error().reason;
@@ -108,8 +105,7 @@ TEST(QtPictureReader, SixteenBitChannelsRoundToTheNearestEightBitValue)
     EXPECT_EQ(pixelAt(picture->bgra, 2, 1, 0), 0xFF00FF00u);
 }
 
-TEST(QtPictureReader, RefusesWhatIsNoPictureAndSaysWhy)
-{
+TEST(QtPictureReader, RefusesWhatIsNoPictureAndSaysWhy) {
     const images::QtPictureReader reader;
     const Bytes text{'h', 'e', 'l', 'l', 'o'};
     const auto refused = reader.read(text);
@@ -123,54 +119,59 @@ TEST(QtPictureReader, RefusesWhatIsNoPictureAndSaysWhy)
     EXPECT_FALSE(damaged.error().reason.empty());
 }
 
-TEST(PngThroughAGameFile, ComesBackWithTheSamePixelsAndStraightAlpha)
-{
+TEST(PngThroughAGameFile, ComesBackWithTheSamePixelsAndStraightAlpha) {
     // Colour under alpha 0 and 1 must survive: an editor's straight alpha is kept as it is.
     QImage source(1024, 1024, QImage::Format_ARGB32);
     for (int y = 0; y < 1024; ++y)
         for (int x = 0; x < 1024; ++x)
-            source.setPixel(x, y, qRgba(x & 0xFF, y & 0xFF, (x ^ y) & 0xFF, (x + y) % 3 == 0 ? 0 : (x * y) & 0xFF));
+            source.setPixel(
+                x, y,
+                qRgba(x & 0xFF, y & 0xFF, (x ^ y) & 0xFF, (x + y) % 3 == 0 ? 0 : (x * y) & 0xFF));
     TempFolder app;
     TempFolder user;
     writeFile(app / "WE00", Bytes(48, 7));
     writeFile(user / "in.png", saved(source, "PNG"));
     const images::QtPictureReader pictures;
     conversion::DeflateCompressionComponent component;
-    const auto packed = conversion::runPack(app.path(), (user / "in.png").string(), (user / "g").string(),
-                                            "topModeSelect_Mov00_Ex.tex", component, conversion::PackOptions::reading(&pictures));
+    const auto packed = conversion::runPack(app.path(), (user / "in.png").string(),
+                                            (user / "g").string(), "topModeSelect_Mov00_Ex.tex",
+                                            component, conversion::PackOptions::reading(&pictures));
     ASSERT_TRUE(packed) << failureText(packed);
     EXPECT_EQ(packed->imageAction, "converted: PNG");
 
     ASSERT_TRUE(conversion::copyToWorkFile(user / "g.bin", app.path(), conversion::WorkFile::Temp));
-    const auto unpacked = conversion::runUnpack(app.path(), "g.bin", (user / "back.png").string(), component);
+    const auto unpacked =
+        conversion::runUnpack(app.path(), "g.bin", (user / "back.png").string(), component);
     ASSERT_TRUE(unpacked) << failureText(unpacked);
     const auto original = pictures.read(readFile(user / "in.png"));
     const auto back = pictures.read(readFile(user / "back.png"));
     ASSERT_TRUE(original && back);
     EXPECT_EQ(back->bgra, original->bgra);
     // Packing what Unpack wrote gives the same game file again.
-    const auto again = conversion::runPack(app.path(), (user / "back.png").string(), (user / "h").string(),
-                                           "topModeSelect_Mov00_Ex.tex", component, conversion::PackOptions::reading(&pictures));
+    const auto again = conversion::runPack(app.path(), (user / "back.png").string(),
+                                           (user / "h").string(), "topModeSelect_Mov00_Ex.tex",
+                                           component, conversion::PackOptions::reading(&pictures));
     ASSERT_TRUE(again) << failureText(again);
     EXPECT_EQ(readFile(user / "h.bin"), readFile(user / "g.bin"));
 }
 
-TEST(PngThroughAGameFile, APictureOfAnotherSizeIsRefusedWithTheFix)
-{
+TEST(PngThroughAGameFile, APictureOfAnotherSizeIsRefusedWithTheFix) {
     TempFolder app;
     TempFolder user;
     writeFile(app / "WE00", Bytes(48, 7));
     writeFile(user / "small.png", saved(QImage(512, 256, QImage::Format_ARGB32), "PNG"));
     const images::QtPictureReader pictures;
     conversion::DeflateCompressionComponent component;
-    const auto packed = conversion::runPack(app.path(), (user / "small.png").string(), (user / "g").string(),
-                                            "topModeSelect_Mov00_Ex.tex", component, conversion::PackOptions::reading(&pictures));
+    const auto packed = conversion::runPack(app.path(), (user / "small.png").string(),
+                                            (user / "g").string(), "topModeSelect_Mov00_Ex.tex",
+                                            component, conversion::PackOptions::reading(&pictures));
     ASSERT_FALSE(packed);
-    EXPECT_NE(failureText(packed).find("it is a PNG picture of 512x256; the game's tile is 1024x1024: resize it"),
+    EXPECT_NE(failureText(packed).find(
+                  "it is a PNG picture of 512x256; the game's tile is 1024x1024: resize it"),
               std::string::npos)
         << failureText(packed);
     EXPECT_FALSE(std::filesystem::exists(user / "g.bin"));
 }
 
-}  // namespace
-}  // namespace velmora::test
+} // namespace
+} // namespace velmora::test

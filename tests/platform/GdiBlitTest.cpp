@@ -15,8 +15,7 @@ struct Row {
     Dc dc = CreateCompatibleDC(nullptr);
     Bitmap bitmap;
 
-    Row(std::initializer_list<COLORREF> colours, bool monochrome = false)
-    {
+    Row(std::initializer_list<COLORREF> colours, bool monochrome = false) {
         bitmap = Bitmap::create(static_cast<int>(colours.size()), 1, monochrome);
         SelectObject(dc, bitmap);
         int x = 0;
@@ -36,8 +35,7 @@ struct RopCase {
 
 class RasterOpTest : public ::testing::TestWithParam<RopCase> {};
 
-TEST_P(RasterOpTest, IsBitExactOnEveryChannel)
-{
+TEST_P(RasterOpTest, IsBitExactOnEveryChannel) {
     const RopCase& c = GetParam();
     Row src({c.source});
     Row dst({c.dest});
@@ -61,8 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RopCase{"Whiteness", WHITENESS, 0x123456, 0xABCDEF, 0xFFFFFF}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MonoConversion, ColourToMonoMarksTheSourceBackgroundColourWhite)
-{
+TEST(MonoConversion, ColourToMonoMarksTheSourceBackgroundColourWhite) {
     const COLORREF key = RGB(255, 0, 255);
     Row src({key, RGB(254, 0, 255), kWhite, kBlack});
     Row mask({kBlack, kBlack, kBlack, kBlack}, true);
@@ -74,8 +71,7 @@ TEST(MonoConversion, ColourToMonoMarksTheSourceBackgroundColourWhite)
     EXPECT_EQ(mask.at(3), kBlack);
 }
 
-TEST(MonoConversion, MonoToColourUsesTheDestinationTextAndBackgroundColours)
-{
+TEST(MonoConversion, MonoToColourUsesTheDestinationTextAndBackgroundColours) {
     Row mono({kWhite, kBlack}, true);
     Row dst({0x111111, 0x111111, 0x111111});
     SetTextColor(dst.dc, RGB(10, 20, 30));
@@ -86,8 +82,7 @@ TEST(MonoConversion, MonoToColourUsesTheDestinationTextAndBackgroundColours)
     EXPECT_EQ(dst.at(2), 0x111111u);
 }
 
-TEST(MaskedCopy, MaskAndInverseMaskLeaveOutTheMaskColour)
-{
+TEST(MaskedCopy, MaskAndInverseMaskLeaveOutTheMaskColour) {
     // The button's transparent copy, step by step: mask from the source, its inverse, the
     // background ANDed with the mask, the source ANDed with the inverse mask, then XOR.
     const COLORREF key = RGB(255, 0, 255), blue = RGB(0, 0, 255), picture = RGB(10, 200, 30);
@@ -122,8 +117,7 @@ TEST(MaskedCopy, MaskAndInverseMaskLeaveOutTheMaskColour)
     EXPECT_EQ(pixelAt(surfaceImage, 4, 0), blue);
 }
 
-TEST(BitBlt, SourceOutsideItsSurfaceLeavesTheDestination)
-{
+TEST(BitBlt, SourceOutsideItsSurfaceLeavesTheDestination) {
     Row src({kRed, kRed});
     Row dst({kWhite, kWhite, kWhite, kWhite});
     BitBlt(dst.dc, 0, 0, 4, 1, src.dc, -1, 0, SRCCOPY);
@@ -133,8 +127,7 @@ TEST(BitBlt, SourceOutsideItsSurfaceLeavesTheDestination)
     EXPECT_EQ(dst.at(3), kWhite);
 }
 
-TEST(BitBlt, OverlappingCopyWithinOneSurface)
-{
+TEST(BitBlt, OverlappingCopyWithinOneSurface) {
     Row row({1, 2, 3, 4, 5});
     BitBlt(row.dc, 1, 0, 4, 1, row.dc, 0, 0, SRCCOPY);
     EXPECT_EQ(row.at(0), 1u);
@@ -143,8 +136,7 @@ TEST(BitBlt, OverlappingCopyWithinOneSurface)
     EXPECT_EQ(row.at(4), 4u);
 }
 
-TEST(StretchBlt, EnlargesByReplication)
-{
+TEST(StretchBlt, EnlargesByReplication) {
     Row src({kRed, kBlack});
     QImage image = blankImage(4, 2);
     Dc dst(image);
@@ -162,8 +154,7 @@ struct ShrinkCase {
 
 class StretchShrinkTest : public ::testing::TestWithParam<ShrinkCase> {};
 
-TEST_P(StretchShrinkTest, CombinesDroppedPixelsAsTheModeSays)
-{
+TEST_P(StretchShrinkTest, CombinesDroppedPixelsAsTheModeSays) {
     const ShrinkCase& c = GetParam();
     Row src({kBlack, kWhite, kWhite, kBlack});
     Row dst({kRed, kRed});
@@ -177,11 +168,11 @@ TEST_P(StretchShrinkTest, CombinesDroppedPixelsAsTheModeSays)
 INSTANTIATE_TEST_SUITE_P(Modes, StretchShrinkTest,
                          ::testing::Values(ShrinkCase{"DefaultIsBlackOnWhite", 0, kBlack, kBlack},
                                            ShrinkCase{"WhiteOnBlack", WHITEONBLACK, kWhite, kWhite},
-                                           ShrinkCase{"ColorOnColor", COLORONCOLOR, kBlack, kWhite}),
+                                           ShrinkCase{"ColorOnColor", COLORONCOLOR, kBlack,
+                                                      kWhite}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(StretchBlt, HugeRequestsOnlyVisitTheDestination)
-{
+TEST(StretchBlt, HugeRequestsOnlyVisitTheDestination) {
     Row src({kRed});
     Row dst({kWhite, kWhite});
     ASSERT_TRUE(StretchBlt(dst.dc, -1000000000, 0, 2000000000, 1, src.dc, 0, 0, 1, 1, SRCCOPY));
@@ -193,8 +184,7 @@ TEST(StretchBlt, HugeRequestsOnlyVisitTheDestination)
     EXPECT_EQ(one.at(0), kBlack); // what lies inside the source, ANDed
 }
 
-TEST(StretchBlt, RefusesNegativeSizes)
-{
+TEST(StretchBlt, RefusesNegativeSizes) {
     Row src({kRed});
     Row dst({kWhite});
     EXPECT_FALSE(StretchBlt(dst.dc, 0, 0, -1, 1, src.dc, 0, 0, 1, 1, SRCCOPY));
@@ -202,7 +192,7 @@ TEST(StretchBlt, RefusesNegativeSizes)
 }
 
 class DrawStateTest : public ::testing::Test {
-protected:
+  protected:
     const COLORREF face = RGB(236, 233, 216);
     const COLORREF highlight = velmora::GetSysColor(velmora::COLOR_BTNHIGHLIGHT);
     const COLORREF shadow = velmora::GetSysColor(velmora::COLOR_BTNSHADOW);
@@ -218,8 +208,7 @@ protected:
     }());
 };
 
-TEST_F(DrawStateTest, NormalCopiesTheBitmap)
-{
+TEST_F(DrawStateTest, NormalCopiesTheBitmap) {
     ASSERT_TRUE(DrawStateA(dc, nullptr, bitmap, 1, 1, 0, 0, DST_BITMAP));
     EXPECT_EQ(pixelAt(image, 1, 1), kBlack);
     EXPECT_EQ(pixelAt(image, 2, 1), kWhite);
@@ -227,8 +216,7 @@ TEST_F(DrawStateTest, NormalCopiesTheBitmap)
     EXPECT_EQ(pixelAt(image, 4, 1), face);
 }
 
-TEST_F(DrawStateTest, DisabledIsEmbossedHighlightBelowRightShadowInPlace)
-{
+TEST_F(DrawStateTest, DisabledIsEmbossedHighlightBelowRightShadowInPlace) {
     ASSERT_TRUE(DrawStateA(dc, nullptr, bitmap, 1, 1, 0, 0, DST_BITMAP | DSS_DISABLED));
     EXPECT_EQ(pixelAt(image, 1, 1), shadow);
     EXPECT_EQ(pixelAt(image, 2, 1), face); // white pixels are paper: untouched
@@ -239,8 +227,7 @@ TEST_F(DrawStateTest, DisabledIsEmbossedHighlightBelowRightShadowInPlace)
     EXPECT_EQ(pixelAt(image, 1, 2), face);
 }
 
-TEST_F(DrawStateTest, MonoPaintsTheBrushWhereTheBitmapIsNotWhite)
-{
+TEST_F(DrawStateTest, MonoPaintsTheBrushWhereTheBitmapIsNotWhite) {
     const Brush grey = CreateSolidBrush(RGB(146, 146, 146));
     ASSERT_TRUE(DrawStateA(dc, &grey, bitmap, 0, 0, 0, 0, DST_BITMAP | DSS_MONO));
     EXPECT_EQ(pixelAt(image, 0, 0), RGB(146, 146, 146));
@@ -249,14 +236,12 @@ TEST_F(DrawStateTest, MonoPaintsTheBrushWhereTheBitmapIsNotWhite)
     EXPECT_EQ(inkBounds(image, RGB(146, 146, 146)), (Rect{0, 0, 3, 1}));
 }
 
-TEST_F(DrawStateTest, TypeFlagMustMatchThePicture)
-{
+TEST_F(DrawStateTest, TypeFlagMustMatchThePicture) {
     EXPECT_FALSE(DrawStateA(dc, nullptr, bitmap, 0, 0, 0, 0, DST_ICON));
     EXPECT_EQ(inkBounds(image, kBlack), Rect{});
 }
 
-TEST(DrawStateIcon, NormalDrawsThroughTheMaskAndEffectsUseOpaquePixels)
-{
+TEST(DrawStateIcon, NormalDrawsThroughTheMaskAndEffectsUseOpaquePixels) {
     QImage argb(2, 2, QImage::Format_ARGB32);
     argb.fill(Qt::transparent);
     argb.setPixel(0, 0, qRgba(0, 0, 255, 255));
@@ -280,8 +265,7 @@ TEST(DrawStateIcon, NormalDrawsThroughTheMaskAndEffectsUseOpaquePixels)
     EXPECT_EQ(GetPixel(memory, 1, 1), kBlack);
 }
 
-TEST(DrawIconEx, BlendsPartlyTransparentPixels)
-{
+TEST(DrawIconEx, BlendsPartlyTransparentPixels) {
     QImage argb(1, 1, QImage::Format_ARGB32);
     argb.setPixel(0, 0, qRgba(255, 255, 255, 128));
     QImage image = blankImage(2, 2, kBlack);

@@ -18,8 +18,7 @@ struct LineCase {
 
 class LineToTest : public ::testing::TestWithParam<LineCase> {};
 
-TEST_P(LineToTest, CoversTheFirstPointAndNotTheLast)
-{
+TEST_P(LineToTest, CoversTheFirstPointAndNotTheLast) {
     const LineCase& c = GetParam();
     QImage image = blankImage(6, 4);
     Dc dc(image);
@@ -42,11 +41,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Far-away end points cost no more than the surface is large.
         LineCase{"FarRight", {3, 1}, {1000000000, 1}, "......\n...###\n......\n......\n"},
         LineCase{"FarAbove", {2, 2}, {2, -2000000000}, "..#...\n..#...\n..#...\n......\n"},
-        LineCase{"FarDiagonal", {0, 0}, {1000000000, 1000000000}, "#.....\n.#....\n..#...\n...#..\n"}),
+        LineCase{
+            "FarDiagonal", {0, 0}, {1000000000, 1000000000}, "#.....\n.#....\n..#...\n...#..\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LineTo, NullPenMovesWithoutDrawing)
-{
+TEST(LineTo, NullPenMovesWithoutDrawing) {
     QImage image = blankImage(4, 4);
     Dc dc(image);
     const Pen previous = SelectObject(dc, Pen());
@@ -66,8 +65,7 @@ struct BoxCase {
 
 class RectTest : public ::testing::TestWithParam<BoxCase> {};
 
-TEST_P(RectTest, RightAndBottomEdgesAreExclusive)
-{
+TEST_P(RectTest, RightAndBottomEdgesAreExclusive) {
     const BoxCase& c = GetParam();
     QImage image = blankImage(6, 5);
     Dc dc(image);
@@ -86,13 +84,14 @@ INSTANTIATE_TEST_SUITE_P(
         BoxCase{"FillEmpty", {2, 2, 2, 4}, false, "......\n......\n......\n......\n......\n"},
         BoxCase{"FillInverted", {4, 3, 1, 1}, false, "......\n......\n......\n......\n......\n"},
         BoxCase{"Frame", {0, 0, 5, 4}, true, "#####.\n#...#.\n#...#.\n#####.\n......\n"},
-        BoxCase{"FrameOnePixelHigh", {1, 2, 4, 3}, true, "......\n......\n.###..\n......\n......\n"},
+        BoxCase{
+            "FrameOnePixelHigh", {1, 2, 4, 3}, true, "......\n......\n.###..\n......\n......\n"},
         // A frame one pixel larger than the surface leaves only its top and left edges.
-        BoxCase{"FramePastTheEdges", {0, 0, 7, 6}, true, "######\n#.....\n#.....\n#.....\n#.....\n"}),
+        BoxCase{
+            "FramePastTheEdges", {0, 0, 7, 6}, true, "######\n#.....\n#.....\n#.....\n#.....\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Frames, RaisedFrameOfTwoFramesShowsHighlightTopLeftAndShadowBottomRight)
-{
+TEST(Frames, RaisedFrameOfTwoFramesShowsHighlightTopLeftAndShadowBottomRight) {
     // The button's 1-pixel 3-D frame: a shadow frame of the surface's size, then a highlight
     // frame one pixel larger that is cut off at the right and bottom.
     const COLORREF shadow = RGB(172, 168, 153), highlight = RGB(255, 255, 255);
@@ -109,8 +108,7 @@ TEST(Frames, RaisedFrameOfTwoFramesShowsHighlightTopLeftAndShadowBottomRight)
     EXPECT_EQ(pixelAt(image, 1, 1), RGB(236, 233, 216));
 }
 
-TEST(Pixels, SetPixelVAndGetPixelStayInside)
-{
+TEST(Pixels, SetPixelVAndGetPixelStayInside) {
     QImage image = blankImage(3, 3);
     Dc dc(image);
     EXPECT_TRUE(SetPixelV(dc, 2, 2, RGB(1, 2, 3)));
@@ -121,8 +119,7 @@ TEST(Pixels, SetPixelVAndGetPixelStayInside)
     EXPECT_EQ(inkBounds(image, kRed), Rect{});
 }
 
-TEST(Pixels, TargetReplacedByItsOwnerInAnotherFormatIsStillDrawnSafely)
-{
+TEST(Pixels, TargetReplacedByItsOwnerInAnotherFormatIsStillDrawnSafely) {
     QImage image = blankImage(4, 4);
     Dc dc(image);
     image = QImage(8, 2, QImage::Format_Mono); // the owner grew and swapped its image
@@ -132,8 +129,7 @@ TEST(Pixels, TargetReplacedByItsOwnerInAnotherFormatIsStillDrawnSafely)
     EXPECT_EQ(inkBounds(image, kRed), (Rect{0, 0, 8, 2}));
 }
 
-TEST(Pixels, SystemColourCodesAreNotTranslatedByPens)
-{
+TEST(Pixels, SystemColourCodesAreNotTranslatedByPens) {
     // The top byte of a colour is ignored: the drawing layer only ever sees RGB values.
     QImage image = blankImage(2, 1);
     Dc dc(image);
@@ -141,8 +137,7 @@ TEST(Pixels, SystemColourCodesAreNotTranslatedByPens)
     EXPECT_EQ(pixelAt(image, 0, 0), 0x000010u);
 }
 
-TEST(FocusRect, InvertsEveryOtherBorderPixelAndUndoesItself)
-{
+TEST(FocusRect, InvertsEveryOtherBorderPixelAndUndoesItself) {
     QImage image = blankImage(7, 5, kBlack);
     const QImage before = image.copy();
     Dc dc(image);
@@ -157,8 +152,7 @@ TEST(FocusRect, InvertsEveryOtherBorderPixelAndUndoesItself)
     EXPECT_EQ(image, before);
 }
 
-TEST(FocusRect, ButtonFocusRectangleOnAFace)
-{
+TEST(FocusRect, ButtonFocusRectangleOnAFace) {
     // (4, 4, W - 4, H - 4) on a 75 x 23 face: corners at (4, 4) and (70, 18).
     const COLORREF face = RGB(236, 233, 216);
     QImage image = blankImage(75, 23, face);
@@ -175,31 +169,30 @@ TEST(FocusRect, ButtonFocusRectangleOnAFace)
     EXPECT_EQ(inkBounds(image, inverted), (Rect{4, 4, 71, 19}));
 }
 
-TEST(Regions, RoundedCornersOfAButton)
-{
+TEST(Regions, RoundedCornersOfAButton) {
     // The rounded window shape of the XP face: three pixels cut off each corner.
     const int W = 75, H = 23;
     Region shape = CreateRectRgn(0, 0, W, H);
-    const Rect cuts[] = {{0, 0, 2, 1},         {0, H - 1, 2, H},     {W - 2, 0, W, 1},
-                         {W - 2, H - 1, W, H}, {0, 1, 1, 2},         {0, H - 2, 1, H - 1},
-                         {W - 1, 1, W, 2},     {W - 1, H - 2, W, H - 1}};
+    const Rect cuts[] = {
+        {0, 0, 2, 1}, {0, H - 1, 2, H},     {W - 2, 0, W, 1}, {W - 2, H - 1, W, H},
+        {0, 1, 1, 2}, {0, H - 2, 1, H - 1}, {W - 1, 1, W, 2}, {W - 1, H - 2, W, H - 1}};
     for (const Rect& r : cuts)
-        EXPECT_EQ(CombineRgn(shape, shape, CreateRectRgn(r.left, r.top, r.right, r.bottom), RGN_DIFF),
-                  COMPLEXREGION);
+        EXPECT_EQ(
+            CombineRgn(shape, shape, CreateRectRgn(r.left, r.top, r.right, r.bottom), RGN_DIFF),
+            COMPLEXREGION);
     const struct {
         int x, y;
         bool inside;
-    } probes[] = {{0, 0, false}, {1, 0, false}, {2, 0, true},  {0, 1, false}, {1, 1, true},
-                  {0, 2, true},  {74, 0, false}, {73, 0, false}, {72, 0, true}, {74, 1, false},
-                  {74, 2, true}, {0, 22, false}, {1, 22, false}, {0, 21, false}, {2, 22, true},
+    } probes[] = {{0, 0, false},   {1, 0, false},   {2, 0, true},   {0, 1, false},  {1, 1, true},
+                  {0, 2, true},    {74, 0, false},  {73, 0, false}, {72, 0, true},  {74, 1, false},
+                  {74, 2, true},   {0, 22, false},  {1, 22, false}, {0, 21, false}, {2, 22, true},
                   {74, 22, false}, {74, 21, false}, {73, 21, true}, {37, 11, true}, {75, 5, false}};
     for (const auto& p : probes)
         EXPECT_EQ(shape.contains(p.x, p.y), p.inside) << p.x << "," << p.y;
     EXPECT_EQ(shape.boundingRect(), (Rect{0, 0, W, H}));
 }
 
-TEST(Regions, UnionOfRunsAndTheResultCodes)
-{
+TEST(Regions, UnionOfRunsAndTheResultCodes) {
     Region region;
     EXPECT_EQ(CombineRgn(region, region, CreateRectRgn(0, 0, 3, 1), RGN_OR), SIMPLEREGION);
     EXPECT_EQ(CombineRgn(region, region, CreateRectRgn(5, 0, 7, 1), RGN_OR), COMPLEXREGION);
@@ -216,14 +209,12 @@ TEST(Regions, UnionOfRunsAndTheResultCodes)
     EXPECT_FALSE(untouched.isEmpty());
 }
 
-TEST(Regions, SwappedCornersAreNormalised)
-{
+TEST(Regions, SwappedCornersAreNormalised) {
     EXPECT_EQ(CreateRectRgn(4, 3, 1, 1).boundingRect(), (Rect{1, 1, 4, 3}));
     EXPECT_TRUE(CreateRectRgn(2, 0, 2, 5).isEmpty());
 }
 
-TEST(Selection, MemoryContextStartsMonochromeAndSelectReturnsThePrevious)
-{
+TEST(Selection, MemoryContextStartsMonochromeAndSelectReturnsThePrevious) {
     QImage image = blankImage(4, 4);
     Dc window(image);
     Dc memory = CreateCompatibleDC(&window);
@@ -249,8 +240,7 @@ TEST(Selection, MemoryContextStartsMonochromeAndSelectReturnsThePrevious)
     EXPECT_EQ(window.surface(), &image);
 }
 
-TEST(Selection, DrawingOnAMonochromeBitmapSnapsToBlackOrWhite)
-{
+TEST(Selection, DrawingOnAMonochromeBitmapSnapsToBlackOrWhite) {
     Dc memory = CreateCompatibleDC(nullptr);
     const Bitmap mono = CreateBitmap(4, 1, 1, 1, nullptr);
     SelectObject(memory, mono);
@@ -261,8 +251,7 @@ TEST(Selection, DrawingOnAMonochromeBitmapSnapsToBlackOrWhite)
     EXPECT_EQ(bits.pixelIndex(3, 0), 0);
 }
 
-TEST(Bitmaps, CreateBitmapReadsWordPaddedMonochromeRows)
-{
+TEST(Bitmaps, CreateBitmapReadsWordPaddedMonochromeRows) {
     // 10 pixels wide: two bytes of pixels, already a whole 16-bit word per row.
     const unsigned char rows[] = {0b10100000, 0b01000000, 0xFF, 0xC0};
     const Bitmap bitmap = CreateBitmap(10, 2, 1, 1, rows);

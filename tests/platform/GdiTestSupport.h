@@ -12,18 +12,18 @@ constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kBlack = 0x000000;
 constexpr COLORREF kRed = 0x0000FF;
 
-inline QImage blankImage(int w, int h, COLORREF colour = kWhite)
-{
+inline QImage blankImage(int w, int h, COLORREF colour = kWhite) {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(toQColor(colour));
     return image;
 }
 
-inline COLORREF pixelAt(const QImage& image, int x, int y) { return fromQRgb(image.pixel(x, y)); }
+inline COLORREF pixelAt(const QImage& image, int x, int y) {
+    return fromQRgb(image.pixel(x, y));
+}
 
 // The image as rows of '#' (the given colour) and '.' (anything else), for readable failures.
-inline std::string picture(const QImage& image, COLORREF ink)
-{
+inline std::string picture(const QImage& image, COLORREF ink) {
     std::string out;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x)
@@ -34,8 +34,7 @@ inline std::string picture(const QImage& image, COLORREF ink)
 }
 
 // Pixels of the given colour, as a bounding rectangle (empty when none).
-inline Rect inkBounds(const QImage& image, COLORREF ink)
-{
+inline Rect inkBounds(const QImage& image, COLORREF ink) {
     Rect r{image.width(), image.height(), 0, 0};
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)

@@ -15,9 +15,8 @@ constexpr unsigned kMeasure = DT_WORDBREAK | DT_VCENTER | DT_CENTER | DT_CALCREC
 constexpr unsigned kDraw = DT_WORDBREAK | DT_VCENTER | DT_CENTER;                  // 0x15
 
 class TextTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         font.setPixelSize(11);
         font.setStyleStrategy(QFont::NoAntialias);
         font.setKerning(false); // text is laid out without kerning
@@ -25,15 +24,13 @@ protected:
         SetTextColor(dc, kBlack);
     }
 
-    int lineHeight() const
-    {
+    int lineHeight() const {
         const QFontMetrics m(font);
         return m.ascent() + m.descent();
     }
     int advance(const QString& s) const { return QFontMetrics(font).horizontalAdvance(s); }
 
-    Rect measure(const QString& text, Rect rect, unsigned format = kMeasure)
-    {
+    Rect measure(const QString& text, Rect rect, unsigned format = kMeasure) {
         DrawTextParams params;
         params.iTabLength = 1;
         params.iLeftMargin = 1;
@@ -42,8 +39,7 @@ protected:
         return rect;
     }
 
-    QImage draw(const QString& text, Rect rect, unsigned format)
-    {
+    QImage draw(const QString& text, Rect rect, unsigned format) {
         QImage out = blankImage(120, 40);
         Dc target(out);
         SelectObject(target, font);
@@ -58,8 +54,7 @@ protected:
     Dc dc{image};
 };
 
-TEST_F(TextTest, CalcRectKeepsLeftTopAndAddsTheMargins)
-{
+TEST_F(TextTest, CalcRectKeepsLeftTopAndAddsTheMargins) {
     const Rect r = measure(QStringLiteral("Button"), Rect{4, 4, 71, 19});
     EXPECT_EQ(r.left, 4);
     EXPECT_EQ(r.top, 4);
@@ -75,8 +70,7 @@ struct PrefixCase {
 
 class PrefixTest : public TextTest, public ::testing::WithParamInterface<PrefixCase> {};
 
-TEST_P(PrefixTest, MeasuresAndDrawsTheShownText)
-{
+TEST_P(PrefixTest, MeasuresAndDrawsTheShownText) {
     const QString caption = QString::fromUtf8(GetParam().caption);
     const QString shown = QString::fromUtf8(GetParam().shown);
     EXPECT_EQ(measure(caption, Rect{0, 0, 200, 20}).width(),
@@ -87,12 +81,13 @@ TEST_P(PrefixTest, MeasuresAndDrawsTheShownText)
 }
 
 INSTANTIATE_TEST_SUITE_P(Captions, PrefixTest,
-                         ::testing::Values(PrefixCase{"&Open", "Open"}, PrefixCase{"Save && &Exit", "Save & Exit"},
+                         ::testing::Values(PrefixCase{"&Open", "Open"},
+                                           PrefixCase{"Save && &Exit", "Save & Exit"},
                                            PrefixCase{"A&&B", "A&B"}, PrefixCase{"Go&", "Go&"},
-                                           PrefixCase{"&&", "&"}, PrefixCase{"No prefix", "No prefix"}));
+                                           PrefixCase{"&&", "&"},
+                                           PrefixCase{"No prefix", "No prefix"}));
 
-TEST_F(TextTest, AccessKeyIsUnderlinedOnOneRowUnderItsLetter)
-{
+TEST_F(TextTest, AccessKeyIsUnderlinedOnOneRowUnderItsLetter) {
     const QImage marked = draw(QStringLiteral("&Open"), Rect{2, 2, 118, 38}, 0);
     const QImage plain = draw(QStringLiteral("Open"), Rect{2, 2, 118, 38}, DT_NOPREFIX);
     ASSERT_NE(marked, plain);
@@ -110,8 +105,7 @@ TEST_F(TextTest, AccessKeyIsUnderlinedOnOneRowUnderItsLetter)
     EXPECT_GE(row, 2 + QFontMetrics(font).ascent()) << "the underline lies below the baseline";
 }
 
-TEST_F(TextTest, PrefixOnlyDrawsJustTheUnderline)
-{
+TEST_F(TextTest, PrefixOnlyDrawsJustTheUnderline) {
     const QImage marked = draw(QStringLiteral("&Open"), Rect{2, 2, 118, 38}, 0);
     const QImage plain = draw(QStringLiteral("Open"), Rect{2, 2, 118, 38}, DT_NOPREFIX);
     const QImage underline = draw(QStringLiteral("&Open"), Rect{2, 2, 118, 38}, DT_PREFIXONLY);
@@ -124,14 +118,12 @@ TEST_F(TextTest, PrefixOnlyDrawsJustTheUnderline)
     }
 }
 
-TEST_F(TextTest, DoubledAmpersandIsNotUnderlined)
-{
+TEST_F(TextTest, DoubledAmpersandIsNotUnderlined) {
     EXPECT_EQ(draw(QStringLiteral("A&&B"), Rect{2, 2, 118, 38}, 0),
               draw(QStringLiteral("A&B"), Rect{2, 2, 118, 38}, DT_NOPREFIX));
 }
 
-TEST_F(TextTest, WordBreakWrapsAtTheWidthAndGrowsTheHeight)
-{
+TEST_F(TextTest, WordBreakWrapsAtTheWidthAndGrowsTheHeight) {
     const QString caption = QStringLiteral("Download DDS Plugins For PhotoShop");
     const int width = advance(QStringLiteral("Download DDS")) + 2;
     const Rect r = measure(caption, Rect{0, 0, width, 10});
@@ -144,58 +136,55 @@ TEST_F(TextTest, WordBreakWrapsAtTheWidthAndGrowsTheHeight)
     EXPECT_EQ(single.width(), advance(caption) + 2);
 }
 
-TEST_F(TextTest, BreakFallsBetweenWordsAndDropsTheSpace)
-{
+TEST_F(TextTest, BreakFallsBetweenWordsAndDropsTheSpace) {
     // "aa bb" in exactly the width of "aa": two lines, each as wide as its word.
     const int width = advance(QStringLiteral("aa")) + 2;
     const Rect r = measure(QStringLiteral("aa bb"), Rect{0, 0, width, 10});
     EXPECT_EQ(r.height(), 2 * lineHeight());
-    EXPECT_EQ(r.width(), std::max(advance(QStringLiteral("aa")), advance(QStringLiteral("bb"))) + 2);
+    EXPECT_EQ(r.width(),
+              std::max(advance(QStringLiteral("aa")), advance(QStringLiteral("bb"))) + 2);
 }
 
-TEST_F(TextTest, AWordWiderThanTheRectangleWidensIt)
-{
+TEST_F(TextTest, AWordWiderThanTheRectangleWidensIt) {
     const Rect r = measure(QStringLiteral("Extraordinarily"), Rect{10, 0, 30, 10});
     EXPECT_EQ(r.left, 10);
     EXPECT_EQ(r.width(), advance(QStringLiteral("Extraordinarily")) + 2);
     EXPECT_EQ(r.height(), lineHeight());
 }
 
-TEST_F(TextTest, NewlinesBreakLines)
-{
+TEST_F(TextTest, NewlinesBreakLines) {
     EXPECT_EQ(measure(QStringLiteral("a\nb\r\nc"), Rect{0, 0, 100, 10}).height(), 3 * lineHeight());
-    EXPECT_EQ(measure(QStringLiteral("a\nb"), Rect{0, 0, 100, 10}, DT_SINGLELINE | DT_CALCRECT).height(),
-              lineHeight());
+    EXPECT_EQ(
+        measure(QStringLiteral("a\nb"), Rect{0, 0, 100, 10}, DT_SINGLELINE | DT_CALCRECT).height(),
+        lineHeight());
 }
 
-TEST_F(TextTest, EmptyTextMeasuresOneLineOfNoWidth)
-{
+TEST_F(TextTest, EmptyTextMeasuresOneLineOfNoWidth) {
     const Rect r = measure(QString(), Rect{4, 4, 71, 19});
     EXPECT_EQ(r.width(), 2);
     EXPECT_EQ(r.height(), lineHeight());
 }
 
-TEST_F(TextTest, CentredLinesStartHalfWayAcrossTheSpareWidth)
-{
+TEST_F(TextTest, CentredLinesStartHalfWayAcrossTheSpareWidth) {
     const QString text = QStringLiteral("Button");
     const Rect box{4, 4, 71, 19};
     const int x = (box.left + 1 + box.right - 1 - advance(text)) / 2;
-    EXPECT_EQ(draw(text, box, kDraw), draw(text, Rect{x - 1, box.top, box.right, box.bottom}, DT_WORDBREAK));
+    EXPECT_EQ(draw(text, box, kDraw),
+              draw(text, Rect{x - 1, box.top, box.right, box.bottom}, DT_WORDBREAK));
     EXPECT_NE(inkBounds(draw(text, box, kDraw), kBlack), Rect{});
 }
 
-TEST_F(TextTest, VerticalCentringAppliesToSingleLines)
-{
+TEST_F(TextTest, VerticalCentringAppliesToSingleLines) {
     const QString text = QStringLiteral("Hi");
     const Rect box{0, 0, 60, 30};
     const int y = (30 - lineHeight()) / 2;
-    EXPECT_EQ(draw(text, box, DT_SINGLELINE | DT_VCENTER), draw(text, Rect{0, y, 60, 30}, DT_SINGLELINE));
+    EXPECT_EQ(draw(text, box, DT_SINGLELINE | DT_VCENTER),
+              draw(text, Rect{0, y, 60, 30}, DT_SINGLELINE));
     // Without DT_SINGLELINE the text stays at the top, as the classic call does.
     EXPECT_EQ(draw(text, box, DT_VCENTER), draw(text, box, 0));
 }
 
-TEST_F(TextTest, DrawingIsClippedToTheRectangle)
-{
+TEST_F(TextTest, DrawingIsClippedToTheRectangle) {
     const Rect box{10, 10, 20, 14};
     const QImage out = draw(QStringLiteral("Wide text here"), box, 0);
     const Rect ink = inkBounds(out, kBlack);
@@ -204,11 +193,11 @@ TEST_F(TextTest, DrawingIsClippedToTheRectangle)
     EXPECT_GE(ink.top, box.top);
     EXPECT_LE(ink.right, box.right);
     EXPECT_LE(ink.bottom, box.bottom);
-    EXPECT_GT(inkBounds(draw(QStringLiteral("Wide text here"), box, DT_NOCLIP), kBlack).right, box.right);
+    EXPECT_GT(inkBounds(draw(QStringLiteral("Wide text here"), box, DT_NOCLIP), kBlack).right,
+              box.right);
 }
 
-TEST_F(TextTest, GlyphsAreDrawnInTheTextColourOnly)
-{
+TEST_F(TextTest, GlyphsAreDrawnInTheTextColourOnly) {
     QImage out = blankImage(80, 20);
     Dc target(out);
     SelectObject(target, font);
@@ -225,8 +214,7 @@ TEST_F(TextTest, GlyphsAreDrawnInTheTextColourOnly)
     EXPECT_GT(ink, 10);
 }
 
-TEST_F(TextTest, OpaqueModeFillsBehindTheLine)
-{
+TEST_F(TextTest, OpaqueModeFillsBehindTheLine) {
     QImage out = blankImage(80, 20);
     Dc target(out);
     SelectObject(target, font);
@@ -238,8 +226,7 @@ TEST_F(TextTest, OpaqueModeFillsBehindTheLine)
     EXPECT_EQ(inkBounds(out, kRed).bottom, lineHeight());
 }
 
-TEST_F(TextTest, LongCaptionWrapsWordByWord)
-{
+TEST_F(TextTest, LongCaptionWrapsWordByWord) {
     // Tens of thousands of words: one per line in a narrow rectangle, all on one line in a
     // wide one (a caption from a stored design can be any length).
     QString caption;
@@ -252,8 +239,7 @@ TEST_F(TextTest, LongCaptionWrapsWordByWord)
     EXPECT_EQ(wide.width(), advance(caption) + 2);
 }
 
-TEST_F(TextTest, LengthDrawnAndCount)
-{
+TEST_F(TextTest, LengthDrawnAndCount) {
     DrawTextParams params{20, 1, 1, 1, 0};
     Rect r{0, 0, 100, 20};
     DrawTextExA(dc, QStringLiteral("Button"), 3, &r, kMeasure, &params);

@@ -31,40 +31,42 @@ struct ColourCase {
 
 class SystemColourTest : public ::testing::TestWithParam<ColourCase> {};
 
-TEST_P(SystemColourTest, HasTheXpValue)
-{
+TEST_P(SystemColourTest, HasTheXpValue) {
     EXPECT_EQ(GetSysColor(GetParam().index), GetParam().rgb) << "index " << GetParam().index;
     EXPECT_EQ(resolveColour(0x80000000u + static_cast<unsigned>(GetParam().index)), GetParam().rgb);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SystemColourTest,
-    ::testing::Values(ColourCase{COLOR_BTNFACE, RGB(236, 233, 216)}, ColourCase{COLOR_HIGHLIGHT, RGB(49, 106, 197)},
-                      ColourCase{COLOR_BTNSHADOW, RGB(172, 168, 153)}, ColourCase{COLOR_BTNTEXT, RGB(0, 0, 0)},
-                      ColourCase{COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)},
-                      ColourCase{COLOR_3DDKSHADOW, RGB(113, 111, 100)}, ColourCase{COLOR_3DLIGHT, RGB(241, 239, 226)},
-                      ColourCase{COLOR_WINDOW, RGB(255, 255, 255)}, ColourCase{COLOR_WINDOWTEXT, RGB(0, 0, 0)},
-                      ColourCase{COLOR_GRAYTEXT, RGB(172, 168, 153)}, ColourCase{COLOR_ACTIVECAPTION, RGB(0, 84, 227)},
-                      ColourCase{COLOR_INFOBK, RGB(255, 255, 225)}, ColourCase{COLOR_MENUBAR, RGB(236, 233, 216)}));
+INSTANTIATE_TEST_SUITE_P(Table, SystemColourTest,
+                         ::testing::Values(ColourCase{COLOR_BTNFACE, RGB(236, 233, 216)},
+                                           ColourCase{COLOR_HIGHLIGHT, RGB(49, 106, 197)},
+                                           ColourCase{COLOR_BTNSHADOW, RGB(172, 168, 153)},
+                                           ColourCase{COLOR_BTNTEXT, RGB(0, 0, 0)},
+                                           ColourCase{COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)},
+                                           ColourCase{COLOR_3DDKSHADOW, RGB(113, 111, 100)},
+                                           ColourCase{COLOR_3DLIGHT, RGB(241, 239, 226)},
+                                           ColourCase{COLOR_WINDOW, RGB(255, 255, 255)},
+                                           ColourCase{COLOR_WINDOWTEXT, RGB(0, 0, 0)},
+                                           ColourCase{COLOR_GRAYTEXT, RGB(172, 168, 153)},
+                                           ColourCase{COLOR_ACTIVECAPTION, RGB(0, 84, 227)},
+                                           ColourCase{COLOR_INFOBK, RGB(255, 255, 225)},
+                                           ColourCase{COLOR_MENUBAR, RGB(236, 233, 216)}));
 
-TEST(SystemColours, ValuesAreCOLORREFWithRedInTheLowByte)
-{
+TEST(SystemColours, ValuesAreCOLORREFWithRedInTheLowByte) {
     EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), 0x00C56A31u);
     EXPECT_EQ(GetSysColor(31), 0u);
     EXPECT_EQ(GetSysColor(-1), 0u);
 }
 
-TEST(SystemColours, ResolveLeavesRgbAndTakesEveryHighValueAsSystemColour)
-{
+TEST(SystemColours, ResolveLeavesRgbAndTakesEveryHighValueAsSystemColour) {
     EXPECT_EQ(resolveColour(0x00123456u), 0x00123456u);
     EXPECT_EQ(resolveColour(0x00FFFFFFu), 0x00FFFFFFu);
-    EXPECT_EQ(resolveColour(0x0100000Fu), RGB(236, 233, 216)); // high byte set counts, as stored values may
+    EXPECT_EQ(resolveColour(0x0100000Fu),
+              RGB(236, 233, 216)); // high byte set counts, as stored values may
     EXPECT_EQ(resolveColour(0x800000FFu), 0u);
     EXPECT_EQ(colourToQColor(0x8000000Fu), QColor(236, 233, 216));
 }
 
-TEST(SystemColours, OleTranslationRefusesWhatIsNeitherRgbNorASystemColour)
-{
+TEST(SystemColours, OleTranslationRefusesWhatIsNeitherRgbNorASystemColour) {
     gdi::COLORREF out = 0xDEAD;
     EXPECT_TRUE(oleTranslateColor(0x8000000Fu, &out));
     EXPECT_EQ(out, RGB(236, 233, 216));
@@ -84,30 +86,28 @@ struct PathCase {
 
 class SoundPathTest : public ::testing::TestWithParam<PathCase> {};
 
-TEST_P(SoundPathTest, BackslashIsAFolderSeparator)
-{
+TEST_P(SoundPathTest, BackslashIsAFolderSeparator) {
     EXPECT_EQ(resolveSoundPath(QString::fromUtf8(GetParam().stored), QStringLiteral("/work/app")),
               QString::fromUtf8(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, SoundPathTest,
-    ::testing::Values(PathCase{"Default", ".\\resources\\click.wav", "/work/app/resources/click.wav"},
-                      PathCase{"Plain", "click.wav", "/work/app/click.wav"},
-                      PathCase{"Parent", "..\\sounds\\a.wav", "/work/sounds/a.wav"},
-                      PathCase{"ForwardSlashes", "./resources/over.wav", "/work/app/resources/over.wav"},
-                      PathCase{"Absolute", "/usr/share/sounds/x.wav", "/usr/share/sounds/x.wav"},
-                      PathCase{"Empty", "", ""}),
+    ::testing::Values(
+        PathCase{"Default", ".\\resources\\click.wav", "/work/app/resources/click.wav"},
+        PathCase{"Plain", "click.wav", "/work/app/click.wav"},
+        PathCase{"Parent", "..\\sounds\\a.wav", "/work/sounds/a.wav"},
+        PathCase{"ForwardSlashes", "./resources/over.wav", "/work/app/resources/over.wav"},
+        PathCase{"Absolute", "/usr/share/sounds/x.wav", "/usr/share/sounds/x.wav"},
+        PathCase{"Empty", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SoundPath, DefaultNameAgainstTheProcessFolder)
-{
+TEST(SoundPath, DefaultNameAgainstTheProcessFolder) {
     EXPECT_EQ(resolveSoundPath(QStringLiteral(".\\resources\\click.wav")),
               QDir::cleanPath(QDir::currentPath() + QStringLiteral("/resources/click.wav")));
 }
 
-TEST(Sound, MissingFileReturnsAtOnceWithoutPlaying)
-{
+TEST(Sound, MissingFileReturnsAtOnceWithoutPlaying) {
     CanberraSoundService sound;
     QTemporaryDir dir;
     EXPECT_FALSE(sound.playFile(dir.filePath(QStringLiteral("no-such.wav"))));
@@ -115,11 +115,11 @@ TEST(Sound, MissingFileReturnsAtOnceWithoutPlaying)
     EXPECT_FALSE(sound.playFile(dir.path())); // a folder is not a sound
 }
 
-TEST(Sound, ExistingFileIsHandedOnAndShutdownIsClean)
-{
+TEST(Sound, ExistingFileIsHandedOnAndShutdownIsClean) {
     // Whether a sound server is there or not, playing returns at once and the service
     // shuts down without hanging.
-    const QString click = QString::fromUtf8(velmora::test::kAssetsDir) + QStringLiteral("/resources/click.wav");
+    const QString click =
+        QString::fromUtf8(velmora::test::kAssetsDir) + QStringLiteral("/resources/click.wav");
     if (!QFile::exists(click))
         GTEST_SKIP() << "no click sound in the assets";
     auto sound = std::make_unique<CanberraSoundService>();
@@ -143,9 +143,9 @@ struct ShellCase {
 
 class ShellTargetTest : public ::testing::TestWithParam<ShellCase> {};
 
-TEST_P(ShellTargetTest, TargetBecomesTheUrlHandedToTheDesktop)
-{
-    EXPECT_EQ(shellTargetUrl(QString::fromUtf8(GetParam().target)).toString(), QString::fromUtf8(GetParam().url));
+TEST_P(ShellTargetTest, TargetBecomesTheUrlHandedToTheDesktop) {
+    EXPECT_EQ(shellTargetUrl(QString::fromUtf8(GetParam().target)).toString(),
+              QString::fromUtf8(GetParam().url));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -156,15 +156,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ShellCase{"LocalFile", "/", "file:///"}, ShellCase{"Empty", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Shell, EmptyTargetOpensNothing)
-{
+TEST(Shell, EmptyTargetOpensNothing) {
     DesktopShellService shell;
     EXPECT_FALSE(shell.ShellOpen(QString()));
     EXPECT_FALSE(shell.ShellOpen(QStringLiteral("   ")));
 }
 
-TEST(Cursor, FindsTheWidgetUnderAPointAndHonoursItsShape)
-{
+TEST(Cursor, FindsTheWidgetUnderAPointAndHonoursItsShape) {
     QWidget window;
     window.resize(100, 60);
     QWidget button(&window);
@@ -182,8 +180,7 @@ TEST(Cursor, FindsTheWidgetUnderAPointAndHonoursItsShape)
     EXPECT_EQ(cursor.GetCursorPos(), button.mapToGlobal(QPoint(5, 5)));
 }
 
-TEST(Fonts, MsSansSerifIsSubstitutedAndKeepsItsSize)
-{
+TEST(Fonts, MsSansSerifIsSubstitutedAndKeepsItsSize) {
     registerFontSubstitutions(); // a second call changes nothing
     const QFont font = defaultButtonFont();
     EXPECT_EQ(font.family(), QStringLiteral("MS Sans Serif"));

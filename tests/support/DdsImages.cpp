@@ -40,7 +40,8 @@ Bytes photoLikeImage(double grain, std::uint32_t seed) {
     std::mt19937 random(seed);
     std::normal_distribution<double> noise(0.0, grain);
     return paintDdsImage([&](int x, int y, std::uint8_t* rgba) {
-        const double base = 110 + 60 * std::sin(x / 97.0) * std::cos(y / 131.0) + 30 * std::sin((x - y) / 41.0);
+        const double base =
+            110 + 60 * std::sin(x / 97.0) * std::cos(y / 131.0) + 30 * std::sin((x - y) / 41.0);
         rgba[0] = clamp(base + 40 + noise(random));
         rgba[1] = clamp(base + 10 * std::sin(y / 23.0) + noise(random));
         rgba[2] = clamp(base - 30 + 20 * std::cos(x / 57.0) + noise(random));

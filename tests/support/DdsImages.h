@@ -13,8 +13,7 @@ Bytes blankDdsImage(int side = 1024);
 
 // An uncompressed `side` x `side` B8G8R8A8 image; shade(x, y, rgba) gives each pixel's red,
 // green, blue and alpha, which are stored in the file's blue-green-red-alpha order.
-template <typename Shade>
-Bytes paintDdsImage(Shade&& shade, int side = 1024) {
+template <typename Shade> Bytes paintDdsImage(Shade&& shade, int side = 1024) {
     Bytes image = blankDdsImage(side);
     std::uint8_t* pixel = image.data() + 128;
     for (int y = 0; y < side; ++y) {

@@ -44,7 +44,7 @@ namespace {
 // Deflate's bit order (RFC 1951, 3.1.1): fields and extra bits lowest bit first, Huffman
 // codes highest bit first.
 class BitWriter {
-public:
+  public:
     explicit BitWriter(Bytes& out) : m_out(out) {}
 
     void field(std::uint32_t value, int count) {
@@ -76,7 +76,7 @@ public:
         }
     }
 
-private:
+  private:
     void put(std::uint32_t bit) {
         m_byte = static_cast<std::uint8_t>(m_byte | bit << m_used);
         if (++m_used == 8) {
@@ -95,13 +95,13 @@ Bytes zeroBombStream(std::uint64_t size) {
     if (size == 0) {
         throw std::invalid_argument("a zero bomb inflates to at least one byte");
     }
-    Bytes out{0x78, 0x9C};  // zlib header: deflate, 32 KiB window, no dictionary
+    Bytes out{0x78, 0x9C}; // zlib header: deflate, 32 KiB window, no dictionary
     BitWriter bits(out);
-    bits.field(1, 1);        // the final block
-    bits.field(2, 2);        // with dynamic Huffman codes
-    bits.field(286 - 257, 5);  // literal/length codes 0..285
-    bits.field(2 - 1, 5);      // distance codes 0..1
-    bits.field(18 - 4, 4);     // code-length code lengths given, in the order below
+    bits.field(1, 1);         // the final block
+    bits.field(2, 2);         // with dynamic Huffman codes
+    bits.field(286 - 257, 5); // literal/length codes 0..285
+    bits.field(2 - 1, 5);     // distance codes 0..1
+    bits.field(18 - 4, 4);    // code-length code lengths given, in the order below
 
     // The code-length code: symbol 18 (a run of 11..138 zeros) "0", length 1 "10", length 2 "11".
     constexpr int kOrder[18] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1};
@@ -115,12 +115,12 @@ Bytes zeroBombStream(std::uint64_t size) {
     const auto lengthOne = [&] { bits.code(0b10, 2); };
     const auto lengthTwo = [&] { bits.code(0b11, 2); };
     // The literal/length code: 285 (length 258) "0", literal 0 "10", end of block "11".
-    lengthTwo();    // literal 0
-    zeroRun(138);   // literals 1..138
-    zeroRun(117);   // literals 139..255
-    lengthTwo();    // 256, end of block
-    zeroRun(28);    // lengths 257..284
-    lengthOne();    // 285, length 258
+    lengthTwo();  // literal 0
+    zeroRun(138); // literals 1..138
+    zeroRun(117); // literals 139..255
+    lengthTwo();  // 256, end of block
+    zeroRun(28);  // lengths 257..284
+    lengthOne();  // 285, length 258
     // The distance code: 0 (distance 1) "0", 1 (distance 2) "1".
     lengthOne();
     lengthOne();

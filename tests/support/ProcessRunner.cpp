@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 namespace velmora::test {
 
 Process::Process(const std::vector<std::string>& argv, const ProcessOptions& options)
-    : m_outFile(m_capture / "stdout"), m_errFile(m_capture / "stderr"), m_timeoutSeconds(options.timeoutSeconds) {
+    : m_outFile(m_capture / "stdout"), m_errFile(m_capture / "stderr"),
+      m_timeoutSeconds(options.timeoutSeconds) {
     if (options.runAsUser) {
         // The dropped user must be able to write its captured output.
         fs::permissions(m_capture.path(), fs::perms::all);
@@ -69,7 +70,8 @@ Process::Process(const std::vector<std::string>& argv, const ProcessOptions& opt
         }
         if (options.runAsUser) {
             const gid_t gid = *options.runAsUser;
-            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(*options.runAsUser) != 0) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 ||
+                ::setuid(*options.runAsUser) != 0) {
                 ::_exit(125);
             }
         }

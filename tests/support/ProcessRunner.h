@@ -14,29 +14,29 @@ namespace velmora::test {
 
 // One run of a program with its output captured.
 struct ProcessResult {
-    int exitCode = -1;  // -1 when it was killed or did not start
+    int exitCode = -1; // -1 when it was killed or did not start
     bool timedOut = false;
     std::string out;
     std::string err;
 };
 
 struct ProcessOptions {
-    std::map<std::string, std::string> environment;  // added to the test's own, replacing
-    std::filesystem::path workingDirectory;          // empty: the test's own
-    int timeoutSeconds = 60;                         // then the program is killed
-    std::optional<unsigned> runAsUser;               // drop to this uid (and gid) before exec; needs root
+    std::map<std::string, std::string> environment; // added to the test's own, replacing
+    std::filesystem::path workingDirectory;         // empty: the test's own
+    int timeoutSeconds = 60;                        // then the program is killed
+    std::optional<unsigned> runAsUser; // drop to this uid (and gid) before exec; needs root
 };
 
 // Starts the program (argv[0] is its path); wait() collects it, so many can run at once.
 class Process {
-public:
+  public:
     explicit Process(const std::vector<std::string>& argv, const ProcessOptions& options = {});
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
     ProcessResult wait();
 
-private:
+  private:
     TempFolder m_capture;
     std::filesystem::path m_outFile;
     std::filesystem::path m_errFile;

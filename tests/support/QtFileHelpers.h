@@ -11,14 +11,16 @@
 namespace velmora::test {
 
 inline QByteArray asQByteArray(const Bytes& bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
 }
 
 // False when the file cannot be written whole.
 inline bool writeFile(const QString& path, const QByteArray& bytes) {
     try {
         writeFile(std::filesystem::path(path.toStdString()),
-                  std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+                  std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                            static_cast<std::size_t>(bytes.size())));
         return true;
     } catch (const std::exception&) {
         return false;

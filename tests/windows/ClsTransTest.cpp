@@ -22,7 +22,7 @@ class PatternWidget : public QWidget {
   public:
     PatternWidget(const std::vector<std::string>& rows, QWidget* parent)
         : QWidget(parent), m_picture(static_cast<int>(rows.empty() ? 0 : rows[0].size()),
-                                    static_cast<int>(rows.size()), QImage::Format_RGB32) {
+                                     static_cast<int>(rows.size()), QImage::Format_RGB32) {
         for (int y = 0; y < m_picture.height(); ++y) {
             for (int x = 0; x < m_picture.width(); ++x) {
                 m_picture.setPixel(x, y, rows[y][x] == '.' ? kKeyPixel : kInk);

@@ -370,14 +370,17 @@ class FitOfferTest : public FrmMainTest, public testing::WithParamInterface<bool
 
 TEST_P(FitOfferTest, AsksWithThePsnrAndPacksOnlyOnYes) {
     const bool yes = GetParam();
-    ASSERT_TRUE(velmora::test::writeFile(user("photo.dds"), velmora::test::asQByteArray(velmora::test::photoLikeImage(3.0))));
+    ASSERT_TRUE(velmora::test::writeFile(
+        user("photo.dds"), velmora::test::asQByteArray(velmora::test::photoLikeImage(3.0))));
     m_messages.answer = yes;
     packImage(user("photo.dds"), user("menu"), "Online");
 
     ASSERT_EQ(m_messages.asked.size(), 1u);
     const QString& question = m_messages.asked.front();
-    EXPECT_TRUE(question.startsWith("The image is too detailed to fit the game file: ")) << question.toStdString();
-    EXPECT_TRUE(question.contains(QRegularExpression("Reduce the colour precision just enough to fit \\(PSNR \\d+\\.\\d dB\\)\\?$")))
+    EXPECT_TRUE(question.startsWith("The image is too detailed to fit the game file: "))
+        << question.toStdString();
+    EXPECT_TRUE(question.contains(QRegularExpression(
+        "Reduce the colour precision just enough to fit \\(PSNR \\d+\\.\\d dB\\)\\?$")))
         << question.toStdString();
     if (yes) {
         EXPECT_EQ(m_messages.shown, (std::vector<QString>{"CompressFile", user("menu")}));
@@ -391,7 +394,9 @@ TEST_P(FitOfferTest, AsksWithThePsnrAndPacksOnlyOnYes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, FitOfferTest, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Yes" : "No"; });
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Yes" : "No";
+                         });
 
 TEST_F(FrmMainTest, HelpReplacesTheMainWindowUntilClosed) {
     m_window->txt(0).setText("kept path");

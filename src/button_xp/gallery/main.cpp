@@ -26,26 +26,24 @@ constexpr velmora::OleColor kButtonFace = 0x8000000F;
 // Keeps the pointer over the button while its image is taken, so the leave poll cannot end the
 // hover state before the picture is written.
 class PointerOverButton final : public velmora::CursorService {
-public:
+  public:
     explicit PointerOverButton(QWidget* target) : m_target(target) {}
     QPoint GetCursorPos() const override { return m_target->mapToGlobal(QPoint(1, 1)); }
     QWidget* WindowFromPoint(const QPoint&) const override { return m_target; }
 
-private:
+  private:
     QWidget* m_target;
 };
 
-void sendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button)
-{
+void sendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button) {
     const QPointF local(kWidth / 2, kHeight / 2);
-    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button)
-                                                                   : Qt::MouseButtons();
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons();
     QMouseEvent event(type, local, target->mapToGlobal(local), button, held, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &event);
 }
 
-void sendFocusIn(QWidget* target)
-{
+void sendFocusIn(QWidget* target) {
     QFocusEvent event(QEvent::FocusIn, Qt::TabFocusReason);
     QCoreApplication::sendEvent(target, &event);
 }
@@ -70,8 +68,7 @@ const State kStates[] = {
     {"default", [](Button_XP& b) { b.host().setExtenderDefault(true); }},
 };
 
-QImage render(int style, const State& state)
-{
+QImage render(int style, const State& state) {
     QWidget window;
     window.resize(kWidth + 20, kHeight + 20);
     // Takes the focus the window hands out when it is shown, so only the focus states have it.
@@ -93,8 +90,7 @@ QImage render(int style, const State& state)
     return button.host().persistentImage().copy(0, 0, kWidth, kHeight);
 }
 
-bool writePng(const QImage& image, const QString& path, QString& error)
-{
+bool writePng(const QImage& image, const QString& path, QString& error) {
     // Written to a temporary file and renamed, so a failed run leaves no half-written picture.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
@@ -106,8 +102,7 @@ bool writePng(const QImage& image, const QString& path, QString& error)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     // The gallery needs no display; it draws off screen unless told otherwise.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -140,6 +135,7 @@ int main(int argc, char* argv[])
             ++written;
         }
     }
-    std::printf("%d pictures written to %s\n", written, qPrintable(QDir::toNativeSeparators(outDir)));
+    std::printf("%d pictures written to %s\n", written,
+                qPrintable(QDir::toNativeSeparators(outDir)));
     return 0;
 }

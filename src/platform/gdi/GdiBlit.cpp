@@ -13,16 +13,21 @@ namespace {
 // Applies a ternary raster operation to 24 bits: every bit of the result is the operation's
 // truth table looked up with the pattern, source and destination bits at that place. This
 // is what makes SRCAND, SRCINVERT and NOTSRCCOPY bit-exact on every channel.
-QRgb applyRop(std::uint32_t rop, QRgb pattern, QRgb source, QRgb dest)
-{
+QRgb applyRop(std::uint32_t rop, QRgb pattern, QRgb source, QRgb dest) {
     const unsigned table = (rop >> 16) & 0xFFu;
     switch (table) { // the common ones without the general loop
-    case 0xCC: return source | 0xFF000000u;
-    case 0x88: return (source & dest) | 0xFF000000u;
-    case 0x66: return (source ^ dest) | 0xFF000000u;
-    case 0x33: return (~source) | 0xFF000000u;
-    case 0xEE: return (source | dest) | 0xFF000000u;
-    default: break;
+    case 0xCC:
+        return source | 0xFF000000u;
+    case 0x88:
+        return (source & dest) | 0xFF000000u;
+    case 0x66:
+        return (source ^ dest) | 0xFF000000u;
+    case 0x33:
+        return (~source) | 0xFF000000u;
+    case 0xEE:
+        return (source | dest) | 0xFF000000u;
+    default:
+        break;
     }
     std::uint32_t result = 0;
     for (unsigned index = 0; index < 8; ++index) {
@@ -42,12 +47,11 @@ QRgb applyRop(std::uint32_t rop, QRgb pattern, QRgb source, QRgb dest)
 struct Converter {
     bool srcMono;
     bool destMono;
-    QRgb srcBk;     // source background colour, for colour -> mono
-    QRgb destText;  // for mono -> colour: bit 0
-    QRgb destBk;    // for mono -> colour: bit 1
+    QRgb srcBk;    // source background colour, for colour -> mono
+    QRgb destText; // for mono -> colour: bit 0
+    QRgb destBk;   // for mono -> colour: bit 1
 
-    QRgb operator()(QRgb s) const
-    {
+    QRgb operator()(QRgb s) const {
         if (srcMono == destMono)
             return s;
         if (destMono)
@@ -56,33 +60,32 @@ struct Converter {
     }
 };
 
-Converter converterFor(const Dc& dest, const Dc& src)
-{
+Converter converterFor(const Dc& dest, const Dc& src) {
     return Converter{src.isMonochrome(), dest.isMonochrome(), toQRgb(src.bkColor()),
                      toQRgb(dest.textColor()), toQRgb(dest.bkColor())};
 }
 
-QRgb patternOf(const Dc& dest)
-{
+QRgb patternOf(const Dc& dest) {
     return dest.brush().isNull() ? pixels::kBlack
                                  : pixels::storedValue(dest.brush().color(), dest.isMonochrome());
 }
 
 // Combines the source pixels one destination pixel stands for, when shrinking.
-QRgb combine(int mode, QRgb acc, QRgb next)
-{
+QRgb combine(int mode, QRgb acc, QRgb next) {
     switch (mode) {
-    case BLACKONWHITE: return acc & next;
-    case WHITEONBLACK: return acc | next;
-    default: return acc;
+    case BLACKONWHITE:
+        return acc & next;
+    case WHITEONBLACK:
+        return acc | next;
+    default:
+        return acc;
     }
 }
 
 } // namespace
 
 bool StretchBlt(Dc& dest, int x, int y, int cx, int cy, const Dc& src, int xSrc, int ySrc,
-                int cxSrc, int cySrc, std::uint32_t rop)
-{
+                int cxSrc, int cySrc, std::uint32_t rop) {
     QImage* destImage = dest.surface();
     const QImage* srcImage = src.surface();
     if (!destImage || !srcImage || cx < 0 || cy < 0 || cxSrc < 0 || cySrc < 0)
@@ -102,18 +105,22 @@ bool StretchBlt(Dc& dest, int x, int y, int cx, int cy, const Dc& src, int xSrc,
 
     // Only the part that lands on the destination is visited, however large the request.
     const int jBegin = static_cast<int>(std::max<long long>(0, -static_cast<long long>(y)));
-    const int jEnd = static_cast<int>(std::min<long long>(cy, static_cast<long long>(destImage->height()) - y));
+    const int jEnd =
+        static_cast<int>(std::min<long long>(cy, static_cast<long long>(destImage->height()) - y));
     const int iBegin = static_cast<int>(std::max<long long>(0, -static_cast<long long>(x)));
-    const int iEnd = static_cast<int>(std::min<long long>(cx, static_cast<long long>(destImage->width()) - x));
+    const int iEnd =
+        static_cast<int>(std::min<long long>(cx, static_cast<long long>(destImage->width()) - x));
     for (int j = jBegin; j < jEnd; ++j) {
         const int dy = y + j;
         const int sy0 = ySrc + static_cast<int>(static_cast<long long>(j) * cySrc / cy);
-        const int sy1 = std::max(sy0 + 1, ySrc + static_cast<int>(static_cast<long long>(j + 1) * cySrc / cy));
+        const int sy1 =
+            std::max(sy0 + 1, ySrc + static_cast<int>(static_cast<long long>(j + 1) * cySrc / cy));
         QRgb* destLine = pixels::line(*destImage, dy);
         for (int i = iBegin; i < iEnd; ++i) {
             const int dx = x + i;
             const int sx0 = xSrc + static_cast<int>(static_cast<long long>(i) * cxSrc / cx);
-            const int sx1 = std::max(sx0 + 1, xSrc + static_cast<int>(static_cast<long long>(i + 1) * cxSrc / cx));
+            const int sx1 = std::max(
+                sx0 + 1, xSrc + static_cast<int>(static_cast<long long>(i + 1) * cxSrc / cx));
             std::optional<QRgb> value;
             const int syEnd = std::min(sy1, srcImage->height());
             const int sxEnd = std::min(sx1, srcImage->width());
@@ -132,8 +139,7 @@ bool StretchBlt(Dc& dest, int x, int y, int cx, int cy, const Dc& src, int xSrc,
 }
 
 bool BitBlt(Dc& dest, int x, int y, int cx, int cy, const Dc& src, int xSrc, int ySrc,
-            std::uint32_t rop)
-{
+            std::uint32_t rop) {
     return StretchBlt(dest, x, y, cx, cy, src, xSrc, ySrc, cx, cy, rop);
 }
 
@@ -141,8 +147,7 @@ namespace {
 
 // The pixels of a picture that DrawStateA treats as ink in its MONO and DISABLED looks: all
 // that are not pure white (for icons: after laying them on white).
-QImage inkMask(const QImage& argb)
-{
+QImage inkMask(const QImage& argb) {
     QImage mask(argb.size(), QImage::Format_RGB32);
     for (int y = 0; y < argb.height(); ++y) {
         const QRgb* in = pixels::line(argb, y);
@@ -159,8 +164,7 @@ QImage inkMask(const QImage& argb)
     return mask;
 }
 
-void paintInk(Dc& dc, const QImage& mask, int x, int y, int cx, int cy, COLORREF colour)
-{
+void paintInk(Dc& dc, const QImage& mask, int x, int y, int cx, int cy, COLORREF colour) {
     QImage* image = dc.surface();
     const QRgb value = pixels::storedValue(colour, dc.isMonochrome());
     for (int j = 0; j < cy && j < mask.height(); ++j) {
@@ -175,8 +179,7 @@ void paintInk(Dc& dc, const QImage& mask, int x, int y, int cx, int cy, COLORREF
 }
 
 bool drawStateEffect(Dc& dc, const Brush* brush, const QImage& ink, int x, int y, int cx, int cy,
-                     unsigned flags)
-{
+                     unsigned flags) {
     if (flags & DSS_DISABLED) {
         paintInk(dc, ink, x + 1, y + 1, cx, cy, GetSysColor(COLOR_BTNHIGHLIGHT));
         paintInk(dc, ink, x, y, cx, cy, GetSysColor(COLOR_BTNSHADOW));
@@ -191,8 +194,7 @@ bool drawStateEffect(Dc& dc, const Brush* brush, const QImage& ink, int x, int y
 } // namespace
 
 bool DrawStateA(Dc& dc, const Brush* brush, const Bitmap& bitmap, int x, int y, int cx, int cy,
-                unsigned flags)
-{
+                unsigned flags) {
     if (!dc.surface() || bitmap.isNull() || (flags & 0xFu) != DST_BITMAP)
         return false;
     cx = cx == 0 ? bitmap.width() : std::min(cx, bitmap.width());
@@ -204,8 +206,7 @@ bool DrawStateA(Dc& dc, const Brush* brush, const Bitmap& bitmap, int x, int y, 
     return BitBlt(dc, x, y, cx, cy, source, 0, 0, SRCCOPY);
 }
 
-bool DrawIconEx(Dc& dc, int x, int y, const Icon& icon, int cx, int cy)
-{
+bool DrawIconEx(Dc& dc, int x, int y, const Icon& icon, int cx, int cy) {
     QImage* image = dc.surface();
     if (!image || icon.isNull() || cx < 0 || cy < 0)
         return false;
@@ -214,11 +215,14 @@ bool DrawIconEx(Dc& dc, int x, int y, const Icon& icon, int cx, int cy)
     const QImage& src = icon.image();
     const bool mono = dc.isMonochrome();
     const int jBegin = static_cast<int>(std::max<long long>(0, -static_cast<long long>(y)));
-    const int jEnd = static_cast<int>(std::min<long long>(cy, static_cast<long long>(image->height()) - y));
+    const int jEnd =
+        static_cast<int>(std::min<long long>(cy, static_cast<long long>(image->height()) - y));
     const int iBegin = static_cast<int>(std::max<long long>(0, -static_cast<long long>(x)));
-    const int iEnd = static_cast<int>(std::min<long long>(cx, static_cast<long long>(image->width()) - x));
+    const int iEnd =
+        static_cast<int>(std::min<long long>(cx, static_cast<long long>(image->width()) - x));
     for (int j = jBegin; j < jEnd; ++j) {
-        const QRgb* in = pixels::line(src, static_cast<int>(static_cast<long long>(j) * src.height() / cy));
+        const QRgb* in =
+            pixels::line(src, static_cast<int>(static_cast<long long>(j) * src.height() / cy));
         QRgb* out = pixels::line(*image, y + j);
         for (int i = iBegin; i < iEnd; ++i) {
             const QRgb s = in[static_cast<long long>(i) * src.width() / cx];
@@ -236,8 +240,7 @@ bool DrawIconEx(Dc& dc, int x, int y, const Icon& icon, int cx, int cy)
 }
 
 bool DrawStateA(Dc& dc, const Brush* brush, const Icon& icon, int x, int y, int cx, int cy,
-                unsigned flags)
-{
+                unsigned flags) {
     if (!dc.surface() || icon.isNull() || (flags & 0xFu) != DST_ICON)
         return false;
     cx = cx == 0 ? icon.width() : std::min(cx, icon.width());

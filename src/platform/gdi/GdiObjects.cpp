@@ -5,45 +5,36 @@
 
 namespace velmora::gdi {
 
-QRgb toQRgb(COLORREF colour)
-{
+QRgb toQRgb(COLORREF colour) {
     return qRgb(GetRValue(colour), GetGValue(colour), GetBValue(colour));
 }
 
-QColor toQColor(COLORREF colour)
-{
+QColor toQColor(COLORREF colour) {
     return QColor(GetRValue(colour), GetGValue(colour), GetBValue(colour));
 }
 
-COLORREF fromQRgb(QRgb rgb)
-{
+COLORREF fromQRgb(QRgb rgb) {
     return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb));
 }
 
-COLORREF fromQColor(const QColor& colour)
-{
+COLORREF fromQColor(const QColor& colour) {
     return fromQRgb(colour.rgb());
 }
 
 Pen::Pen(int style, int width, COLORREF colour)
-    : m_style(style), m_width(width < 1 ? 1 : width), m_colour(colour & 0xFFFFFFu)
-{
-}
+    : m_style(style), m_width(width < 1 ? 1 : width), m_colour(colour & 0xFFFFFFu) {}
 
 Brush::Brush(COLORREF colour) : m_null(false), m_colour(colour & 0xFFFFFFu) {}
 
 Icon::Icon(const QImage& image)
-    : m_image(image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32))
-{
-}
+    : m_image(image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32)) {}
 
 struct Bitmap::Data {
     QImage image; // Format_RGB32 always; monochrome ones hold only black and white
     bool monochrome = false;
 };
 
-Bitmap Bitmap::fromImage(const QImage& image)
-{
+Bitmap Bitmap::fromImage(const QImage& image) {
     Bitmap bitmap;
     if (image.isNull())
         return bitmap;
@@ -53,8 +44,7 @@ Bitmap Bitmap::fromImage(const QImage& image)
     return bitmap;
 }
 
-Bitmap Bitmap::create(int width, int height, bool monochrome)
-{
+Bitmap Bitmap::create(int width, int height, bool monochrome) {
     Bitmap bitmap;
     if (width <= 0 || height <= 0)
         return bitmap;
@@ -68,14 +58,23 @@ Bitmap Bitmap::create(int width, int height, bool monochrome)
     return bitmap;
 }
 
-bool Bitmap::isMonochrome() const { return m_data && m_data->monochrome; }
-int Bitmap::width() const { return m_data ? m_data->image.width() : 0; }
-int Bitmap::height() const { return m_data ? m_data->image.height() : 0; }
-QImage Bitmap::toImage() const { return m_data ? m_data->image.copy() : QImage(); }
-QImage* Bitmap::pixels() const { return m_data ? &m_data->image : nullptr; }
+bool Bitmap::isMonochrome() const {
+    return m_data && m_data->monochrome;
+}
+int Bitmap::width() const {
+    return m_data ? m_data->image.width() : 0;
+}
+int Bitmap::height() const {
+    return m_data ? m_data->image.height() : 0;
+}
+QImage Bitmap::toImage() const {
+    return m_data ? m_data->image.copy() : QImage();
+}
+QImage* Bitmap::pixels() const {
+    return m_data ? &m_data->image : nullptr;
+}
 
-QImage Bitmap::toMonoImage() const
-{
+QImage Bitmap::toMonoImage() const {
     if (!m_data)
         return QImage();
     const QImage& src = m_data->image;
@@ -89,8 +88,8 @@ QImage Bitmap::toMonoImage() const
     return mono;
 }
 
-Bitmap CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel, const void* bits)
-{
+Bitmap CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
+                    const void* bits) {
     const bool monochrome = planes * bitsPerPixel == 1;
     Bitmap bitmap = Bitmap::create(width, height, monochrome);
     if (bitmap.isNull() || bits == nullptr)
@@ -119,12 +118,15 @@ Bitmap CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixe
     return bitmap;
 }
 
-Pen CreatePen(int style, int width, COLORREF colour) { return Pen(style, width, colour); }
+Pen CreatePen(int style, int width, COLORREF colour) {
+    return Pen(style, width, colour);
+}
 
-Brush CreateSolidBrush(COLORREF colour) { return Brush(colour); }
+Brush CreateSolidBrush(COLORREF colour) {
+    return Brush(colour);
+}
 
-Region CreateRectRgn(int left, int top, int right, int bottom)
-{
+Region CreateRectRgn(int left, int top, int right, int bottom) {
     if (left > right)
         std::swap(left, right);
     if (top > bottom)
@@ -134,16 +136,26 @@ Region CreateRectRgn(int left, int top, int right, int bottom)
     return Region(QRegion(left, top, right - left, bottom - top));
 }
 
-int CombineRgn(Region& dest, const Region& a, const Region& b, int mode)
-{
+int CombineRgn(Region& dest, const Region& a, const Region& b, int mode) {
     QRegion result;
     switch (mode) {
-    case RGN_AND: result = a.toQRegion().intersected(b.toQRegion()); break;
-    case RGN_OR: result = a.toQRegion().united(b.toQRegion()); break;
-    case RGN_XOR: result = a.toQRegion().xored(b.toQRegion()); break;
-    case RGN_DIFF: result = a.toQRegion().subtracted(b.toQRegion()); break;
-    case RGN_COPY: result = a.toQRegion(); break;
-    default: return RGN_ERROR;
+    case RGN_AND:
+        result = a.toQRegion().intersected(b.toQRegion());
+        break;
+    case RGN_OR:
+        result = a.toQRegion().united(b.toQRegion());
+        break;
+    case RGN_XOR:
+        result = a.toQRegion().xored(b.toQRegion());
+        break;
+    case RGN_DIFF:
+        result = a.toQRegion().subtracted(b.toQRegion());
+        break;
+    case RGN_COPY:
+        result = a.toQRegion();
+        break;
+    default:
+        return RGN_ERROR;
     }
     dest = Region(result);
     if (result.isEmpty())

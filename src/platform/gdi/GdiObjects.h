@@ -12,7 +12,7 @@
 namespace velmora::gdi {
 
 class Pen {
-public:
+  public:
     Pen() = default; // the null pen: draws nothing
     Pen(int style, int width, COLORREF colour);
 
@@ -21,21 +21,21 @@ public:
     COLORREF color() const { return m_colour; }
     bool isNull() const { return m_style == PS_NULL; }
 
-private:
+  private:
     int m_style = PS_NULL;
     int m_width = 1;
     COLORREF m_colour = 0;
 };
 
 class Brush {
-public:
+  public:
     Brush() = default; // the null brush: paints nothing
     explicit Brush(COLORREF colour);
 
     bool isNull() const { return m_null; }
     COLORREF color() const { return m_colour; }
 
-private:
+  private:
     bool m_null = true;
     COLORREF m_colour = 0;
 };
@@ -44,7 +44,7 @@ private:
 // as handles do: drawing through one memory surface is seen by every copy. The pixels live as
 // long as any copy does.
 class Bitmap {
-public:
+  public:
     Bitmap() = default; // null
 
     // A colour bitmap holding a copy of the image (converted to 32 bits, opaque).
@@ -66,7 +66,7 @@ public:
     QImage* pixels() const;
     bool sameAs(const Bitmap& other) const { return m_data == other.m_data; }
 
-private:
+  private:
     struct Data;
     std::shared_ptr<Data> m_data;
 };
@@ -74,11 +74,12 @@ private:
 // CreateBitmap: planes x bitsPerPixel of 1 gives a monochrome bitmap, anything else a colour
 // one. bits, when given, holds rows padded to 16 bits (monochrome, most significant bit first)
 // or 32-bit 0x00RRGGBB pixels (colour). Null for a size of 0 or less.
-Bitmap CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel, const void* bits);
+Bitmap CreateBitmap(int width, int height, unsigned planes, unsigned bitsPerPixel,
+                    const void* bits);
 
 // An icon: an image with a transparency mask (the alpha channel: 0 = transparent).
 class Icon {
-public:
+  public:
     Icon() = default;
     explicit Icon(const QImage& image);
 
@@ -88,12 +89,12 @@ public:
     // Format_ARGB32 (not premultiplied).
     const QImage& image() const { return m_image; }
 
-private:
+  private:
     QImage m_image;
 };
 
 class Region {
-public:
+  public:
     Region() = default; // empty
     explicit Region(const QRegion& region) : m_region(region) {}
 
@@ -103,7 +104,7 @@ public:
     // The bounding rectangle, right and bottom exclusive.
     Rect boundingRect() const { return Rect::fromQRect(m_region.boundingRect()); }
 
-private:
+  private:
     QRegion m_region;
 };
 

@@ -15,14 +15,14 @@ constexpr QRgb kWhite = 0xFFFFFFFFu;
 // black and white.
 QRgb storedValue(COLORREF colour, bool monochrome);
 
-inline bool inside(const QImage& image, int x, int y)
-{
+inline bool inside(const QImage& image, int x, int y) {
     return x >= 0 && y >= 0 && x < image.width() && y < image.height();
 }
 
-inline QRgb* line(QImage& image, int y) { return reinterpret_cast<QRgb*>(image.scanLine(y)); }
-inline const QRgb* line(const QImage& image, int y)
-{
+inline QRgb* line(QImage& image, int y) {
+    return reinterpret_cast<QRgb*>(image.scanLine(y));
+}
+inline const QRgb* line(const QImage& image, int y) {
     return reinterpret_cast<const QRgb*>(image.constScanLine(y));
 }
 

@@ -10,18 +10,17 @@ namespace velmora::gdi {
 
 namespace pixels {
 
-QRgb storedValue(COLORREF colour, bool monochrome)
-{
+QRgb storedValue(COLORREF colour, bool monochrome) {
     if (!monochrome)
         return toQRgb(colour);
     const int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
     const long toBlack = long(r) * r + long(g) * g + long(b) * b;
-    const long toWhite = long(255 - r) * (255 - r) + long(255 - g) * (255 - g) + long(255 - b) * (255 - b);
+    const long toWhite =
+        long(255 - r) * (255 - r) + long(255 - g) * (255 - g) + long(255 - b) * (255 - b);
     return toWhite <= toBlack ? kWhite : kBlack;
 }
 
-void fill(QImage& image, int left, int top, int right, int bottom, QRgb value)
-{
+void fill(QImage& image, int left, int top, int right, int bottom, QRgb value) {
     left = std::max(left, 0);
     top = std::max(top, 0);
     right = std::min(right, image.width());
@@ -30,8 +29,7 @@ void fill(QImage& image, int left, int top, int right, int bottom, QRgb value)
         std::fill(line(image, y) + left, line(image, y) + std::max(left, right), value);
 }
 
-void invert(QImage& image, int left, int top, int right, int bottom, int parity)
-{
+void invert(QImage& image, int left, int top, int right, int bottom, int parity) {
     left = std::max(left, 0);
     top = std::max(top, 0);
     right = std::min(right, image.width());
@@ -46,18 +44,18 @@ void invert(QImage& image, int left, int top, int right, int bottom, int parity)
 
 } // namespace pixels
 
-Dc::Dc(QImage& target) : m_target(&target), m_bkMode(TRANSPARENT)
-{
+Dc::Dc(QImage& target) : m_target(&target), m_bkMode(TRANSPARENT) {
     if (!target.isNull() && target.format() != QImage::Format_RGB32)
         target = target.convertToFormat(QImage::Format_RGB32);
 }
 
 Dc::~Dc() = default;
 
-Dc::Dc(Dc&& other) noexcept { *this = std::move(other); }
+Dc::Dc(Dc&& other) noexcept {
+    *this = std::move(other);
+}
 
-Dc& Dc::operator=(Dc&& other) noexcept
-{
+Dc& Dc::operator=(Dc&& other) noexcept {
     if (this != &other) {
         m_target = std::exchange(other.m_target, nullptr);
         m_bitmap = std::move(other.m_bitmap);
@@ -73,15 +71,13 @@ Dc& Dc::operator=(Dc&& other) noexcept
     return *this;
 }
 
-Dc Dc::createMemory()
-{
+Dc Dc::createMemory() {
     Dc dc;
     dc.m_bitmap = Bitmap::create(1, 1, true);
     return dc;
 }
 
-QImage* Dc::surface() const
-{
+QImage* Dc::surface() const {
     if (m_target) {
         if (m_target->isNull())
             return nullptr;
@@ -93,68 +89,78 @@ QImage* Dc::surface() const
     return m_bitmap.pixels();
 }
 
-bool Dc::isMonochrome() const { return !m_target && m_bitmap.isMonochrome(); }
+bool Dc::isMonochrome() const {
+    return !m_target && m_bitmap.isMonochrome();
+}
 
-int Dc::width() const
-{
+int Dc::width() const {
     const QImage* image = surface();
     return image ? image->width() : 0;
 }
 
-int Dc::height() const
-{
+int Dc::height() const {
     const QImage* image = surface();
     return image ? image->height() : 0;
 }
 
-Dc CreateCompatibleDC(const Dc*) { return Dc::createMemory(); }
+Dc CreateCompatibleDC(const Dc*) {
+    return Dc::createMemory();
+}
 
-Bitmap CreateCompatibleBitmap(const Dc& dc, int width, int height)
-{
+Bitmap CreateCompatibleBitmap(const Dc& dc, int width, int height) {
     return Bitmap::create(width, height, dc.isMonochrome());
 }
 
-Pen SelectObject(Dc& dc, const Pen& pen) { return std::exchange(dc.m_pen, pen); }
-Brush SelectObject(Dc& dc, const Brush& brush) { return std::exchange(dc.m_brush, brush); }
-QFont SelectObject(Dc& dc, const QFont& font) { return std::exchange(dc.m_font, font); }
+Pen SelectObject(Dc& dc, const Pen& pen) {
+    return std::exchange(dc.m_pen, pen);
+}
+Brush SelectObject(Dc& dc, const Brush& brush) {
+    return std::exchange(dc.m_brush, brush);
+}
+QFont SelectObject(Dc& dc, const QFont& font) {
+    return std::exchange(dc.m_font, font);
+}
 
-Bitmap SelectObject(Dc& dc, const Bitmap& bitmap)
-{
+Bitmap SelectObject(Dc& dc, const Bitmap& bitmap) {
     if (!dc.isMemory() || bitmap.isNull())
         return Bitmap();
     return std::exchange(dc.m_bitmap, bitmap);
 }
 
-COLORREF SetTextColor(Dc& dc, COLORREF colour) { return std::exchange(dc.m_textColour, colour & 0xFFFFFFu); }
-COLORREF GetTextColor(const Dc& dc) { return dc.textColor(); }
-COLORREF SetBkColor(Dc& dc, COLORREF colour) { return std::exchange(dc.m_bkColour, colour & 0xFFFFFFu); }
-COLORREF GetBkColor(const Dc& dc) { return dc.bkColor(); }
+COLORREF SetTextColor(Dc& dc, COLORREF colour) {
+    return std::exchange(dc.m_textColour, colour & 0xFFFFFFu);
+}
+COLORREF GetTextColor(const Dc& dc) {
+    return dc.textColor();
+}
+COLORREF SetBkColor(Dc& dc, COLORREF colour) {
+    return std::exchange(dc.m_bkColour, colour & 0xFFFFFFu);
+}
+COLORREF GetBkColor(const Dc& dc) {
+    return dc.bkColor();
+}
 
-int SetBkMode(Dc& dc, int mode)
-{
+int SetBkMode(Dc& dc, int mode) {
     if (mode != TRANSPARENT && mode != OPAQUE)
         return 0;
     return std::exchange(dc.m_bkMode, mode);
 }
 
-int SetStretchBltMode(Dc& dc, int mode)
-{
+int SetStretchBltMode(Dc& dc, int mode) {
     if (mode < BLACKONWHITE || mode > COLORONCOLOR + 1)
         return 0;
     // HALFTONE (4) is taken as COLORONCOLOR: no filtering on these surfaces.
     return std::exchange(dc.m_stretchMode, mode > COLORONCOLOR ? COLORONCOLOR : mode);
 }
 
-bool MoveToEx(Dc& dc, int x, int y, Point* previous)
-{
+bool MoveToEx(Dc& dc, int x, int y, Point* previous) {
     if (previous)
         *previous = dc.m_position;
     dc.m_position = Point{x, y};
     return true;
 }
 
-bool LineTo(Dc& dc, int x, int y)
-{
+bool LineTo(Dc& dc, int x, int y) {
     const Point from = dc.m_position;
     dc.m_position = Point{x, y};
     QImage* image = dc.surface();
@@ -180,8 +186,11 @@ bool LineTo(Dc& dc, int x, int y)
             l = x0;
             r = x0 + 1;
         }
-        const auto clampInt = [](long long v) { return static_cast<int>(std::clamp<long long>(v, -1, 1LL << 30)); };
-        pixels::fill(*image, clampInt(l + lo), clampInt(t + lo), clampInt(r - 1 + hi), clampInt(b - 1 + hi), value);
+        const auto clampInt = [](long long v) {
+            return static_cast<int>(std::clamp<long long>(v, -1, 1LL << 30));
+        };
+        pixels::fill(*image, clampInt(l + lo), clampInt(t + lo), clampInt(r - 1 + hi),
+                     clampInt(b - 1 + hi), value);
         return true;
     }
 
@@ -216,8 +225,7 @@ bool LineTo(Dc& dc, int x, int y)
     return true;
 }
 
-int FillRect(Dc& dc, const Rect& rect, const Brush& brush)
-{
+int FillRect(Dc& dc, const Rect& rect, const Brush& brush) {
     QImage* image = dc.surface();
     if (!image || brush.isNull())
         return 0;
@@ -227,8 +235,7 @@ int FillRect(Dc& dc, const Rect& rect, const Brush& brush)
     return 1;
 }
 
-int FrameRect(Dc& dc, const Rect& rect, const Brush& brush)
-{
+int FrameRect(Dc& dc, const Rect& rect, const Brush& brush) {
     QImage* image = dc.surface();
     if (!image || brush.isNull())
         return 0;
@@ -242,8 +249,7 @@ int FrameRect(Dc& dc, const Rect& rect, const Brush& brush)
     return 1;
 }
 
-bool SetPixelV(Dc& dc, int x, int y, COLORREF colour)
-{
+bool SetPixelV(Dc& dc, int x, int y, COLORREF colour) {
     QImage* image = dc.surface();
     if (!image || !pixels::inside(*image, x, y))
         return false;
@@ -251,16 +257,14 @@ bool SetPixelV(Dc& dc, int x, int y, COLORREF colour)
     return true;
 }
 
-COLORREF GetPixel(const Dc& dc, int x, int y)
-{
+COLORREF GetPixel(const Dc& dc, int x, int y) {
     const QImage* image = dc.surface();
     if (!image || !pixels::inside(*image, x, y))
         return CLR_INVALID;
     return fromQRgb(pixels::line(*image, y)[x]);
 }
 
-bool DrawFocusRect(Dc& dc, const Rect& rect)
-{
+bool DrawFocusRect(Dc& dc, const Rect& rect) {
     QImage* image = dc.surface();
     if (!image || rect.isEmpty())
         return false;

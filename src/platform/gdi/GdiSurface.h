@@ -14,11 +14,12 @@
 namespace velmora::gdi {
 
 class Dc {
-public:
+  public:
     // A context that draws straight into an image someone else owns, such as a window's
     // persistent image. The image is converted to Format_RGB32 whenever it is found in another
-    // format (also after its owner replaced it), and must outlive the context. Text is drawn with a transparent background here (the host
-    // surface draws its text that way); everything else starts at the classic defaults.
+    // format (also after its owner replaced it), and must outlive the context. Text is drawn with a
+    // transparent background here (the host surface draws its text that way); everything else
+    // starts at the classic defaults.
     explicit Dc(QImage& target);
     ~Dc();
 
@@ -49,7 +50,7 @@ public:
     int stretchMode() const { return m_stretchMode; }
     Point currentPosition() const { return m_position; }
 
-private:
+  private:
     Dc() = default;
 
     friend Pen SelectObject(Dc&, const Pen&);

@@ -25,8 +25,7 @@ struct Line {
 
 // Resolves the access-key prefixes: "&&" is one "&", "&x" is x marked; a "&" that is the very
 // last character stays as it is, since nothing follows it to mark.
-std::vector<Cell> toCells(const QString& text, unsigned format)
-{
+std::vector<Cell> toCells(const QString& text, unsigned format) {
     std::vector<Cell> cells;
     cells.reserve(static_cast<std::size_t>(text.size()));
     const bool prefixes = !(format & DT_NOPREFIX);
@@ -42,11 +41,10 @@ std::vector<Cell> toCells(const QString& text, unsigned format)
 }
 
 class Layout {
-public:
+  public:
     Layout(const QFontMetrics& metrics, unsigned format) : m_metrics(metrics), m_format(format) {}
 
-    Line makeLine(const std::vector<Cell>& cells, std::size_t begin, std::size_t end) const
-    {
+    Line makeLine(const std::vector<Cell>& cells, std::size_t begin, std::size_t end) const {
         Line line;
         for (std::size_t i = begin; i < end; ++i) {
             if (cells[i].prefixed && !(m_format & DT_HIDEPREFIX))
@@ -62,8 +60,7 @@ public:
     // the whole width gets a line of its own. Widths are summed per run of spaces or letters
     // (without kerning nothing joins across a space), so a long caption costs linear time.
     void wrapParagraph(const std::vector<Cell>& cells, std::size_t begin, std::size_t end,
-                       int available, std::vector<Line>& out) const
-    {
+                       int available, std::vector<Line>& out) const {
         if (!(m_format & DT_WORDBREAK) || begin == end) {
             out.push_back(makeLine(cells, begin, end));
             return;
@@ -110,8 +107,7 @@ public:
         }
     }
 
-    std::vector<Line> lines(const std::vector<Cell>& cells, int available) const
-    {
+    std::vector<Line> lines(const std::vector<Cell>& cells, int available) const {
         std::vector<Line> out;
         if (m_format & DT_SINGLELINE) {
             std::vector<Cell> flat = cells;
@@ -134,7 +130,7 @@ public:
         return out;
     }
 
-private:
+  private:
     const QFontMetrics& m_metrics;
     unsigned m_format;
 };
@@ -142,8 +138,7 @@ private:
 } // namespace
 
 int DrawTextExA(Dc& dc, const QString& text, int count, Rect* rect, unsigned format,
-                DrawTextParams* params)
-{
+                DrawTextParams* params) {
     if (!rect)
         return 0;
     const QString shown = count < 0 ? text : text.left(count);

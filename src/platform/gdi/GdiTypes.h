@@ -15,13 +15,18 @@ using COLORREF = std::uint32_t;
 // Returned by GetPixel for a point outside the surface.
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
-constexpr COLORREF RGB(int r, int g, int b)
-{
+constexpr COLORREF RGB(int r, int g, int b) {
     return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr int GetRValue(COLORREF c) { return static_cast<int>(c & 0xFF); }
-constexpr int GetGValue(COLORREF c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int GetBValue(COLORREF c) { return static_cast<int>((c >> 16) & 0xFF); }
+constexpr int GetRValue(COLORREF c) {
+    return static_cast<int>(c & 0xFF);
+}
+constexpr int GetGValue(COLORREF c) {
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+constexpr int GetBValue(COLORREF c) {
+    return static_cast<int>((c >> 16) & 0xFF);
+}
 
 // COLORREF <-> Qt; the top byte of a COLORREF is ignored, Qt colours come out opaque.
 QColor toQColor(COLORREF colour);
@@ -47,15 +52,16 @@ struct Rect {
     // Empty as the classic IsRectEmpty: no area, or right/bottom not past left/top.
     constexpr bool isEmpty() const { return right <= left || bottom <= top; }
     // Moves all four edges (OffsetRect).
-    constexpr void offset(int dx, int dy)
-    {
+    constexpr void offset(int dx, int dy) {
         left += dx;
         right += dx;
         top += dy;
         bottom += dy;
     }
     QRect toQRect() const { return QRect(left, top, right - left, bottom - top); }
-    static Rect fromQRect(const QRect& r) { return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+    static Rect fromQRect(const QRect& r) {
+        return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    }
 
     friend bool operator==(const Rect&, const Rect&) = default;
 };

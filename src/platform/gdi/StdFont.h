@@ -30,7 +30,7 @@ struct FontData {
 // attribute's name, so the owner can repaint with the new look.
 class StdFont : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit StdFont(const FontData& data = FontData{}, QObject* parent = nullptr);
 
     const FontData& data() const { return m_data; }
@@ -57,10 +57,10 @@ public:
 
     QFont toQFont() const { return m_data.toQFont(); }
 
-signals:
+  signals:
     void FontChanged(const QString& PropertyName);
 
-private:
+  private:
     FontData m_data;
 };
 

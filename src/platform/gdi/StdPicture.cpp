@@ -9,17 +9,13 @@ namespace velmora {
 
 StdPicture::StdPicture(Type type, const QImage& image)
     : StdPicture(type, image, int(std::lround(image.width() * kHimetricPerPixel)),
-                 int(std::lround(image.height() * kHimetricPerPixel)))
-{
-}
+                 int(std::lround(image.height() * kHimetricPerPixel))) {}
 
 StdPicture::StdPicture(Type type, const QImage& image, int himetricWidth, int himetricHeight)
-    : m_type(type), m_image(image), m_himetricWidth(himetricWidth), m_himetricHeight(himetricHeight)
-{
-}
+    : m_type(type), m_image(image), m_himetricWidth(himetricWidth),
+      m_himetricHeight(himetricHeight) {}
 
-PicturePtr StdPicture::load(const QString& path)
-{
+PicturePtr StdPicture::load(const QString& path) {
     QImageReader reader(path);
     const QImage image = reader.read();
     if (image.isNull())

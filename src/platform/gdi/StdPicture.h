@@ -11,7 +11,7 @@ namespace velmora {
 // empty picture that holds no image at all. Shared by reference (PicturePtr); "none" is a null
 // PicturePtr, which is not the same as an empty picture.
 class StdPicture {
-public:
+  public:
     enum Type : short { Empty = 0, Bitmap = 1, Icon = 3 };
 
     // An empty picture (type 0, no image, natural size 0 x 0).
@@ -30,13 +30,12 @@ public:
     // Reads a bitmap (BMP, PNG, GIF, JPEG) or icon (ICO, CUR) file; none when unreadable.
     static std::shared_ptr<StdPicture> load(const QString& path);
 
-    friend bool operator==(const StdPicture& a, const StdPicture& b)
-    {
-        return a.m_type == b.m_type && a.m_himetricWidth == b.m_himetricWidth
-            && a.m_himetricHeight == b.m_himetricHeight && a.m_image == b.m_image;
+    friend bool operator==(const StdPicture& a, const StdPicture& b) {
+        return a.m_type == b.m_type && a.m_himetricWidth == b.m_himetricWidth &&
+               a.m_himetricHeight == b.m_himetricHeight && a.m_image == b.m_image;
     }
 
-private:
+  private:
     Type m_type = Empty;
     QImage m_image;
     int m_himetricWidth = 0;

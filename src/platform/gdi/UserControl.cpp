@@ -19,24 +19,30 @@ namespace velmora {
 namespace {
 
 // Length of one unit in twips, horizontally and vertically; user scale is taken as pixels.
-double twipsPerUnit(ScaleUnit unit, bool vertical)
-{
+double twipsPerUnit(ScaleUnit unit, bool vertical) {
     switch (unit) {
-    case ScaleUnit::Twips: return 1.0;
-    case ScaleUnit::Points: return 20.0;
-    case ScaleUnit::Characters: return vertical ? 240.0 : 120.0;
-    case ScaleUnit::Inches: return 1440.0;
-    case ScaleUnit::Millimeters: return 1440.0 / 25.4;
-    case ScaleUnit::Centimeters: return 1440.0 / 2.54;
-    case ScaleUnit::Himetric: return 1440.0 / 2540.0;
+    case ScaleUnit::Twips:
+        return 1.0;
+    case ScaleUnit::Points:
+        return 20.0;
+    case ScaleUnit::Characters:
+        return vertical ? 240.0 : 120.0;
+    case ScaleUnit::Inches:
+        return 1440.0;
+    case ScaleUnit::Millimeters:
+        return 1440.0 / 25.4;
+    case ScaleUnit::Centimeters:
+        return 1440.0 / 2.54;
+    case ScaleUnit::Himetric:
+        return 1440.0 / 2540.0;
     case ScaleUnit::User:
-    case ScaleUnit::Pixels: break;
+    case ScaleUnit::Pixels:
+        break;
     }
     return 15.0;
 }
 
-short mouseButtonCode(Qt::MouseButtons buttons)
-{
+short mouseButtonCode(Qt::MouseButtons buttons) {
     short code = 0;
     if (buttons & Qt::LeftButton)
         code |= 1;
@@ -47,32 +53,45 @@ short mouseButtonCode(Qt::MouseButtons buttons)
     return code;
 }
 
-Qt::CursorShape cursorShape(short code)
-{
+Qt::CursorShape cursorShape(short code) {
     switch (code) {
-    case PointerArrow: return Qt::ArrowCursor;
-    case PointerCrosshair: return Qt::CrossCursor;
-    case PointerIbeam: return Qt::IBeamCursor;
-    case PointerIcon: return Qt::ArrowCursor;
+    case PointerArrow:
+        return Qt::ArrowCursor;
+    case PointerCrosshair:
+        return Qt::CrossCursor;
+    case PointerIbeam:
+        return Qt::IBeamCursor;
+    case PointerIcon:
+        return Qt::ArrowCursor;
     case PointerSize:
-    case PointerSizeAll: return Qt::SizeAllCursor;
-    case PointerSizeNESW: return Qt::SizeBDiagCursor;
-    case PointerSizeNS: return Qt::SizeVerCursor;
-    case PointerSizeNWSE: return Qt::SizeFDiagCursor;
-    case PointerSizeWE: return Qt::SizeHorCursor;
-    case PointerUpArrow: return Qt::UpArrowCursor;
-    case PointerHourglass: return Qt::WaitCursor;
-    case PointerNoDrop: return Qt::ForbiddenCursor;
-    case PointerArrowHourglass: return Qt::BusyCursor;
-    case PointerArrowQuestion: return Qt::WhatsThisCursor;
-    default: return Qt::ArrowCursor;
+    case PointerSizeAll:
+        return Qt::SizeAllCursor;
+    case PointerSizeNESW:
+        return Qt::SizeBDiagCursor;
+    case PointerSizeNS:
+        return Qt::SizeVerCursor;
+    case PointerSizeNWSE:
+        return Qt::SizeFDiagCursor;
+    case PointerSizeWE:
+        return Qt::SizeHorCursor;
+    case PointerUpArrow:
+        return Qt::UpArrowCursor;
+    case PointerHourglass:
+        return Qt::WaitCursor;
+    case PointerNoDrop:
+        return Qt::ForbiddenCursor;
+    case PointerArrowHourglass:
+        return Qt::BusyCursor;
+    case PointerArrowQuestion:
+        return Qt::WhatsThisCursor;
+    default:
+        return Qt::ArrowCursor;
     }
 }
 
 } // namespace
 
-UserControl::UserControl(QWidget* parent) : QWidget(parent)
-{
+UserControl::UserControl(QWidget* parent) : QWidget(parent) {
     // Moves without a button held are what tell the control that the mouse came in.
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -82,8 +101,7 @@ UserControl::UserControl(QWidget* parent) : QWidget(parent)
 
 UserControl::~UserControl() = default;
 
-QImage& UserControl::persistentImage()
-{
+QImage& UserControl::persistentImage() {
     const QSize wanted = size().expandedTo(QSize(1, 1));
     if (m_image.size() != wanted) {
         // Growing keeps what was drawn; the new area starts in the back colour.
@@ -98,8 +116,7 @@ QImage& UserControl::persistentImage()
     return m_image;
 }
 
-gdi::Dc& UserControl::hDC()
-{
+gdi::Dc& UserControl::hDC() {
     QImage& image = persistentImage();
     if (!m_dc) {
         // The context draws into m_image itself, which keeps its address when it is resized.
@@ -110,59 +127,50 @@ gdi::Dc& UserControl::hDC()
     return *m_dc;
 }
 
-void UserControl::setAutoRedraw(bool on)
-{
+void UserControl::setAutoRedraw(bool on) {
     m_autoRedraw = on;
     if (!on)
         presentImage();
 }
 
-void UserControl::Cls()
-{
+void UserControl::Cls() {
     persistentImage().fill(colourToQColor(m_backColor));
 }
 
-void UserControl::presentImage()
-{
+void UserControl::presentImage() {
     update();
 }
 
-void UserControl::setBackColor(OleColor colour)
-{
+void UserControl::setBackColor(OleColor colour) {
     m_backColor = colour;
     Cls();
     presentImage();
 }
 
-void UserControl::setFont(const FontData& font)
-{
+void UserControl::setFont(const FontData& font) {
     m_font = font;
     QWidget::setFont(font.toQFont());
     if (m_dc)
         gdi::SelectObject(*m_dc, m_font.toQFont());
 }
 
-void UserControl::setForeColor(OleColor colour)
-{
+void UserControl::setForeColor(OleColor colour) {
     m_foreColor = colour;
     if (m_dc)
         gdi::SetTextColor(*m_dc, resolveColour(colour));
 }
 
-void UserControl::setMousePointer(short code)
-{
+void UserControl::setMousePointer(short code) {
     m_mousePointer = code;
     applyCursor();
 }
 
-void UserControl::setMouseIcon(PicturePtr picture)
-{
+void UserControl::setMouseIcon(PicturePtr picture) {
     m_mouseIcon = std::move(picture);
     applyCursor();
 }
 
-void UserControl::applyCursor()
-{
+void UserControl::applyCursor() {
     if (m_mousePointer == PointerCustom) {
         if (m_mouseIcon && m_mouseIcon->hasImage())
             setCursor(QCursor(QPixmap::fromImage(m_mouseIcon->image())));
@@ -176,78 +184,64 @@ void UserControl::applyCursor()
         setCursor(cursorShape(m_mousePointer));
 }
 
-double UserControl::ScaleWidth() const
-{
+double UserControl::ScaleWidth() const {
     return ScaleX(width(), ScaleUnit::Pixels, m_scaleMode);
 }
 
-double UserControl::ScaleHeight() const
-{
+double UserControl::ScaleHeight() const {
     return ScaleY(height(), ScaleUnit::Pixels, m_scaleMode);
 }
 
-double UserControl::ScaleX(double value, ScaleUnit from, ScaleUnit to)
-{
+double UserControl::ScaleX(double value, ScaleUnit from, ScaleUnit to) {
     return value * twipsPerUnit(from, false) / twipsPerUnit(to, false);
 }
 
-double UserControl::ScaleY(double value, ScaleUnit from, ScaleUnit to)
-{
+double UserControl::ScaleY(double value, ScaleUnit from, ScaleUnit to) {
     return value * twipsPerUnit(from, true) / twipsPerUnit(to, true);
 }
 
-void UserControl::setWidthTwips(int twips)
-{
+void UserControl::setWidthTwips(int twips) {
     resize(int(std::lround(twips / 15.0)), height());
 }
 
-void UserControl::setHeightTwips(int twips)
-{
+void UserControl::setHeightTwips(int twips) {
     resize(width(), int(std::lround(twips / 15.0)));
 }
 
-void UserControl::setAmbientDisplayName(const QString& name)
-{
+void UserControl::setAmbientDisplayName(const QString& name) {
     m_ambientDisplayName = name;
     ambientChanged(QStringLiteral("DisplayName"));
 }
 
-void UserControl::setAmbientFont(const FontData& font)
-{
+void UserControl::setAmbientFont(const FontData& font) {
     m_ambientFont = font;
     ambientChanged(QStringLiteral("Font"));
 }
 
-void UserControl::setAmbientUserMode(bool runMode)
-{
+void UserControl::setAmbientUserMode(bool runMode) {
     m_ambientUserMode = runMode;
     ambientChanged(QStringLiteral("UserMode"));
 }
 
-void UserControl::setExtenderDefault(bool isDefault)
-{
+void UserControl::setExtenderDefault(bool isDefault) {
     m_extenderDefault = isDefault;
     ambientChanged(QStringLiteral("DisplayAsDefault"));
 }
 
-void UserControl::ambientChanged(const QString& name)
-{
+void UserControl::ambientChanged(const QString& name) {
     if (m_sink)
         m_sink->UserControl_AmbientChanged(name);
 }
 
-double UserControl::extenderLeft() const
-{
+double UserControl::extenderLeft() const {
     return ScaleX(x(), ScaleUnit::Pixels, m_parentScaleMode);
 }
 
-double UserControl::extenderTop() const
-{
+double UserControl::extenderTop() const {
     return ScaleY(y(), ScaleUnit::Pixels, m_parentScaleMode);
 }
 
-void UserControl::setWindowRegion(const QRegion& region)
-{
+void UserControl::setWindowRegion(const QRegion& region) {
     m_region = region;
     if (region.isEmpty())
         clearMask();
@@ -256,14 +250,12 @@ void UserControl::setWindowRegion(const QRegion& region)
     update();
 }
 
-void UserControl::SetCapture()
-{
+void UserControl::SetCapture() {
     m_captured = true;
     grabMouse();
 }
 
-void UserControl::setAccessKeys(const QString& keys)
-{
+void UserControl::setAccessKeys(const QString& keys) {
     for (QShortcut* shortcut : m_shortcuts)
         delete shortcut;
     m_shortcuts.clear();
@@ -281,8 +273,7 @@ void UserControl::setAccessKeys(const QString& keys)
     }
 }
 
-short UserControl::shiftState(Qt::KeyboardModifiers modifiers)
-{
+short UserControl::shiftState(Qt::KeyboardModifiers modifiers) {
     short shift = 0;
     if (modifiers & Qt::ShiftModifier)
         shift |= 1;
@@ -293,79 +284,92 @@ short UserControl::shiftState(Qt::KeyboardModifiers modifiers)
     return shift;
 }
 
-short UserControl::virtualKeyCode(int qtKey)
-{
+short UserControl::virtualKeyCode(int qtKey) {
     if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
         return short(qtKey); // letters and digits share their codes
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
         return short(0x70 + (qtKey - Qt::Key_F1));
     switch (qtKey) {
-    case Qt::Key_Space: return 0x20;
-    case Qt::Key_Backspace: return 0x08;
+    case Qt::Key_Space:
+        return 0x20;
+    case Qt::Key_Backspace:
+        return 0x08;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 0x09;
+    case Qt::Key_Backtab:
+        return 0x09;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return 0x0D;
-    case Qt::Key_Shift: return 0x10;
-    case Qt::Key_Control: return 0x11;
-    case Qt::Key_Alt: return 0x12;
-    case Qt::Key_Pause: return 0x13;
-    case Qt::Key_CapsLock: return 0x14;
-    case Qt::Key_Escape: return 0x1B;
-    case Qt::Key_PageUp: return 0x21;
-    case Qt::Key_PageDown: return 0x22;
-    case Qt::Key_End: return 0x23;
-    case Qt::Key_Home: return 0x24;
-    case Qt::Key_Left: return 0x25;
-    case Qt::Key_Up: return 0x26;
-    case Qt::Key_Right: return 0x27;
-    case Qt::Key_Down: return 0x28;
-    case Qt::Key_Insert: return 0x2D;
-    case Qt::Key_Delete: return 0x2E;
-    default: return 0;
+    case Qt::Key_Enter:
+        return 0x0D;
+    case Qt::Key_Shift:
+        return 0x10;
+    case Qt::Key_Control:
+        return 0x11;
+    case Qt::Key_Alt:
+        return 0x12;
+    case Qt::Key_Pause:
+        return 0x13;
+    case Qt::Key_CapsLock:
+        return 0x14;
+    case Qt::Key_Escape:
+        return 0x1B;
+    case Qt::Key_PageUp:
+        return 0x21;
+    case Qt::Key_PageDown:
+        return 0x22;
+    case Qt::Key_End:
+        return 0x23;
+    case Qt::Key_Home:
+        return 0x24;
+    case Qt::Key_Left:
+        return 0x25;
+    case Qt::Key_Up:
+        return 0x26;
+    case Qt::Key_Right:
+        return 0x27;
+    case Qt::Key_Down:
+        return 0x28;
+    case Qt::Key_Insert:
+        return 0x2D;
+    case Qt::Key_Delete:
+        return 0x2E;
+    default:
+        return 0;
     }
 }
 
-float UserControl::toScaleX(double pixels) const
-{
+float UserControl::toScaleX(double pixels) const {
     return float(ScaleX(pixels, ScaleUnit::Pixels, m_scaleMode));
 }
 
-float UserControl::toScaleY(double pixels) const
-{
+float UserControl::toScaleY(double pixels) const {
     return float(ScaleY(pixels, ScaleUnit::Pixels, m_scaleMode));
 }
 
-void UserControl::paintEvent(QPaintEvent*)
-{
+void UserControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawImage(0, 0, persistentImage());
 }
 
-void UserControl::resizeEvent(QResizeEvent* event)
-{
+void UserControl::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     persistentImage();
     if (m_sink)
         m_sink->UserControl_Resize();
 }
 
-void UserControl::focusInEvent(QFocusEvent* event)
-{
+void UserControl::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
     if (m_sink)
         m_sink->UserControl_EnterFocus();
 }
 
-void UserControl::focusOutEvent(QFocusEvent* event)
-{
+void UserControl::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
     if (m_sink)
         m_sink->UserControl_ExitFocus();
 }
 
-void UserControl::mousePressEvent(QMouseEvent* event)
-{
+void UserControl::mousePressEvent(QMouseEvent* event) {
     if (m_sink) {
         const QPointF p = event->position();
         m_sink->UserControl_MouseDown(mouseButtonCode(event->button()),
@@ -374,8 +378,7 @@ void UserControl::mousePressEvent(QMouseEvent* event)
     }
 }
 
-void UserControl::mouseMoveEvent(QMouseEvent* event)
-{
+void UserControl::mouseMoveEvent(QMouseEvent* event) {
     if (m_sink) {
         const QPointF p = event->position();
         m_sink->UserControl_MouseMove(mouseButtonCode(event->buttons()),
@@ -384,8 +387,7 @@ void UserControl::mouseMoveEvent(QMouseEvent* event)
     }
 }
 
-void UserControl::mouseReleaseEvent(QMouseEvent* event)
-{
+void UserControl::mouseReleaseEvent(QMouseEvent* event) {
     if (m_captured && event->buttons() == Qt::NoButton) {
         m_captured = false;
         releaseMouse();
@@ -398,14 +400,12 @@ void UserControl::mouseReleaseEvent(QMouseEvent* event)
     }
 }
 
-void UserControl::mouseDoubleClickEvent(QMouseEvent*)
-{
+void UserControl::mouseDoubleClickEvent(QMouseEvent*) {
     if (m_sink)
         m_sink->UserControl_DblClick();
 }
 
-void UserControl::keyPressEvent(QKeyEvent* event)
-{
+void UserControl::keyPressEvent(QKeyEvent* event) {
     if (!m_sink) {
         QWidget::keyPressEvent(event);
         return;
@@ -416,8 +416,7 @@ void UserControl::keyPressEvent(QKeyEvent* event)
         m_sink->UserControl_KeyPress(short(text.at(0).unicode()));
 }
 
-void UserControl::keyReleaseEvent(QKeyEvent* event)
-{
+void UserControl::keyReleaseEvent(QKeyEvent* event) {
     // A held key repeats as further key-downs only; the release comes once, at the end.
     if (event->isAutoRepeat())
         return;

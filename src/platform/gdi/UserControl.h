@@ -61,12 +61,14 @@ enum MousePointerCode : short {
 // Button 1 = left, 2 = right, 4 = middle; Shift 1 = Shift, 2 = Ctrl, 4 = Alt; X and Y in the
 // surface's scale (pixels unless changed); key codes are Windows virtual-key codes.
 class UserControlEvents {
-public:
+  public:
     virtual ~UserControlEvents() = default;
     virtual void UserControl_EnterFocus() {}
     virtual void UserControl_ExitFocus() {}
-    virtual void UserControl_MouseDown(short /*Button*/, short /*Shift*/, float /*X*/, float /*Y*/) {}
-    virtual void UserControl_MouseMove(short /*Button*/, short /*Shift*/, float /*X*/, float /*Y*/) {}
+    virtual void UserControl_MouseDown(short /*Button*/, short /*Shift*/, float /*X*/,
+                                       float /*Y*/) {}
+    virtual void UserControl_MouseMove(short /*Button*/, short /*Shift*/, float /*X*/,
+                                       float /*Y*/) {}
     virtual void UserControl_MouseUp(short /*Button*/, short /*Shift*/, float /*X*/, float /*Y*/) {}
     virtual void UserControl_DblClick() {}
     virtual void UserControl_KeyDown(short /*KeyCode*/, short /*Shift*/) {}
@@ -82,7 +84,7 @@ public:
 // questions, and turns Qt input into the notifications of UserControlEvents.
 class UserControl : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit UserControl(QWidget* parent = nullptr);
     ~UserControl() override;
 
@@ -176,11 +178,11 @@ public:
     static short virtualKeyCode(int qtKey);
     static short shiftState(Qt::KeyboardModifiers modifiers);
 
-signals:
+  signals:
     // Tells the container that the named property changed and the control must be saved again.
     void PropertyChanged(const QString& PropertyName);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -192,7 +194,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void applyCursor();
     void ambientChanged(const QString& name);
     float toScaleX(double pixels) const;
