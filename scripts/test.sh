@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the suite, the GUI smoke run,
-# the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz smoke.
+# Installs what is missing, builds, and runs every test: the format check, the suite, the GUI
+# smoke run, the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# fuzz smoke. Every build treats a compiler warning as an error.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh || exit 1
@@ -25,6 +26,7 @@ suite() {
     scripts/build.sh "$dir" "$@" && ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)"
 }
 
+stage "format check" scripts/check-format.sh
 stage "test suite" suite build -DVELMORA_WERROR=ON
 if [[ -x scripts/gui-smoke.sh ]]; then
     stage "GUI smoke run" scripts/gui-smoke.sh build
