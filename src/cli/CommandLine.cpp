@@ -1,7 +1,6 @@
 #include "cli/CommandLine.h"
 
 #include "catalogue/MenuAnimationCatalogue.h"
-#include "cli/PrivateWorkFolder.h"
 #include "conversion/DdsReader.h"
 #include "conversion/DeflateCompressionComponent.h"
 #include "conversion/FileIo.h"
@@ -11,6 +10,7 @@
 #include "conversion/ImageFitter.h"
 #include "conversion/ImageInput.h"
 #include "conversion/PngWriter.h"
+#include "conversion/PrivateWorkFolder.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "images/QtPictureReader.h"
@@ -147,18 +147,18 @@ int CommandLine::unpack(const std::vector<std::string>& args) {
     const auto gameFile = absoluteFromHere(args[0]);
     const auto output = absoluteFromHere(args[1]);
 
-    PrivateWorkFolder work;
-    if (!work.ok())
-        return failed(work.error());
+    const auto work = conv::PrivateWorkFolder::create("cli");
+    if (!work)
+        return failed(work.error().reason);
     // The copy the main window makes when the game file is chosen.
-    auto copy = conv::copyToWorkFile(gameFile, work.path(), conv::WorkFile::Temp);
+    auto copy = conv::copyToWorkFile(gameFile, work->path(), conv::WorkFile::Temp);
     if (!copy) {
         copy.error().step = "Reading the game file";
         return failed(copy.error());
     }
     conv::DeflateCompressionComponent component;
     const conv::Outcome outcome =
-        conv::runUnpack(work.path(), gameFile.string(), output.string(), component);
+        conv::runUnpack(work->path(), gameFile.string(), output.string(), component);
     if (!outcome)
         return failed(outcome.error());
     m_out << "written: " << outcome->writtenPath.string() << '\n';
@@ -196,15 +196,15 @@ int CommandLine::pack(const std::vector<std::string>& args) {
     const auto image = absoluteFromHere(positional[0]);
     const auto output = absoluteFromHere(positional[2]);
 
-    PrivateWorkFolder work;
-    if (!work.ok())
-        return failed(work.error());
+    const auto work = conv::PrivateWorkFolder::create("cli");
+    if (!work)
+        return failed(work.error().reason);
     conv::DeflateCompressionComponent component;
     const images::QtPictureReader pictures;
     auto options = conv::PackOptions::reading(&pictures);
     options.textureHeaderFile = headerFile;
     options.fitIfTooDetailed = fit;
-    const conv::Outcome outcome = conv::runPack(work.path(), image.string(), output.string(),
+    const conv::Outcome outcome = conv::runPack(work->path(), image.string(), output.string(),
                                                 mode->textureName, component, options);
     if (!outcome)
         return failed(outcome.error());
