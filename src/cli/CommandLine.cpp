@@ -192,7 +192,7 @@ int CommandLine::pack(const std::vector<std::string>& args) {
     if (!mode)
         return usageError("unknown mode \"" + positional[1] + "\"; 'velmora-cli modes' lists them");
     if (headerFile.empty())
-        headerFile = conv::workFilePath(m_programFolder, conv::WorkFile::WE00);
+        headerFile = conv::defaultTextureHeader(m_programFolder);
     const auto image = absoluteFromHere(positional[0]);
     const auto output = absoluteFromHere(positional[2]);
 
@@ -224,7 +224,7 @@ int CommandLine::pack(const std::vector<std::string>& args) {
 
 int CommandLine::fit(const std::vector<std::string>& args) {
     std::vector<std::string> positional;
-    std::filesystem::path headerFile = conv::workFilePath(m_programFolder, conv::WorkFile::WE00);
+    std::filesystem::path headerFile = conv::defaultTextureHeader(m_programFolder);
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--header" && i + 1 < args.size())
             headerFile = absoluteFromHere(args[++i]);

@@ -2,6 +2,7 @@
 
 #include "conversion/FileIo.h"
 
+#include <cstdlib>
 #include <system_error>
 
 namespace velmora::conversion {
@@ -29,6 +30,23 @@ std::string_view workFileName(WorkFile file) {
 std::filesystem::path workFilePath(const std::filesystem::path& folder, WorkFile file) {
     // The names were written for a folder path with the separator glued on front.
     return folder / std::filesystem::path(std::string(workFileName(file).substr(1)));
+}
+
+std::filesystem::path userTextureHeaderPath() {
+    // Relative values are to be ignored, as the base directory specification says.
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
+        return std::filesystem::path(data) / "velmora" / "WE00";
+    if (const char* home = std::getenv("HOME"); home && *home == '/')
+        return std::filesystem::path(home) / ".local" / "share" / "velmora" / "WE00";
+    return {};
+}
+
+std::filesystem::path defaultTextureHeader(const std::filesystem::path& programFolder) {
+    const std::filesystem::path own = userTextureHeaderPath();
+    std::error_code error;
+    if (!own.empty() && std::filesystem::is_regular_file(own, error))
+        return own;
+    return workFilePath(programFolder, WorkFile::WE00);
 }
 
 void deleteWorkFiles(const std::filesystem::path& folder) {

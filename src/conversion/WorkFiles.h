@@ -23,6 +23,15 @@ inline constexpr std::array<WorkFile, 6> kWorkFileDeletionOrder{
     WorkFile::Zlib, WorkFile::Template, WorkFile::ZlibPES,
     WorkFile::Temp, WorkFile::DDS,      WorkFile::Tempa};
 
+// Where the user's own genuine texture header is installed (`velmora-cli header GAME_FILE`):
+// $XDG_DATA_HOME/velmora/WE00, by default ~/.local/share/velmora/WE00. Empty when neither
+// XDG_DATA_HOME nor HOME is set.
+std::filesystem::path userTextureHeaderPath();
+
+// The texture header Pack takes when none is named: the user's own when installed, else the
+// "\WE00" shipped beside the program.
+std::filesystem::path defaultTextureHeader(const std::filesystem::path& programFolder);
+
 // Deletes the work files in kWorkFileDeletionOrder; a missing one is passed over.
 void deleteWorkFiles(const std::filesystem::path& folder);
 

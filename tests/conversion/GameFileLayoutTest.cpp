@@ -167,3 +167,26 @@ TEST(Formatting, GroupsThousands) {
 
 } // namespace
 } // namespace velmora::test
+
+namespace velmora::test {
+namespace {
+
+TEST(WorkFiles, TheUsersOwnTextureHeaderWinsOverTheShippedOne) {
+    TempFolder home;
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const std::filesystem::path program = home / "program";
+    const std::filesystem::path data = home / "data";
+    ::setenv("HOME", home.path().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    EXPECT_EQ(defaultTextureHeader(program), program / "WE00") << "nothing installed yet";
+    std::filesystem::create_directories(data / "velmora");
+    writeText(data / "velmora" / "WE00", "genuine");
+    EXPECT_EQ(defaultTextureHeader(program), data / "velmora" / "WE00");
+    ::setenv("XDG_DATA_HOME", "relative/ignored", 1);
+    EXPECT_EQ(userTextureHeaderPath(), home / ".local/share/velmora/WE00");
+    ::unsetenv("XDG_DATA_HOME");
+    ::setenv("HOME", savedHome.c_str(), 1);
+}
+
+} // namespace
+} // namespace velmora::test
