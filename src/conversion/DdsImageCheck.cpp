@@ -1,6 +1,7 @@
 #include "conversion/DdsImageCheck.h"
 
 #include "conversion/ByteOrder.h"
+#include "conversion/DdsHeaderLayout.h"
 
 #include <cstdio>
 
@@ -8,26 +9,7 @@ namespace velmora::conversion {
 
 namespace {
 
-// DDS_HEADER offsets, counted from the start of the file (after the 4-byte magic).
-constexpr std::size_t kHeaderSizeOffset = 4;
-constexpr std::size_t kHeightOffset = 12;
-constexpr std::size_t kWidthOffset = 16;
-constexpr std::size_t kPixelFormatSizeOffset = 76;
-constexpr std::size_t kPixelFormatFlagsOffset = 80;
-constexpr std::size_t kFourCcOffset = 84;
-constexpr std::size_t kBitCountOffset = 88;
-constexpr std::size_t kRedMaskOffset = 92;
-constexpr std::size_t kGreenMaskOffset = 96;
-constexpr std::size_t kBlueMaskOffset = 100;
-constexpr std::size_t kAlphaMaskOffset = 104;
-constexpr std::size_t kFlagsOffset = 8;
-constexpr std::size_t kPitchOffset = 20;
-constexpr std::size_t kCapsOffset = 108;
-constexpr std::size_t kDdsHeaderBytes = 128;
-
-constexpr std::uint32_t kFlagAlphaPixels = 0x1;
-constexpr std::uint32_t kFlagFourCc = 0x4;
-constexpr std::uint32_t kFlagRgb = 0x40;
+using namespace dds;
 
 std::string fourCcText(std::uint32_t code) {
     std::string text;
@@ -63,30 +45,29 @@ std::string rgbFormat(std::uint32_t bits, std::uint32_t r, std::uint32_t g, std:
 
 DdsSummary describeDds(std::span<const std::uint8_t> bytes) {
     DdsSummary summary;
-    if (bytes.size() < kDdsHeaderBytes)
+    if (bytes.size() < kHeaderBytes)
         return summary;
     summary.isDds = bytes[0] == 'D' && bytes[1] == 'D' && bytes[2] == 'S' && bytes[3] == ' ' &&
-                    readLe32(bytes, kHeaderSizeOffset) == 124 &&
-                    readLe32(bytes, kPixelFormatSizeOffset) == 32;
+                    readLe32(bytes, kSizeOffset) == 124 && readLe32(bytes, kPfSizeOffset) == 32;
     if (!summary.isDds)
         return summary;
     summary.height = readLe32(bytes, kHeightOffset);
     summary.width = readLe32(bytes, kWidthOffset);
-    const std::uint32_t flags = readLe32(bytes, kPixelFormatFlagsOffset);
-    if (flags & kFlagFourCc)
+    const std::uint32_t flags = readLe32(bytes, kPfFlagsOffset);
+    if (flags & kDdpfFourCc)
         summary.pixelFormat = fourCcText(readLe32(bytes, kFourCcOffset));
-    else if (flags & kFlagRgb)
+    else if (flags & kDdpfRgb)
         summary.pixelFormat =
             rgbFormat(readLe32(bytes, kBitCountOffset), readLe32(bytes, kRedMaskOffset),
                       readLe32(bytes, kGreenMaskOffset), readLe32(bytes, kBlueMaskOffset),
-                      readLe32(bytes, kAlphaMaskOffset), flags & kFlagAlphaPixels);
+                      readLe32(bytes, kAlphaMaskOffset), flags & kDdpfAlphaPixels);
     else
         summary.pixelFormat = "not RGB (luminance, alpha or YUV only)";
     return summary;
 }
 
 std::vector<std::uint8_t> makeDdsHeader(std::uint32_t width, std::uint32_t height) {
-    std::vector<std::uint8_t> header(kDdsHeaderBytes, 0);
+    std::vector<std::uint8_t> header(kHeaderBytes, 0);
     const auto put = [&header](std::size_t at, std::uint32_t value) {
         writeLe32(header, at, value);
     };
@@ -94,13 +75,13 @@ std::vector<std::uint8_t> makeDdsHeader(std::uint32_t width, std::uint32_t heigh
     header[1] = 'D';
     header[2] = 'S';
     header[3] = ' ';
-    put(kHeaderSizeOffset, 124);
+    put(kSizeOffset, 124);
     put(kFlagsOffset, 0x100F); // caps, height, width, pitch, pixel format
     put(kHeightOffset, height);
     put(kWidthOffset, width);
     put(kPitchOffset, width * 4);
-    put(kPixelFormatSizeOffset, 32);
-    put(kPixelFormatFlagsOffset, kFlagRgb | kFlagAlphaPixels);
+    put(kPfSizeOffset, 32);
+    put(kPfFlagsOffset, kDdpfRgb | kDdpfAlphaPixels);
     put(kBitCountOffset, 32);
     put(kRedMaskOffset, 0x00FF0000);
     put(kGreenMaskOffset, 0x0000FF00);

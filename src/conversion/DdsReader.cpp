@@ -1,5 +1,7 @@
 #include "conversion/DdsReader.h"
 
+#include "conversion/DdsHeaderLayout.h"
+
 #include "conversion/ByteOrder.h"
 #include "conversion/DdsImageCheck.h"
 #include "conversion/Formatting.h"
@@ -18,37 +20,12 @@ namespace velmora::conversion {
 
 namespace {
 
-// DDS_HEADER, counted from the start of the file (the 4-byte magic included).
-constexpr std::size_t kSizeOffset = 4;
-constexpr std::size_t kFlagsOffset = 8;
-constexpr std::size_t kHeightOffset = 12;
-constexpr std::size_t kWidthOffset = 16;
-constexpr std::size_t kPitchOffset = 20;
-constexpr std::size_t kDepthOffset = 24;
-constexpr std::size_t kMipCountOffset = 28;
-constexpr std::size_t kReservedOffset = 32; // dwReserved1[11], where writers sign
-constexpr std::size_t kReservedEnd = 76;
-constexpr std::size_t kPfSizeOffset = 76;
-constexpr std::size_t kPfFlagsOffset = 80;
-constexpr std::size_t kFourCcOffset = 84;
-constexpr std::size_t kBitCountOffset = 88;
-constexpr std::size_t kRedMaskOffset = 92;
-constexpr std::size_t kGreenMaskOffset = 96;
-constexpr std::size_t kBlueMaskOffset = 100;
-constexpr std::size_t kAlphaMaskOffset = 104;
-constexpr std::size_t kCapsOffset = 108;
-constexpr std::size_t kCaps2Offset = 112;
-// DDS_HEADER_DXT10, right after.
-constexpr std::size_t kDxgiFormatOffset = 128;
-constexpr std::size_t kDimensionOffset = 132;
-constexpr std::size_t kMiscFlagOffset = 136;
-constexpr std::size_t kArraySizeOffset = 140;
+using namespace dds;
 
 constexpr std::uint32_t kDdsdCaps = 0x1, kDdsdHeight = 0x2, kDdsdWidth = 0x4;
 constexpr std::uint32_t kDdsdPixelFormat = 0x1000, kDdsdMipMapCount = 0x20000,
                         kDdsdDepth = 0x800000;
-constexpr std::uint32_t kDdpfAlphaPixels = 0x1, kDdpfFourCc = 0x4, kDdpfRgb = 0x40,
-                        kDdpfYuv = 0x200;
+constexpr std::uint32_t kDdpfYuv = 0x200;
 constexpr std::uint32_t kDdpfLuminance = 0x20000, kDdpfBumpDuDv = 0x80000;
 constexpr std::uint32_t kCapsComplex = 0x8, kCapsTexture = 0x1000, kCapsMipMap = 0x400000;
 constexpr std::uint32_t kCaps2CubeMap = 0x200, kCaps2Volume = 0x200000;

@@ -1,4 +1,5 @@
 #include "conversion/ByteOrder.h"
+#include "conversion/DdsHeaderLayout.h"
 #include "conversion/DdsReader.h"
 #include "conversion/FileIo.h"
 #include "conversion/GameFileLayout.h"
@@ -56,8 +57,8 @@ StepStatus CorrectImageHeader(const std::filesystem::path& folder) {
         return stepFailed("Extracting the image", image, head.error());
     std::array<std::uint8_t, kDdsHeaderSize> header{};
     std::copy(head->bytes.begin(), head->bytes.end(), header.begin());
-    const bool isDds =
-        std::equal(header.begin(), header.begin() + 4, "DDS ") && readLe32(header, 4) == 124;
+    const bool isDds = std::equal(header.begin(), header.begin() + 4, "DDS ") &&
+                       readLe32(header, dds::kSizeOffset) == 124;
     if (!isDds)
         return {}; // not ours to judge: the image is written as the game file holds it
     auto corrected = header;
