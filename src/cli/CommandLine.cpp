@@ -1,7 +1,8 @@
 #include "cli/CommandLine.h"
 
 #include "catalogue/MenuAnimationCatalogue.h"
-#include "conversion/DdsReader.h"
+#include "cli/BatchRunner.h"
+#include "cli/CliSupport.h"
 #include "conversion/DeflateCompressionComponent.h"
 #include "conversion/FileIo.h"
 #include "conversion/Formatting.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <iomanip>
 #include <ostream>
+#include <sstream>
 
 #ifndef VELMORA_VERSION
 #define VELMORA_VERSION "unknown"
@@ -38,35 +40,55 @@ constexpr const char* kUsage =
     "  unpack GAME_FILE OUTPUT                 write the game file's image to OUTPUT: a PNG when\n"
     "                                          OUTPUT ends in \".png\", else a DDS (\".dds\"\n"
     "                                          appended unless OUTPUT ends in it)\n"
+    "  unpack GAME... --to DIR [--format dds|png] [-j N]\n"
+    "                                          unpack each game file to DIR/<its stem>.dds|png\n"
     "  pack IMAGE MODE OUTPUT [--header FILE] [--fit]\n"
     "                                          write a game file for menu MODE to OUTPUT\n"
     "                                          (\".bin\" appended unless OUTPUT ends in it)\n"
     "                                          and print the stored length; with --fit, an\n"
     "                                          image too detailed for the game file gets its\n"
     "                                          colour precision reduced just enough to fit\n"
+    "  pack IMAGE... --to DIR [--mode MODE] [--like GAME_OR_FOLDER] [-j N]\n"
+    "                                          pack each image to DIR/<its stem>.bin; the mode\n"
+    "                                          and texture header from --mode, else from the\n"
+    "                                          original game file (--like: a file, or a folder\n"
+    "                                          holding <stem>.bin), else from the image's name\n"
+    "  verify GAME_FILE [IMAGE]                check a game file before it goes into the game;\n"
+    "                                          with IMAGE, that it holds that image's pixels\n"
     "  fit IMAGE OUT [--header FILE]           write the picture --fit would pack, to look at\n"
     "                                          first: a PNG when OUT ends in \".png\", else DDS\n"
-    "  info FILE                               show what a game file or a picture holds, and\n"
+    "  info FILE [--json]                      show what a game file or a picture holds, and\n"
     "                                          what pack would do with a picture\n"
-    "  header GAME_FILE OUT                    write the game file's 48-byte texture header\n"
+    "  header GAME_FILE [OUT]                  write the game file's 48-byte texture header to\n"
+    "                                          OUT, or without OUT install it as the one pack\n"
+    "                                          uses ($XDG_DATA_HOME/velmora/WE00)\n"
     "  modes                                   list the menu modes\n"
     "\n"
     "IMAGE is a 1024x1024 DDS (uncompressed in any channel order, DXT1/3/5, with or without\n"
     "mip levels) or PNG, BMP, TGA, JPEG, TIFF or WebP picture. MODE is a position 0-12, a\n"
     "texture name or a display name (letter case and surrounding blanks do not matter).\n"
     "--header FILE takes the texture header from FILE (a 48-byte header or one of your game\n"
-    "files) instead of the \"WE00\" beside the program.\n"
+    "files) instead of your installed one or the \"WE00\" beside the program. An OUTPUT that\n"
+    "is a folder or ends in \"/\" means FOLDER/<input stem>; \"--\" ends the options.\n"
     "\n"
-    "Exit status: 0 success, 1 a conversion failed, 2 a usage error.\n";
+    "Exit status: 0 success, 1 a conversion (or in the batch form, any input) failed,\n"
+    "2 a usage error; 130, 143, 129 when interrupted (nothing is left behind).\n";
 
-std::filesystem::path absoluteFromHere(const std::string& text) {
-    std::error_code error;
-    auto path = std::filesystem::absolute(text, error);
-    return error ? std::filesystem::path(text) : path;
+// One command's lines of the usage: its own line or lines and their continuations.
+std::string commandUsage(const std::string& command) {
+    std::istringstream lines(kUsage);
+    std::string text = "Usage:\n";
+    bool inside = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("  " + command + ' ', 0) == 0 || line == "  " + command)
+            inside = true;
+        else if (line.rfind("   ", 0) != 0)
+            inside = false;
+        if (inside)
+            text += line + '\n';
+    }
+    return text;
 }
-
-// Far more than any 1024x1024 picture, with every mip level, can take.
-constexpr std::size_t kMaxPictureFileSize = 64u * 1024u * 1024u;
 
 // The one line that says what fitting did: "fitted: colour precision reduced, PSNR 52.4 dB,
 // stream 2,399,104 bytes".
@@ -77,20 +99,15 @@ std::string fittedLine(double psnr, std::size_t streamSize) {
            conv::groupedNumber(streamSize) + " bytes";
 }
 
-std::string yesNo(bool value) {
-    return value ? "yes" : "no";
-}
-
-// The game file as far as Unpack would read it, inspected.
-conv::Result<conv::GameFileInfo, conv::StepResult> inspect(const std::filesystem::path& gameFile) {
-    auto block = conv::readBlock(gameFile, 0, conv::kGameHeaderSize + conv::kGamePayloadBlockSize);
-    if (!block)
-        return conv::stepFailed("Reading the game file", gameFile, block.error());
-    if (block->fileSize < block->bytes.size())
-        block->bytes.resize(static_cast<std::size_t>(block->fileSize));
-    conv::GameFileInfo info = conv::inspectGameFile(block->bytes);
-    info.fileSize = block->fileSize;
-    return info;
+unsigned jobCount(const std::string& text) {
+    if (text.empty())
+        return 0;
+    try {
+        const int n = std::stoi(text);
+        return n > 0 ? static_cast<unsigned>(n) : 0u;
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 } // namespace
@@ -111,18 +128,34 @@ int CommandLine::run(const std::vector<std::string>& args) {
         m_out << "velmora-cli " << VELMORA_VERSION << '\n';
         return kExitOk;
     }
-    if (command == "unpack")
-        return unpack(rest);
-    if (command == "pack")
-        return pack(rest);
-    if (command == "info")
-        return info(rest);
-    if (command == "fit")
-        return fit(rest);
-    if (command == "header")
-        return header(rest);
-    if (command == "modes")
-        return modes(rest);
+    using Handler = int (CommandLine::*)(const ParsedArguments&);
+    struct Command {
+        const char* name;
+        Handler handler;
+        std::set<std::string> valueOptions;
+        std::set<std::string> flagOptions;
+    };
+    const Command commands[] = {
+        {"unpack", &CommandLine::unpack, {"--to", "--format", "-j"}, {}},
+        {"pack", &CommandLine::pack, {"--header", "--to", "--mode", "--like", "-j"}, {"--fit"}},
+        {"fit", &CommandLine::fit, {"--header"}, {}},
+        {"info", &CommandLine::info, {}, {"--json"}},
+        {"verify", &CommandLine::verify, {}, {}},
+        {"header", &CommandLine::header, {}, {}},
+        {"modes", &CommandLine::modes, {}, {}},
+    };
+    for (const Command& c : commands) {
+        if (command != c.name)
+            continue;
+        const ParsedArguments parsed = parseArguments(rest, c.valueOptions, c.flagOptions);
+        if (parsed.help) {
+            m_out << commandUsage(command);
+            return kExitOk;
+        }
+        if (!parsed.error.empty())
+            return usageError(parsed.error);
+        return (this->*c.handler)(parsed);
+    }
     return usageError("unknown command \"" + command + "\"");
 }
 
@@ -140,12 +173,63 @@ int CommandLine::failed(const conv::StepResult& step) {
     return failed(step.message());
 }
 
-int CommandLine::unpack(const std::vector<std::string>& args) {
-    if (args.size() != 2)
-        return usageError(args.size() < 2 ? "unpack needs GAME_FILE and OUTPUT"
-                                          : "unpack takes two arguments");
-    const auto gameFile = absoluteFromHere(args[0]);
-    const auto output = absoluteFromHere(args[1]);
+int CommandLine::batch(const ParsedArguments& args, bool pack) {
+    BatchRequest request;
+    request.pack = pack;
+    request.inputs = args.positional;
+    request.toFolder = args.value("--to");
+    request.jobs = jobCount(args.value("-j"));
+    if (args.values.count("-j") && request.jobs == 0)
+        return usageError("-j needs a number of jobs, 1 or more");
+    if (pack) {
+        request.mode = args.value("--mode");
+        request.like = args.value("--like");
+        if (args.values.count("--header"))
+            request.headerFile = absoluteFromHere(args.value("--header"));
+        request.fit = args.has("--fit");
+        if (!request.mode.empty() && !request.like.empty())
+            return usageError("give --mode or --like, not both");
+    } else {
+        const std::string format = args.value("--format");
+        if (!format.empty() && format != "dds" && format != "png")
+            return usageError("--format is dds or png");
+        request.png = format == "png";
+    }
+    return runBatch(request, m_out, m_err);
+}
+
+// Where a single-form output goes, or the usage error that refuses it (exit 2).
+std::filesystem::path CommandLine::singleOutput(const std::string& text,
+                                                const std::filesystem::path& input,
+                                                std::string_view extension, std::string& refusal) {
+    if (text.empty()) {
+        refusal = "OUTPUT is empty";
+        return {};
+    }
+    auto output = outputFor(text, input, extension);
+    const std::string name = output.string();
+    const bool png = conv::hasExtension(name, ".png") && extension == ".dds";
+    if (!png)
+        output = conv::withExtensionOnce(name, extension);
+    if (sameFile(input, output))
+        refusal = "the output would replace the input: " + shownName(output);
+    return output;
+}
+
+int CommandLine::unpack(const ParsedArguments& args) {
+    if (args.values.count("--to"))
+        return batch(args, false);
+    if (args.values.count("--format") || args.values.count("-j"))
+        return usageError("--format and -j belong to the batch form (--to DIR)");
+    const auto& positional = args.positional;
+    if (positional.size() != 2)
+        return usageError(positional.size() < 2 ? "unpack needs GAME_FILE and OUTPUT"
+                                                : "unpack takes two arguments");
+    const auto gameFile = absoluteFromHere(positional[0]);
+    std::string refusal;
+    const auto output = singleOutput(positional[1], gameFile, ".dds", refusal);
+    if (!refusal.empty())
+        return usageError(refusal);
 
     const auto work = conv::PrivateWorkFolder::create("cli");
     if (!work)
@@ -161,40 +245,30 @@ int CommandLine::unpack(const std::vector<std::string>& args) {
         conv::runUnpack(work->path(), gameFile.string(), output.string(), component);
     if (!outcome)
         return failed(outcome.error());
-    m_out << "written: " << outcome->writtenPath.string() << '\n';
+    m_out << "written: " << shownName(outcome->writtenPath) << '\n';
     return kExitOk;
 }
 
-int CommandLine::pack(const std::vector<std::string>& args) {
-    std::vector<std::string> positional;
-    std::filesystem::path headerFile;
-    bool fit = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--fit") {
-            fit = true;
-        } else if (arg == "--header") {
-            if (i + 1 >= args.size())
-                return usageError("--header needs a FILE");
-            headerFile = absoluteFromHere(args[++i]);
-        } else if (arg.rfind("--header=", 0) == 0) {
-            headerFile = absoluteFromHere(arg.substr(9));
-        } else if (arg.size() > 2 && arg.rfind("--", 0) == 0) {
-            return usageError("unknown option \"" + arg + "\"");
-        } else {
-            positional.push_back(arg);
-        }
-    }
+int CommandLine::pack(const ParsedArguments& args) {
+    if (args.values.count("--to"))
+        return batch(args, true);
+    if (args.values.count("--mode") || args.values.count("--like") || args.values.count("-j"))
+        return usageError("--mode, --like and -j belong to the batch form (--to DIR)");
+    const auto& positional = args.positional;
     if (positional.size() != 3)
         return usageError(positional.size() < 3 ? "pack needs IMAGE, MODE and OUTPUT"
                                                 : "pack takes three arguments");
     const MenuAnimation* mode = MenuAnimationCatalogue::findForCommandLine(positional[1]);
     if (!mode)
         return usageError("unknown mode \"" + positional[1] + "\"; 'velmora-cli modes' lists them");
-    if (headerFile.empty())
-        headerFile = conv::defaultTextureHeader(m_programFolder);
+    const std::filesystem::path headerFile = args.values.count("--header")
+                                                 ? absoluteFromHere(args.value("--header"))
+                                                 : conv::defaultTextureHeader(m_programFolder);
     const auto image = absoluteFromHere(positional[0]);
-    const auto output = absoluteFromHere(positional[2]);
+    std::string refusal;
+    const auto output = singleOutput(positional[2], image, ".bin", refusal);
+    if (!refusal.empty())
+        return usageError(refusal);
 
     const auto work = conv::PrivateWorkFolder::create("cli");
     if (!work)
@@ -203,7 +277,7 @@ int CommandLine::pack(const std::vector<std::string>& args) {
     const images::QtPictureReader pictures;
     auto options = conv::PackOptions::reading(&pictures);
     options.textureHeaderFile = headerFile;
-    options.fitIfTooDetailed = fit;
+    options.fitIfTooDetailed = args.has("--fit");
     const conv::Outcome outcome = conv::runPack(work->path(), image.string(), output.string(),
                                                 mode->textureName, component, options);
     if (!outcome)
@@ -215,32 +289,27 @@ int CommandLine::pack(const std::vector<std::string>& args) {
     if (outcome->placeholderHeader)
         m_err << "velmora-cli: warning: the texture header is the placeholder shipped with Velmora "
                  "(\"WE00\" and zeros); the game may need the genuine one: pack with --header "
-                 "YOUR_GAME_FILE\n";
-    m_out << "written: " << outcome->writtenPath.string() << '\n'
+                 "YOUR_GAME_FILE, or install it once with 'velmora-cli header YOUR_GAME_FILE'\n";
+    m_out << "written: " << shownName(outcome->writtenPath) << '\n'
           << "image: " << outcome->imageFound << " (" << outcome->imageAction << ")\n"
           << "stored length: " << *outcome->storedLength << '\n';
     return kExitOk;
 }
 
-int CommandLine::fit(const std::vector<std::string>& args) {
-    std::vector<std::string> positional;
-    std::filesystem::path headerFile = conv::defaultTextureHeader(m_programFolder);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--header" && i + 1 < args.size())
-            headerFile = absoluteFromHere(args[++i]);
-        else if (args[i].size() > 2 && args[i].rfind("--", 0) == 0)
-            return usageError("unknown option \"" + args[i] + "\"");
-        else
-            positional.push_back(args[i]);
-    }
+int CommandLine::fit(const ParsedArguments& args) {
+    const auto& positional = args.positional;
+    const std::filesystem::path headerFile = args.values.count("--header")
+                                                 ? absoluteFromHere(args.value("--header"))
+                                                 : conv::defaultTextureHeader(m_programFolder);
     if (positional.size() != 2)
         return usageError(positional.size() < 2 ? "fit needs IMAGE and OUT"
                                                 : "fit takes two arguments");
     const auto imagePath = absoluteFromHere(positional[0]);
-    const bool png = conv::hasExtension(positional[1], ".png");
-    const auto output =
-        absoluteFromHere(png ? positional[1] : conv::withExtensionOnce(positional[1], ".dds"));
-
+    std::string refusal;
+    const auto output = singleOutput(positional[1], imagePath, ".dds", refusal);
+    if (!refusal.empty())
+        return usageError(refusal);
+    const bool png = conv::hasExtension(output.string(), ".png");
     const images::QtPictureReader pictures;
     const auto image = conv::loadImage(imagePath, &pictures);
     if (!image)
@@ -269,107 +338,27 @@ int CommandLine::fit(const std::vector<std::string>& args) {
     else
         m_out << "unchanged: the image fits the game file as it is, stream "
               << conv::groupedNumber(fitted->stream.size()) << " bytes\n";
-    m_out << "written: " << output.string() << '\n';
+    m_out << "written: " << shownName(output) << '\n';
     return kExitOk;
 }
 
-int CommandLine::info(const std::vector<std::string>& args) {
-    if (args.size() != 1)
-        return usageError(args.empty() ? "info needs GAME_FILE" : "info takes one argument");
+int CommandLine::header(const ParsedArguments& parsed) {
+    const auto& args = parsed.positional;
+    if (args.empty() || args.size() > 2)
+        return usageError(args.empty() ? "header needs GAME_FILE"
+                                       : "header takes GAME_FILE and at most OUT");
+    if (args.size() == 2 && args[1].empty())
+        return usageError("OUT is empty");
     const auto gameFile = absoluteFromHere(args[0]);
-    const auto head = conv::readBlock(gameFile, 0, 16);
-    const conv::FileKind kind =
-        head ? conv::identifyFile(head->bytes).kind : conv::FileKind::Unknown;
-    if (kind == conv::FileKind::Dds || kind == conv::FileKind::Picture)
-        return pictureInfo(gameFile);
-    const auto inspected = inspect(gameFile);
-    if (!inspected)
-        return failed(inspected.error());
-    const conv::GameFileInfo& info = *inspected;
-    // Pictures without a signature of their own (TGA) are recognised by the picture reader.
-    if (!info.record && kind == conv::FileKind::Unknown) {
-        if (const auto file = conv::readWholeFile(gameFile, kMaxPictureFileSize);
-            file && images::QtPictureReader().describe(*file))
-            return pictureInfo(gameFile);
-    }
-
-    m_out << "file:            " << gameFile.string() << '\n'
-          << "file size:       " << conv::groupedNumber(info.fileSize) << " bytes"
-          << (info.fileSize == conv::kGameFileSize ? "" : " (a packed file is 2,400,017)") << '\n'
-          << "lead bytes:      " << yesNo(info.hasLeadBytes) << " (00 01 01)\n"
-          << "magic WESYS:     " << yesNo(info.hasMagic) << '\n'
-          << "stored length:   " << info.storedLength << '\n'
-          << "constants:       " << info.firstConstant << ", " << info.secondConstant
-          << (info.firstConstant == conv::kFirstHeaderConstant &&
-                      info.secondConstant == conv::kSecondHeaderConstant
-                  ? ""
-                  : " (a packed file has 208, 64)")
-          << '\n';
-    if (!info.record)
-        return failed(conv::StepResult::of("Decompressing", gameFile, info.record.error()));
-    const conv::RecordInfo& record = *info.record;
-    m_out << "stream size:     " << conv::groupedNumber(record.streamSize) << " bytes"
-          << (static_cast<std::int64_t>(record.streamSize) - 4 == info.storedLength
-                  ? " (matches the stored length)"
-                  : " (stored length differs)")
-          << '\n'
-          << "record size:     " << conv::groupedNumber(record.recordSize) << " bytes\n";
-    const MenuAnimation* mode = MenuAnimationCatalogue::findByTextureName(record.textureName);
-    m_out << "texture name:    " << (record.textureName.empty() ? "(none)" : record.textureName)
-          << '\n'
-          << "mode:            ";
-    if (mode)
-        m_out << mode->position << " \"" << mode->displayName << "\"\n";
-    else
-        m_out << "not in the catalogue\n";
-    if (record.image.isDds)
-        m_out << "image:           " << record.image.width << "x" << record.image.height << ' '
-              << record.image.pixelFormat << '\n';
-    else
-        m_out << "image:           not a DDS image\n";
-    return kExitOk;
-}
-
-int CommandLine::pictureInfo(const std::filesystem::path& path) {
-    const auto file = conv::readWholeFile(path, kMaxPictureFileSize);
-    if (!file)
-        return failed(conv::StepResult::of("Reading the image", path, file.error()));
-    const images::QtPictureReader pictures;
-    const conv::FileIdentity identity = conv::identifyFile(*file);
-    m_out << "file:            " << path.string() << '\n'
-          << "file size:       " << conv::groupedNumber(file->size()) << " bytes\n";
-    if (identity.kind == conv::FileKind::Dds) {
-        m_out << "kind:            DDS image\n";
-        if (const auto layout = conv::inspectDdsHeader(*file, file->size())) {
-            m_out << "size:            " << layout->width << "x" << layout->height << '\n'
-                  << "layout:          " << layout->format << '\n'
-                  << "mip levels:      " << layout->mipCount << '\n'
-                  << "written by:      "
-                  << (layout->writer.empty() ? "(not recorded)" : layout->writer) << '\n';
-        } else if (const conv::DdsSummary summary = conv::describeDds(*file); summary.isDds) {
-            m_out << "size:            " << summary.width << "x" << summary.height << '\n'
-                  << "layout:          " << summary.pixelFormat << '\n';
-        }
-    } else if (const auto picture = pictures.describe(*file)) {
-        m_out << "kind:            " << picture->format << " picture\n"
-              << "size:            " << picture->width << "x" << picture->height << '\n'
-              << "layout:          "
-              << (picture->layout.empty() ? "(not known before decoding)" : picture->layout)
-              << '\n';
-    }
-    const auto prepared = conv::prepareImage(*file, &pictures);
-    m_out << "pack:            "
-          << (prepared ? prepared->action : "refused: " + prepared.error().reason) << '\n';
-    return kExitOk;
-}
-
-int CommandLine::header(const std::vector<std::string>& args) {
-    if (args.size() != 2)
-        return usageError(args.size() < 2 ? "header needs GAME_FILE and OUT"
-                                          : "header takes two arguments");
-    const auto gameFile = absoluteFromHere(args[0]);
-    const auto out = absoluteFromHere(args[1]);
-    const auto inspected = inspect(gameFile);
+    // Without OUT the header is installed where pack looks for the user's own.
+    const bool install = args.size() == 1;
+    const auto out = install ? conv::userTextureHeaderPath() : outputFor(args[1], gameFile, "");
+    if (out.empty())
+        return failed("cannot tell where to install the texture header: set XDG_DATA_HOME or "
+                      "HOME, or name OUT");
+    if (sameFile(gameFile, out))
+        return usageError("the output would replace the input: " + shownName(out));
+    const auto inspected = inspectGameFileAt(gameFile);
     if (!inspected)
         return failed(inspected.error());
     const auto& record = inspected->record;
@@ -385,14 +374,20 @@ int CommandLine::header(const std::vector<std::string>& args) {
         return failed(conv::StepResult::of(
             "Reading the texture header", gameFile,
             {conv::ErrorKind::Damaged, "the record is shorter than 48 bytes"}));
+    std::error_code ignored;
+    if (install)
+        std::filesystem::create_directories(out.parent_path(), ignored);
     if (auto saved = conv::writeFileAtomically(out, *record->textureHeader); !saved)
         return failed(conv::StepResult::of("Saving the texture header", out, saved.error()));
-    m_out << "written: " << out.string() << '\n';
+    if (install)
+        m_out << "installed: " << shownName(out) << " (pack takes it when no --header is given)\n";
+    else
+        m_out << "written: " << shownName(out) << '\n';
     return kExitOk;
 }
 
-int CommandLine::modes(const std::vector<std::string>& args) {
-    if (!args.empty())
+int CommandLine::modes(const ParsedArguments& args) {
+    if (!args.positional.empty())
         return usageError("modes takes no arguments");
     for (const MenuAnimation& row : MenuAnimationCatalogue::rows())
         m_out << std::setw(2) << row.position << "  " << std::left << std::setw(30)

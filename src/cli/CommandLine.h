@@ -1,10 +1,13 @@
 #pragma once
 
+#include "cli/CliSupport.h"
+#include "conversion/GameFileInspection.h"
 #include "conversion/StepResult.h"
 
 #include <filesystem>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora::cli {
@@ -22,13 +25,22 @@ class CommandLine {
     int run(const std::vector<std::string>& args);
 
   private:
-    int unpack(const std::vector<std::string>& args);
-    int pack(const std::vector<std::string>& args);
-    int fit(const std::vector<std::string>& args);
-    int info(const std::vector<std::string>& args);
-    int header(const std::vector<std::string>& args);
-    int pictureInfo(const std::filesystem::path& path);
-    int modes(const std::vector<std::string>& args);
+    int unpack(const ParsedArguments& args);
+    int pack(const ParsedArguments& args);
+    int batch(const ParsedArguments& args, bool pack);
+    int fit(const ParsedArguments& args);
+    int info(const ParsedArguments& args);
+    int verify(const ParsedArguments& args);
+    int header(const ParsedArguments& args);
+    int pictureInfo(const std::filesystem::path& path, bool json);
+    int modes(const ParsedArguments& args);
+    int gameFileJson(const std::filesystem::path& gameFile, const conversion::GameFileInfo& info);
+
+    std::filesystem::path singleOutput(const std::string& text, const std::filesystem::path& input,
+                                       std::string_view extension, std::string& refusal);
+    // The game file as far as Unpack would read it, inspected.
+    static conversion::Result<conversion::GameFileInfo, conversion::StepResult>
+    inspectGameFileAt(const std::filesystem::path& gameFile);
 
     int usageError(const std::string& what);
     int failed(const std::string& what);

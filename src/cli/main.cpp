@@ -1,10 +1,12 @@
 #include "cli/CommandLine.h"
+#include "cli/Signals.h"
 
 #include <filesystem>
 #include <iostream>
 #include <system_error>
 
 int main(int argc, char** argv) {
+    velmora::cli::removeWorkOnSignals();
     // "WE00" stands beside the binary, wherever it is started from.
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);

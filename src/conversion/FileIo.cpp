@@ -1,5 +1,7 @@
 #include "conversion/FileIo.h"
 
+#include "conversion/TransientFiles.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -104,7 +106,7 @@ TempFile createTempBeside(const std::filesystem::path& target, int& error) {
         if (stem.size() + std::strlen(suffix) > NAME_MAX)
             stem.resize(NAME_MAX - std::strlen(suffix));
         std::filesystem::path candidate = folder / (stem + suffix);
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = transient::createFile(candidate, 0666);
         if (fd >= 0)
             return {candidate, fd};
         if (errno != EEXIST) {
@@ -129,11 +131,30 @@ tl::unexpected<Error> folderInTheWay() {
     return fail(ErrorKind::WriteFailed, "a folder of that name is in the way");
 }
 
-// Writes through `produce` into a temp file and renames it over the target.
+// Where a write to `path` lands: a symbolic link is written through to its final target, as cp
+// does, so the link stays and its target is replaced whole in its own folder.
+std::filesystem::path followLinks(std::filesystem::path path) {
+    // As many hops as the kernel allows before ELOOP.
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(path, error))
+            return path;
+        const std::filesystem::path next = std::filesystem::read_symlink(path, error);
+        if (error)
+            return path;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return path;
+}
+
+// Writes through `produce` into a temp file and renames it over the target once `check`
+// accepts the written file.
 template <typename Producer>
-Result<> replaceAtomically(const std::filesystem::path& target, Producer&& produce) {
-    if (target.empty())
+Result<> replaceAtomically(const std::filesystem::path& linkOrTarget, Producer&& produce,
+                           const WrittenFileCheck& check = {}) {
+    if (linkOrTarget.empty())
         return fail(ErrorKind::WriteFailed, "no file name");
+    const std::filesystem::path target = followLinks(linkOrTarget);
     // Renaming over a device or a FIFO would destroy it; only files and links are replaced.
     struct stat node {};
     if (::lstat(target.c_str(), &node) == 0 && !S_ISREG(node.st_mode) && !S_ISLNK(node.st_mode) &&
@@ -154,12 +175,15 @@ Result<> replaceAtomically(const std::filesystem::path& target, Producer&& produ
         if (fd.close() != 0)
             outcome = writeError(errno);
     }
+    if (outcome && check)
+        outcome = check(temp.path);
     if (outcome && ::rename(temp.path.c_str(), target.c_str()) != 0)
         outcome = errno == EISDIR ? folderInTheWay() : writeError(errno);
     if (!outcome) {
         fd.close();
         ::unlink(temp.path.c_str());
     }
+    transient::forget(temp.path);
     return outcome;
 }
 
@@ -359,40 +383,51 @@ Result<> overwriteAt(const std::filesystem::path& target, std::uint64_t offset,
 }
 
 Result<> copyFileAtomically(const std::filesystem::path& source,
-                            const std::filesystem::path& target) {
+                            const std::filesystem::path& target, std::uint64_t maxBytes,
+                            const WrittenFileCheck& check) {
     Fd in(-1);
     struct stat info {};
     if (auto opened = openRegularFile(source, in, info); !opened)
         return opened;
-    return replaceAtomically(target, [&](int out) -> Result<> {
-        // In-kernel copy where the file system offers it; plain reads and writes otherwise.
-        for (;;) {
-            const ssize_t n = ::copy_file_range(in.get(), nullptr, out, nullptr, 1 << 30, 0);
-            if (n > 0)
-                continue;
-            if (n == 0)
-                return {};
-            if (errno == EINTR)
-                continue;
-            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)
-                break;
-            return writeError(errno);
-        }
-        std::vector<std::uint8_t> buffer(1 << 20);
-        for (;;) {
-            const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
-            if (n < 0) {
+    return replaceAtomically(
+        target,
+        [&](int out) -> Result<> {
+            std::uint64_t left = maxBytes;
+            // In-kernel copy where the file system offers it; plain reads and writes otherwise.
+            while (left > 0) {
+                const ssize_t n = ::copy_file_range(in.get(), nullptr, out, nullptr,
+                                                    std::min<std::uint64_t>(left, 1 << 30), 0);
+                if (n > 0) {
+                    left -= static_cast<std::uint64_t>(n);
+                    continue;
+                }
+                if (n == 0)
+                    return {};
                 if (errno == EINTR)
                     continue;
-                return readError(errno);
+                if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)
+                    break;
+                return writeError(errno);
             }
-            if (n == 0)
-                return {};
-            int error = 0;
-            if (!writeAll(out, std::span(buffer.data(), static_cast<std::size_t>(n)), error))
-                return writeError(error);
-        }
-    });
+            std::vector<std::uint8_t> buffer(1 << 20);
+            while (left > 0) {
+                const ssize_t n =
+                    ::read(in.get(), buffer.data(), std::min<std::uint64_t>(left, buffer.size()));
+                if (n < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    return readError(errno);
+                }
+                if (n == 0)
+                    return {};
+                left -= static_cast<std::uint64_t>(n);
+                int error = 0;
+                if (!writeAll(out, std::span(buffer.data(), static_cast<std::size_t>(n)), error))
+                    return writeError(error);
+            }
+            return {};
+        },
+        check);
 }
 
 std::filesystem::path resolveUserPath(const std::filesystem::path& base, std::string_view text) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -54,9 +55,17 @@ Result<> writeFileFresh(const std::filesystem::path& target, std::span<const std
 Result<> overwriteAt(const std::filesystem::path& target, std::uint64_t offset,
                      std::span<const std::uint8_t> bytes);
 
-// Copies source over target the same way: complete copy or the old target untouched.
+// Judges a written file before it is renamed into place; a failure leaves the target untouched.
+using WrittenFileCheck = std::function<Result<>(const std::filesystem::path& written)>;
+
+// Copies source over target the same way: complete copy or the old target untouched. Only the
+// first maxBytes of the source are copied, so a huge or endless source costs no more than that.
+// A target that is a symbolic link is written through to the file it names (for every write
+// above as well).
 Result<> copyFileAtomically(const std::filesystem::path& source,
-                            const std::filesystem::path& target);
+                            const std::filesystem::path& target,
+                            std::uint64_t maxBytes = UINT64_MAX,
+                            const WrittenFileCheck& check = {});
 
 // Path text as typed: relative texts are taken from `base` (the application folder).
 std::filesystem::path resolveUserPath(const std::filesystem::path& base, std::string_view text);

@@ -4,6 +4,7 @@
 #include "conversion/Formatting.h"
 #include "conversion/GameFileInspection.h"
 #include "conversion/GameFileLayout.h"
+#include "conversion/GameFileVerification.h"
 #include "conversion/ImageInput.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/WorkflowSupport.h"
@@ -205,7 +206,17 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     if (!storedLength)
         return tl::unexpected(storedLength.error());
     const auto target = resolveUserPath(folder, withExtensionOnce(outputText, ".bin"));
-    if (auto saved = copyFileAtomically(workFilePath(folder, WorkFile::ZlibPES), target); !saved)
+    // The record as compressed, to prove the written file against before it takes the name.
+    const auto record = readWholeFile(workFilePath(folder, WorkFile::Template), kInflateLimit);
+    if (!record)
+        return stepFailed("Saving the game file", workFilePath(folder, WorkFile::Template),
+                          record.error());
+    const auto proven = [&record](const std::filesystem::path& written) {
+        return verifyWrittenGameFile(written, *record);
+    };
+    if (auto saved =
+            copyFileAtomically(workFilePath(folder, WorkFile::ZlibPES), target, UINT64_MAX, proven);
+        !saved)
         return stepFailed("Saving the game file", target, saved.error());
     RunReport report;
     report.messages = {"CompressFile", std::string(outputText)};

@@ -1,5 +1,7 @@
 #include "conversion/PrivateWorkFolder.h"
 
+#include "conversion/TransientFiles.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -77,7 +79,7 @@ Result<PrivateWorkFolder> PrivateWorkFolder::create(std::string_view purpose) {
                               .string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr)
+    if (!transient::createFolder(buffer.data()))
         return fail(ErrorKind::WriteFailed, "cannot create a work folder in " + folder.string() +
                                                 " (" + std::strerror(errno) + ")");
     std::filesystem::path path = buffer.data();
@@ -88,6 +90,7 @@ Result<PrivateWorkFolder> PrivateWorkFolder::create(std::string_view purpose) {
             ::close(fd);
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
+        transient::forget(path);
         return fail(ErrorKind::WriteFailed, "cannot lock the work folder " + path.string() + " (" +
                                                 std::strerror(error) + ")");
     }
@@ -119,6 +122,7 @@ void PrivateWorkFolder::release() {
     if (!m_path.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(m_path, ignored);
+        transient::forget(m_path);
         m_path.clear();
     }
     if (m_lockFd >= 0) {

@@ -1,6 +1,7 @@
 #include "conversion/WorkFiles.h"
 
 #include "conversion/FileIo.h"
+#include "conversion/GameFileLayout.h"
 
 #include <cstdlib>
 #include <system_error>
@@ -59,8 +60,12 @@ void deleteWorkFiles(const std::filesystem::path& folder) {
 StepStatus copyToWorkFile(const std::filesystem::path& source, const std::filesystem::path& folder,
                           WorkFile target) {
     const auto copy = workFilePath(folder, target);
+    // Unpack reads no further than the game header and the payload block, so a huge or endless
+    // file costs no more than a game file.
+    const std::uint64_t limit =
+        target == WorkFile::Temp ? kGameHeaderSize + kGamePayloadBlockSize : UINT64_MAX;
     const Result<> copied = source.empty() ? fail(ErrorKind::NotFound, "no file chosen")
-                                           : copyFileAtomically(source, copy);
+                                           : copyFileAtomically(source, copy, limit);
     if (copied)
         return {};
     // A copy of the previously chosen file must not stand in for the one just chosen: without

@@ -1,0 +1,78 @@
+// The batch form against itself on one core and against 26 single runs from a shell loop, and
+// what Pack's read-back proof of the written file costs. Figures are printed, never asserted.
+#include "TestImages.h"
+
+#include "FileHelpers.h"
+#include "ProcessRunner.h"
+#include "TempFolder.h"
+
+#include "conversion/FileIo.h"
+#include "conversion/GameFileVerification.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace velmora;
+using Clock = std::chrono::steady_clock;
+
+double secondsOf(const std::vector<std::string>& argv, const test::TempFolder& folder) {
+    test::ProcessOptions options;
+    options.workingDirectory = folder.path();
+    options.timeoutSeconds = 600;
+    const auto start = Clock::now();
+    const test::ProcessResult result = test::run(argv, options);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (result.exitCode != 0)
+        std::fprintf(stderr, "failed: %s\n", result.err.c_str());
+    return seconds;
+}
+
+} // namespace
+
+int main() {
+    test::TempFolder f;
+    const std::string cli = test::cliPath();
+    const auto images = bench::makeTestImages();
+    std::filesystem::create_directories(f / "img");
+    for (int i = 0; i < 13; ++i)
+        test::writeFile(f / "img" / ("tile" + std::to_string(i) + ".dds"),
+                        images[static_cast<std::size_t>(i) % images.size()].bytes);
+    // The game files to start from; photo-like tiles need fitting to become game files at all.
+    secondsOf({cli, "pack", "img", "--to", "menu", "--mode", "0", "--fit"}, f);
+
+    const auto round = [&](const char* jobs) {
+        std::filesystem::remove_all(f / "edit");
+        std::filesystem::remove_all(f / "out");
+        return secondsOf({cli, "unpack", "menu", "--to", "edit", "--format", "png", "-j", jobs},
+                         f) +
+               secondsOf(
+                   {cli, "pack", "edit", "--to", "out", "--like", "menu", "--fit", "-j", jobs}, f);
+    };
+    const double one = round("1");
+    const double two = round("2");
+    const std::string loop =
+        "for i in 0 1 2 3 4 5 6 7 8 9 10 11 12; do \"$0\" unpack menu/tile$i.bin edit/tile$i.png "
+        ">/dev/null && \"$0\" pack edit/tile$i.png 0 out/tile$i.bin --fit >/dev/null 2>&1; done";
+    const double single = secondsOf({"/bin/sh", "-c", loop, cli}, f);
+    std::printf("13 tiles, unpack then pack:  -j 1 %.2f s   -j 2 %.2f s (%.2fx)   "
+                "26 single runs %.2f s (%.2fx slower than -j 2)\n",
+                one, two, one / two, single, single / two);
+
+    // Pack's proof: read back, inflate and compare one written game file.
+    const auto record = conversion::readWholeFile(f / "out" / "tile0.bin", 8u << 20);
+    const auto check = conversion::checkGameFile(f / "out" / "tile0.bin");
+    if (record && check) {
+        const int runs = 20;
+        const auto start = Clock::now();
+        for (int i = 0; i < runs; ++i)
+            (void)conversion::verifyWrittenGameFile(f / "out" / "tile0.bin", check->record);
+        const double ms =
+            std::chrono::duration<double, std::milli>(Clock::now() - start).count() / runs;
+        std::printf("verification of a written game file: %.1f ms\n", ms);
+    }
+    return 0;
+}

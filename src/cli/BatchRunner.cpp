@@ -1,0 +1,226 @@
+#include "cli/BatchRunner.h"
+
+#include "catalogue/MenuAnimationCatalogue.h"
+#include "cli/CliSupport.h"
+#include "cli/CommandLine.h"
+#include "conversion/DeflateCompressionComponent.h"
+#include "conversion/GameFileVerification.h"
+#include "conversion/PrivateWorkFolder.h"
+#include "conversion/WorkFiles.h"
+#include "conversion/Workflows.h"
+#include "images/QtPictureReader.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <thread>
+
+#include <unistd.h>
+
+namespace velmora::cli {
+
+namespace conv = velmora::conversion;
+
+namespace {
+
+struct Job {
+    std::filesystem::path input;
+    std::filesystem::path output;
+    std::string textureName;          // pack
+    std::filesystem::path headerFile; // pack
+    std::string problem;              // found before converting: the job fails with it
+};
+
+// A name as compared with mode names: lower case, without blanks, '-' and '_'.
+std::string folded(std::string_view text) {
+    std::string out;
+    for (const char c : text)
+        if (c != ' ' && c != '-' && c != '_')
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (out.size() > 4 && out.ends_with(".tex"))
+        out.resize(out.size() - 4);
+    return out;
+}
+
+const MenuAnimation* modeFromFileName(const std::filesystem::path& image) {
+    const std::string stem = folded(image.stem().string());
+    for (const MenuAnimation& row : MenuAnimationCatalogue::rows())
+        if (stem == folded(row.textureName) || stem == folded(row.displayName))
+            return &row;
+    return nullptr;
+}
+
+std::vector<std::filesystem::path> expandInputs(const std::vector<std::string>& inputs) {
+    std::vector<std::filesystem::path> files;
+    for (const std::string& text : inputs) {
+        const auto path = absoluteFromHere(text);
+        std::error_code error;
+        if (!std::filesystem::is_directory(path, error)) {
+            files.push_back(path);
+            continue;
+        }
+        std::vector<std::filesystem::path> inside;
+        for (const auto& entry : std::filesystem::directory_iterator(path, error))
+            if (entry.is_regular_file(error))
+                inside.push_back(entry.path());
+        std::sort(inside.begin(), inside.end());
+        files.insert(files.end(), inside.begin(), inside.end());
+    }
+    return files;
+}
+
+// The original game file `--like` names for an image: the file itself, or in a folder the one
+// named after the image's stem, with or without ".bin".
+std::filesystem::path likeFileFor(const std::filesystem::path& like,
+                                  const std::filesystem::path& image) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(like, error))
+        return like;
+    const auto withBin = like / (image.stem().string() + ".bin");
+    if (std::filesystem::exists(withBin, error))
+        return withBin;
+    return like / image.stem();
+}
+
+// Mode and texture header of one image, from --mode, --like or the image's file name.
+void choosePackSource(Job& job, const BatchRequest& request,
+                      const std::filesystem::path& defaultHeader) {
+    if (!request.mode.empty()) {
+        const MenuAnimation* mode = MenuAnimationCatalogue::findForCommandLine(request.mode);
+        job.textureName = mode->textureName;
+        job.headerFile = request.headerFile.empty() ? defaultHeader : request.headerFile;
+        return;
+    }
+    if (!request.like.empty()) {
+        const auto original = likeFileFor(absoluteFromHere(request.like), job.input);
+        const auto check = conv::checkGameFile(original);
+        if (!check || check->record.size() <= conv::kRecordNameOffset)
+            job.problem = "the original game file " + shownName(original) + " cannot be read" +
+                          (check ? "" : " (" + check.error().reason + ")");
+        job.textureName = check ? check->textureName : std::string();
+        // Its own 48 bytes, so the repacked file differs from it only in its pixels.
+        job.headerFile = original;
+        return;
+    }
+    if (const MenuAnimation* mode = modeFromFileName(job.input)) {
+        job.textureName = mode->textureName;
+        job.headerFile = request.headerFile.empty() ? defaultHeader : request.headerFile;
+        return;
+    }
+    job.problem = "its mode is not known: name the file after its mode (a texture name such as "
+                  "topModeSelect_Mov03_ML, or a display name such as master-league), or give "
+                  "--mode or --like";
+}
+
+} // namespace
+
+int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) {
+    const auto usage = [&err](const std::string& what) {
+        err << "velmora-cli: " << what << "\nTry 'velmora-cli --help'.\n";
+        return kExitUsage;
+    };
+    if (request.pack && !request.mode.empty() &&
+        !MenuAnimationCatalogue::findForCommandLine(request.mode))
+        return usage("unknown mode \"" + request.mode + "\"; 'velmora-cli modes' lists them");
+    const auto files = expandInputs(request.inputs);
+    if (files.empty())
+        return usage("no input files");
+    const auto folder = absoluteFromHere(request.toFolder);
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!std::filesystem::is_directory(folder, error)) {
+        err << "velmora-cli: cannot make the folder " << shownName(folder) << '\n';
+        return kExitFailed;
+    }
+
+    const std::string extension = request.pack ? ".bin" : request.png ? ".png" : ".dds";
+    char selfPath[4096] = {};
+    const ssize_t selfLength = ::readlink("/proc/self/exe", selfPath, sizeof selfPath - 1);
+    const std::filesystem::path programFolder =
+        selfLength > 0 ? std::filesystem::path(selfPath).parent_path() : std::filesystem::path();
+    const auto defaultHeader = conv::defaultTextureHeader(programFolder);
+
+    std::vector<Job> jobs;
+    std::map<std::filesystem::path, std::filesystem::path> claimed;
+    for (const auto& input : files) {
+        Job job;
+        job.input = input;
+        job.output = (folder / (input.stem().string() + extension)).lexically_normal();
+        if (const auto [it, fresh] = claimed.emplace(job.output, input); !fresh)
+            return usage(shownName(it->second) + " and " + shownName(input) +
+                         " would both be written to " + shownName(job.output));
+        for (const auto& other : files)
+            if (sameFile(other, job.output))
+                return usage(shownName(job.output) + ": the output would replace the input");
+        if (request.pack)
+            choosePackSource(job, request, defaultHeader);
+        jobs.push_back(std::move(job));
+    }
+
+    std::mutex outputLock;
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    std::size_t done = 0;
+    int failures = 0;
+    const auto report = [&](const Job& job, const std::string& failure) {
+        const std::lock_guard lock(outputLock);
+        ++done;
+        if (terminal)
+            err << "\r\033[K";
+        if (failure.empty()) {
+            out << "written: " << shownName(job.output) << '\n' << std::flush;
+        } else {
+            ++failures;
+            err << "velmora-cli: " << shownName(job.input) << ": " << failure << '\n';
+        }
+        if (terminal)
+            err << '[' << done << '/' << jobs.size() << "] " << shownName(job.input.filename())
+                << std::flush;
+    };
+    const auto convert = [&](const Job& job) -> std::string {
+        if (!job.problem.empty())
+            return job.problem;
+        const auto work = conv::PrivateWorkFolder::create("cli");
+        if (!work)
+            return work.error().reason;
+        conv::DeflateCompressionComponent component;
+        conv::Outcome outcome;
+        if (request.pack) {
+            const images::QtPictureReader pictures;
+            auto options = conv::PackOptions::reading(&pictures);
+            options.textureHeaderFile = job.headerFile;
+            options.fitIfTooDetailed = request.fit;
+            outcome = conv::runPack(work->path(), job.input.string(), job.output.string(),
+                                    job.textureName, component, options);
+        } else {
+            if (auto copy = conv::copyToWorkFile(job.input, work->path(), conv::WorkFile::Temp);
+                !copy)
+                return copy.error().reason;
+            outcome =
+                conv::runUnpack(work->path(), job.input.string(), job.output.string(), component);
+        }
+        return outcome ? std::string() : outcome.error().message();
+    };
+
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned threads =
+        std::min<std::size_t>(request.jobs ? request.jobs : cores, jobs.size());
+    std::atomic<std::size_t> next{0};
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < threads; ++t)
+        workers.emplace_back([&] {
+            for (std::size_t i = next++; i < jobs.size(); i = next++)
+                report(jobs[i], convert(jobs[i]));
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    if (terminal)
+        err << "\r\033[K" << std::flush;
+    out << jobs.size() - static_cast<std::size_t>(failures) << " written, " << failures
+        << " failed\n";
+    return failures == 0 ? kExitOk : kExitFailed;
+}
+
+} // namespace velmora::cli

@@ -1,0 +1,218 @@
+// The commands that only read: info and verify.
+#include "cli/CommandLine.h"
+
+#include "catalogue/MenuAnimationCatalogue.h"
+#include "cli/CliSupport.h"
+#include "conversion/DdsReader.h"
+#include "conversion/FileIo.h"
+#include "conversion/Formatting.h"
+#include "conversion/GameFileLayout.h"
+#include "conversion/GameFileVerification.h"
+#include "conversion/ImageInput.h"
+#include "images/QtPictureReader.h"
+
+#include <algorithm>
+#include <ostream>
+
+namespace velmora::cli {
+
+namespace conv = velmora::conversion;
+
+namespace {
+
+// Far more than any 1024x1024 picture, with every mip level, can take.
+constexpr std::size_t kMaxPictureFileSize = 64u * 1024u * 1024u;
+
+std::string yesNo(bool value) {
+    return value ? "yes" : "no";
+}
+
+const char* jsonBool(bool value) {
+    return value ? "true" : "false";
+}
+
+} // namespace
+
+conv::Result<conv::GameFileInfo, conv::StepResult>
+CommandLine::inspectGameFileAt(const std::filesystem::path& gameFile) {
+    auto block = conv::readBlock(gameFile, 0, conv::kGameHeaderSize + conv::kGamePayloadBlockSize);
+    if (!block)
+        return conv::stepFailed("Reading the game file", gameFile, block.error());
+    if (block->fileSize < block->bytes.size())
+        block->bytes.resize(static_cast<std::size_t>(block->fileSize));
+    conv::GameFileInfo info = conv::inspectGameFile(block->bytes);
+    info.fileSize = block->fileSize;
+    return info;
+}
+
+int CommandLine::gameFileJson(const std::filesystem::path& gameFile,
+                              const conv::GameFileInfo& info) {
+    m_out << "{\"file\": " << jsonString(gameFile.string()) << ", \"fileSize\": " << info.fileSize
+          << ", \"leadBytes\": " << jsonBool(info.hasLeadBytes)
+          << ", \"magic\": " << jsonBool(info.hasMagic)
+          << ", \"storedLength\": " << info.storedLength << ", \"constants\": ["
+          << info.firstConstant << ", " << info.secondConstant << "]";
+    if (!info.record) {
+        m_out << ", \"error\": " << jsonString(info.record.error().reason) << "}\n";
+        return kExitFailed;
+    }
+    const conv::RecordInfo& record = *info.record;
+    m_out << ", \"streamSize\": " << record.streamSize << ", \"storedLengthMatches\": "
+          << jsonBool(static_cast<std::int64_t>(record.streamSize) - 4 == info.storedLength)
+          << ", \"recordSize\": " << record.recordSize
+          << ", \"textureName\": " << jsonString(record.textureName) << ", \"mode\": ";
+    if (const MenuAnimation* mode = MenuAnimationCatalogue::findByTextureName(record.textureName))
+        m_out << "{\"position\": " << mode->position
+              << ", \"displayName\": " << jsonString(mode->displayName) << "}";
+    else
+        m_out << "null";
+    m_out << ", \"image\": ";
+    if (record.image.isDds)
+        m_out << "{\"width\": " << record.image.width << ", \"height\": " << record.image.height
+              << ", \"pixelFormat\": " << jsonString(record.image.pixelFormat) << "}";
+    else
+        m_out << "null";
+    m_out << "}\n";
+    return kExitOk;
+}
+
+int CommandLine::verify(const ParsedArguments& parsed) {
+    const auto& args = parsed.positional;
+    if (args.empty() || args.size() > 2)
+        return usageError(args.empty() ? "verify needs GAME_FILE"
+                                       : "verify takes GAME_FILE and at most IMAGE");
+    const auto gameFile = absoluteFromHere(args[0]);
+    const auto check = conv::checkGameFile(gameFile);
+    if (!check)
+        return failed(conv::StepResult::of("Reading the game file", gameFile, check.error()));
+    std::vector<std::string> findings = check->findings;
+    const bool recordRead = check->record.size() > conv::kRecordNameOffset;
+    if (recordRead && !MenuAnimationCatalogue::findByTextureName(check->textureName))
+        findings.push_back("the texture name \"" + shownName(check->textureName) +
+                           "\" is not one of the menu's ('velmora-cli modes' lists them)");
+    if (args.size() == 2) {
+        const auto imagePath = absoluteFromHere(args[1]);
+        const images::QtPictureReader pictures;
+        // The image as Pack would make it into the block.
+        const auto image = conv::loadImage(imagePath, &pictures);
+        if (!image)
+            return failed(conv::StepResult::of("Reading the image", imagePath, image.error()));
+        const auto pixels = std::span(image->block).subspan(conv::kDdsHeaderSize);
+        if (recordRead &&
+            !std::equal(pixels.begin(), pixels.end(),
+                        check->record.begin() + conv::kRecordImageOffset + conv::kDdsHeaderSize))
+            findings.push_back("its pixels differ from those of " + shownName(imagePath));
+    }
+    for (const std::string& finding : findings)
+        m_err << "velmora-cli: " << shownName(gameFile) << ": " << finding << '\n';
+    if (!findings.empty())
+        return kExitFailed;
+    m_out << "ok\n";
+    return kExitOk;
+}
+
+int CommandLine::info(const ParsedArguments& parsed) {
+    const auto& args = parsed.positional;
+    if (args.size() != 1)
+        return usageError(args.empty() ? "info needs GAME_FILE" : "info takes one argument");
+    const bool json = parsed.has("--json");
+    const auto gameFile = absoluteFromHere(args[0]);
+    const auto head = conv::readBlock(gameFile, 0, 16);
+    const conv::FileKind kind =
+        head ? conv::identifyFile(head->bytes).kind : conv::FileKind::Unknown;
+    if (kind == conv::FileKind::Dds || kind == conv::FileKind::Picture)
+        return pictureInfo(gameFile, json);
+    const auto inspected = inspectGameFileAt(gameFile);
+    if (!inspected)
+        return failed(inspected.error());
+    const conv::GameFileInfo& info = *inspected;
+    // Pictures without a signature of their own (TGA) are recognised by the picture reader.
+    if (!info.record && kind == conv::FileKind::Unknown) {
+        if (const auto file = conv::readWholeFile(gameFile, kMaxPictureFileSize);
+            file && images::QtPictureReader().describe(*file))
+            return pictureInfo(gameFile, json);
+    }
+
+    if (json)
+        return gameFileJson(gameFile, info);
+    m_out << "file:            " << shownName(gameFile) << '\n'
+          << "file size:       " << conv::groupedNumber(info.fileSize) << " bytes"
+          << (info.fileSize == conv::kGameFileSize ? "" : " (a packed file is 2,400,017)") << '\n'
+          << "lead bytes:      " << yesNo(info.hasLeadBytes) << " (00 01 01)\n"
+          << "magic WESYS:     " << yesNo(info.hasMagic) << '\n'
+          << "stored length:   " << info.storedLength << '\n'
+          << "constants:       " << info.firstConstant << ", " << info.secondConstant
+          << (info.firstConstant == conv::kFirstHeaderConstant &&
+                      info.secondConstant == conv::kSecondHeaderConstant
+                  ? ""
+                  : " (a packed file has 208, 64)")
+          << '\n';
+    if (!info.record)
+        return failed(conv::StepResult::of("Decompressing", gameFile, info.record.error()));
+    const conv::RecordInfo& record = *info.record;
+    m_out << "stream size:     " << conv::groupedNumber(record.streamSize) << " bytes"
+          << (static_cast<std::int64_t>(record.streamSize) - 4 == info.storedLength
+                  ? " (matches the stored length)"
+                  : " (stored length differs)")
+          << '\n'
+          << "record size:     " << conv::groupedNumber(record.recordSize) << " bytes\n";
+    const MenuAnimation* mode = MenuAnimationCatalogue::findByTextureName(record.textureName);
+    m_out << "texture name:    " << (record.textureName.empty() ? "(none)" : record.textureName)
+          << '\n'
+          << "mode:            ";
+    if (mode)
+        m_out << mode->position << " \"" << mode->displayName << "\"\n";
+    else
+        m_out << "not in the catalogue\n";
+    if (record.image.isDds)
+        m_out << "image:           " << record.image.width << "x" << record.image.height << ' '
+              << record.image.pixelFormat << '\n';
+    else
+        m_out << "image:           not a DDS image\n";
+    return kExitOk;
+}
+
+int CommandLine::pictureInfo(const std::filesystem::path& path, bool json) {
+    const auto file = conv::readWholeFile(path, kMaxPictureFileSize);
+    if (!file)
+        return failed(conv::StepResult::of("Reading the image", path, file.error()));
+    const images::QtPictureReader pictures;
+    const conv::FileIdentity identity = conv::identifyFile(*file);
+    if (json) {
+        const auto prepared = conv::prepareImage(*file, &pictures);
+        m_out << "{\"file\": " << jsonString(path.string()) << ", \"fileSize\": " << file->size()
+              << ", \"kind\": "
+              << jsonString(identity.kind == conv::FileKind::Dds ? "DDS" : identity.name)
+              << ", \"pack\": "
+              << jsonString(prepared ? prepared->action : "refused: " + prepared.error().reason)
+              << "}\n";
+        return kExitOk;
+    }
+    m_out << "file:            " << shownName(path) << '\n'
+          << "file size:       " << conv::groupedNumber(file->size()) << " bytes\n";
+    if (identity.kind == conv::FileKind::Dds) {
+        m_out << "kind:            DDS image\n";
+        if (const auto layout = conv::inspectDdsHeader(*file, file->size())) {
+            m_out << "size:            " << layout->width << "x" << layout->height << '\n'
+                  << "layout:          " << layout->format << '\n'
+                  << "mip levels:      " << layout->mipCount << '\n'
+                  << "written by:      "
+                  << (layout->writer.empty() ? "(not recorded)" : layout->writer) << '\n';
+        } else if (const conv::DdsSummary summary = conv::describeDds(*file); summary.isDds) {
+            m_out << "size:            " << summary.width << "x" << summary.height << '\n'
+                  << "layout:          " << summary.pixelFormat << '\n';
+        }
+    } else if (const auto picture = pictures.describe(*file)) {
+        m_out << "kind:            " << picture->format << " picture\n"
+              << "size:            " << picture->width << "x" << picture->height << '\n'
+              << "layout:          "
+              << (picture->layout.empty() ? "(not known before decoding)" : picture->layout)
+              << '\n';
+    }
+    const auto prepared = conv::prepareImage(*file, &pictures);
+    m_out << "pack:            "
+          << (prepared ? prepared->action : "refused: " + prepared.error().reason) << '\n';
+    return kExitOk;
+}
+
+} // namespace velmora::cli

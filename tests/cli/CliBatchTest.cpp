@@ -1,0 +1,238 @@
+// The batch form, verify and the traps of the command line, through the real program.
+#include "DdsImages.h"
+#include "FileHelpers.h"
+#include "GameFiles.h"
+#include "ProcessRunner.h"
+#include "TempFolder.h"
+
+#include "conversion/ByteOrder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace velmora::test {
+namespace {
+
+ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
+    std::filesystem::create_directories(folder / "tmp");
+    std::vector<std::string> argv{cliPath()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    ProcessOptions options;
+    options.workingDirectory = folder.path();
+    options.environment["TMPDIR"] = (folder / "tmp").string();
+    options.environment["XDG_RUNTIME_DIR"] = (folder / "tmp").string();
+    options.environment["XDG_DATA_HOME"] = (folder / "data").string();
+    return run(argv, options);
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+Bytes genuineHeader() {
+    Bytes header(48);
+    for (std::size_t i = 0; i < header.size(); ++i)
+        header[i] = static_cast<std::uint8_t>(0xC0 ^ i);
+    return header;
+}
+
+// A game file made with zlib, padded as the game's are.
+Bytes gameFile(const Bytes& image, const std::string& name) {
+    Bytes file = gameFileAround(zlibStream(textureRecord(image, name, genuineHeader())));
+    file.resize(2'400'017, 0);
+    return file;
+}
+
+TEST(CliBatch, UnpackThenPackLikeTheOriginalsAFailingInputInTheMiddle) {
+    TempFolder f;
+    std::filesystem::create_directories(f / "menu");
+    writeFile(f / "menu" / "a.bin", gameFile(validImage(1), "topModeSelect_Mov03_ML.tex"));
+    writeText(f / "menu" / "b.bin", "not a game file");
+    writeFile(f / "menu" / "c.bin", gameFile(validImage(2), "topModeSelect_Mov09_Sys.tex"));
+
+    const ProcessResult unpack =
+        runCli(f, {"unpack", "menu", "--to", "edit", "--format", "png", "-j", "2"});
+    EXPECT_EQ(unpack.exitCode, 1);
+    EXPECT_TRUE(contains(unpack.out, "2 written, 1 failed")) << unpack.out;
+    EXPECT_EQ(std::count(unpack.err.begin(), unpack.err.end(), '\n'), 1) << unpack.err;
+    EXPECT_TRUE(contains(unpack.err, "b.bin")) << unpack.err;
+    EXPECT_EQ(fileNames(f / "edit"), (std::set<std::string>{"a.png", "c.png"}));
+
+    const ProcessResult pack =
+        runCli(f, {"pack", "edit/a.png", "edit/c.png", "--to", "out", "--like", "menu"});
+    ASSERT_EQ(pack.exitCode, 0) << pack.err;
+    EXPECT_TRUE(contains(pack.out, "2 written, 0 failed")) << pack.out;
+    for (const char* stem : {"a", "c"}) {
+        SCOPED_TRACE(stem);
+        const std::string out = std::string("out/") + stem + ".bin";
+        const ProcessResult verify =
+            runCli(f, {"verify", out, std::string("edit/") + stem + ".png"});
+        EXPECT_EQ(verify.exitCode, 0) << verify.err;
+        EXPECT_EQ(verify.out, "ok\n");
+        // Nothing edited: the record is the original's, texture header and name included (the
+        // streams may differ: another compressor made the originals).
+        const auto original = runCli(f, {"info", "--json", std::string("menu/") + stem + ".bin"});
+        const auto repacked = runCli(f, {"info", out, "--json"});
+        EXPECT_EQ(original.out.substr(original.out.find("\"recordSize\"")),
+                  repacked.out.substr(repacked.out.find("\"recordSize\"")));
+        ASSERT_EQ(runCli(f, {"header", out, "h"}).exitCode, 0);
+        EXPECT_EQ(readFile(f / "h"), genuineHeader());
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(f / "tmp"));
+}
+
+TEST(CliBatch, ModeFromFileNamesAndAClearMessageWhenThereIsNone) {
+    TempFolder f;
+    for (const char* name : {"topModeSelect_Mov03_ML.dds", "Master-League.dds", "holiday.dds"})
+        writeFile(f / name, validImage());
+    std::filesystem::create_directories(f / "data" / "velmora");
+    writeFile(f / "data" / "velmora" / "WE00", genuineHeader());
+    const ProcessResult pack = runCli(f, {"pack", "topModeSelect_Mov03_ML.dds", "Master-League.dds",
+                                          "holiday.dds", "--to", "out/"});
+    EXPECT_EQ(pack.exitCode, 1);
+    EXPECT_TRUE(contains(pack.err, "holiday.dds: its mode is not known: name the file"))
+        << pack.err;
+    EXPECT_TRUE(contains(pack.out, "2 written, 1 failed")) << pack.out;
+    for (const char* out : {"out/topModeSelect_Mov03_ML.bin", "out/Master-League.bin"}) {
+        const ProcessResult info = runCli(f, {"info", "--json", out});
+        EXPECT_TRUE(contains(info.out, "\"textureName\": \"topModeSelect_Mov03_ML.tex\""))
+            << info.out;
+        // The installed texture header, not the placeholder.
+        ASSERT_EQ(runCli(f, {"header", out, "h"}).exitCode, 0);
+        EXPECT_EQ(readFile(f / "h"), genuineHeader());
+    }
+}
+
+TEST(CliBatch, RefusedBeforeStarting) {
+    TempFolder f;
+    std::filesystem::create_directories(f / "x");
+    std::filesystem::create_directories(f / "y");
+    writeFile(f / "x" / "a.dds", validImage());
+    writeFile(f / "y" / "a.dds", validImage());
+    const std::vector<std::vector<std::string>> rows{
+        {"pack", "x/a.dds", "y/a.dds", "--to", "out", "--mode", "0"},
+        {"pack", "x/a.dds", "--to", "out", "--mode", "99"},
+        {"unpack", "x/a.dds", "--to", "out", "--format", "gif"},
+        {"pack", "x/a.dds", "--to", "out", "-j", "0", "--mode", "0"},
+    };
+    for (const auto& arguments : rows) {
+        const ProcessResult run = runCli(f, arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments.back() << run.err;
+        EXPECT_FALSE(std::filesystem::exists(f / "out" / "a.bin"));
+    }
+}
+
+TEST(CliVerify, GoodAndDamagedGameFiles) {
+    TempFolder f;
+    const Bytes good = gameFile(validImage(5), "topModeSelect_Mov04_Cmm.tex");
+    writeFile(f / "tile.dds", validImage(5));
+    writeFile(f / "other.dds", validImage(6));
+    Bytes constants = good;
+    constants[12] = 7;
+    Bytes length = good;
+    conversion::writeLe32(length, 8, conversion::readLe32(length, 8) + 1);
+    Bytes cut = good;
+    cut.resize(100'000);
+    Bytes name = gameFile(validImage(5), "someOtherTexture.tex");
+    Bytes magic = good;
+    magic[4] = 'X';
+    const std::vector<std::tuple<const char*, Bytes, std::vector<std::string>, const char*>> rows{
+        {"good", good, {"tile.dds"}, nullptr},
+        {"pixels", good, {"other.dds"}, "its pixels differ"},
+        {"constants", constants, {}, "the constants are 7, 64"},
+        {"length", length, {}, "the stored length is"},
+        {"cut", cut, {}, "the stream does not inflate"},
+        {"name", name, {}, "is not one of the menu's"},
+        {"magic", magic, {}, "\"WESYS\" is missing"},
+    };
+    for (const auto& [file, bytes, extra, finding] : rows) {
+        SCOPED_TRACE(file);
+        writeFile(f / file, bytes);
+        std::vector<std::string> arguments{"verify", file};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const ProcessResult run = runCli(f, arguments);
+        EXPECT_EQ(run.exitCode, finding ? 1 : 0) << run.err;
+        if (finding) {
+            EXPECT_TRUE(contains(run.err, finding)) << run.err;
+        } else {
+            EXPECT_EQ(run.out, "ok\n");
+        }
+    }
+}
+
+TEST(CliTraps, OutputsAreWhereAUserExpectsAndNeverTheInput) {
+    TempFolder f;
+    writeFile(f / "tile.dds", validImage());
+    writeFile(f / "-dash.dds", validImage());
+    writeFile(f / "img.bin", validImage());
+    std::filesystem::create_directories(f / "dir");
+    writeText(f / "real.bin", "old");
+    std::filesystem::create_symlink("real.bin", f / "link.bin");
+    struct Row {
+        std::vector<std::string> arguments;
+        int status;
+        const char* written; // the file that must now exist, nullptr: none
+    };
+    const std::vector<Row> rows{
+        {{"pack", "tile.dds", "3", "dir"}, 0, "dir/tile.bin"},
+        {{"pack", "tile.dds", "3", "new/"}, 1, nullptr}, // a missing folder is not made
+        {{"pack", "--", "-dash.dds", "3", "dash"}, 0, "dash.bin"},
+        {{"pack", "img.bin", "3", "img.bin"}, 2, nullptr},
+        {{"pack", "tile.dds", "3", ""}, 2, nullptr},
+        {{"unpack", "tile.dds", "./tile.dds"}, 2, nullptr},
+        {{"pack", "--help"}, 0, nullptr},
+        {{"pack", "tile.dds", "3", "link.bin"}, 0, "real.bin"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments.back());
+        const ProcessResult run = runCli(f, row.arguments);
+        EXPECT_EQ(run.exitCode, row.status) << run.err;
+        if (row.written) {
+            EXPECT_EQ(readFile(f / row.written).size(), 2'400'017u);
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(f / "link.bin"));
+    EXPECT_EQ(readFile(f / "tile.dds"), validImage());
+    EXPECT_EQ(readFile(f / "img.bin"), validImage());
+    EXPECT_TRUE(contains(runCli(f, {"pack", "--help"}).out, "pack IMAGE MODE OUTPUT"));
+    EXPECT_TRUE(std::filesystem::is_empty(f / "tmp"));
+}
+
+TEST(CliTraps, AHugeSparseGameFileCostsNoMoreThanANormalOne) {
+    TempFolder f;
+    const Bytes game = gameFile(validImage(8), "topModeSelect_Mov00_Ex.tex");
+    writeFile(f / "game.bin", game);
+    writeFile(f / "huge.bin", game);
+    std::filesystem::resize_file(f / "huge.bin", 50ull << 30); // sparse: no disk taken
+    ASSERT_EQ(runCli(f, {"unpack", "game.bin", "a"}).exitCode, 0);
+    const ProcessResult huge = runCli(f, {"unpack", "huge.bin", "b"});
+    ASSERT_EQ(huge.exitCode, 0) << huge.err;
+    EXPECT_EQ(readFile(f / "a.dds"), readFile(f / "b.dds"));
+}
+
+TEST(CliTraps, SignalsLeaveNothingBehind) {
+    TempFolder f;
+    writeFile(f / "photo.dds", photoLikeImage(3.0));
+    writeText(f / "out.bin", "before");
+    for (const auto& [signal, status] :
+         std::vector<std::pair<std::string, int>>{{"TERM", 143}, {"INT", 130}, {"HUP", 129}}) {
+        SCOPED_TRACE(signal);
+        // Fitting takes seconds, so the signal comes in the middle of the run.
+        const std::string script = "\"$0\" pack photo.dds 0 out --fit & pid=$!; sleep 0.4; kill -" +
+                                   signal + " $pid; wait $pid; echo $?";
+        ProcessOptions options;
+        options.workingDirectory = f.path();
+        options.environment["TMPDIR"] = (f / "tmp").string();
+        options.environment["XDG_RUNTIME_DIR"] = (f / "tmp").string();
+        std::filesystem::create_directories(f / "tmp");
+        const ProcessResult run = velmora::test::run({"/bin/sh", "-c", script, cliPath()}, options);
+        EXPECT_EQ(run.out, std::to_string(status) + "\n") << run.err;
+        EXPECT_TRUE(std::filesystem::is_empty(f / "tmp"));
+        EXPECT_EQ(fileNames(f.path()), (std::set<std::string>{"out.bin", "photo.dds", "tmp"}));
+        EXPECT_EQ(readText(f / "out.bin"), "before");
+    }
+}
+
+} // namespace
+} // namespace velmora::test
