@@ -5,22 +5,20 @@
 #include "windows/frmMain.h"
 
 #include <QApplication>
-#include <QDir>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
 
+    // The program's own files stand beside it; the current folder stays the user's.
     const QString folder = QCoreApplication::applicationDirPath();
-    // The buttons' click sound is named relative to the current folder.
-    QDir::setCurrent(folder);
 
     velmora::QtFileDialogService dialogs;
     velmora::QtMessageBoxService messages;
     velmora::DesktopShellService shell;
     velmora::AppContext context;
-    context.applicationFolder = std::filesystem::path(folder.toStdU16String());
+    context.programFolder = std::filesystem::path(folder.toStdU16String());
     context.resourcesFolder = folder + QStringLiteral("/resources");
     context.dialogs = &dialogs;
     context.messages = &messages;

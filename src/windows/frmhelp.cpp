@@ -82,8 +82,8 @@ frmhelp::frmhelp(const AppContext& context)
     }
 
     // Load: Dir1 on the folder "Image"; its change fills File1.
-    const QString folder = QString::fromStdU16String(m_context.applicationFolder.u16string()) +
-                           QStringLiteral("/Image");
+    const QString folder =
+        QString::fromStdU16String(m_context.programFolder.u16string()) + QStringLiteral("/Image");
     Dir1_Change(folder);
 }
 

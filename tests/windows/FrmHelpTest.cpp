@@ -26,7 +26,7 @@ class FrmHelpTest : public ::testing::Test {
 
     std::unique_ptr<frmhelp> open(const QString& applicationFolder) {
         velmora::AppContext context;
-        context.applicationFolder = std::filesystem::path(applicationFolder.toStdString());
+        context.programFolder = std::filesystem::path(applicationFolder.toStdString());
         context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
         context.dialogs = &m_dialogs;
         context.messages = &m_messages;
