@@ -1,5 +1,6 @@
 #include "platform/FileDialogService.h"
 #include "platform/MessageBoxService.h"
+#include "platform/PlatformFonts.h"
 #include "platform/ShellService.h"
 #include "windows/AppContext.h"
 #include "windows/frmMain.h"
@@ -10,6 +11,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
+    // The captions are designed in MS Sans Serif and Arial: draw them in their metric-compatible
+    // faces, as the tests and the gallery do, so they fit their buttons.
+    velmora::registerFontSubstitutions();
 
     // The program's own files stand beside it; the current folder stays the user's.
     const QString folder = QCoreApplication::applicationDirPath();
@@ -22,7 +26,7 @@ int main(int argc, char** argv) {
     context.resourcesFolder = folder + QStringLiteral("/resources");
     context.dialogs = &dialogs;
     context.messages = &messages;
-    context.openUrl = [&shell](const QString& url) { shell.ShellOpen(url); };
+    context.openUrl = [&shell](const QString& url) { return shell.ShellOpen(url); };
 
     velmora::frmMain window(context);
     window.Form_Load();

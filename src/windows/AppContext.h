@@ -20,8 +20,8 @@ struct AppContext {
     QString resourcesFolder;
     FileDialogService* dialogs = nullptr;
     MessageBoxService* messages = nullptr;
-    // Opens an address in the default web browser.
-    std::function<void(const QString& url)> openUrl;
+    // Opens an address in the default web browser; false when no browser could be started.
+    std::function<bool(const QString& url)> openUrl;
 };
 
 } // namespace velmora

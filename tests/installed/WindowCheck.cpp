@@ -13,6 +13,7 @@
 
 #include "platform/FileDialogService.h"
 #include "platform/MessageBoxService.h"
+#include "platform/PlatformFonts.h"
 #include "platform/ShellService.h"
 #include "windows/AppContext.h"
 #include "windows/frmMain.h"
@@ -53,6 +54,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    velmora::registerFontSubstitutions();
     const QStringList args = QApplication::arguments().mid(1);
     if (args.size() == 3 && args[0] == QLatin1String("image")) {
         velmora::test::writeFile(args[2].toStdString(),
@@ -75,7 +77,7 @@ int main(int argc, char** argv) {
     context.resourcesFolder = folder + QStringLiteral("/resources");
     context.dialogs = &dialogs;
     context.messages = &messages;
-    context.openUrl = [&shell](const QString& url) { shell.ShellOpen(url); };
+    context.openUrl = [&shell](const QString& url) { return shell.ShellOpen(url); };
     velmora::frmMain window(context);
     window.Form_Load();
 

@@ -56,7 +56,10 @@ class FrmMainTest : public ::testing::Test {
         context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
         context.dialogs = &m_dialogs;
         context.messages = &m_messages;
-        context.openUrl = [this](const QString& url) { m_opened.push_back(url); };
+        context.openUrl = [this](const QString& url) {
+            m_opened.push_back(url);
+            return true;
+        };
         auto window = std::make_unique<frmMain>(context);
         window->Form_Load();
         return window;
