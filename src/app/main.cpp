@@ -1,30 +1,32 @@
 #include "platform/FileDialogService.h"
 #include "platform/MessageBoxService.h"
+#include "platform/PlatformFonts.h"
 #include "platform/ShellService.h"
 #include "windows/AppContext.h"
 #include "windows/frmMain.h"
 
 #include <QApplication>
-#include <QDir>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
+    // The captions are designed in MS Sans Serif and Arial: draw them in their metric-compatible
+    // faces, as the tests and the gallery do, so they fit their buttons.
+    velmora::registerFontSubstitutions();
 
+    // The program's own files stand beside it; the current folder stays the user's.
     const QString folder = QCoreApplication::applicationDirPath();
-    // The buttons' click sound is named relative to the current folder.
-    QDir::setCurrent(folder);
 
     velmora::QtFileDialogService dialogs;
     velmora::QtMessageBoxService messages;
     velmora::DesktopShellService shell;
     velmora::AppContext context;
-    context.applicationFolder = std::filesystem::path(folder.toStdU16String());
+    context.programFolder = std::filesystem::path(folder.toStdU16String());
     context.resourcesFolder = folder + QStringLiteral("/resources");
     context.dialogs = &dialogs;
     context.messages = &messages;
-    context.openUrl = [&shell](const QString& url) { shell.ShellOpen(url); };
+    context.openUrl = [&shell](const QString& url) { return shell.ShellOpen(url); };
 
     velmora::frmMain window(context);
     window.Form_Load();

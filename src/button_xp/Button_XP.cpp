@@ -95,7 +95,9 @@ OleColor Button_XP::TranslateColor(OleColor colour) {
 // --- properties ------------------------------------------------------------------------------
 
 bool Button_XP::Enabled() const {
-    return m_host->isEnabled();
+    // The control's own setting: inside a disabled frame it takes no input but still looks,
+    // and is saved, as set.
+    return !m_host->testAttribute(Qt::WA_ForceDisabled);
 }
 
 void Button_XP::setEnabled(bool value) {

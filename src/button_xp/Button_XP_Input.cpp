@@ -216,7 +216,12 @@ void Button_XP::GoToURL() {
 }
 
 Byte Button_XP::PlaySoundFile(const QString& fileName) {
-    return soundService().playFile(resolveSoundPath(fileName)) ? 1 : 0;
+    // The stored names (".\\resources\\click.wav") are relative to the program, not to
+    // whatever folder the user works in.
+    return soundService().playFile(
+               resolveSoundPath(fileName, QCoreApplication::applicationDirPath()))
+               ? 1
+               : 0;
 }
 
 } // namespace velmora

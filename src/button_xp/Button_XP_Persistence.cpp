@@ -36,7 +36,7 @@ void Button_XP::WriteProperties(PropertyBag& bag) const {
     bag.WriteProperty(QStringLiteral("OriginalPicSizeW"), f.g_OriginalPicSizeW, integer(32));
     bag.WriteProperty(QStringLiteral("OriginalPicSizeH"), f.g_OriginalPicSizeH, integer(32));
     bag.WriteProperty(QStringLiteral("PictureHover"), f.g_PictureHover, kNoPicture);
-    bag.WriteProperty(QStringLiteral("Enabled"), flag(host.isEnabled()), flag(true));
+    bag.WriteProperty(QStringLiteral("Enabled"), flag(Enabled()), flag(true));
     bag.WriteProperty(QStringLiteral("Font"), host.Font(), host.ambientFont());
     bag.WriteProperty(QStringLiteral("MouseIcon"), host.MouseIcon(), kNoPicture);
     bag.WriteProperty(QStringLiteral("MousePointer"), std::int16_t(host.MousePointer()),

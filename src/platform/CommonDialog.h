@@ -22,6 +22,8 @@ class CommonDialog {
     QString DefaultExt;
     QString FileName;
     std::uint32_t Flags = 0;
+    // The folder the dialog opens in when FileName names no folder.
+    QString InitDir;
 
     // True when the user confirmed; FileName then holds the chosen path. On cancel or
     // failure nothing changes and the result is false.

@@ -22,15 +22,16 @@ QStringList nameFiltersOf(const QString& filter) {
     return filters;
 }
 
-void startAt(QFileDialog& dialog, const QString& fileName) {
+void startAt(QFileDialog& dialog, const QString& fileName, const QString& folder) {
     const QFileInfo info(fileName);
-    // A bare name (or nothing) starts in the current folder, as the system dialog does.
+    // A bare name (or nothing) starts in the given folder, else the current one, as the system
+    // dialog does.
     const bool hasFolder =
         fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\'));
     if (hasFolder && info.absoluteDir().exists()) {
         dialog.setDirectory(info.absolutePath());
     } else {
-        dialog.setDirectory(QDir::currentPath());
+        dialog.setDirectory(folder.isEmpty() ? QDir::currentPath() : folder);
     }
     dialog.selectFile(hasFolder ? info.fileName() : fileName);
 }
@@ -51,7 +52,7 @@ void QtFileDialogService::configure(QFileDialog& dialog, const FileDialogRequest
         dialog.setNameFilters(filters);
     }
     dialog.setDefaultSuffix(request.defaultExt);
-    startAt(dialog, fileName);
+    startAt(dialog, fileName, request.folder);
 }
 
 std::optional<QString> QtFileDialogService::run(const FileDialogRequest& request, QWidget* parent) {

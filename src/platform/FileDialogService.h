@@ -29,6 +29,7 @@ struct FileDialogRequest {
     QString defaultExt; // added to a name typed without an extension; empty adds none
     QString fileName;   // the name the file-name field starts with
     std::uint32_t flags = 0;
+    QString folder; // where a bare name (or nothing) starts; the current folder when empty
 };
 
 // Shows an open or save dialog and waits for the user.

@@ -3,6 +3,7 @@
 #include <canberra.h>
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -67,7 +68,11 @@ struct CanberraSoundService::Context {
     }
 };
 
-CanberraSoundService::CanberraSoundService() : m_context(std::make_unique<Context>()) {}
+CanberraSoundService::CanberraSoundService()
+    : CanberraSoundService(QCoreApplication::applicationDirPath()) {}
+
+CanberraSoundService::CanberraSoundService(QString baseFolder)
+    : m_context(std::make_unique<Context>()), m_baseFolder(std::move(baseFolder)) {}
 
 CanberraSoundService::~CanberraSoundService() {
     if (m_context->worker.joinable()) {
@@ -81,7 +86,7 @@ CanberraSoundService::~CanberraSoundService() {
 }
 
 bool CanberraSoundService::playFile(const QString& fileName) {
-    const QString path = resolveSoundPath(fileName);
+    const QString path = resolveSoundPath(fileName, m_baseFolder);
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return false;
     {

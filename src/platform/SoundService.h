@@ -23,10 +23,12 @@ QString resolveSoundPath(const QString& fileName, const QString& currentDir);
 QString resolveSoundPath(const QString& fileName);
 
 // Plays through libcanberra, the event-sound library of the desktop. The sound server is
-// contacted on the first play, not at construction.
+// contacted on the first play, not at construction. Relative names are found beside the
+// program (or in baseFolder), never in whatever folder happens to be current.
 class CanberraSoundService final : public SoundService {
   public:
     CanberraSoundService();
+    explicit CanberraSoundService(QString baseFolder);
     ~CanberraSoundService() override;
     CanberraSoundService(const CanberraSoundService&) = delete;
     CanberraSoundService& operator=(const CanberraSoundService&) = delete;
@@ -36,6 +38,7 @@ class CanberraSoundService final : public SoundService {
   private:
     struct Context;
     std::unique_ptr<Context> m_context;
+    QString m_baseFolder;
 };
 
 } // namespace velmora

@@ -13,14 +13,15 @@ class MessageBoxService;
 // What the windows are handed: where they live and the services they reach the system
 // through. The services are not owned and outlive the windows.
 struct AppContext {
-    // Holds the work files, "WE00" and the folder "Image".
-    std::filesystem::path applicationFolder;
+    // Where the program is installed: holds "WE00" and the folder "Image". Read only; the
+    // work files go to a private folder of each window's own.
+    std::filesystem::path programFolder;
     // Holds the window pictures and the icon.
     QString resourcesFolder;
     FileDialogService* dialogs = nullptr;
     MessageBoxService* messages = nullptr;
-    // Opens an address in the default web browser.
-    std::function<void(const QString& url)> openUrl;
+    // Opens an address in the default web browser; false when no browser could be started.
+    std::function<bool(const QString& url)> openUrl;
 };
 
 } // namespace velmora

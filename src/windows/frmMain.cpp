@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -44,7 +45,12 @@ std::filesystem::path pathOf(const QString& text) {
 frmMain::frmMain(const AppContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_context(context), m_CD(*context.dialogs, this) {
+      m_context(context), m_CD(*context.dialogs, this), m_userFolder(QDir::homePath()) {
+    if (auto work = conversion::PrivateWorkFolder::create("window")) {
+        m_work.emplace(std::move(*work));
+    } else {
+        m_workProblem = work.error().reason;
+    }
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Velmora v.1.0.1"));
     setWindowIcon(applicationIcon(m_context.resourcesFolder));
@@ -219,18 +225,55 @@ void frmMain::List1_Click() {
     }
 }
 
+std::filesystem::path frmMain::workFolder() const {
+    return m_work ? m_work->path() : std::filesystem::path();
+}
+
+const conversion::PrivateWorkFolder* frmMain::workFolderOrSay() {
+    if (!m_work) {
+        m_context.messages->show(
+            QStringLiteral("Velmora could not make its work folder (%1). Free some space in "
+                           "the temporary folder and start Velmora again.")
+                .arg(QString::fromStdString(m_workProblem)),
+            this);
+        return nullptr;
+    }
+    return &*m_work;
+}
+
+QString frmMain::userPath(const QString& text) const {
+    if (text.isEmpty()) {
+        return text;
+    }
+    return QDir::cleanPath(QDir(m_userFolder).absoluteFilePath(QDir::fromNativeSeparators(text)));
+}
+
+bool frmMain::showDialog(bool save) {
+    m_CD.InitDir = m_userFolder;
+    if (!(save ? m_CD.ShowSave() : m_CD.ShowOpen())) {
+        return false;
+    }
+    m_userFolder = QFileInfo(userPath(m_CD.FileName)).absolutePath();
+    return true;
+}
+
 void frmMain::btnBF_Click() {
-    QDir::setCurrent(QString::fromStdU16String(m_context.applicationFolder.u16string()));
     m_CD.DialogTitle = QStringLiteral("Open file");
     m_CD.Filter = QString();
     m_CD.Flags = kOpenFlags;
-    if (!m_CD.ShowOpen()) {
+    if (!showDialog(false)) {
         return;
     }
     txt(2).setText(m_CD.FileName);
-    // A failed copy shows later, when Unpack finds no game file to read.
-    (void)conversion::copyToWorkFile(pathOf(txt(2).text()), m_context.applicationFolder,
-                                     conversion::WorkFile::Temp);
+    const auto* work = workFolderOrSay();
+    if (work == nullptr) {
+        return;
+    }
+    const auto copied = conversion::copyToWorkFile(pathOf(userPath(txt(2).text())), work->path(),
+                                                   conversion::WorkFile::Temp);
+    if (!copied) {
+        m_context.messages->show(QString::fromStdString(copied.error().message()), this);
+    }
 }
 
 void frmMain::btnCF_Click() {
@@ -238,7 +281,7 @@ void frmMain::btnCF_Click() {
     m_CD.Filter = QString();
     // A save dialog must take a new name; it asks before replacing a file.
     m_CD.Flags = kSaveFlags;
-    if (!m_CD.ShowSave()) {
+    if (!showDialog(true)) {
         return;
     }
     txt(3).setText(m_CD.FileName);
@@ -249,13 +292,14 @@ void frmMain::btnDF_Click() {
     m_CD.DialogTitle = QStringLiteral("Open file");
     m_CD.Filter = QString();
     m_CD.Flags = kOpenFlags;
-    if (!m_CD.ShowOpen()) {
+    if (!showDialog(false)) {
         return;
     }
     txt(0).setText(m_CD.FileName);
-    // The Save Bin box, not the one just filled; Pack replaces this copy before using it.
-    if (!txt(1).text().isEmpty()) {
-        (void)conversion::copyToWorkFile(pathOf(txt(1).text()), m_context.applicationFolder,
+    // The Save Bin box, not the one just filled; Pack replaces this copy before using it, so
+    // a failure (an empty or new Save Bin) is no news to the user.
+    if (!txt(1).text().isEmpty() && m_work) {
+        (void)conversion::copyToWorkFile(pathOf(userPath(txt(1).text())), m_work->path(),
                                          conversion::WorkFile::Template);
     }
 }
@@ -266,48 +310,74 @@ void frmMain::btnAF_Click() {
     m_CD.DefaultExt = QString();
     m_CD.FileName = QStringLiteral(".Bin");
     m_CD.Flags = kSaveFlags;
-    if (!m_CD.ShowSave()) {
+    if (!showDialog(true)) {
         return;
     }
     txt(1).setText(m_CD.FileName);
 }
 
 void frmMain::Unpack() {
-    const auto outcome = conversion::runUnpack(m_context.applicationFolder, utf8(txt(2).text()),
-                                               utf8(txt(3).text()), m_ZlibTool1->component());
-    report(outcome);
+    const auto* work = workFolderOrSay();
+    if (work == nullptr) {
+        return;
+    }
+    // The game file named in the box now is the one converted, whatever Browse copied before.
+    const QString gameFile = userPath(txt(2).text());
+    const auto copied =
+        conversion::copyToWorkFile(pathOf(gameFile), work->path(), conversion::WorkFile::Temp);
+    if (!copied) {
+        conversion::deleteWorkFiles(work->path());
+        report(conversion::Outcome(tl::unexpected(copied.error())));
+        return;
+    }
+    const auto outcome = conversion::runUnpack(
+        work->path(), utf8(gameFile), utf8(userPath(txt(3).text())), m_ZlibTool1->component());
+    report(outcome, gameFile);
+}
+
+conversion::PackOptions frmMain::packOptions() const {
+    auto options = conversion::PackOptions::reading(&m_pictures);
+    options.textureHeaderFile = conversion::defaultTextureHeader(m_context.programFolder);
+    return options;
 }
 
 void frmMain::Pack() {
-    QDir::setCurrent(QString::fromStdU16String(m_context.applicationFolder.u16string()));
-    const auto options = conversion::PackOptions::reading(&m_pictures);
+    const auto* work = workFolderOrSay();
+    if (work == nullptr) {
+        m_Text1->clear();
+        return;
+    }
+    const QString output = userPath(txt(1).text());
     auto outcome =
-        conversion::runPack(m_context.applicationFolder, utf8(txt(0).text()), utf8(txt(1).text()),
-                            utf8(m_Label1->text()), m_ZlibTool1->component(), options);
+        conversion::runPack(work->path(), utf8(userPath(txt(0).text())), utf8(output),
+                            utf8(m_Label1->text()), m_ZlibTool1->component(), packOptions());
     if (!outcome && outcome.error().kind == conversion::ErrorKind::DoesNotFit) {
         auto fitted = offerFit(outcome.error());
         if (!fitted) {
+            m_Text1->clear();
             return; // declined: nothing written, nothing more to say
         }
         outcome = std::move(*fitted);
     }
+    // The length shown is always that of the game file last written, never an older one.
     if (outcome && outcome->storedLength) {
         m_Text1->setText(QString::number(*outcome->storedLength));
+    } else {
+        m_Text1->clear();
     }
     m_Label2->setText(txt(1).text());
-    report(outcome);
+    report(outcome, output);
 }
 
 std::optional<conversion::Outcome> frmMain::offerFit(const conversion::StepResult& tooDetailed) {
-    const std::string image = utf8(txt(0).text());
-    const std::string output = utf8(txt(1).text());
+    const std::string image = utf8(userPath(txt(0).text()));
+    const std::string output = utf8(userPath(txt(1).text()));
     const std::string textureName = utf8(m_Label1->text());
-    const auto options = conversion::PackOptions::reading(&m_pictures);
+    const auto options = packOptions();
+    const std::filesystem::path folder = workFolder();
     const auto fitted =
-        runWhileBusy(this, QStringLiteral("Fitting the image to the game file..."), [&] {
-            return conversion::fitPackImage(m_context.applicationFolder, image, textureName,
-                                            options);
-        });
+        runWhileBusy(this, QStringLiteral("Fitting the image to the game file..."),
+                     [&] { return conversion::fitPackImage(folder, image, textureName, options); });
     if (!fitted) {
         return conversion::Outcome(tl::unexpected(fitted.error()));
     }
@@ -323,8 +393,8 @@ std::optional<conversion::Outcome> frmMain::offerFit(const conversion::StepResul
     conversion::PackOptions withFit = options;
     withFit.fitted = &*fitted;
     return runWhileBusy(this, QStringLiteral("Packing..."), [&] {
-        return conversion::runPack(m_context.applicationFolder, image, output, textureName,
-                                   m_ZlibTool1->component(), withFit);
+        return conversion::runPack(folder, image, output, textureName, m_ZlibTool1->component(),
+                                   withFit);
     });
 }
 
@@ -336,9 +406,15 @@ void frmMain::cmdSpakuj_Click() {
     Pack();
 }
 
-void frmMain::report(const conversion::Outcome& outcome) {
+void frmMain::report(const conversion::Outcome& outcome, const QString& userFile) {
     if (!outcome) {
-        m_context.messages->show(QString::fromStdString(outcome.error().message()), this);
+        // The work files are the program's business: a step that failed on one is reported
+        // against the user's file it stood for.
+        conversion::StepResult failure = outcome.error();
+        if (!failure.file.empty() && failure.file.parent_path() == workFolder()) {
+            failure.file = pathOf(userFile);
+        }
+        m_context.messages->show(QString::fromStdString(failure.message()), this);
         return;
     }
     for (const std::string& message : outcome->messages) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "conversion/Outcome.h"
+#include "conversion/PrivateWorkFolder.h"
+#include "conversion/Workflows.h"
 #include "images/QtPictureReader.h"
 #include "platform/CommonDialog.h"
 #include "windows/AppContext.h"
@@ -56,6 +58,12 @@ class frmMain : public QWidget {
     // The help window while it is open.
     frmhelp* helpWindow() const { return m_help; }
 
+    // This window's own work files; empty when the folder could not be made.
+    std::filesystem::path workFolder() const;
+    // The folder dialogs open in and relative paths are taken from: the last one used, else
+    // the user's home.
+    const QString& userFolder() const { return m_userFolder; }
+
     // The workflows, as the Unpack and Pack buttons run them.
     void Unpack();
     void Pack();
@@ -79,14 +87,25 @@ class frmMain : public QWidget {
     void cmdWypakuj_Click();
     void cmdSpakuj_Click();
     void cmdTuto_Click();
-    // Success shows the closing messages in order; a failure its one message.
-    void report(const conversion::Outcome& outcome);
+    // Success shows the closing messages in order; a failure its one message, naming
+    // `userFile` where the failing step named a work file.
+    void report(const conversion::Outcome& outcome, const QString& userFile = QString());
+    // A path as typed into a box, a relative one taken from the user's folder.
+    QString userPath(const QString& text) const;
+    // Sets the dialog's start folder, shows it, and on confirmation remembers its folder.
+    bool showDialog(bool save);
+    // The work folder, or nothing after saying why there is none.
+    const conversion::PrivateWorkFolder* workFolderOrSay();
+    conversion::PackOptions packOptions() const;
     // Pack found the image too detailed: fit it (without freezing the window), ask, and pack
     // the fitted image on Yes. Nothing on No.
     std::optional<conversion::Outcome> offerFit(const conversion::StepResult& tooDetailed);
 
     AppContext m_context;
     CommonDialog m_CD;
+    std::optional<conversion::PrivateWorkFolder> m_work;
+    std::string m_workProblem;
+    QString m_userFolder;
     QPixmap m_background;
     std::vector<XpFrame*> m_frames;
     std::array<QLineEdit*, 4> m_txt{};

@@ -1,12 +1,14 @@
 #include "windows/frmhelp.h"
 
 #include "button_xp/Button_XP.h"
+#include "platform/MessageBoxService.h"
 #include "windows/ColourKey.h"
 #include "windows/CommandButtons.h"
 #include "windows/WindowLook.h"
 #include "windows/XpFrame.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QImageReader>
@@ -82,8 +84,8 @@ frmhelp::frmhelp(const AppContext& context)
     }
 
     // Load: Dir1 on the folder "Image"; its change fills File1.
-    const QString folder = QString::fromStdU16String(m_context.applicationFolder.u16string()) +
-                           QStringLiteral("/Image");
+    const QString folder =
+        QString::fromStdU16String(m_context.programFolder.u16string()) + QStringLiteral("/Image");
     Dir1_Change(folder);
 }
 
@@ -157,9 +159,15 @@ void frmhelp::File1_Click() {
 }
 
 void frmhelp::cmdDownload_Click() {
-    if (m_context.openUrl) {
-        m_context.openUrl(downloadAddress());
+    if (m_context.openUrl && m_context.openUrl(downloadAddress())) {
+        return;
     }
+    // Without a browser the button must still give the user the address to go to.
+    QGuiApplication::clipboard()->setText(downloadAddress());
+    m_context.messages->show(QStringLiteral("No web browser could be started. Open this address "
+                                            "in one (it is on the clipboard):\n%1")
+                                 .arg(downloadAddress()),
+                             this);
 }
 
 void frmhelp::closeEvent(QCloseEvent* event) {

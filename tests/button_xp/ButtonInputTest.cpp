@@ -114,7 +114,9 @@ class ButtonInputTest : public QObject {
         QCOMPARE(r.take(),
                  (QStringList{"MouseDown(1,1,10,5)", "Sound", "Click", "MouseUp(1,0,10,5)"}));
         QCOMPARE(r.f().g_IsDown, Byte(0));
-        QVERIFY(r.sound.files.value(0).endsWith(QLatin1String("resources/click.wav")));
+        // Found beside the program, whatever the current folder.
+        QCOMPARE(r.sound.files.value(0),
+                 QCoreApplication::applicationDirPath() + QLatin1String("/resources/click.wav"));
     }
 
     void clickOpensTheUrlBetweenClickAndMouseUp_data() {
@@ -292,6 +294,39 @@ class ButtonInputTest : public QObject {
         sendKey(&r.host(), QEvent::KeyPress, Qt::Key_Return, QStringLiteral("\r"));
         sendKey(&r.host(), QEvent::KeyRelease, Qt::Key_Return, QStringLiteral("\r"));
         QCOMPARE(r.take(), (QStringList{"KeyDown(13,0)", "KeyPress(13)", "KeyUp(13,0)"}));
+    }
+
+    void keysGiveTheirVirtualKeyCodes_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("code");
+        QTest::newRow("letter") << int(Qt::Key_Q) << int(Qt::NoModifier) << 0x51;
+        QTest::newRow("keypad 7") << int(Qt::Key_7) << int(Qt::KeypadModifier) << 0x67;
+        QTest::newRow("keypad plus") << int(Qt::Key_Plus) << int(Qt::KeypadModifier) << 0x6B;
+        QTest::newRow("keypad point") << int(Qt::Key_Period) << int(Qt::KeypadModifier) << 0x6E;
+        QTest::newRow("comma") << int(Qt::Key_Comma) << int(Qt::NoModifier) << 0xBC;
+        QTest::newRow("shifted semicolon") << int(Qt::Key_Colon) << int(Qt::ShiftModifier) << 0xBA;
+        QTest::newRow("shifted 8") << int(Qt::Key_Asterisk) << int(Qt::ShiftModifier) << 0x38;
+        QTest::newRow("bracket") << int(Qt::Key_BracketLeft) << int(Qt::NoModifier) << 0xDB;
+        QTest::newRow("apostrophe") << int(Qt::Key_Apostrophe) << int(Qt::NoModifier) << 0xDE;
+        QTest::newRow("num lock") << int(Qt::Key_NumLock) << int(Qt::NoModifier) << 0x90;
+        QTest::newRow("print") << int(Qt::Key_Print) << int(Qt::NoModifier) << 0x2C;
+        QTest::newRow("F12") << int(Qt::Key_F12) << int(Qt::NoModifier) << 0x7B;
+    }
+
+    void keysGiveTheirVirtualKeyCodes() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, code);
+        Rig r;
+        const auto mods = Qt::KeyboardModifiers(modifiers);
+        sendKey(&r.host(), QEvent::KeyPress, key, QString(), false, mods);
+        sendKey(&r.host(), QEvent::KeyRelease, key, QString(), false, mods);
+        const QStringList log = r.take();
+        QCOMPARE(log.filter(QStringLiteral("KeyDown(")).value(0).section(u',', 0, 0),
+                 QStringLiteral("KeyDown(%1").arg(code));
+        QCOMPARE(log.filter(QStringLiteral("KeyUp(")).value(0).section(u',', 0, 0),
+                 QStringLiteral("KeyUp(%1").arg(code));
     }
 
     void handlerChangesCarryThrough() {

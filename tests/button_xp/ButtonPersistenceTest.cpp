@@ -201,6 +201,18 @@ TEST(ButtonPersistence, LoadReadsTheEntriesInOrderAndNotifiesOnlyTheMouseIcon) {
     EXPECT_EQ(notified, QStringList{QStringLiteral("MouseIcon")});
 }
 
+TEST(ButtonPersistence, InsideADisabledContainerTheOwnStateIsKeptAndSaved) {
+    SavedButton b;
+    b.window.setEnabled(false);
+    EXPECT_TRUE(b.button.Enabled()) << "the container's state is not the button's";
+    PropertyBag bag;
+    b.button.WriteProperties(bag);
+    EXPECT_FALSE(bag.contains(QStringLiteral("Enabled"))) << "saved as the default, true";
+    b.button.setEnabled(false);
+    b.window.setEnabled(true);
+    EXPECT_FALSE(b.button.Enabled());
+}
+
 TEST(ButtonPersistence, NewInstanceSavesOnlyWhatDiffersFromTheDefaults) {
     SavedButton b;
     PropertyBag bag;

@@ -71,6 +71,14 @@ TEST(FileDialogStart, StartsInTheFolderOfTheLastPathOrTheCurrentOne) {
     full.setOption(QFileDialog::DontUseNativeDialog);
     QtFileDialogService::configure(full, request, other.path() + "/game.bin");
     EXPECT_EQ(QDir(full.directory()).canonicalPath(), QDir(other.path()).canonicalPath());
+
+    // A bare name in a request that names a folder starts there, not in the current one.
+    FileDialogRequest inFolder;
+    inFolder.folder = other.path();
+    QFileDialog given;
+    given.setOption(QFileDialog::DontUseNativeDialog);
+    QtFileDialogService::configure(given, inFolder, QStringLiteral(".Bin"));
+    EXPECT_EQ(QDir(given.directory()).canonicalPath(), QDir(other.path()).canonicalPath());
     QDir::setCurrent(previous);
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -26,11 +27,14 @@ class FrmHelpTest : public ::testing::Test {
 
     std::unique_ptr<frmhelp> open(const QString& applicationFolder) {
         velmora::AppContext context;
-        context.applicationFolder = std::filesystem::path(applicationFolder.toStdString());
+        context.programFolder = std::filesystem::path(applicationFolder.toStdString());
         context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
         context.dialogs = &m_dialogs;
         context.messages = &m_messages;
-        context.openUrl = [this](const QString& url) { m_opened.push_back(url); };
+        context.openUrl = [this](const QString& url) {
+            m_opened.push_back(url);
+            return m_browserStarts;
+        };
         auto window = std::make_unique<frmhelp>(context);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->show();
@@ -58,6 +62,7 @@ class FrmHelpTest : public ::testing::Test {
     velmora::test::FakeFileDialogService m_dialogs;
     velmora::test::FakeMessageBoxService m_messages;
     std::vector<QString> m_opened;
+    bool m_browserStarts = true;
 };
 
 TEST_F(FrmHelpTest, MapTextIsTheThirteenEntriesExactly) {
@@ -159,6 +164,17 @@ TEST_F(FrmHelpTest, DownloadButtonOpensThePageEachTime) {
     ASSERT_EQ(m_opened.size(), 2u);
     EXPECT_EQ(m_opened[0], frmhelp::downloadAddress());
     EXPECT_TRUE(m_opened[0].startsWith("https://"));
+}
+
+TEST_F(FrmHelpTest, WithoutABrowserTheAddressIsShownAndOnTheClipboard) {
+    m_browserStarts = false;
+    QGuiApplication::clipboard()->clear();
+    auto window = open(m_folder.path());
+    auto& host = window->cmdDownload().host();
+    QTest::mouseClick(&host, Qt::LeftButton, {}, host.rect().center());
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_TRUE(m_messages.shown[0].endsWith("\n" + frmhelp::downloadAddress()));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), frmhelp::downloadAddress());
 }
 
 TEST_F(FrmHelpTest, ClosingAnnouncesTheUnload) {

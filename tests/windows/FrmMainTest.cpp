@@ -1,5 +1,6 @@
 #include "DdsImages.h"
 #include "FakeServices.h"
+#include "GameFiles.h"
 #include "QtFileHelpers.h"
 #include "TestPaths.h"
 
@@ -41,17 +42,27 @@ class FrmMainTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(m_appFolder.isValid());
         ASSERT_TRUE(m_userFolder.isValid());
-        // Every test starts from an application folder holding only the texture header.
+        // Every test starts from a program folder holding only the texture header, and no
+        // texture header of the user's own.
         ASSERT_TRUE(
             QFile::copy(QString::fromLatin1(velmora::test::kAssetsDir) + "/WE00", app("WE00")));
+        qputenv("XDG_DATA_HOME", user("data").toUtf8());
+        m_window = open();
+    }
+
+    std::unique_ptr<frmMain> open() {
         velmora::AppContext context;
-        context.applicationFolder = std::filesystem::path(m_appFolder.path().toStdString());
+        context.programFolder = std::filesystem::path(m_appFolder.path().toStdString());
         context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
         context.dialogs = &m_dialogs;
         context.messages = &m_messages;
-        context.openUrl = [this](const QString& url) { m_opened.push_back(url); };
-        m_window = std::make_unique<frmMain>(context);
-        m_window->Form_Load();
+        context.openUrl = [this](const QString& url) {
+            m_opened.push_back(url);
+            return true;
+        };
+        auto window = std::make_unique<frmMain>(context);
+        window->Form_Load();
+        return window;
     }
 
     void TearDown() override {
@@ -61,6 +72,9 @@ class FrmMainTest : public ::testing::Test {
 
     QString app(const QString& name) const { return m_appFolder.path() + "/" + name; }
     QString user(const QString& name) const { return m_userFolder.path() + "/" + name; }
+    QString work(const QString& name) const {
+        return QString::fromStdString(m_window->workFolder().string()) + "/" + name;
+    }
 
     static void click(Button_XP& button) {
         QTest::mouseClick(&button.host(), Qt::LeftButton, {}, button.host().rect().center());
@@ -74,9 +88,11 @@ class FrmMainTest : public ::testing::Test {
 
     void expectNoWorkFiles() const {
         for (const QString& name : kWorkFiles) {
-            EXPECT_FALSE(QFileInfo::exists(app(name))) << name.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(work(name))) << name.toStdString();
         }
         EXPECT_TRUE(QFileInfo::exists(app("WE00")));
+        EXPECT_EQ(QDir(m_appFolder.path()).entryList(QDir::Files), QStringList{"WE00"})
+            << "nothing written where the program is installed";
     }
 
     // Chooses an image and an output path and a mode, then presses Pack.
@@ -264,29 +280,43 @@ TEST_F(FrmMainTest, FileNameFieldCarriesFromOneDialogToTheNext) {
     EXPECT_EQ(m_dialogs.requests[4].defaultExt, "");
 }
 
-TEST_F(FrmMainTest, OpenBinCopiesTheGameFileAndMakesTheAppFolderCurrent) {
-    QDir::setCurrent(m_userFolder.path());
+TEST_F(FrmMainTest, OpenBinCopiesTheGameFileToThePrivateWorkFolder) {
+    const QString current = QDir::currentPath();
     ASSERT_TRUE(velmora::test::writeFile(user("a.bin"), "first"));
     ASSERT_TRUE(velmora::test::writeFile(user("b.bin"), "second game"));
     m_dialogs.confirm(user("a.bin"));
     click(m_window->btnBF());
-    EXPECT_EQ(QDir::current().canonicalPath(), QDir(m_appFolder.path()).canonicalPath());
-    EXPECT_EQ(velmora::test::readFile(app("Temp")), "first");
+    EXPECT_EQ(QDir::currentPath(), current) << "the current folder is never changed";
+    EXPECT_EQ(velmora::test::readFile(work("Temp")), "first");
     m_dialogs.confirm(user("b.bin"));
     click(m_window->btnBF());
-    EXPECT_EQ(velmora::test::readFile(app("Temp")), "second game");
+    EXPECT_EQ(velmora::test::readFile(work("Temp")), "second game");
+    EXPECT_EQ(QFileInfo(QString::fromStdString(m_window->workFolder().string())).permissions() &
+                  (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+              QFile::Permissions())
+        << "the work folder is the user's alone";
+    EXPECT_TRUE(m_messages.shown.empty());
+}
+
+TEST_F(FrmMainTest, AFailedBrowseCopySaysSoAtOnce) {
+    m_dialogs.confirm(user("gone.bin"));
+    click(m_window->btnBF());
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_TRUE(m_messages.shown[0].startsWith("Copying \"" + user("gone.bin") + "\" failed: "))
+        << m_messages.shown[0].toStdString();
+    EXPECT_EQ(m_window->txt(2).text(), user("gone.bin"));
 }
 
 TEST_F(FrmMainTest, OpenDdsCopiesTheSaveBinFileNotTheImage) {
     ASSERT_TRUE(velmora::test::writeFile(user("image.dds"), "image"));
     m_dialogs.confirm(user("image.dds"));
     click(m_window->btnDF());
-    EXPECT_FALSE(QFileInfo::exists(app("Template"))) << "Save Bin is still empty";
+    EXPECT_FALSE(QFileInfo::exists(work("Template"))) << "Save Bin is still empty";
     ASSERT_TRUE(velmora::test::writeFile(user("old.bin"), "older game"));
     m_window->txt(1).setText(user("old.bin"));
     m_dialogs.confirm(user("image.dds"));
     click(m_window->btnDF());
-    EXPECT_EQ(velmora::test::readFile(app("Template")), "older game");
+    EXPECT_EQ(velmora::test::readFile(work("Template")), "older game");
 }
 
 TEST_F(FrmMainTest, EnablingIsOneWay) {
@@ -423,6 +453,109 @@ TEST_F(FrmMainTest, HelpReplacesTheMainWindowUntilClosed) {
     ASSERT_NE(m_window->helpWindow(), nullptr);
     EXPECT_TRUE(m_window->helpWindow()->Picture1().pixmap().isNull());
     m_window->helpWindow()->close();
+}
+
+QByteArray gameFileOf(const velmora::test::Bytes& image) {
+    using namespace velmora::test;
+    return asQByteArray(gameFileAround(zlibStream(textureRecord(image))));
+}
+
+// What the Open Bin box holds when Unpack is pressed is what gets converted, and what the
+// message names: browsed or typed, absolute or relative to the folder last used.
+struct TypedPathCase {
+    const char* name;
+    bool browseAnotherFirst;
+    bool relative;
+};
+
+class TypedPathTest : public FrmMainTest, public ::testing::WithParamInterface<TypedPathCase> {};
+
+TEST_P(TypedPathTest, UnpackConvertsTheFileTheBoxNames) {
+    const TypedPathCase& c = GetParam();
+    const auto wanted = velmora::test::validImage(21);
+    ASSERT_TRUE(velmora::test::writeFile(user("wanted.bin"), gameFileOf(wanted)));
+    ASSERT_TRUE(
+        velmora::test::writeFile(user("other.bin"), gameFileOf(velmora::test::validImage(22))));
+    if (c.browseAnotherFirst) {
+        m_dialogs.confirm(user("other.bin"));
+        click(m_window->btnBF());
+    }
+    m_dialogs.confirm(user("out"));
+    click(m_window->btnCF());
+    ASSERT_EQ(m_window->userFolder(), m_userFolder.path());
+    m_window->txt(2).setText(c.relative ? QString("wanted.bin") : user("wanted.bin"));
+    click(m_window->cmdWypakuj());
+    ASSERT_EQ(m_messages.shown.size(), 2u) << m_messages.shown.front().toStdString();
+    EXPECT_EQ(m_messages.shown[1], user("wanted.bin"));
+    EXPECT_EQ(velmora::test::readFile(user("out.dds")), velmora::test::asQByteArray(wanted));
+    expectNoWorkFiles();
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, TypedPathTest,
+                         ::testing::Values(TypedPathCase{"TypedOnly", false, false},
+                                           TypedPathCase{"TypedOverBrowsed", true, false},
+                                           TypedPathCase{"RelativeOverBrowsed", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FrmMainTest, DialogsOpenInTheHomeFolderThenInTheLastOneUsed) {
+    m_dialogs.cancel();
+    click(m_window->btnDF());
+    m_dialogs.confirm(user("tile"));
+    click(m_window->btnCF());
+    m_dialogs.cancel();
+    click(m_window->btnAF());
+    ASSERT_EQ(m_dialogs.requests.size(), 3u);
+    EXPECT_EQ(m_dialogs.requests[0].folder, QDir::homePath());
+    EXPECT_EQ(m_dialogs.requests[1].folder, QDir::homePath());
+    EXPECT_EQ(m_dialogs.requests[2].folder, m_userFolder.path()) << "where .Bin is named";
+}
+
+TEST_F(FrmMainTest, TwoWindowsNeverMeet) {
+    auto second = open();
+    ASSERT_NE(second->workFolder(), m_window->workFolder());
+    const auto first = velmora::test::validImage(31);
+    const auto other = velmora::test::validImage(32);
+    ASSERT_TRUE(velmora::test::writeFile(user("a.bin"), gameFileOf(first)));
+    ASSERT_TRUE(velmora::test::writeFile(user("b.bin"), gameFileOf(other)));
+    m_window->txt(2).setText(user("a.bin"));
+    m_window->txt(3).setText(user("a"));
+    second->txt(2).setText(user("b.bin"));
+    second->txt(3).setText(user("b"));
+    m_window->Unpack();
+    second->Unpack();
+    EXPECT_EQ(velmora::test::readFile(user("a.dds")), velmora::test::asQByteArray(first));
+    EXPECT_EQ(velmora::test::readFile(user("b.dds")), velmora::test::asQByteArray(other));
+    EXPECT_EQ(m_messages.shown, (std::vector<QString>{"UncompressFile", user("a.bin"),
+                                                      "UncompressFile", user("b.bin")}));
+    const QString folder = QString::fromStdString(second->workFolder().string());
+    second.reset();
+    EXPECT_FALSE(QFileInfo::exists(folder)) << "a window's work folder goes with it";
+}
+
+TEST_F(FrmMainTest, AFailureNamesTheUsersFileAndEmptiesTheLength) {
+    ASSERT_TRUE(velmora::test::writeFile(
+        user("tile.dds"), velmora::test::asQByteArray(velmora::test::validImage(7))));
+    packImage(user("tile.dds"), user("menu"), "Online");
+    ASSERT_FALSE(m_window->Text1().text().isEmpty());
+    // A damaged game file fails on a work file; the message names the user's file instead.
+    QByteArray damaged = velmora::test::readFile(user("menu.bin"));
+    damaged.replace(16, 64, QByteArray(64, '\x5a'));
+    ASSERT_TRUE(velmora::test::writeFile(user("damaged.bin"), damaged));
+    m_messages.shown.clear();
+    m_window->txt(2).setText(user("damaged.bin"));
+    m_window->txt(3).setText(user("back"));
+    m_window->Unpack();
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_FALSE(
+        m_messages.shown[0].contains(QString::fromStdString(m_window->workFolder().string())))
+        << m_messages.shown[0].toStdString();
+    EXPECT_TRUE(m_messages.shown[0].contains(user("damaged.bin")))
+        << m_messages.shown[0].toStdString();
+
+    m_window->txt(0).setText(user("missing.dds"));
+    m_window->Pack();
+    EXPECT_TRUE(m_window->Text1().text().isEmpty()) << "no length of an earlier game file";
+    expectNoWorkFiles();
 }
 
 } // namespace

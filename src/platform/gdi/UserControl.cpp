@@ -14,6 +14,8 @@
 
 #include <cmath>
 
+#include <utility>
+
 namespace velmora {
 
 namespace {
@@ -284,12 +286,108 @@ short UserControl::shiftState(Qt::KeyboardModifiers modifiers) {
     return shift;
 }
 
-short UserControl::virtualKeyCode(int qtKey) {
+short UserControl::virtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers) {
+    if (modifiers & Qt::KeypadModifier) {
+        if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
+            return short(0x60 + (qtKey - Qt::Key_0));
+        switch (qtKey) {
+        case Qt::Key_Asterisk:
+            return 0x6A;
+        case Qt::Key_Plus:
+            return 0x6B;
+        case Qt::Key_Comma:
+            return 0x6C;
+        case Qt::Key_Minus:
+            return 0x6D;
+        case Qt::Key_Period:
+            return 0x6E;
+        case Qt::Key_Slash:
+            return 0x6F;
+        default:
+            break; // Enter and the keypad's arrows share the main keys' codes
+        }
+    }
     if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
         return short(qtKey); // letters and digits share their codes
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
         return short(0x70 + (qtKey - Qt::Key_F1));
+    // Qt names the character a shifted key types; the key's code is that of the unshifted key
+    // (US layout, as the OEM codes are defined).
+    static constexpr std::pair<int, short> kShiftedDigits[] = {
+        {Qt::Key_ParenRight, 0x30},  {Qt::Key_Exclam, 0x31},    {Qt::Key_At, 0x32},
+        {Qt::Key_NumberSign, 0x33},  {Qt::Key_Dollar, 0x34},    {Qt::Key_Percent, 0x35},
+        {Qt::Key_AsciiCircum, 0x36}, {Qt::Key_Ampersand, 0x37}, {Qt::Key_Asterisk, 0x38},
+        {Qt::Key_ParenLeft, 0x39}};
+    for (const auto& [key, code] : kShiftedDigits) {
+        if (key == qtKey)
+            return code;
+    }
     switch (qtKey) {
+    case Qt::Key_Semicolon:
+    case Qt::Key_Colon:
+        return 0xBA;
+    case Qt::Key_Equal:
+    case Qt::Key_Plus:
+        return 0xBB;
+    case Qt::Key_Comma:
+    case Qt::Key_Less:
+        return 0xBC;
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore:
+        return 0xBD;
+    case Qt::Key_Period:
+    case Qt::Key_Greater:
+        return 0xBE;
+    case Qt::Key_Slash:
+    case Qt::Key_Question:
+        return 0xBF;
+    case Qt::Key_QuoteLeft:
+    case Qt::Key_AsciiTilde:
+        return 0xC0;
+    case Qt::Key_BracketLeft:
+    case Qt::Key_BraceLeft:
+        return 0xDB;
+    case Qt::Key_Backslash:
+    case Qt::Key_Bar:
+        return 0xDC;
+    case Qt::Key_BracketRight:
+    case Qt::Key_BraceRight:
+        return 0xDD;
+    case Qt::Key_Apostrophe:
+    case Qt::Key_QuoteDbl:
+        return 0xDE;
+    case Qt::Key_Clear:
+        return 0x0C;
+    case Qt::Key_Print:
+        return 0x2C;
+    case Qt::Key_Help:
+        return 0x2F;
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+        return 0x5B;
+    case Qt::Key_Super_R:
+        return 0x5C;
+    case Qt::Key_Menu:
+        return 0x5D;
+    case Qt::Key_NumLock:
+        return 0x90;
+    case Qt::Key_ScrollLock:
+        return 0x91;
+    case Qt::Key_VolumeMute:
+        return 0xAD;
+    case Qt::Key_VolumeDown:
+        return 0xAE;
+    case Qt::Key_VolumeUp:
+        return 0xAF;
+    case Qt::Key_MediaNext:
+        return 0xB0;
+    case Qt::Key_MediaPrevious:
+        return 0xB1;
+    case Qt::Key_MediaStop:
+        return 0xB2;
+    case Qt::Key_MediaPlay:
+    case Qt::Key_MediaTogglePlayPause:
+        return 0xB3;
     case Qt::Key_Space:
         return 0x20;
     case Qt::Key_Backspace:
@@ -410,7 +508,8 @@ void UserControl::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
-    m_sink->UserControl_KeyDown(virtualKeyCode(event->key()), shiftState(event->modifiers()));
+    m_sink->UserControl_KeyDown(virtualKeyCode(event->key(), event->modifiers()),
+                                shiftState(event->modifiers()));
     const QString text = event->text();
     if (!text.isEmpty() && text.at(0).unicode() < 0x100 && !(event->modifiers() & Qt::AltModifier))
         m_sink->UserControl_KeyPress(short(text.at(0).unicode()));
@@ -424,7 +523,8 @@ void UserControl::keyReleaseEvent(QKeyEvent* event) {
         QWidget::keyReleaseEvent(event);
         return;
     }
-    m_sink->UserControl_KeyUp(virtualKeyCode(event->key()), shiftState(event->modifiers()));
+    m_sink->UserControl_KeyUp(virtualKeyCode(event->key(), event->modifiers()),
+                              shiftState(event->modifiers()));
 }
 
 } // namespace velmora

@@ -174,8 +174,9 @@ class UserControl : public QWidget {
     QString AccessKeys() const { return m_accessKeys; }
     void setAccessKeys(const QString& keys);
 
-    // Virtual-key code of a Qt key event (0 when it has none).
-    static short virtualKeyCode(int qtKey);
+    // Windows virtual-key code of a Qt key event (0 when it has none). Keypad keys (with
+    // Qt::KeypadModifier) get the keypad codes; punctuation the US-layout OEM codes.
+    static short virtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers = {});
     static short shiftState(Qt::KeyboardModifiers modifiers);
 
   signals:

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The window as a user meets it once installed: installs BUILD_DIR into a temporary prefix,
+# makes the prefix read-only, and as the unprivileged user "nobody" packs two pictures and
+# unpacks the two game files with two windows at once, each of which must get its own picture
+# back. Nothing may be written into the prefix and no work folder may be left behind.
+#   scripts/installed-test.sh BUILD_DIR      (as root: it needs runuser)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+say() { echo "installed-test: $*"; }
+if [[ $(id -u) -ne 0 ]]; then
+    say "needs root to run the program as nobody; skipped"
+    exit 0
+fi
+cmake --build "$build" --target velmora velmora-cli velmora-window-check -j2 >/dev/null
+
+top=$(mktemp -d)
+trap 'chmod -R u+w "$top" 2>/dev/null || true; rm -rf "$top"' EXIT
+chmod 755 "$top"
+prefix=$top/opt/velmora
+cmake --install "$build" --prefix "$prefix" >/dev/null
+cmake --install "$build" --prefix "$prefix" --component velmora-installed-check >/dev/null
+chmod -R a-w,a+rX "$prefix"
+home=$top/home
+runtime=$top/runtime
+mkdir -p "$home" "$runtime"
+chown nobody "$home" "$runtime"
+chmod 700 "$home" "$runtime"
+listing() { (cd "$prefix" && find . -printf '%p %s %T@\n' | sort); }
+before=$(listing)
+
+as_nobody() {
+    runuser -u nobody -- env -i QT_LOGGING_RULES="qt.qpa.*=false" PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$runtime" \
+        QT_QPA_PLATFORM=offscreen "$@"
+}
+check=$prefix/velmora-window-check
+
+as_nobody "$check" image 11 "$home/first.dds"
+as_nobody "$check" image 12 "$home/second.dds"
+as_nobody "$check" pack "$home/first.dds" "Online" "$home/first"
+as_nobody "$check" pack "$home/second.dds" "Edit" "$home/second"
+say "packed two pictures with the installed window"
+
+# Two windows at once, each unpacking its own game file.
+as_nobody "$check" unpack "$home/first.bin" "$home/first-back" >"$top/a.log" 2>&1 &
+a=$!
+as_nobody "$check" unpack "$home/second.bin" "$home/second-back" >"$top/b.log" 2>&1 &
+b=$!
+status=0
+wait $a || status=1
+wait $b || status=1
+cat "$top/a.log" "$top/b.log"
+if [[ $status -ne 0 ]]; then
+    say "an Unpack failed"
+    exit 1
+fi
+cmp "$home/first.dds" "$home/first-back.dds"
+cmp "$home/second.dds" "$home/second-back.dds"
+grep -qx "message: $home/first.bin" "$top/a.log"
+grep -qx "message: $home/second.bin" "$top/b.log"
+say "two windows at once each unpacked their own game file"
+
+# The program itself starts as nobody from the read-only copy. Killed, it leaves its work
+# folder; the next window to start removes it.
+as_nobody timeout -s KILL 5 "$prefix/velmora" || [[ $? -eq 137 ]]
+as_nobody "$check" unpack "$home/first.bin" "$home/again" >/dev/null 2>&1
+cmp "$home/first.dds" "$home/again.dds"
+
+if [[ "$(listing)" != "$before" ]]; then
+    say "the installed folder changed"
+    exit 1
+fi
+if [[ -n "$(ls -A "$runtime")" ]]; then
+    say "work folders were left behind: $(ls -A "$runtime")"
+    exit 1
+fi
+say "passed"
