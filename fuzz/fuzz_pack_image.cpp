@@ -145,10 +145,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!usable && usable.error().reason.empty()) {
         fail("an image was refused without a message");
     }
-    const conv::DdsSummary summary = conv::describeDds(head);
-    if (usable && (!summary.isDds || summary.width != 1024 || summary.height != 1024)) {
-        fail("the reader accepted an image its own summary does not call a 1024x1024 DDS");
+    // The header alone must give the reader's verdict, and an accepted image is the game's size.
+    const auto inspected = conv::inspectDdsHeader(head, file.size());
+    if (inspected.has_value() != usable.has_value()) {
+        fail("the header inspection and the whole-file read disagree");
     }
+    if (usable && (usable->layout.width != 1024 || usable->layout.height != 1024 ||
+                   usable->block.size() != conv::kImageBlockSize)) {
+        fail("the reader accepted an image that is not 1024x1024");
+    }
+    (void)conv::describeDds(head);
 
     // The real workflow is slow next to the check, so only accepted images and one refused
     // input in eight (chosen by content, so a reproducer replays the same path) take it.

@@ -150,17 +150,30 @@ TEST(Pack, CompressionComponentIsDrivenWithTheRecordAndTheStreamFile) {
     AppFolder f;
     writeFile(f.user / "i.dds", validImage());
     FakeComponent fake;
-    fake.output = Bytes{0x78, 0x9C, 1, 2, 3, 4, 5, 6, 7};
-    const Outcome outcome = runPack(f.app.path(), (f.user / "i.dds").string(),
-                                    (f.user / "o").string(), "topModeSelect_Mov02_BL.tex", fake);
+    // Whatever stream the component leaves is what the game file carries, as long as it
+    // really holds the record: Pack proves that before it reports success.
+    const std::string name = "topModeSelect_Mov02_BL.tex";
+    const Bytes record = textureRecord(validImage(), name, textureHeader());
+    fake.output = zlibStream(record, 1);
+    const Outcome outcome =
+        runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "o").string(), name, fake);
     ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
     EXPECT_EQ(fake.compressCalls, 1);
     EXPECT_EQ(fake.uncompressCalls, 0);
     EXPECT_EQ(fake.seenInput, f.app / "Template");
     EXPECT_EQ(fake.seenOutput, f.app / "zlib");
-    EXPECT_EQ(*outcome->storedLength, 5);
+    EXPECT_EQ(*outcome->storedLength, static_cast<std::int32_t>(fake.output->size()) - 4);
     const Bytes game = readFile(f.user / "o.bin");
-    EXPECT_EQ(Bytes(game.begin() + 16, game.begin() + 25), *fake.output);
+    EXPECT_TRUE(std::equal(fake.output->begin(), fake.output->end(), game.begin() + 16));
+
+    // A component that leaves a stream of something else is caught, and nothing is written.
+    fake.output = zlibStream(Bytes(record.size(), 0x11), 1);
+    const Outcome wrong =
+        runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "o").string(), name, fake);
+    ASSERT_FALSE(wrong.has_value());
+    EXPECT_NE(failureText(wrong).find("the written game file is wrong"), std::string::npos)
+        << failureText(wrong);
+    EXPECT_EQ(readFile(f.user / "o.bin"), game);
 }
 
 // Every refusal: one message naming what failed, nothing written, nothing lost.
