@@ -83,8 +83,12 @@ Result<PrivateWorkFolder> PrivateWorkFolder::create(std::string_view purpose) {
         return fail(ErrorKind::WriteFailed, "cannot create a work folder in " + folder.string() +
                                                 " (" + std::strerror(errno) + ")");
     std::filesystem::path path = buffer.data();
-    const int fd = ::open((path / kOwnerFile).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // The lock file appears under its real name only once it is locked: a run scanning for
+    // abandoned folders in between must never find it unlocked.
+    const std::filesystem::path unlocked = path / (std::string(kOwnerFile) + ".new");
+    const int fd = ::open(unlocked.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+        ::rename(unlocked.c_str(), (path / kOwnerFile).c_str()) != 0) {
         const int error = errno;
         if (fd >= 0)
             ::close(fd);
