@@ -34,7 +34,7 @@ std::filesystem::path workFilePath(const std::filesystem::path& folder, WorkFile
 }
 
 std::filesystem::path userTextureHeaderPath() {
-    // Relative values are to be ignored, as the base directory specification says.
+    // Relative values are to be ignored, as the XDG base directory rules say.
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
         return std::filesystem::path(data) / "velmora" / "WE00";
     if (const char* home = std::getenv("HOME"); home && *home == '/')
