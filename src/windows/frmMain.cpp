@@ -58,6 +58,7 @@ frmMain::frmMain(const AppContext& context, QWidget* parent)
     setFixedSize(780, 346);
     m_background.load(m_context.resourcesFolder + QStringLiteral("/background.png"));
     buildControls();
+    acceptFileDrops();
     centreOnScreen();
 }
 
@@ -264,7 +265,11 @@ void frmMain::btnBF_Click() {
     if (!showDialog(false)) {
         return;
     }
-    txt(2).setText(m_CD.FileName);
+    openBinChosen(m_CD.FileName);
+}
+
+void frmMain::openBinChosen(const QString& path) {
+    txt(2).setText(path);
     const auto* work = workFolderOrSay();
     if (work == nullptr) {
         return;
@@ -295,7 +300,11 @@ void frmMain::btnDF_Click() {
     if (!showDialog(false)) {
         return;
     }
-    txt(0).setText(m_CD.FileName);
+    openDdsChosen(m_CD.FileName);
+}
+
+void frmMain::openDdsChosen(const QString& path) {
+    txt(0).setText(path);
     // The Save Bin box, not the one just filled; Pack replaces this copy before using it, so
     // a failure (an empty or new Save Bin) is no news to the user.
     if (!txt(1).text().isEmpty() && m_work) {

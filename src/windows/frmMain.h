@@ -70,6 +70,9 @@ class frmMain : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    // Drops on the window and on every control in it: a file dropped on a side fills that
+    // side's input box, one dropped elsewhere goes by its content.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildControls();
@@ -87,6 +90,12 @@ class frmMain : public QWidget {
     void cmdWypakuj_Click();
     void cmdSpakuj_Click();
     void cmdTuto_Click();
+    // What a confirmed Open Bin or Open DDS choice does, whether browsed or dropped.
+    void openBinChosen(const QString& path);
+    void openDdsChosen(const QString& path);
+    void acceptFileDrops();
+    // Takes a file dropped on `target` (this window or a control in it).
+    void dropFile(const QWidget* target, const QString& path);
     // Success shows the closing messages in order; a failure its one message, naming
     // `userFile` where the failing step named a work file.
     void report(const conversion::Outcome& outcome, const QString& userFile = QString());

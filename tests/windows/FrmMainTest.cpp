@@ -17,10 +17,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -556,6 +558,123 @@ TEST_F(FrmMainTest, AFailureNamesTheUsersFileAndEmptiesTheLength) {
     m_window->Pack();
     EXPECT_TRUE(m_window->Text1().text().isEmpty()) << "no length of an earlier game file";
     expectNoWorkFiles();
+}
+
+// Drags `urls` over `target` and drops them there; false when the window refused the drag.
+bool dropOn(QWidget& target, const QList<QUrl>& urls) {
+    QMimeData mime;
+    mime.setUrls(urls);
+    // File managers send the path as text too, which a path box would otherwise paste.
+    mime.setText(urls.isEmpty() ? QString() : urls.front().toString());
+    const QPoint at = target.rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(&target, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(&target, &drop);
+    QCoreApplication::processEvents();
+    return drop.isAccepted();
+}
+
+enum class Content { GameFile, Dds, Png, Unknown };
+
+QByteArray bytesOf(Content content) {
+    switch (content) {
+    case Content::GameFile:
+        return QByteArray("\x00\x01\x01WESYS\x00\x00\x00\x00\xd0\x00\x40\x00rest", 20);
+    case Content::Dds:
+        return QByteArray("DDS ") + QByteArray(124, '\0');
+    case Content::Png:
+        return QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(16, '\0');
+    case Content::Unknown:
+        break;
+    }
+    return "plain words";
+}
+
+struct DropCase {
+    const char* where; // a frame's caption, a box "txt(n)", or "window"
+    Content content;
+    int box; // the box filled, or -1 for none
+};
+
+class DropTest : public FrmMainTest, public ::testing::WithParamInterface<DropCase> {
+  protected:
+    QWidget& target() const {
+        const QString where = GetParam().where;
+        if (where == "window")
+            return *m_window;
+        if (where.startsWith("txt("))
+            return m_window->txt(where.mid(4, 1).toInt());
+        return *m_window->frame(where);
+    }
+};
+
+TEST_P(DropTest, FillsTheBoxOfItsSideOrOfItsContent) {
+    const DropCase& c = GetParam();
+    const QString file = user("dropped.file");
+    ASSERT_TRUE(velmora::test::writeFile(file, bytesOf(c.content)));
+    ASSERT_TRUE(dropOn(target(), {QUrl::fromLocalFile(file)}));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(m_window->txt(i).text(), i == c.box ? file : QString()) << "txt(" << i << ")";
+    }
+    if (c.box == 2) {
+        // As after Browse: the game file is already in the work folder.
+        EXPECT_EQ(velmora::test::readFile(work("Temp")), bytesOf(c.content));
+    }
+    if (c.box < 0) {
+        ASSERT_EQ(m_messages.shown.size(), 1u);
+        EXPECT_TRUE(m_messages.shown[0].contains("dropped.file"))
+            << m_messages.shown[0].toStdString();
+        EXPECT_TRUE(m_messages.shown[0].contains("Unpack side"))
+            << m_messages.shown[0].toStdString();
+        expectNoWorkFiles();
+    } else {
+        EXPECT_TRUE(m_messages.shown.empty());
+    }
+    EXPECT_FALSE(m_window->cmdWypakuj().Enabled()) << "a drop fills an input, not an output";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, DropTest,
+    ::testing::Values(
+        // A side takes whatever it is given; its own workflow says what is wrong with it.
+        DropCase{"Unpack", Content::GameFile, 2}, DropCase{"Save DDS", Content::Png, 2},
+        DropCase{"txt(2)", Content::GameFile, 2}, DropCase{"txt(3)", Content::Dds, 2},
+        DropCase{"Pack", Content::Dds, 0}, DropCase{"Trybe", Content::GameFile, 0},
+        DropCase{"txt(1)", Content::Png, 0}, DropCase{"Lenght", Content::Unknown, 0},
+        // Elsewhere the content decides.
+        DropCase{"window", Content::GameFile, 2}, DropCase{"Help", Content::Dds, 0},
+        DropCase{"Credits:", Content::Png, 0}, DropCase{"window", Content::Unknown, -1}));
+
+TEST_F(FrmMainTest, ADroppedImageCopiesTheSaveBinFileAsBrowseDoes) {
+    ASSERT_TRUE(velmora::test::writeFile(user("old.bin"), "earlier game file"));
+    ASSERT_TRUE(velmora::test::writeFile(user("tile.dds"), bytesOf(Content::Dds)));
+    m_window->txt(1).setText(user("old.bin"));
+    ASSERT_TRUE(dropOn(*m_window->frame("Open DDS"), {QUrl::fromLocalFile(user("tile.dds"))}));
+    EXPECT_EQ(m_window->txt(0).text(), user("tile.dds"));
+    EXPECT_EQ(velmora::test::readFile(work("Template")), "earlier game file");
+}
+
+TEST_F(FrmMainTest, RefusesDragsThatAreNotOneLocalFile) {
+    ASSERT_TRUE(velmora::test::writeFile(user("a.bin"), bytesOf(Content::GameFile)));
+    ASSERT_TRUE(velmora::test::writeFile(user("b.bin"), bytesOf(Content::GameFile)));
+    const QList<QList<QUrl>> refused = {
+        {QUrl::fromLocalFile(user("a.bin")), QUrl::fromLocalFile(user("b.bin"))},
+        {QUrl::fromLocalFile(m_userFolder.path())},
+        {QUrl::fromLocalFile(user("missing.bin"))},
+        {QUrl("https://example.org/tile.bin")},
+    };
+    for (const auto& urls : refused) {
+        EXPECT_FALSE(dropOn(*m_window->frame("Unpack"), urls))
+            << urls.front().toString().toStdString();
+    }
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(m_window->txt(i).text().isEmpty()) << i;
+    }
+    EXPECT_TRUE(m_messages.shown.empty());
 }
 
 } // namespace
