@@ -102,53 +102,59 @@ def decoration():
             "-annotate", "+6+50", "VELMORA  menu tiles to DDS and back", "-depth", "8", "-strip", out)
 
 
-def tile_draw(x, y, w, h, entry, name, texture, hue, big):
-    size_name = 18 if big else 13
-    size_small = 13 if big else 10
+def tile_draw(x, y, w, h, entry, name, texture, hue, size_name, size_small):
     return ["-fill", hue, "-stroke", "white", "-strokewidth", "2",
             "-draw", f"roundrectangle {x},{y} {x + w},{y + h} 10,10",
             "-stroke", "none", "-fill", "white", "-font", FONT_BOLD,
-            "-pointsize", str(size_name + 8), "-annotate", f"+{x + 12}+{y + size_name + 16}",
+            "-pointsize", str(size_name + 8), "-annotate", f"+{x + 10}+{y + size_name + 14}",
             f"#{entry}",
-            "-pointsize", str(size_name), "-annotate", f"+{x + 12}+{y + 2 * size_name + 26}", name,
+            "-pointsize", str(size_name), "-annotate", f"+{x + 10}+{y + 2 * size_name + 22}", name,
             "-font", FONT, "-pointsize", str(size_small),
-            "-annotate", f"+{x + 12}+{y + h - 12}", texture]
+            "-annotate", f"+{x + 10}+{y + h - 10}", texture]
+
+
+# The help window shows a picture at its natural size in a box of 638 x 607 pixels inside its
+# border; every picture shipped fits it whole.
+VIEW_WIDTH, VIEW_HEIGHT = 636, 604
 
 
 def menu_map():
-    """Where every tile sits on the mode menu, larger than the viewer on purpose."""
-    width, height = 920, 660
-    draw = ["-font", FONT_BOLD, "-pointsize", "24", "-fill", "white",
-            "-annotate", "+24+40", "Mode menu: tile positions and their dt06.img entries",
-            "-font", FONT, "-pointsize", "14",
-            "-annotate", "+24+64", "Schematic; each tile is one animation. Unpack the entry, "
-            "edit the DDS, pack it with the mode chosen in Velmora."]
+    """Where every tile sits on the mode menu: all thirteen in one picture."""
+    width, height = 626, 540
+    draw = ["-font", FONT_BOLD, "-pointsize", "17", "-fill", "white",
+            "-annotate", "+12+30", "Mode menu: tile positions and their dt06.img entries",
+            "-font", FONT, "-pointsize", "12",
+            "-annotate", "+12+50", "Each tile is one animation: unpack its entry, edit the DDS, "
+            "pack it with its mode."]
     for i, (entry, name, texture) in enumerate(TILES):
         col, row = i % 4, i // 4
-        w, h = 206, 124
-        x = 24 + col * 222
-        y = 88 + row * 140
+        w, h = 146, 100
+        x = 12 + col * 152
+        y = 66 + row * 116
         if i == 12:
-            w = 650
-        draw += tile_draw(x, y, w, h, entry, name, texture, HUES[i], big=False)
+            w = 602
+        draw += tile_draw(x, y, w, h, entry, name, texture, HUES[i], 11, 7)
+    assert width <= VIEW_WIDTH and height <= VIEW_HEIGHT
+    # 256 colours, run-length coded: the background changes only from row to row.
     convert("-size", f"{width}x{height}", "gradient:#14243f-#0f3b40", *draw,
-            "-type", "TrueColor", f"BMP3:{IMAGE / 'menu-map.bmp'}")
+            "-colors", "256", "-type", "Palette", "-compress", "RLE", f"BMP3:{IMAGE / 'menu-map.bmp'}")
 
 
 def row_picture(name, tiles, fmt):
-    """A closer view of a row of tiles."""
-    w, h, gap = 300, 170, 16
-    columns = min(len(tiles), 3)
+    """A closer view of a few tiles, two to a row."""
+    w, h, gap = 290, 120, 12
+    columns = 2
     rows = math.ceil(len(tiles) / columns)
     width = 24 + columns * (w + gap)
-    height = 70 + rows * (h + gap)
+    height = 60 + rows * (h + gap)
+    assert width <= VIEW_WIDTH and height <= VIEW_HEIGHT
     first, last = tiles[0][0], tiles[-1][0]
-    draw = ["-font", FONT_BOLD, "-pointsize", "22", "-fill", "white",
-            "-annotate", "+24+42", f"dt06.img entries {first} to {last}"]
+    draw = ["-font", FONT_BOLD, "-pointsize", "20", "-fill", "white",
+            "-annotate", "+24+38", f"dt06.img entries {first} to {last}"]
     for i, (entry, mode, texture) in enumerate(tiles):
         x = 24 + (i % columns) * (w + gap)
-        y = 60 + (i // columns) * (h + gap)
-        draw += tile_draw(x, y, w, h, entry, mode, texture, HUES[entry - 1431], big=True)
+        y = 56 + (i // columns) * (h + gap)
+        draw += tile_draw(x, y, w, h, entry, mode, texture, HUES[entry - 1431], 15, 12)
     convert("-size", f"{width}x{height}", "gradient:#14243f-#0f3b40", *draw,
             *(["-quality", "90"] if fmt == "jpg" else []), IMAGE / f"{name}.{fmt}")
 

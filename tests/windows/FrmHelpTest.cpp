@@ -148,7 +148,12 @@ TEST_F(FrmHelpTest, EveryShippedReferencePictureLoads) {
         if (suffix == "txt") {
             EXPECT_TRUE(window->Picture1().pixmap().isNull()) << name.toStdString();
         } else {
-            EXPECT_FALSE(window->Picture1().pixmap().isNull()) << name.toStdString();
+            const QSize size = window->Picture1().pixmap().size();
+            EXPECT_FALSE(size.isEmpty()) << name.toStdString();
+            // Shown whole at natural size: nothing of a reference picture is cut off.
+            const QSize box = window->Picture1().contentsRect().size();
+            EXPECT_LE(size.width(), box.width()) << name.toStdString();
+            EXPECT_LE(size.height(), box.height()) << name.toStdString();
         }
     }
     for (const char* needed : {"bmp", "gif", "jpg", "ico"}) {
