@@ -7,6 +7,7 @@
 #include "platform/MessageBoxService.h"
 #include "windows/BusyWork.h"
 #include "windows/CommandButtons.h"
+#include "windows/ScreenPlacement.h"
 #include "windows/WindowLook.h"
 #include "windows/XpFrame.h"
 #include "windows/ZlibTool.h"
@@ -20,7 +21,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
-#include <QScreen>
 
 namespace velmora {
 
@@ -186,10 +186,8 @@ XpFrame* frmMain::frame(const QString& caption) const {
 }
 
 void frmMain::centreOnScreen() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    // The background picture is drawn for this one size; only the place can give way.
+    placeOnScreen(*this, size(), size());
 }
 
 void frmMain::paintEvent(QPaintEvent*) {

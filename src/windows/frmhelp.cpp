@@ -4,6 +4,7 @@
 #include "platform/MessageBoxService.h"
 #include "windows/ColourKey.h"
 #include "windows/CommandButtons.h"
+#include "windows/ScreenPlacement.h"
 #include "windows/WindowLook.h"
 #include "windows/XpFrame.h"
 
@@ -14,7 +15,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QListWidget>
-#include <QScreen>
+#include <QScrollArea>
 
 namespace velmora {
 
@@ -26,34 +27,34 @@ frmhelp::frmhelp(const AppContext& context)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Help "));
     setWindowIcon(applicationIcon(m_context.resourcesFolder));
-    // 14640 × 9375 twips of client area.
-    setFixedSize(976, 625);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, colourOf(kButtonFace));
     setPalette(palette);
     setAutoFillBackground(true);
 
-    m_Picture1 = new QLabel(this);
+    // The picture box keeps its size; on a screen too small for the window it scrolls.
+    m_pictureView = new QScrollArea(this);
+    m_pictureView->setFrameShape(QFrame::NoFrame);
+    m_pictureView->setBackgroundRole(QPalette::Window);
+    m_Picture1 = new QLabel;
     m_Picture1->setObjectName(QStringLiteral("Picture1"));
-    m_Picture1->setGeometry(8, 8, 640, 609);
+    m_Picture1->resize(640, 609);
+    m_pictureView->setWidget(m_Picture1);
     m_Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_Picture1->setAutoFillBackground(true);
 
     m_Dir1 = new QListWidget(this);
-    m_Dir1->setGeometry(656, 8, 312, 104);
     m_Dir1->setFont(controlFont());
     m_Dir1->setEnabled(false);
 
     m_File1 = new QListWidget(this);
-    m_File1->setGeometry(656, 118, 312, 196);
     m_File1->setFont(controlFont());
     m_File1->setPalette(textBoxPalette());
     m_File1->setSortingEnabled(false);
 
     m_map = new XpFrame(QStringLiteral("Map dt06.img"), this);
     m_map->setForeColor(0x80000012u);
-    m_map->setGeometry(656, 320, 312, 250);
     m_Label1 = new QLabel(mapText(), m_map);
     QFont bold = controlFont();
     bold.setBold(true);
@@ -67,7 +68,6 @@ frmhelp::frmhelp(const AppContext& context)
     if (m_cmdDownload->host().size().isEmpty()) {
         m_cmdDownload->host().resize(137, 25);
     }
-    m_cmdDownload->host().move(656 + (312 - m_cmdDownload->host().width()) / 2, 584);
     connect(m_cmdDownload.get(), &Button_XP::Click, this, &frmhelp::cmdDownload_Click);
 
     connect(m_File1, &QListWidget::itemClicked, this, &frmhelp::File1_Click);
@@ -79,9 +79,8 @@ frmhelp::frmhelp(const AppContext& context)
         }
     });
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
-    }
+    // 14640 × 9375 twips of client area where the screen has room, less where it has not.
+    layoutControls(placeOnScreen(*this, QSize(976, 625), kSmallestSize).size());
 
     // Load: Dir1 on the folder "Image"; its change fills File1.
     const QString folder =
@@ -90,6 +89,18 @@ frmhelp::frmhelp(const AppContext& context)
 }
 
 frmhelp::~frmhelp() = default;
+
+void frmhelp::layoutControls(QSize size) {
+    // The right column keeps its width and the picture box view takes the rest; in height
+    // the file list gives way first.
+    const int column = size.width() - 320;
+    m_pictureView->setGeometry(8, 8, size.width() - 336, size.height() - 16);
+    m_Dir1->setGeometry(column, 8, 312, 104);
+    m_File1->setGeometry(column, 118, 312, size.height() - 429);
+    m_map->setGeometry(column, size.height() - 305, 312, 250);
+    m_cmdDownload->host().move(column + (312 - m_cmdDownload->host().width()) / 2,
+                               size.height() - 41);
+}
 
 const QString& frmhelp::mapText() {
     static const QString text = QStringLiteral("1431   Exhibition\r\n"

@@ -2,6 +2,7 @@
 
 #include "windows/AppContext.h"
 
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -9,6 +10,7 @@
 
 class QLabel;
 class QListWidget;
+class QScrollArea;
 
 namespace velmora {
 
@@ -29,7 +31,13 @@ class frmhelp : public QWidget {
     // The page that cmdDownload opens.
     static QString downloadAddress();
 
+    // The smallest the window gets on a small screen: the right column whole, a strip of
+    // the picture box beside it.
+    static constexpr QSize kSmallestSize{496, 480};
+
     QLabel& Picture1() const { return *m_Picture1; }
+    // Scrolls Picture1 where the window is smaller than its design.
+    QScrollArea& pictureView() const { return *m_pictureView; }
     QListWidget& Dir1() const { return *m_Dir1; }
     QListWidget& File1() const { return *m_File1; }
     QLabel& Label1() const { return *m_Label1; }
@@ -47,11 +55,13 @@ class frmhelp : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void layoutControls(QSize size);
     void Dir1_Change(const QString& path);
     void File1_Click();
     void cmdDownload_Click();
 
     AppContext m_context;
+    QScrollArea* m_pictureView = nullptr;
     QLabel* m_Picture1 = nullptr;
     QListWidget* m_Dir1 = nullptr;
     QListWidget* m_File1 = nullptr;

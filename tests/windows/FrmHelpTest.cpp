@@ -3,6 +3,7 @@
 #include "TestPaths.h"
 
 #include "button_xp/Button_XP.h"
+#include "windows/ScreenPlacement.h"
 #include "windows/frmhelp.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -188,6 +192,88 @@ TEST_F(FrmHelpTest, ClosingAnnouncesTheUnload) {
     QObject::connect(window.get(), &frmhelp::unloaded, [&unloads] { ++unloads; });
     window->close();
     EXPECT_EQ(unloads, 1);
+}
+
+struct PlacementCase {
+    const char* what;
+    QSize wanted;
+    QSize smallest;
+    QRect area;
+    QMargins frame;
+    QRect client;
+};
+
+class PlacementTest : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(PlacementTest, KeepsTheWindowWhollyOnTheAreaAndCentred) {
+    const PlacementCase& c = GetParam();
+    EXPECT_EQ(velmora::placeOnArea(c.wanted, c.smallest, c.area, c.frame), c.client) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, PlacementTest,
+                         ::testing::Values(PlacementCase{"room to spare",
+                                                         {976, 625},
+                                                         {496, 480},
+                                                         {0, 0, 1600, 1000},
+                                                         {},
+                                                         {312, 187, 976, 625}},
+                                           PlacementCase{"title bar counted",
+                                                         {976, 625},
+                                                         {496, 480},
+                                                         {0, 0, 1024, 600},
+                                                         {4, 30, 4, 4},
+                                                         {24, 30, 976, 566}},
+                                           PlacementCase{"panel at the top left",
+                                                         {976, 625},
+                                                         {496, 480},
+                                                         {100, 50, 800, 500},
+                                                         {},
+                                                         {100, 50, 800, 500}},
+                                           PlacementCase{"fixed size fits",
+                                                         {780, 346},
+                                                         {780, 346},
+                                                         {0, 0, 1024, 600},
+                                                         {4, 30, 4, 4},
+                                                         {122, 140, 780, 346}},
+                                           PlacementCase{"smaller than the smallest",
+                                                         {976, 625},
+                                                         {496, 480},
+                                                         {10, 20, 400, 300},
+                                                         {2, 20, 2, 2},
+                                                         {12, 40, 496, 480}}));
+
+TEST_F(FrmHelpTest, SmallScreenShrinksTheWindowAndScrollsThePictureBox) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    if (area.height() >= 625 && area.width() >= 976) {
+        GTEST_SKIP() << "the screen has room for the whole window";
+    }
+    ASSERT_TRUE(QDir(m_folder.path()).mkdir("Image"));
+    QImage picture(900, 700, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 0, 200));
+    ASSERT_TRUE(picture.save(image("big.png")));
+    auto window = open(m_folder.path());
+    EXPECT_TRUE(area.contains(window->frameGeometry())) << "wholly on the screen";
+    EXPECT_LT(window->height(), 625);
+    // Centred to within the title bar and borders estimated before the window is drawn.
+    EXPECT_LE(std::abs(window->frameGeometry().center().x() - area.center().x()), 4);
+    // The box keeps its size and cuts the picture off; the view around it scrolls.
+    EXPECT_EQ(window->Picture1().size(), QSize(640, 609));
+    choose(*window, "big.png");
+    EXPECT_EQ(window->Picture1().pixmap().size(), QSize(900, 700));
+    QScrollBar* down = window->pictureView().verticalScrollBar();
+    ASSERT_GT(down->maximum(), 0);
+    down->setValue(down->maximum());
+    EXPECT_EQ(window->Picture1().geometry().bottom(),
+              window->pictureView().viewport()->height() - 1);
+    // The right column is whole inside the window.
+    const std::vector<const QWidget*> column = {&window->Dir1(), &window->File1(),
+                                                window->Label1().parentWidget(),
+                                                &window->cmdDownload().host()};
+    for (const QWidget* control : column) {
+        EXPECT_TRUE(window->rect().contains(control->geometry()))
+            << control->metaObject()->className();
+        EXPECT_GT(control->height(), 20);
+    }
 }
 
 } // namespace
