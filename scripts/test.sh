@@ -32,6 +32,7 @@ if [[ -x scripts/gui-smoke.sh ]]; then
     stage "GUI smoke run" scripts/gui-smoke.sh build
 fi
 stage "installed copy" scripts/installed-test.sh build
+stage "Debian package" scripts/package-test.sh build
 stage "sanitizer suite" suite build-asan -DVELMORA_WERROR=ON -DVELMORA_SANITIZE=ON \
     -DVELMORA_BUILD_BENCH=OFF
 if [[ -x scripts/fuzz.sh ]]; then

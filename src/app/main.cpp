@@ -1,3 +1,4 @@
+#include "conversion/WorkFiles.h"
 #include "platform/FileDialogService.h"
 #include "platform/MessageBoxService.h"
 #include "platform/PlatformFonts.h"
@@ -15,8 +16,11 @@ int main(int argc, char** argv) {
     // faces, as the tests and the gallery do, so they fit their buttons.
     velmora::registerFontSubstitutions();
 
-    // The program's own files stand beside it; the current folder stays the user's.
-    const QString folder = QCoreApplication::applicationDirPath();
+    // The program's own files stand beside it, or in ../share/velmora when installed as a
+    // package; the current folder stays the user's.
+    const QString folder = QString::fromStdU16String(
+        velmora::conversion::dataFolder(QCoreApplication::applicationDirPath().toStdU16String())
+            .u16string());
 
     velmora::QtFileDialogService dialogs;
     velmora::QtMessageBoxService messages;
@@ -30,5 +34,7 @@ int main(int argc, char** argv) {
 
     velmora::frmMain window(context);
     window.Form_Load();
+    if (const QStringList args = QCoreApplication::arguments(); args.size() > 1)
+        window.openFile(args.at(1));
     return QApplication::exec();
 }

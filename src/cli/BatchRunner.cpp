@@ -141,7 +141,7 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     const ssize_t selfLength = ::readlink("/proc/self/exe", selfPath, sizeof selfPath - 1);
     const std::filesystem::path programFolder =
         selfLength > 0 ? std::filesystem::path(selfPath).parent_path() : std::filesystem::path();
-    const auto defaultHeader = conv::defaultTextureHeader(programFolder);
+    const auto defaultHeader = conv::defaultTextureHeader(conv::dataFolder(programFolder));
 
     std::vector<Job> jobs;
     std::map<std::filesystem::path, std::filesystem::path> claimed;

@@ -62,6 +62,8 @@ constexpr const char* kUsage =
     "  header GAME_FILE [OUT]                  write the game file's 48-byte texture header to\n"
     "                                          OUT, or without OUT install it as the one pack\n"
     "                                          uses ($XDG_DATA_HOME/velmora/WE00)\n"
+    "  thumbnail INPUT OUTPUT.png [SIZE]       write a PNG of a game file's image or a picture,\n"
+    "                                          scaled to fit SIZE x SIZE pixels (default 256)\n"
     "  modes                                   list the menu modes\n"
     "\n"
     "IMAGE is a 1024x1024 DDS (uncompressed in any channel order, DXT1/3/5, with or without\n"
@@ -142,6 +144,7 @@ int CommandLine::run(const std::vector<std::string>& args) {
         {"info", &CommandLine::info, {}, {"--json"}},
         {"verify", &CommandLine::verify, {}, {}},
         {"header", &CommandLine::header, {}, {}},
+        {"thumbnail", &CommandLine::thumbnail, {}, {}},
         {"modes", &CommandLine::modes, {}, {}},
     };
     for (const Command& c : commands) {

@@ -34,6 +34,7 @@ class CommandLine {
     int header(const ParsedArguments& args);
     int pictureInfo(const std::filesystem::path& path, bool json);
     int modes(const ParsedArguments& args);
+    int thumbnail(const ParsedArguments& args);
     int gameFileJson(const std::filesystem::path& gameFile, const conversion::GameFileInfo& info);
 
     std::filesystem::path singleOutput(const std::string& text, const std::filesystem::path& input,

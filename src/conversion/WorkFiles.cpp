@@ -42,6 +42,16 @@ std::filesystem::path userTextureHeaderPath() {
     return {};
 }
 
+std::filesystem::path dataFolder(const std::filesystem::path& programFolder) {
+    std::error_code error;
+    if (std::filesystem::exists(workFilePath(programFolder, WorkFile::WE00), error))
+        return programFolder;
+    const auto shared = (programFolder / ".." / "share" / "velmora").lexically_normal();
+    if (std::filesystem::exists(workFilePath(shared, WorkFile::WE00), error))
+        return shared;
+    return programFolder;
+}
+
 std::filesystem::path defaultTextureHeader(const std::filesystem::path& programFolder) {
     const std::filesystem::path own = userTextureHeaderPath();
     std::error_code error;

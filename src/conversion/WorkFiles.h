@@ -28,6 +28,10 @@ inline constexpr std::array<WorkFile, 6> kWorkFileDeletionOrder{
 // XDG_DATA_HOME nor HOME is set.
 std::filesystem::path userTextureHeaderPath();
 
+// Where the program's data (WE00, Image/, resources/) is: beside the program, as in the build
+// tree and the one-folder install, else ../share/velmora from it, as the system package has it.
+std::filesystem::path dataFolder(const std::filesystem::path& programFolder);
+
 // The texture header Pack takes when none is named: the user's own when installed, else the
 // "\WE00" shipped beside the program.
 std::filesystem::path defaultTextureHeader(const std::filesystem::path& programFolder);

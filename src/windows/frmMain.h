@@ -68,6 +68,10 @@ class frmMain : public QWidget {
     void Unpack();
     void Pack();
 
+    // A file named on the command line, put in the box that takes it: a game file in Open Bin,
+    // anything else (a DDS or another picture) in Open DDS.
+    void openFile(const QString& path);
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     // Drops on the window and on every control in it: a file dropped on a side fills that

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build tree and checks it: the files where the desktop and
+# the programs look for them (dpkg-deb -c), and lintian (errors fail, warnings are shown).
+# scripts/package-test.sh [BUILD_DIR]
+set -uo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+[[ -f $build/CMakeCache.txt ]] || scripts/build.sh "$build" -DVELMORA_WERROR=ON || exit 1
+rm -f "$build"/velmora_*.deb
+(cd "$build" && cpack -G DEB >/dev/null) || { echo "cpack failed"; exit 1; }
+deb=$(ls "$build"/velmora_*_"$(dpkg --print-architecture)".deb 2>/dev/null | head -1)
+[[ -n $deb ]] || { echo "no velmora_<version>_<arch>.deb was made"; exit 1; }
+
+failures=0
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for expected in ./usr/bin/velmora ./usr/bin/velmora-cli ./usr/share/velmora/WE00 \
+    ./usr/share/velmora/resources/velmora.png ./usr/share/velmora/Image/readme.txt \
+    ./usr/share/applications/velmora.desktop ./usr/share/mime/packages/velmora.xml \
+    ./usr/share/thumbnailers/velmora.thumbnailer \
+    ./usr/share/icons/hicolor/48x48/apps/velmora.png \
+    ./usr/share/icons/hicolor/128x128/apps/velmora.png \
+    ./usr/share/icons/hicolor/256x256/apps/velmora.png \
+    ./usr/share/icons/hicolor/scalable/apps/velmora.svg \
+    ./usr/share/doc/velmora/copyright; do
+    grep -qxF "$expected" <<<"$contents" || { echo "missing from the package: $expected"; failures=$((failures + 1)); }
+done
+dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || { echo "no Qt dependency found"; failures=$((failures + 1)); }
+
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+desktop-file-validate "$unpacked/usr/share/applications/velmora.desktop" || failures=$((failures + 1))
+# The installed command line finds its data in ../share/velmora.
+"$unpacked/usr/bin/velmora-cli" modes >/dev/null || failures=$((failures + 1))
+
+report=$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -E '^[EW]: ')
+grep '^W: ' <<<"$report" | sed 's/^/lintian warning (noted): /'
+if grep -q '^E: ' <<<"$report"; then
+    grep '^E: ' <<<"$report"
+    failures=$((failures + 1))
+fi
+((failures == 0)) && echo "package: $(basename "$deb") checked"
+((failures == 0))
