@@ -1,9 +1,6 @@
 #include "conversion/WorkFiles.h"
-#include "platform/FileDialogService.h"
-#include "platform/MessageBoxService.h"
 #include "platform/PlatformFonts.h"
-#include "platform/ShellService.h"
-#include "windows/AppContext.h"
+#include "windows/DesktopServices.h"
 #include "windows/frmMain.h"
 
 #include <QApplication>
@@ -22,15 +19,8 @@ int main(int argc, char** argv) {
         velmora::conversion::dataFolder(QCoreApplication::applicationDirPath().toStdU16String())
             .u16string());
 
-    velmora::QtFileDialogService dialogs;
-    velmora::QtMessageBoxService messages;
-    velmora::DesktopShellService shell;
-    velmora::AppContext context;
-    context.programFolder = std::filesystem::path(folder.toStdU16String());
-    context.resourcesFolder = folder + QStringLiteral("/resources");
-    context.dialogs = &dialogs;
-    context.messages = &messages;
-    context.openUrl = [&shell](const QString& url) { return shell.ShellOpen(url); };
+    velmora::DesktopServices services;
+    const velmora::AppContext context = services.contextFor(folder);
 
     velmora::frmMain window(context);
     window.Form_Load();

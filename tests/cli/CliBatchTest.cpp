@@ -14,18 +14,6 @@
 namespace velmora::test {
 namespace {
 
-ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
-    std::filesystem::create_directories(folder / "tmp");
-    std::vector<std::string> argv{cliPath()};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    ProcessOptions options;
-    options.workingDirectory = folder.path();
-    options.environment["TMPDIR"] = (folder / "tmp").string();
-    options.environment["XDG_RUNTIME_DIR"] = (folder / "tmp").string();
-    options.environment["XDG_DATA_HOME"] = (folder / "data").string();
-    return run(argv, options);
-}
-
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }

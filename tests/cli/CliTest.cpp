@@ -20,17 +20,6 @@
 namespace velmora::test {
 namespace {
 
-// Runs the program in `folder` with its temporary folder inside it, so leftovers show.
-ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
-    std::filesystem::create_directories(folder / "tmp");
-    std::vector<std::string> argv{cliPath()};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    ProcessOptions options;
-    options.workingDirectory = folder.path();
-    options.environment["TMPDIR"] = (folder / "tmp").string();
-    return run(argv, options);
-}
-
 int lineCount(const std::string& text) {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }

@@ -22,12 +22,9 @@
 namespace velmora::test {
 namespace {
 
-ProcessResult runThumbnail(const TempFolder& folder, const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv{cliPath(), "thumbnail"};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    ProcessOptions options;
-    options.workingDirectory = folder.path();
-    return run(argv, options);
+ProcessResult runThumbnail(const TempFolder& folder, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "thumbnail");
+    return runCli(folder, arguments);
 }
 
 // Every 4x4 block of the image has one colour; the alpha runs opaque, half, clear by block.
@@ -146,6 +143,7 @@ TEST_P(ThumbnailRefusal, SaysWhyAndWritesNothing) {
     const RefusalCase& c = GetParam();
     TempFolder f;
     c.makeInput(f);
+    std::filesystem::create_directories(f / "tmp"); // where runCli keeps the program's scratch
     const auto before = fileNames(f.path());
     const ProcessResult result = runThumbnail(f, c.args);
     EXPECT_EQ(result.exitCode, c.exitCode);

@@ -11,11 +11,8 @@
 #include "DdsImages.h"
 #include "FileHelpers.h"
 
-#include "platform/FileDialogService.h"
-#include "platform/MessageBoxService.h"
 #include "platform/PlatformFonts.h"
-#include "platform/ShellService.h"
-#include "windows/AppContext.h"
+#include "windows/DesktopServices.h"
 #include "windows/frmMain.h"
 
 #include <QApplication>
@@ -69,15 +66,8 @@ int main(int argc, char** argv) {
 
     // As the program's own main sets the window up: its files beside it, the real services.
     const QString folder = QCoreApplication::applicationDirPath();
-    velmora::QtFileDialogService dialogs;
-    velmora::QtMessageBoxService messages;
-    velmora::DesktopShellService shell;
-    velmora::AppContext context;
-    context.programFolder = std::filesystem::path(folder.toStdU16String());
-    context.resourcesFolder = folder + QStringLiteral("/resources");
-    context.dialogs = &dialogs;
-    context.messages = &messages;
-    context.openUrl = [&shell](const QString& url) { return shell.ShellOpen(url); };
+    velmora::DesktopServices services;
+    const velmora::AppContext context = services.contextFor(folder);
     velmora::frmMain window(context);
     window.Form_Load();
 

@@ -128,4 +128,16 @@ std::string cliPath() {
     return (fs::path(kBinDir) / "velmora-cli").string();
 }
 
+ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
+    fs::create_directories(folder / "tmp");
+    std::vector<std::string> argv{cliPath()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    ProcessOptions options;
+    options.workingDirectory = folder.path();
+    options.environment["TMPDIR"] = (folder / "tmp").string();
+    options.environment["XDG_RUNTIME_DIR"] = (folder / "tmp").string();
+    options.environment["XDG_DATA_HOME"] = (folder / "data").string();
+    return run(argv, options);
+}
+
 } // namespace velmora::test

@@ -49,4 +49,8 @@ ProcessResult run(const std::vector<std::string>& argv, const ProcessOptions& op
 // The built command-line program, beside its data in the build's bin folder.
 std::string cliPath();
 
+// Runs velmora-cli in `folder` with its temporary, runtime and data folders inside it, so
+// leftovers show there and nothing of the machine's own (an installed texture header) leaks in.
+ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments);
+
 } // namespace velmora::test
