@@ -2,6 +2,8 @@
 // same runs with DDS, and the command line against ImageMagick's convert on the same files.
 #include "TestImages.h"
 
+#include "FileHelpers.h"
+
 #include "conversion/DeflateCompressionComponent.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/WorkFiles.h"
@@ -15,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -52,12 +53,6 @@ double medianMs(const std::function<void()>& body, const std::function<void()>& 
     std::exit(1);
 }
 
-void writeFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
 void run(const std::string& command) {
     if (std::system((command + " >/dev/null 2>&1").c_str()) != 0)
         fail("failed: " + command);
@@ -72,7 +67,7 @@ int main() {
     fs::create_directories(app);
     Bytes header(48, 0);
     std::copy_n("WE00", 4, header.begin());
-    writeFile(app / "WE00", header);
+    velmora::test::writeFile(app / "WE00", header);
     const fs::path cli = fs::read_symlink("/proc/self/exe").parent_path() / "velmora-cli";
     const bool haveConvert = std::system("command -v convert >/dev/null 2>&1") == 0;
 
@@ -84,7 +79,7 @@ int main() {
     std::printf("%-22s %9s %9s %7s %9s %9s %7s %9s %9s %9s %9s\n", "", "DDS", "PNG", "", "DDS",
                 "PNG", "", "PNG", "unpack", "dds>png", "png>dds");
     for (const auto& image : velmora::bench::makeTestImages()) {
-        writeFile(root / "in.dds", image.bytes);
+        velmora::test::writeFile(root / "in.dds", image.bytes);
         // The PNG as an editor writes it: Qt's writer with libpng's default settings.
         const QImage picture(image.bytes.data() + 128, 1024, 1024, 4096, QImage::Format_ARGB32);
         if (!picture.save(QString::fromStdString((root / "in.png").string()), "PNG"))

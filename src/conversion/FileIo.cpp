@@ -187,6 +187,24 @@ Result<> replaceAtomically(const std::filesystem::path& linkOrTarget, Producer&&
     return outcome;
 }
 
+// Fills `buffer` from `offset` until it is full or the file ends; returns the bytes read.
+Result<std::size_t> readUpTo(int fd, std::span<std::uint8_t> buffer, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::pread(fd, buffer.data() + done, buffer.size() - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return readError(errno);
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
 } // namespace
 
 Result<Block> readBlock(const std::filesystem::path& source, std::uint64_t offset,
@@ -198,20 +216,10 @@ Result<Block> readBlock(const std::filesystem::path& source, std::uint64_t offse
     Block result;
     result.bytes.assign(length, 0);
     result.fileSize = static_cast<std::uint64_t>(info.st_size);
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd.get(), result.bytes.data() + done, length - done,
-                                  static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return readError(errno);
-        }
-        if (n == 0)
-            break; // the rest of the block stays zero
-        done += static_cast<std::size_t>(n);
-    }
-    result.bytesRead = done;
+    const auto done = readUpTo(fd.get(), result.bytes, offset);
+    if (!done)
+        return fail(done.error());
+    result.bytesRead = *done;
     return result;
 }
 
@@ -225,19 +233,10 @@ Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& sou
         return fail(ErrorKind::TooLarge,
                     "it is too large (" + std::to_string(info.st_size) + " bytes)");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return readError(errno);
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    bytes.resize(done);
+    const auto done = readUpTo(fd.get(), bytes, 0);
+    if (!done)
+        return fail(done.error());
+    bytes.resize(*done);
     return bytes;
 }
 

@@ -31,15 +31,19 @@ Error tooDetailed(std::uint64_t streamSize) {
 
 Result<std::array<std::uint8_t, kTextureHeaderBlockSize>>
 readTextureHeader(const std::filesystem::path& path) {
-    // Enough for a game file's payload, so its record can be read for the header it carries.
-    const auto head = readBlock(path, 0, kGameHeaderSize + kGamePayloadBlockSize);
+    // The header itself, or the start of a game file whose record carries it.
+    const auto head = readBlock(path, 0, kTextureHeaderBlockSize);
     if (!head)
         return fail(head.error());
     std::array<std::uint8_t, kTextureHeaderBlockSize> header{};
     if (identifyFile(head->bytes).kind == FileKind::GameFile) {
+        // As far as Unpack reads a game file, and no further.
+        const auto game = readBlock(path, 0, kGameHeaderSize + kGamePayloadBlockSize);
+        if (!game)
+            return fail(game.error());
         const auto size =
-            static_cast<std::size_t>(std::min<std::uint64_t>(head->fileSize, head->bytes.size()));
-        const GameFileInfo info = inspectGameFile(std::span(head->bytes).first(size));
+            static_cast<std::size_t>(std::min<std::uint64_t>(game->fileSize, game->bytes.size()));
+        const GameFileInfo info = inspectGameFile(std::span(game->bytes).first(size));
         if (!info.record)
             return fail(ErrorKind::Damaged, "it is a game file whose record cannot be read (" +
                                                 info.record.error().reason + ")");

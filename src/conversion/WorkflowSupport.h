@@ -37,11 +37,4 @@ inline StepStatus writeWorkFile(const std::filesystem::path& folder, WorkFile fi
     return writeWorkFile(folder, file, parts, totalSize);
 }
 
-// A block as read: the bytes the file gave, zero-filled to the block's size.
-inline StepStatus writeWorkFile(const std::filesystem::path& folder, WorkFile file,
-                                const Block& block) {
-    return writeWorkFile(folder, file, std::span(block.bytes).first(block.bytesRead),
-                         block.bytes.size());
-}
-
 } // namespace velmora::conversion
