@@ -11,9 +11,7 @@
 #include "DdsImages.h"
 #include "FileHelpers.h"
 
-#include "platform/PlatformFonts.h"
-#include "windows/DesktopServices.h"
-#include "windows/frmMain.h"
+#include "app/Startup.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -51,7 +49,6 @@ int usage() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    velmora::registerFontSubstitutions();
     const QStringList args = QApplication::arguments().mid(1);
     if (args.size() == 3 && args[0] == QLatin1String("image")) {
         velmora::test::writeFile(args[2].toStdString(),
@@ -64,12 +61,9 @@ int main(int argc, char** argv) {
         return usage();
     }
 
-    // As the program's own main sets the window up: its files beside it, the real services.
-    const QString folder = QCoreApplication::applicationDirPath();
-    velmora::DesktopServices services;
-    const velmora::AppContext context = services.contextFor(folder);
-    velmora::frmMain window(context);
-    window.Form_Load();
+    // Started as the program starts: its data beside it, the real services.
+    const auto program = velmora::startProgram({});
+    velmora::frmMain& window = *program->window;
 
     QStringList seen;
     answerMessageBoxes(seen);

@@ -58,6 +58,7 @@ Dc::Dc(Dc&& other) noexcept {
 Dc& Dc::operator=(Dc&& other) noexcept {
     if (this != &other) {
         m_target = std::exchange(other.m_target, nullptr);
+        m_sharp = std::exchange(other.m_sharp, nullptr);
         m_bitmap = std::move(other.m_bitmap);
         m_pen = other.m_pen;
         m_brush = other.m_brush;

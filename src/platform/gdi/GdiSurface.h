@@ -13,6 +13,8 @@
 // background colours. The painting code of the button is written in these operations.
 namespace velmora::gdi {
 
+class SharpCopy;
+
 class Dc {
   public:
     // A context that draws straight into an image someone else owns, such as a window's
@@ -33,6 +35,10 @@ class Dc {
     static Dc createMemory();
 
     bool isMemory() const { return m_target == nullptr; }
+    // Where text drawn into a window context is drawn again at the screen's resolution; not
+    // owned, null for none.
+    void setSharpCopy(SharpCopy* copy) { m_sharp = copy; }
+    SharpCopy* sharpCopy() const { return m_sharp; }
     // The pixels drawn into now (the target image, or the selected bitmap's pixels).
     QImage* surface() const;
     bool isMonochrome() const;
@@ -65,9 +71,10 @@ class Dc {
     friend bool LineTo(Dc&, int, int);
 
     QImage* m_target = nullptr; // window context; null for a memory context
-    Bitmap m_bitmap;            // memory context only
-    Pen m_pen{PS_SOLID, 1, 0};  // black pen
-    Brush m_brush{0xFFFFFF};    // white brush
+    SharpCopy* m_sharp = nullptr;
+    Bitmap m_bitmap;           // memory context only
+    Pen m_pen{PS_SOLID, 1, 0}; // black pen
+    Brush m_brush{0xFFFFFF};   // white brush
     QFont m_font;
     COLORREF m_textColour = 0;
     COLORREF m_bkColour = 0xFFFFFF;

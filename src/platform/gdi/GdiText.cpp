@@ -1,6 +1,7 @@
 #include "platform/gdi/GdiSurface.h"
 
 #include "platform/gdi/GdiPixels.h"
+#include "platform/gdi/SharpCopy.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -186,31 +187,57 @@ int DrawTextExA(Dc& dc, const QString& text, int count, Rect* rect, unsigned for
     }
 
     const QColor textColour = toQColor(dc.textColor());
+    const QColor backColour = toQColor(dc.bkColor());
+    const bool opaque = dc.bkMode() == OPAQUE;
+    const QRect clip = rect->toQRect();
+    QRect drawn; // what the lines cover, for the sharp copy
+    const auto paintLines = [&](QPainter& painter) {
+        painter.setFont(font);
+        if (!(format & DT_NOCLIP))
+            painter.setClipRect(clip);
+        int lineTop = y;
+        for (const Line& line : lines) {
+            int x = rect->left + leftMargin;
+            if (format & DT_CENTER)
+                x = (rect->left + leftMargin + rect->right - rightMargin - line.width) / 2;
+            else if (format & DT_RIGHT)
+                x = rect->right - rightMargin - line.width;
+            const QRect box(x, lineTop, line.width, lineHeight);
+            drawn |= box;
+            if (opaque)
+                painter.fillRect(box, backColour);
+            painter.setPen(textColour);
+            if (!(format & DT_PREFIXONLY)) // that flag draws the access-key underline alone
+                painter.drawText(QPoint(x, lineTop + metrics.ascent()), line.text);
+            if (line.underline >= 0 && line.underline < line.text.size()) {
+                const int ux = x + metrics.horizontalAdvance(line.text.left(line.underline));
+                const int uw = metrics.horizontalAdvance(line.text.at(line.underline));
+                painter.fillRect(QRect(ux, lineTop + metrics.ascent() + 1, uw, 1), textColour);
+            }
+            lineTop += lineHeight;
+        }
+    };
+
+    // Whatever was drawn before the text is brought over first, so the text lands on it.
+    SharpCopy* sharp = dc.isMemory() ? nullptr : dc.sharpCopy();
+    QImage* sharpImage = sharp && sharp->active() ? &sharp->beginText() : nullptr;
+
     QPainter painter(image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
-    painter.setFont(font);
-    if (!(format & DT_NOCLIP))
-        painter.setClipRect(rect->toQRect());
-    for (const Line& line : lines) {
-        int x = rect->left + leftMargin;
-        if (format & DT_CENTER)
-            x = (rect->left + leftMargin + rect->right - rightMargin - line.width) / 2;
-        else if (format & DT_RIGHT)
-            x = rect->right - rightMargin - line.width;
-        if (dc.bkMode() == OPAQUE)
-            painter.fillRect(QRect(x, y, line.width, lineHeight), toQColor(dc.bkColor()));
-        painter.setPen(textColour);
-        if (!(format & DT_PREFIXONLY)) // that flag draws the access-key underline alone
-            painter.drawText(QPoint(x, y + metrics.ascent()), line.text);
-        if (line.underline >= 0 && line.underline < line.text.size()) {
-            const int ux = x + metrics.horizontalAdvance(line.text.left(line.underline));
-            const int uw = metrics.horizontalAdvance(line.text.at(line.underline));
-            painter.fillRect(QRect(ux, y + metrics.ascent() + 1, uw, 1), textColour);
-        }
-        y += lineHeight;
-    }
+    paintLines(painter);
     painter.end();
+
+    if (sharpImage) {
+        // At the screen's resolution the glyphs are smoothed like the rest of the window's text.
+        font.setStyleStrategy(QFont::PreferDefault);
+        QPainter sharpPainter(sharpImage);
+        paintLines(sharpPainter);
+        sharpPainter.end();
+        // Smoothed glyphs may reach a pixel past their advance.
+        const QRect reach = drawn.adjusted(-2, -1, 2, 1);
+        sharp->textDrawn((format & DT_NOCLIP) ? reach : reach & clip);
+    }
 
     if (dc.isMonochrome()) {
         // Snap whatever the text left behind back to black and white.

@@ -2,6 +2,7 @@
 
 #include "platform/SystemColors.h"
 #include "platform/gdi/GdiSurface.h"
+#include "platform/gdi/SharpCopy.h"
 
 #include <QCursor>
 #include <QFocusEvent>
@@ -93,7 +94,8 @@ Qt::CursorShape cursorShape(short code) {
 
 } // namespace
 
-UserControl::UserControl(QWidget* parent) : QWidget(parent) {
+UserControl::UserControl(QWidget* parent)
+    : QWidget(parent), m_sharp(std::make_unique<gdi::SharpCopy>(m_image)) {
     // Moves without a button held are what tell the control that the mouse came in.
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -104,6 +106,7 @@ UserControl::UserControl(QWidget* parent) : QWidget(parent) {
 UserControl::~UserControl() = default;
 
 QImage& UserControl::persistentImage() {
+    followScreenScale();
     const QSize wanted = size().expandedTo(QSize(1, 1));
     if (m_image.size() != wanted) {
         // Growing keeps what was drawn; the new area starts in the back colour.
@@ -123,6 +126,7 @@ gdi::Dc& UserControl::hDC() {
     if (!m_dc) {
         // The context draws into m_image itself, which keeps its address when it is resized.
         m_dc = std::make_unique<gdi::Dc>(image);
+        m_dc->setSharpCopy(m_sharp.get());
         gdi::SelectObject(*m_dc, m_font.toQFont());
         gdi::SetTextColor(*m_dc, resolveColour(m_foreColor));
     }
@@ -141,6 +145,29 @@ void UserControl::Cls() {
 
 void UserControl::presentImage() {
     update();
+}
+
+const QImage& UserControl::shownImage() {
+    persistentImage();
+    return m_sharp->image();
+}
+
+void UserControl::followScreenScale() {
+    const qreal scale = devicePixelRatioF();
+    if (scale == m_sharp->scale())
+        return;
+    const bool drawnBefore = !m_image.isNull();
+    m_sharp->setScale(scale);
+    // Moved to a screen of another density: the control draws itself again, so that its text
+    // is drawn at the new resolution.
+    if (drawnBefore && m_sink)
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_sink)
+                    m_sink->UserControl_Resize();
+            },
+            Qt::QueuedConnection);
 }
 
 void UserControl::setBackColor(OleColor colour) {
@@ -445,7 +472,7 @@ float UserControl::toScaleY(double pixels) const {
 
 void UserControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawImage(0, 0, persistentImage());
+    painter.drawImage(QPointF(0, 0), shownImage());
 }
 
 void UserControl::resizeEvent(QResizeEvent* event) {

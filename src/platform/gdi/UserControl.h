@@ -16,7 +16,8 @@ class QShortcut;
 
 namespace velmora::gdi {
 class Dc;
-}
+class SharpCopy;
+} // namespace velmora::gdi
 
 namespace velmora {
 
@@ -101,6 +102,9 @@ class UserControl : public QWidget {
     void Cls();
     // Shows the persistent image now (after drawing into it with AutoRedraw off).
     void presentImage();
+    // What the widget shows: the persistent image, or on a high-density screen its copy at the
+    // screen's resolution, with sharp text (device pixel ratio set).
+    const QImage& shownImage();
     QWidget* hwnd() { return this; }
     // The device context over the persistent image, with the surface font selected and the
     // fore colour as text colour. Lives as long as the surface.
@@ -197,6 +201,7 @@ class UserControl : public QWidget {
 
   private:
     void applyCursor();
+    void followScreenScale();
     void ambientChanged(const QString& name);
     float toScaleX(double pixels) const;
     float toScaleY(double pixels) const;
@@ -221,6 +226,7 @@ class UserControl : public QWidget {
     bool m_captured = false;
     QString m_accessKeys;
     std::vector<QShortcut*> m_shortcuts;
+    std::unique_ptr<gdi::SharpCopy> m_sharp;
     std::unique_ptr<gdi::Dc> m_dc;
 };
 
