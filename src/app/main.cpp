@@ -1,9 +1,11 @@
 #include "app/Startup.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    velmora::quitOnTerminationSignals();
     const auto program = velmora::startProgram(QCoreApplication::arguments());
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "DdsImages.h"
 #include "FileHelpers.h"
 #include "GameFiles.h"
+#include "ProcessRunner.h"
 #include "TempFolder.h"
 
 #include "app/Startup.h"
@@ -94,6 +95,32 @@ TEST(Startup, FileNamedOnTheCommandLineFillsTheMatchingBox) {
         const auto program = startProgram({QStringLiteral("velmora"), path});
         EXPECT_EQ(program->window->txt(box).text(), path);
         EXPECT_TRUE(program->window->txt(other).text().isEmpty());
+    }
+}
+
+TEST(Startup, StoppedBySignalTheProgramLeavesNoWorkFolder) {
+    test::TempFolder f;
+    test::writeFile(f / "tile.bin", test::gameFileAround(test::zlibStream(
+                                        test::textureRecord(test::validImage(5)), 1)));
+    const std::string program =
+        (std::filesystem::path(test::cliPath()).parent_path() / "velmora").string();
+    for (const auto& [signal, status] :
+         std::vector<std::pair<std::string, int>>{{"TERM", 143}, {"INT", 130}, {"HUP", 129}}) {
+        SCOPED_TRACE(signal);
+        const auto runtime = f / ("runtime-" + signal);
+        std::filesystem::create_directories(runtime);
+        // The game file named on the command line is copied into the window's work folder at
+        // once; the signal comes once that folder is there.
+        const std::string script = "\"$0\" tile.bin & pid=$!; for i in $(seq 100); do "
+                                   "[ -n \"$(ls \"$1\")\" ] && break; sleep 0.1; done; kill -" +
+                                   signal + " $pid; wait $pid; echo $?";
+        test::ProcessOptions options;
+        options.workingDirectory = f.path();
+        options.environment["XDG_RUNTIME_DIR"] = runtime.string();
+        options.environment["QT_QPA_PLATFORM"] = "offscreen";
+        const auto run = test::run({"/bin/sh", "-c", script, program, runtime.string()}, options);
+        EXPECT_EQ(run.out, std::to_string(status) + "\n") << run.err;
+        EXPECT_TRUE(std::filesystem::is_empty(runtime));
     }
 }
 

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace velmora {
+
+// Ends the event loop when the session or the user asks the program to stop (SIGTERM, SIGINT,
+// SIGHUP), so that the windows close as on a normal quit and take their work folders with them.
+// The program then returns 128 + the signal's number, as a shell reports a killed program. The
+// handlers only write to a pipe; the application object reads it. Call once, after creating the
+// application object.
+void quitOnTerminationSignals();
+
+} // namespace velmora
