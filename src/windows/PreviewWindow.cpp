@@ -69,7 +69,12 @@ QString factsText(const conv::FileFacts& facts) {
     QStringList lines;
     switch (facts.kind) {
     case conv::FileFacts::Kind::GameFile: {
-        lines << QStringLiteral("Game file, ") + fileSize;
+        // Any file that is no picture is read as a game file; without the game's header it is
+        // not called one.
+        lines << (facts.game.hasLeadBytes || facts.game.hasMagic
+                      ? QStringLiteral("Game file, ")
+                      : QStringLiteral("Unknown file, ")) +
+                     fileSize;
         if (!facts.game.record)
             break;
         const conv::RecordInfo& record = *facts.game.record;

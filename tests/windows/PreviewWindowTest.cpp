@@ -192,6 +192,8 @@ TEST_P(UnshownFileTest, SaysWhyAndStaysUsable) {
         << problem.toStdString();
     EXPECT_TRUE(problem.contains(GetParam().name)) << problem.toStdString();
     EXPECT_FALSE(m_window.picture().isVisible());
+    EXPECT_EQ(m_window.facts().startsWith("Game file"), GetParam().name == std::string("cut.bin"))
+        << m_window.facts().toStdString();
 
     // The next file shows as if nothing had happened.
     m_box.setText(write("good.dds", quadrantImage()));
