@@ -361,7 +361,7 @@ int CommandLine::header(const ParsedArguments& parsed) {
                       "HOME, or name OUT");
     if (sameFile(gameFile, out))
         return usageError("the output would replace the input: " + shownName(out));
-    const auto inspected = inspectGameFileAt(gameFile);
+    const auto inspected = conv::inspectGameFileAt(gameFile);
     if (!inspected)
         return failed(inspected.error());
     const auto& record = inspected->record;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/CliSupport.h"
-#include "conversion/GameFileInspection.h"
+#include "conversion/FileFacts.h"
 #include "conversion/StepResult.h"
 
 #include <filesystem>
@@ -32,16 +32,14 @@ class CommandLine {
     int info(const ParsedArguments& args);
     int verify(const ParsedArguments& args);
     int header(const ParsedArguments& args);
-    int pictureInfo(const std::filesystem::path& path, bool json);
+    int pictureInfo(const std::filesystem::path& path, const conversion::FileFacts& facts,
+                    bool json);
     int modes(const ParsedArguments& args);
     int thumbnail(const ParsedArguments& args);
-    int gameFileJson(const std::filesystem::path& gameFile, const conversion::GameFileInfo& info);
+    int gameFileJson(const std::filesystem::path& gameFile, const conversion::FileFacts& facts);
 
     std::filesystem::path singleOutput(const std::string& text, const std::filesystem::path& input,
                                        std::string_view extension, std::string& refusal);
-    // The game file as far as Unpack would read it, inspected.
-    static conversion::Result<conversion::GameFileInfo, conversion::StepResult>
-    inspectGameFileAt(const std::filesystem::path& gameFile);
 
     int usageError(const std::string& what);
     int failed(const std::string& what);

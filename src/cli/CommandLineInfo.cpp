@@ -3,8 +3,7 @@
 
 #include "catalogue/MenuAnimationCatalogue.h"
 #include "cli/CliSupport.h"
-#include "conversion/DdsReader.h"
-#include "conversion/FileIo.h"
+#include "conversion/FileFacts.h"
 #include "conversion/Formatting.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/GameFileVerification.h"
@@ -20,9 +19,6 @@ namespace conv = velmora::conversion;
 
 namespace {
 
-// Far more than any 1024x1024 picture, with every mip level, can take.
-constexpr std::size_t kMaxPictureFileSize = 64u * 1024u * 1024u;
-
 std::string yesNo(bool value) {
     return value ? "yes" : "no";
 }
@@ -33,20 +29,8 @@ const char* jsonBool(bool value) {
 
 } // namespace
 
-conv::Result<conv::GameFileInfo, conv::StepResult>
-CommandLine::inspectGameFileAt(const std::filesystem::path& gameFile) {
-    auto block = conv::readBlock(gameFile, 0, conv::kGameHeaderSize + conv::kGamePayloadBlockSize);
-    if (!block)
-        return conv::stepFailed("Reading the game file", gameFile, block.error());
-    if (block->fileSize < block->bytes.size())
-        block->bytes.resize(static_cast<std::size_t>(block->fileSize));
-    conv::GameFileInfo info = conv::inspectGameFile(block->bytes);
-    info.fileSize = block->fileSize;
-    return info;
-}
-
-int CommandLine::gameFileJson(const std::filesystem::path& gameFile,
-                              const conv::GameFileInfo& info) {
+int CommandLine::gameFileJson(const std::filesystem::path& gameFile, const conv::FileFacts& facts) {
+    const conv::GameFileInfo& info = facts.game;
     m_out << "{\"file\": " << jsonString(gameFile.string()) << ", \"fileSize\": " << info.fileSize
           << ", \"leadBytes\": " << jsonBool(info.hasLeadBytes)
           << ", \"magic\": " << jsonBool(info.hasMagic)
@@ -61,7 +45,7 @@ int CommandLine::gameFileJson(const std::filesystem::path& gameFile,
           << jsonBool(static_cast<std::int64_t>(record.streamSize) - 4 == info.storedLength)
           << ", \"recordSize\": " << record.recordSize
           << ", \"textureName\": " << jsonString(record.textureName) << ", \"mode\": ";
-    if (const MenuAnimation* mode = MenuAnimationCatalogue::findByTextureName(record.textureName))
+    if (const MenuAnimation* mode = facts.mode)
         m_out << "{\"position\": " << mode->position
               << ", \"displayName\": " << jsonString(mode->displayName) << "}";
     else
@@ -117,24 +101,16 @@ int CommandLine::info(const ParsedArguments& parsed) {
         return usageError(args.empty() ? "info needs GAME_FILE" : "info takes one argument");
     const bool json = parsed.has("--json");
     const auto gameFile = absoluteFromHere(args[0]);
-    const auto head = conv::readBlock(gameFile, 0, 16);
-    const conv::FileKind kind =
-        head ? conv::identifyFile(head->bytes).kind : conv::FileKind::Unknown;
-    if (kind == conv::FileKind::Dds || kind == conv::FileKind::Picture)
-        return pictureInfo(gameFile, json);
-    const auto inspected = inspectGameFileAt(gameFile);
-    if (!inspected)
-        return failed(inspected.error());
-    const conv::GameFileInfo& info = *inspected;
-    // Pictures without a signature of their own (TGA) are recognised by the picture reader.
-    if (!info.record && kind == conv::FileKind::Unknown) {
-        if (const auto file = conv::readWholeFile(gameFile, kMaxPictureFileSize);
-            file && images::QtPictureReader().describe(*file))
-            return pictureInfo(gameFile, json);
-    }
+    const images::QtPictureReader pictures;
+    const auto facts = conv::gatherFileFacts(gameFile, &pictures);
+    if (!facts)
+        return failed(facts.error());
+    if (facts->kind != conv::FileFacts::Kind::GameFile)
+        return pictureInfo(gameFile, *facts, json);
+    const conv::GameFileInfo& info = facts->game;
 
     if (json)
-        return gameFileJson(gameFile, info);
+        return gameFileJson(gameFile, *facts);
     m_out << "file:            " << shownName(gameFile) << '\n'
           << "file size:       " << conv::groupedNumber(info.fileSize) << " bytes"
           << (info.fileSize == conv::kGameFileSize ? "" : " (a packed file is 2,400,017)") << '\n'
@@ -156,7 +132,7 @@ int CommandLine::info(const ParsedArguments& parsed) {
                   : " (stored length differs)")
           << '\n'
           << "record size:     " << conv::groupedNumber(record.recordSize) << " bytes\n";
-    const MenuAnimation* mode = MenuAnimationCatalogue::findByTextureName(record.textureName);
+    const MenuAnimation* mode = facts->mode;
     m_out << "texture name:    " << (record.textureName.empty() ? "(none)" : record.textureName)
           << '\n'
           << "mode:            ";
@@ -172,46 +148,39 @@ int CommandLine::info(const ParsedArguments& parsed) {
     return kExitOk;
 }
 
-int CommandLine::pictureInfo(const std::filesystem::path& path, bool json) {
-    const auto file = conv::readWholeFile(path, kMaxPictureFileSize);
-    if (!file)
-        return failed(conv::StepResult::of("Reading the image", path, file.error()));
-    const images::QtPictureReader pictures;
-    const conv::FileIdentity identity = conv::identifyFile(*file);
+int CommandLine::pictureInfo(const std::filesystem::path& path, const conv::FileFacts& facts,
+                             bool json) {
+    const std::string pack =
+        facts.packAction ? *facts.packAction : "refused: " + facts.packAction.error().reason;
     if (json) {
-        const auto prepared = conv::prepareImage(*file, &pictures);
-        m_out << "{\"file\": " << jsonString(path.string()) << ", \"fileSize\": " << file->size()
+        m_out << "{\"file\": " << jsonString(path.string()) << ", \"fileSize\": " << facts.fileSize
               << ", \"kind\": "
-              << jsonString(identity.kind == conv::FileKind::Dds ? "DDS" : identity.name)
-              << ", \"pack\": "
-              << jsonString(prepared ? prepared->action : "refused: " + prepared.error().reason)
-              << "}\n";
+              << jsonString(facts.kind == conv::FileFacts::Kind::Dds ? "DDS" : facts.identity.name)
+              << ", \"pack\": " << jsonString(pack) << "}\n";
         return kExitOk;
     }
     m_out << "file:            " << shownName(path) << '\n'
-          << "file size:       " << conv::groupedNumber(file->size()) << " bytes\n";
-    if (identity.kind == conv::FileKind::Dds) {
+          << "file size:       " << conv::groupedNumber(facts.fileSize) << " bytes\n";
+    if (facts.kind == conv::FileFacts::Kind::Dds) {
         m_out << "kind:            DDS image\n";
-        if (const auto layout = conv::inspectDdsHeader(*file, file->size())) {
+        if (const auto& layout = facts.ddsLayout) {
             m_out << "size:            " << layout->width << "x" << layout->height << '\n'
                   << "layout:          " << layout->format << '\n'
                   << "mip levels:      " << layout->mipCount << '\n'
                   << "written by:      "
                   << (layout->writer.empty() ? "(not recorded)" : layout->writer) << '\n';
-        } else if (const conv::DdsSummary summary = conv::describeDds(*file); summary.isDds) {
-            m_out << "size:            " << summary.width << "x" << summary.height << '\n'
-                  << "layout:          " << summary.pixelFormat << '\n';
+        } else if (const auto& summary = facts.ddsSummary) {
+            m_out << "size:            " << summary->width << "x" << summary->height << '\n'
+                  << "layout:          " << summary->pixelFormat << '\n';
         }
-    } else if (const auto picture = pictures.describe(*file)) {
+    } else if (const auto& picture = facts.picture) {
         m_out << "kind:            " << picture->format << " picture\n"
               << "size:            " << picture->width << "x" << picture->height << '\n'
               << "layout:          "
               << (picture->layout.empty() ? "(not known before decoding)" : picture->layout)
               << '\n';
     }
-    const auto prepared = conv::prepareImage(*file, &pictures);
-    m_out << "pack:            "
-          << (prepared ? prepared->action : "refused: " + prepared.error().reason) << '\n';
+    m_out << "pack:            " << pack << '\n';
     return kExitOk;
 }
 

@@ -1,6 +1,7 @@
 #include "conversion/GameFileInspection.h"
 
 #include "conversion/ByteOrder.h"
+#include "conversion/FileIo.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/ZlibStream.h"
 
@@ -45,6 +46,17 @@ GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes) {
             record.image = describeDds(std::span(bytes).subspan(kRecordImageOffset));
         return record;
     });
+    return info;
+}
+
+Result<GameFileInfo, StepResult> inspectGameFileAt(const std::filesystem::path& gameFile) {
+    auto block = readBlock(gameFile, 0, kGameHeaderSize + kGamePayloadBlockSize);
+    if (!block)
+        return stepFailed("Reading the game file", gameFile, block.error());
+    if (block->fileSize < block->bytes.size())
+        block->bytes.resize(static_cast<std::size_t>(block->fileSize));
+    GameFileInfo info = inspectGameFile(block->bytes);
+    info.fileSize = block->fileSize;
     return info;
 }
 

@@ -2,9 +2,11 @@
 
 #include "conversion/DdsImageCheck.h"
 #include "conversion/Result.h"
+#include "conversion/StepResult.h"
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,5 +37,9 @@ struct GameFileInfo {
 // Inspects a whole game file held in memory (at most the first 16 + 3,000,001 bytes are used,
 // as Unpack does). What could not be read is marked in the result.
 GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes);
+
+// The game file as far as Unpack would read it, inspected. Fails only when the file cannot be
+// read at all.
+Result<GameFileInfo, StepResult> inspectGameFileAt(const std::filesystem::path& gameFile);
 
 } // namespace velmora::conversion

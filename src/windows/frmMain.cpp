@@ -114,6 +114,9 @@ void frmMain::buildControls() {
     m_Label2->setGeometry(10, 220, 214, 16);
     m_Label2->hide();
     m_ZlibTool1 = new ZlibTool(this);
+    for (QLineEdit* box : m_txt) {
+        offerPreview(box);
+    }
 
     // Help, below the Unpack side.
     XpFrame* help = addFrame(QStringLiteral("Help"), this, {8, 208, 372, 62});

@@ -6,6 +6,7 @@
 #include "images/QtPictureReader.h"
 #include "platform/CommonDialog.h"
 #include "windows/AppContext.h"
+#include "windows/PreviewWindow.h"
 #include "windows/frmhelp.h"
 
 #include <QPixmap>
@@ -57,6 +58,9 @@ class frmMain : public QWidget {
     XpFrame* frame(const QString& caption) const;
     // The help window while it is open.
     frmhelp* helpWindow() const { return m_help; }
+    // The preview window while it is open, and opening it (or turning it) to a path box.
+    PreviewWindow* previewWindow() const { return m_preview; }
+    void showPreview(QLineEdit& box);
 
     // This window's own work files; empty when the folder could not be made.
     std::filesystem::path workFolder() const;
@@ -82,6 +86,8 @@ class frmMain : public QWidget {
     void buildControls();
     XpFrame* addFrame(const QString& caption, QWidget* parent, const QRect& geometry);
     QLineEdit* addPathBox(QWidget* parent, const QRect& geometry);
+    // Double-click and the context menu's "Preview" show the box's file.
+    void offerPreview(QLineEdit* box);
     std::unique_ptr<Button_XP> addButton(const QString& name, const QString& caption,
                                          QWidget* parent, const QRect& geometry);
     void centreOnScreen();
@@ -138,6 +144,7 @@ class frmMain : public QWidget {
     std::unique_ptr<Button_XP> m_cmdSpakuj;
     std::unique_ptr<Button_XP> m_cmdTuto;
     QPointer<frmhelp> m_help;
+    QPointer<PreviewWindow> m_preview;
 };
 
 } // namespace velmora

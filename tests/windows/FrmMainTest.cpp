@@ -5,6 +5,7 @@
 #include "TestPaths.h"
 
 #include "button_xp/Button_XP.h"
+#include "windows/PreviewWindow.h"
 #include "windows/XpFrame.h"
 #include "windows/frmMain.h"
 #include "windows/frmhelp.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -24,6 +26,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -678,3 +681,88 @@ TEST_F(FrmMainTest, RefusesDragsThatAreNotOneLocalFile) {
 }
 
 } // namespace
+
+// Double-click on a path box, or "Preview" in its menu, opens the one preview window on the
+// file the box names, a relative name taken from the folder last used.
+struct PreviewCase {
+    int box;
+    const char* typed;
+    bool fromMenu;
+};
+
+class PreviewTest : public FrmMainTest, public ::testing::WithParamInterface<PreviewCase> {
+  protected:
+    void open(QLineEdit& box) {
+        if (!GetParam().fromMenu) {
+            QTest::mouseDClick(&box, Qt::LeftButton, {}, box.rect().center());
+            return;
+        }
+        emit box.customContextMenuRequested(box.rect().center());
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        const QList<QAction*> actions = menu->actions();
+        // The box's own entries stay, "Preview" after them.
+        ASSERT_GT(actions.size(), 5);
+        EXPECT_TRUE(std::any_of(actions.begin(), actions.end(), [](const QAction* action) {
+            return action->text().remove('&').startsWith("Copy");
+        }));
+        EXPECT_EQ(actions.back()->text(), "Preview");
+        actions.back()->trigger();
+        menu->close();
+    }
+
+    void settle() {
+        velmora::PreviewWindow* preview = m_window->previewWindow();
+        QSignalSpy shown(preview, &velmora::PreviewWindow::contentShown);
+        while (preview->isReading())
+            ASSERT_TRUE(shown.wait(10000));
+    }
+};
+
+TEST_P(PreviewTest, OpensOnTheFileOfThatBox) {
+    const PreviewCase& c = GetParam();
+    const QString file = user(QFileInfo(c.typed).fileName());
+    ASSERT_TRUE(velmora::test::writeFile(file, gameFileOf(velmora::test::validImage(5))));
+    // Sets the folder relative names are taken from, as a dropped file does.
+    ASSERT_TRUE(velmora::test::writeFile(
+        user("first.dds"), velmora::test::asQByteArray(velmora::test::validImage(6))));
+    m_window->openFile(user("first.dds"));
+    m_window->txt(c.box).setText(c.typed);
+    QStringList texts;
+    for (int i = 0; i < 4; ++i)
+        texts << m_window->txt(i).text();
+    const QStringList workFiles = QDir(work("")).entryList(QDir::Files);
+
+    open(m_window->txt(c.box));
+    ASSERT_NE(m_window->previewWindow(), nullptr);
+    settle();
+    velmora::PreviewWindow& preview = *m_window->previewWindow();
+    EXPECT_TRUE(preview.isVisible());
+    EXPECT_EQ(preview.followedBox(), &m_window->txt(c.box));
+    EXPECT_EQ(preview.shownPath(), file);
+    EXPECT_EQ(preview.windowTitle(), "Preview - " + QFileInfo(file).fileName());
+    EXPECT_TRUE(preview.problem().isEmpty()) << preview.problem().toStdString();
+
+    // One window for every box: another box turns it.
+    const int other = c.box == 0 ? 2 : 0;
+    QTest::mouseDClick(&m_window->txt(other), Qt::LeftButton);
+    EXPECT_EQ(m_window->previewWindow(), &preview);
+    settle();
+    EXPECT_EQ(preview.shownPath(), m_window->txt(other).text());
+
+    // Closing it leaves the boxes, the work files and the main window as they were.
+    preview.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(m_window->previewWindow(), nullptr);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(m_window->txt(i).text(), texts[i]) << i;
+    EXPECT_EQ(QDir(work("")).entryList(QDir::Files), workFiles);
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_TRUE(m_messages.shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, PreviewTest,
+                         ::testing::Values(PreviewCase{2, "tile.bin", false},
+                                           PreviewCase{0, "sub/../tile.bin", true},
+                                           PreviewCase{1, "saved.bin", false},
+                                           PreviewCase{3, "unpacked.bin", true}));
