@@ -42,9 +42,31 @@ set(VELMORA_CHANGELOG ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${VELMORA_CHANGELOG}
     COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/debian/changelog > ${VELMORA_CHANGELOG}
     DEPENDS ${PROJECT_SOURCE_DIR}/packaging/debian/changelog VERBATIM)
-add_custom_target(velmora_package_files ALL DEPENDS ${VELMORA_CHANGELOG})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${VELMORA_CHANGELOG}
     DESTINATION ${VELMORA_SHARE}/doc/velmora COMPONENT ${VELMORA_SYSTEM} EXCLUDE_FROM_ALL)
+
+# Manual pages: the window's is written by hand; velmora-cli's is made from its own --help, so
+# the two never disagree.
+set(VELMORA_MAN_PAGES ${CMAKE_BINARY_DIR}/packaging/velmora.1.gz)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/velmora.1.gz
+    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/velmora.1 >
+        ${CMAKE_BINARY_DIR}/packaging/velmora.1.gz
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/velmora.1 VERBATIM)
+find_program(HELP2MAN_EXE help2man)
+if(HELP2MAN_EXE)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/velmora-cli.1.gz
+        COMMAND ${HELP2MAN_EXE} --no-info --no-discard-stderr
+            "--name=convert a game's menu-tile files to pictures and back"
+            --output=${CMAKE_BINARY_DIR}/packaging/velmora-cli.1 $<TARGET_FILE:velmora-cli>
+        COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/packaging/velmora-cli.1
+        DEPENDS velmora-cli VERBATIM)
+    list(APPEND VELMORA_MAN_PAGES ${CMAKE_BINARY_DIR}/packaging/velmora-cli.1.gz)
+else()
+    message(STATUS "help2man not found: the package goes without velmora-cli's manual page")
+endif()
+install(FILES ${VELMORA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+    COMPONENT ${VELMORA_SYSTEM} EXCLUDE_FROM_ALL)
+add_custom_target(velmora_package_files ALL DEPENDS ${VELMORA_CHANGELOG} ${VELMORA_MAN_PAGES})
 
 set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VENDOR "The Velmora developers")

@@ -21,17 +21,30 @@ for expected in ./usr/bin/velmora ./usr/bin/velmora-cli ./usr/share/velmora/WE00
     ./usr/share/icons/hicolor/128x128/apps/velmora.png \
     ./usr/share/icons/hicolor/256x256/apps/velmora.png \
     ./usr/share/icons/hicolor/scalable/apps/velmora.svg \
-    ./usr/share/doc/velmora/copyright; do
+    ./usr/share/doc/velmora/copyright ./usr/share/man/man1/velmora.1.gz \
+    ./usr/share/man/man1/velmora-cli.1.gz; do
     grep -qxF "$expected" <<<"$contents" || { echo "missing from the package: $expected"; failures=$((failures + 1)); }
 done
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || { echo "no Qt dependency found"; failures=$((failures + 1)); }
 
 unpacked=$(mktemp -d)
+chmod 755 "$unpacked"
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
 desktop-file-validate "$unpacked/usr/share/applications/velmora.desktop" || failures=$((failures + 1))
-# The installed command line finds its data in ../share/velmora.
-"$unpacked/usr/bin/velmora-cli" modes >/dev/null || failures=$((failures + 1))
+# The packaged programs find their data in ../share/velmora: a user who cannot write there packs
+# a picture with the shipped texture header, and nothing is written beside the programs.
+work=$(mktemp -d)
+trap 'rm -rf "$unpacked" "$work"' EXIT
+chmod 777 "$work"
+convert -size 1024x1024 gradient:'#20406080-#c0a08040' "PNG32:$work/tile.png"
+if ! (cd "$work" && XDG_DATA_HOME="$work/data" runuser -u nobody -- \
+    "$unpacked/usr/bin/velmora-cli" pack tile.png 0 tile.bin >/dev/null 2>"$work/err") ||
+    [[ $(stat -c %s "$work/tile.bin" 2>/dev/null) != 2400017 ]]; then
+    echo "the packaged velmora-cli did not pack with its shipped data:"
+    cat "$work/err"
+    failures=$((failures + 1))
+fi
 
 report=$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -E '^[EW]: ')
 grep '^W: ' <<<"$report" | sed 's/^/lintian warning (noted): /'

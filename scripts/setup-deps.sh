@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libcanberra-dev libcanberra-pulse fonts-liberation2
     xvfb xauth xdotool imagemagick
-    shared-mime-info xdg-utils libfile-mimeinfo-perl desktop-file-utils lintian dpkg-dev
+    shared-mime-info xdg-utils libfile-mimeinfo-perl desktop-file-utils lintian dpkg-dev help2man
     clang libclang-rt-14-dev libfuzzer-14-dev
 )
 
