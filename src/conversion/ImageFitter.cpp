@@ -298,9 +298,13 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
         std::make_unique<Compressor>(kStrongestCompressionLevel)};
     auto unchanged = Compressor(kFastCompressionLevel).compress(original);
     auto unchangedResult = [&] {
+        const std::size_t size = unchanged.size();
         return FitResult{std::vector<std::uint8_t>(imageBlock.begin(), imageBlock.end()),
-                         std::move(unchanged), std::numeric_limits<double>::infinity(), false,
-                         "unchanged"};
+                         std::move(unchanged),
+                         std::numeric_limits<double>::infinity(),
+                         false,
+                         "unchanged",
+                         size};
     };
     if (unchanged.size() <= slotSize)
         return unchangedResult();
@@ -375,6 +379,7 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     }
 
     FitResult result;
+    result.unfittedSize = unchanged.size();
     result.psnr = colourPsnr(imageBlock, fits->block);
     result.block = std::move(fits->block);
     result.stream = std::move(fits->stream);

@@ -19,6 +19,8 @@ struct FitResult {
     double psnr = 0;                  // dB over blue, green and red; infinite when unchanged
     bool changed = false;
     std::string description; // for the user: "colour precision reduced", "unchanged"
+    // The unchanged record's compressed size: what was too much, for telling the user.
+    std::size_t unfittedSize = 0;
 };
 
 // The texture record around the image: texture header before it, texture name after it.

@@ -2,6 +2,8 @@
 
 #include "button_xp/Button_XP.h"
 #include "catalogue/MenuAnimationCatalogue.h"
+#include "conversion/Formatting.h"
+#include "conversion/GameFileLayout.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "platform/MessageBoxService.h"
@@ -362,7 +364,7 @@ void frmMain::Pack() {
         conversion::runPack(work->path(), utf8(userPath(txt(0).text())), utf8(output),
                             utf8(m_Label1->text()), m_ZlibTool1->component(), packOptions());
     if (!outcome && outcome.error().kind == conversion::ErrorKind::DoesNotFit) {
-        auto fitted = offerFit(outcome.error());
+        auto fitted = offerFit();
         if (!fitted) {
             m_Text1->clear();
             return; // declined: nothing written, nothing more to say
@@ -379,7 +381,7 @@ void frmMain::Pack() {
     report(outcome, output);
 }
 
-std::optional<conversion::Outcome> frmMain::offerFit(const conversion::StepResult& tooDetailed) {
+std::optional<conversion::Outcome> frmMain::offerFit() {
     const std::string image = utf8(userPath(txt(0).text()));
     const std::string output = utf8(userPath(txt(1).text()));
     const std::string textureName = utf8(m_Label1->text());
@@ -391,13 +393,14 @@ std::optional<conversion::Outcome> frmMain::offerFit(const conversion::StepResul
     if (!fitted) {
         return conversion::Outcome(tl::unexpected(fitted.error()));
     }
-    // The figures are the first clause of the refusal; the rest tells a command-line user how to
-    // fit.
-    const std::string figures = tooDetailed.reason.substr(0, tooDetailed.reason.find(';'));
     const QString question =
-        QStringLiteral("%1.\n\nReduce the colour precision just enough to fit (PSNR %2 dB)?")
-            .arg(QString::fromStdString(figures), QString::number(fitted->psnr, 'f', 1));
-    if (!m_context.messages->ask(question.at(0).toUpper() + question.mid(1), this)) {
+        QStringLiteral("The image is too detailed to fit the game file: %1 bytes compressed, %2 "
+                       "allowed.\n\nReduce the colour precision just enough to fit (PSNR %3 dB)?")
+            .arg(
+                QString::fromStdString(conversion::groupedNumber(fitted->unfittedSize)),
+                QString::fromStdString(conversion::groupedNumber(conversion::kCompressedBlockSize)),
+                QString::number(fitted->psnr, 'f', 1));
+    if (!m_context.messages->ask(question, this)) {
         return std::nullopt;
     }
     conversion::PackOptions withFit = options;

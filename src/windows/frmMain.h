@@ -118,7 +118,7 @@ class frmMain : public QWidget {
     conversion::PackOptions packOptions() const;
     // Pack found the image too detailed: fit it (without freezing the window), ask, and pack
     // the fitted image on Yes. Nothing on No.
-    std::optional<conversion::Outcome> offerFit(const conversion::StepResult& tooDetailed);
+    std::optional<conversion::Outcome> offerFit();
 
     AppContext m_context;
     CommonDialog m_CD;

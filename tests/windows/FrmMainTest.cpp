@@ -5,6 +5,7 @@
 #include "TestPaths.h"
 
 #include "button_xp/Button_XP.h"
+#include "conversion/GameFileLayout.h"
 #include "windows/PreviewWindow.h"
 #include "windows/XpFrame.h"
 #include "windows/frmMain.h"
@@ -412,8 +413,15 @@ TEST_P(FitOfferTest, AsksWithThePsnrAndPacksOnlyOnYes) {
 
     ASSERT_EQ(m_messages.asked.size(), 1u);
     const QString& question = m_messages.asked.front();
-    EXPECT_TRUE(question.startsWith("The image is too detailed to fit the game file: "))
-        << question.toStdString();
+    // The figures: what the image takes, more than the slot it must fit.
+    const auto figures =
+        QRegularExpression("^The image is too detailed to fit the game file: ([\\d,]+) bytes "
+                           "compressed, ([\\d,]+) allowed\\.\n\n")
+            .match(question);
+    ASSERT_TRUE(figures.hasMatch()) << question.toStdString();
+    const auto number = [&](int i) { return figures.captured(i).remove(',').toLongLong(); };
+    EXPECT_EQ(number(2), velmora::conversion::kCompressedBlockSize);
+    EXPECT_GT(number(1), number(2));
     EXPECT_TRUE(question.contains(QRegularExpression(
         "Reduce the colour precision just enough to fit \\(PSNR \\d+\\.\\d dB\\)\\?$")))
         << question.toStdString();
