@@ -87,6 +87,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# What no library link names: the window cannot open without Qt's platform plug-ins (only
+# recommended by Qt), and its captions are measured for Liberation Sans (a fresh system has
+# DejaVu Sans alone, in which they overrun their buttons).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, qt6-qpa-plugins")
 # The picture formats beyond PNG, BMP and JPEG come from Qt's plug-ins.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -25,7 +25,10 @@ for expected in ./usr/bin/velmora ./usr/bin/velmora-cli ./usr/share/velmora/WE00
     ./usr/share/man/man1/velmora-cli.1.gz; do
     grep -qxF "$expected" <<<"$contents" || { echo "missing from the package: $expected"; failures=$((failures + 1)); }
 done
-dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || { echo "no Qt dependency found"; failures=$((failures + 1)); }
+depends=$(dpkg-deb -f "$deb" Depends)
+for needed in libqt6widgets6 qt6-qpa-plugins fonts-liberation2; do
+    grep -q "$needed" <<<"$depends" || { echo "the package does not depend on $needed"; failures=$((failures + 1)); }
+done
 
 unpacked=$(mktemp -d)
 chmod 755 "$unpacked"
