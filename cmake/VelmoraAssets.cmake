@@ -10,8 +10,10 @@ set(VELMORA_ASSET_FILES
     Image/readme.txt
     Image/velmora.ico
     resources/background.png
+    resources/background@2x.png
     resources/click.wav
     resources/decoration.png
+    resources/decoration@2x.png
     resources/velmora.ico
     resources/velmora.png)
 set(VELMORA_ASSET_OUTPUTS)

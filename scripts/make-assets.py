@@ -52,9 +52,16 @@ def convert(*args):
     subprocess.run([tool, *map(str, args)], check=True)
 
 
-def background():
+def at_scale(name, scale):
+    """background.png, or background@2x.png: the same picture for a screen of twice the density."""
+    stem, dot, ext = name.partition(".")
+    return RESOURCES / (name if scale == 1 else f"{stem}@{scale}x{dot}{ext}")
+
+
+def background(scale=1):
     """The main window's picture, 780 x 346: night-blue to teal with a faint tile grid."""
-    out = RESOURCES / "background.png"
+    s = scale
+    out = at_scale("background.png", s)
     draw = []
     # Faint grid of rounded tiles, brighter towards the right.
     for row in range(5):
@@ -63,13 +70,15 @@ def background():
             y = 14 + row * 66
             alpha = 0.05 + 0.025 * col
             draw += ["-fill", f"rgba(255,255,255,{alpha:.3f})", "-stroke", "none",
-                     "-draw", f"roundrectangle {x},{y} {x + 58},{y + 54} 8,8"]
+                     "-draw", f"roundrectangle {x * s},{y * s} {(x + 58) * s},{(y + 54) * s} "
+                              f"{8 * s},{8 * s}"]
     # Two sweeping arcs of light.
-    draw += ["-fill", "none", "-stroke", "rgba(120,220,255,0.35)", "-strokewidth", "3",
-             "-draw", "arc -200,120 980,760 200,340",
-             "-stroke", "rgba(255,255,255,0.18)", "-strokewidth", "2",
-             "-draw", "arc -260,160 1040,820 200,340"]
-    convert("-size", "780x346", "gradient:#0b1e3a-#0e5a5e", *draw, "-depth", "8", "-strip", out)
+    draw += ["-fill", "none", "-stroke", "rgba(120,220,255,0.35)", "-strokewidth", str(3 * s),
+             "-draw", f"arc {-200 * s},{120 * s} {980 * s},{760 * s} 200,340",
+             "-stroke", "rgba(255,255,255,0.18)", "-strokewidth", str(2 * s),
+             "-draw", f"arc {-260 * s},{160 * s} {1040 * s},{820 * s} 200,340"]
+    convert("-size", f"{780 * s}x{346 * s}", "gradient:#0b1e3a-#0e5a5e", *draw, "-depth", "8",
+            "-strip", out)
 
 
 def icon():
@@ -89,17 +98,19 @@ def icon():
     shutil.copyfile(RESOURCES / "velmora.ico", IMAGE / "velmora.ico")
 
 
-def decoration():
+def decoration(scale=1):
     """The strip under the Help frame of the main window."""
-    out = RESOURCES / "decoration.png"
+    s = scale
+    out = at_scale("decoration.png", s)
     draw = []
     for i, hue in enumerate(HUES):
         x = 6 + i * 28
-        draw += ["-fill", hue, "-stroke", "rgba(255,255,255,0.6)", "-strokewidth", "1",
-                 "-draw", f"roundrectangle {x},8 {x + 22},30 4,4"]
-    convert("-size", "372x56", "xc:none", *draw,
-            "-font", FONT_BOLD, "-pointsize", "15", "-fill", "white", "-stroke", "none",
-            "-annotate", "+6+50", "VELMORA  menu tiles to DDS and back", "-depth", "8", "-strip", out)
+        draw += ["-fill", hue, "-stroke", "rgba(255,255,255,0.6)", "-strokewidth", str(s),
+                 "-draw", f"roundrectangle {x * s},{8 * s} {(x + 22) * s},{30 * s} {4 * s},{4 * s}"]
+    convert("-size", f"{372 * s}x{56 * s}", "xc:none", *draw,
+            "-font", FONT_BOLD, "-pointsize", str(15 * s), "-fill", "white", "-stroke", "none",
+            "-annotate", f"+{6 * s}+{50 * s}", "VELMORA  menu tiles to DDS and back", "-depth", "8",
+            "-strip", out)
 
 
 def tile_draw(x, y, w, h, entry, name, texture, hue, size_name, size_small):
@@ -190,9 +201,10 @@ def click():
 def main():
     RESOURCES.mkdir(parents=True, exist_ok=True)
     IMAGE.mkdir(parents=True, exist_ok=True)
-    background()
+    for scale in (1, 2):
+        background(scale)
+        decoration(scale)
     icon()
-    decoration()
     menu_map()
     row_picture("entries-1431-1436", TILES[0:6], "gif")
     row_picture("entries-1437-1443", TILES[6:13], "jpg")

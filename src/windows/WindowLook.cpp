@@ -7,6 +7,18 @@ QIcon applicationIcon(const QString& resourcesFolder) {
     return icon;
 }
 
+QPixmap windowPicture(const QString& path, qreal scale) {
+    if (scale > 1) {
+        const qsizetype dot = path.lastIndexOf(u'.');
+        QPixmap sharp(path.left(dot) + QStringLiteral("@2x") + path.mid(dot));
+        if (!sharp.isNull()) {
+            sharp.setDevicePixelRatio(2);
+            return sharp;
+        }
+    }
+    return QPixmap(path);
+}
+
 QPalette textBoxPalette() {
     QPalette palette;
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {

@@ -58,7 +58,8 @@ frmMain::frmMain(const AppContext& context, QWidget* parent)
     setWindowIcon(applicationIcon(m_context.resourcesFolder));
     // 11700 × 5190 twips of client area at 15 twips per pixel.
     setFixedSize(780, 346);
-    m_background.load(m_context.resourcesFolder + QStringLiteral("/background.png"));
+    m_background = windowPicture(m_context.resourcesFolder + QStringLiteral("/background.png"),
+                                 devicePixelRatioF());
     buildControls();
     acceptFileDrops();
     centreOnScreen();
@@ -129,7 +130,8 @@ void frmMain::buildControls() {
     m_Picture1 = new QLabel(this);
     m_Picture1->setObjectName(QStringLiteral("Picture1"));
     m_Picture1->setGeometry(8, 280, 372, 56);
-    m_Picture1->setPixmap(QPixmap(m_context.resourcesFolder + QStringLiteral("/decoration.png")));
+    m_Picture1->setPixmap(windowPicture(
+        m_context.resourcesFolder + QStringLiteral("/decoration.png"), devicePixelRatioF()));
     m_Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     XpFrame* credits = addFrame(QStringLiteral("Credits:"), this, {388, 276, 384, 62});
     const auto addCredit = [credits](const QString& text, int top) {

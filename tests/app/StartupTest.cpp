@@ -10,6 +10,7 @@
 #include "button_xp/Button_XP.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -81,6 +82,15 @@ TEST(Startup, BrowseCaptionLiesWhollyInsideItsButtonUpAndPressed) {
     // On a high-density screen the glyphs are drawn at its resolution, not pixel-doubled.
     EXPECT_EQ(up.blocky, s == 1);
     EXPECT_EQ(pressed.blocky, s == 1);
+}
+
+TEST(Startup, WindowPicturesHaveAPixelForEveryDevicePixel) {
+    const auto program = startProgram({});
+    const auto* strip = program->window->findChild<QLabel*>(QStringLiteral("Picture1"));
+    ASSERT_NE(strip, nullptr);
+    const QPixmap picture = strip->pixmap();
+    EXPECT_EQ(picture.devicePixelRatio(), program->window->devicePixelRatioF());
+    EXPECT_EQ(picture.deviceIndependentSize(), QSizeF(372, 56));
 }
 
 TEST(Startup, FileNamedOnTheCommandLineFillsTheMatchingBox) {
