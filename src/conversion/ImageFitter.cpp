@@ -282,7 +282,7 @@ double colourPsnr(std::span<const std::uint8_t> original, std::span<const std::u
 }
 
 Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, RecordFrame frame,
-                                 std::size_t slotSize) {
+                                 std::size_t slotSize, std::size_t measuredSize) {
     if (imageBlock.size() != kImageBlockSize)
         return fail(ErrorKind::Unsupported, "the image block is " +
                                                 groupedNumber(imageBlock.size()) +
@@ -296,22 +296,32 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     std::array<std::unique_ptr<Compressor>, 2> strongest{
         std::make_unique<Compressor>(kStrongestCompressionLevel),
         std::make_unique<Compressor>(kStrongestCompressionLevel)};
-    auto unchanged = Compressor(kFastCompressionLevel).compress(original);
+    std::vector<std::uint8_t> unchanged;
+    std::size_t unfittedSize = measuredSize;
     auto unchangedResult = [&] {
-        const std::size_t size = unchanged.size();
-        return FitResult{std::vector<std::uint8_t>(imageBlock.begin(), imageBlock.end()),
-                         std::move(unchanged),
-                         std::numeric_limits<double>::infinity(),
-                         false,
-                         "unchanged",
-                         size};
+        FitResult result;
+        result.block.assign(imageBlock.begin(), imageBlock.end());
+        result.stream = std::move(unchanged);
+        result.psnr = std::numeric_limits<double>::infinity();
+        result.description = "unchanged";
+        result.unfittedSize = unfittedSize;
+        return result;
     };
-    if (unchanged.size() <= slotSize)
-        return unchangedResult();
+    const bool measured = measuredSize > slotSize;
+    if (!measured) {
+        unchanged = Compressor(kFastCompressionLevel).compress(original);
+        unfittedSize = unchanged.size();
+        if (unfittedSize <= slotSize)
+            return unchangedResult();
+    }
     const auto pixels = imageBlock.subspan(kDdsHeaderSize);
-    const CostTable table =
-        measureBands(pixels, [&] { unchanged = strongest[0]->compress(original); });
-    if (unchanged.size() <= slotSize)
+    const CostTable table = measureBands(pixels, [&] {
+        if (!measured) {
+            unchanged = strongest[0]->compress(original);
+            unfittedSize = unchanged.size();
+        }
+    });
+    if (unfittedSize <= slotSize)
         return unchangedResult();
     const std::vector<Plan> plans = planSequence(table);
 
@@ -326,7 +336,7 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     // Band estimates leave out what the strongest level gains over the fast one and what one
     // stream gains over separate bands; the unchanged image measures that once, and every
     // measured candidate refines it.
-    double ratio = static_cast<double>(unchanged.size()) / static_cast<double>(plans[0].estimate);
+    double ratio = static_cast<double>(unfittedSize) / static_cast<double>(plans[0].estimate);
     const double slot = static_cast<double>(slotSize);
     std::size_t tooBig = 0; // the most-changed plan known not to fit
     std::optional<Trial> fits;
@@ -379,7 +389,7 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     }
 
     FitResult result;
-    result.unfittedSize = unchanged.size();
+    result.unfittedSize = unfittedSize;
     result.psnr = colourPsnr(imageBlock, fits->block);
     result.block = std::move(fits->block);
     result.stream = std::move(fits->stream);

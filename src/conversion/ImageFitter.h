@@ -35,9 +35,12 @@ struct RecordFrame {
 // most bytes per unit of error. Alpha is never changed. An image that already fits comes back
 // unchanged. Refuses with ErrorKind::DoesNotFit when fitting would take the picture below
 // kLowestFitPsnr, and with ErrorKind::Unsupported when the block is not a 1024x1024 image.
-// Uses two threads; the same input always gives the same bytes.
+// Uses two threads; the same input always gives the same bytes. `measuredSize` is the unchanged
+// record's size at the strongest level when the caller has just measured it and found it over
+// the slot (0: measured here), which spares compressing it again.
 Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, RecordFrame frame,
-                                 std::size_t slotSize = kCompressedBlockSize);
+                                 std::size_t slotSize = kCompressedBlockSize,
+                                 std::size_t measuredSize = 0);
 
 // PSNR over blue, green and red of two image blocks of the same size (the 128-byte DDS header
 // is skipped); infinite for identical pixels.

@@ -144,7 +144,8 @@ Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& fold
     return length;
 }
 
-Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder) {
+Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder,
+                                         std::size_t measuredSize) {
     const auto recordPath = workFilePath(folder, WorkFile::Template);
     const auto record = readWholeFile(recordPath, kInflateLimit);
     if (!record)
@@ -155,8 +156,8 @@ Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder) {
     const std::span<const std::uint8_t> bytes(*record);
     const auto header = bytes.first(kTextureHeaderBlockSize);
     const auto name = bytes.subspan(kRecordNameOffset);
-    auto fitted =
-        fitImageToSlot(bytes.subspan(kRecordImageOffset, kImageBlockSize), {header, name});
+    auto fitted = fitImageToSlot(bytes.subspan(kRecordImageOffset, kImageBlockSize), {header, name},
+                                 kCompressedBlockSize, measuredSize);
     if (!fitted)
         return stepFailed("Fitting the image", recordPath, fitted.error());
     const std::array<std::span<const std::uint8_t>, 3> parts{
@@ -195,11 +196,19 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     if (!payload)
         return tl::unexpected(payload.error());
     std::optional<double> fittedPsnr;
-    if (auto step = Pack(folder, component); !step) {
+    if (options.fitted) {
+        // The fit compressed this very record already; the proof below checks that it did.
+        if (auto step = writeWorkFile(folder, WorkFile::Zlib, options.fitted->stream); !step)
+            return tl::unexpected(step.error());
+    } else if (auto step = Pack(folder, component); !step) {
         step.error().file = imagePath; // the user knows the image, not the work file made from it
         if (step.error().kind != ErrorKind::DoesNotFit || !options.fitIfTooDetailed)
             return tl::unexpected(step.error());
-        auto fitted = FitPayload(folder);
+        // The stream Pack found too long tells the fit how long the unchanged image is.
+        std::error_code unknown;
+        const auto measured =
+            std::filesystem::file_size(workFilePath(folder, WorkFile::Zlib), unknown);
+        auto fitted = FitPayload(folder, unknown ? 0 : static_cast<std::size_t>(measured));
         if (!fitted) {
             fitted.error().file = imagePath;
             return tl::unexpected(fitted.error());

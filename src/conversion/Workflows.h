@@ -91,7 +91,9 @@ bool isPlaceholderHeader(std::span<const std::uint8_t> header);
 // The component compresses "\Template" into "\zlib".
 StepStatus Pack(const std::filesystem::path& folder, CompressionComponent& component);
 // The image in "\Template" made to fit: the changed record -> "\Template", its stream -> "\zlib".
-Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder);
+// measuredSize: the unchanged record's stream length at the strongest level, when known.
+Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder,
+                                         std::size_t measuredSize = 0);
 // "\zlib" -> "\zlibPES" with the 16-byte game header; gives the value for Text1.
 Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& folder);
 

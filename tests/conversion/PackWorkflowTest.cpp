@@ -3,6 +3,7 @@
 
 #include "conversion/DeflateCompressionComponent.h"
 #include "conversion/GameFileInspection.h"
+#include "conversion/ImageFitter.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "conversion/ZlibStream.h"
@@ -323,6 +324,29 @@ TEST_P(PackRefusal, ReportsOneMessageAndLeavesEveryFileAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, PackRefusal, testing::ValuesIn(refusals()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Pack, FittedStreamIsPackedOnlyForTheRecordItWasMadeFor) {
+    AppFolder f;
+    writeFile(f.user / "i.dds", validImage(2));
+    writeText(f.user / "out.bin", "previous game file");
+    const Bytes name = {'a', '.', 't', 'e', 'x'};
+    const auto fit = fitImageToSlot(validImage(2), {textureHeader(), name});
+    ASSERT_TRUE(fit);
+    PackOptions options;
+    options.fitted = &*fit;
+    DeflateCompressionComponent component;
+    const auto pack = [&](std::string_view textureName) {
+        return runPack(f.app.path(), (f.user / "i.dds").string(), (f.user / "out").string(),
+                       textureName, component, options);
+    };
+    // Another texture name makes another record: the stream would not hold it.
+    const Outcome wrong = pack("b.tex");
+    ASSERT_FALSE(wrong.has_value());
+    EXPECT_EQ(readText(f.user / "out.bin"), "previous game file");
+    const Outcome right = pack("a.tex");
+    ASSERT_TRUE(right.has_value()) << failureText(right);
+    EXPECT_EQ(readFile(f.user / "out.bin").size(), kGameFileSize);
+}
 
 TEST(Pack, UnwritableWorkFolderIsReported) {
     AppFolder f;
