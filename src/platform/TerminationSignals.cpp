@@ -14,6 +14,7 @@ namespace velmora {
 namespace {
 
 int g_pipe[2] = {-1, -1};
+int g_status = 0;
 
 void onSignal(int number) {
     const int saved = errno;
@@ -34,8 +35,10 @@ void quitOnTerminationSignals() {
         new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [] {
         char byte = 0;
-        if (::read(g_pipe[0], &byte, 1) == 1)
-            QCoreApplication::exit(128 + byte);
+        if (::read(g_pipe[0], &byte, 1) == 1) {
+            g_status = 128 + byte;
+            QCoreApplication::exit(g_status);
+        }
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;
@@ -43,6 +46,10 @@ void quitOnTerminationSignals() {
     action.sa_flags = SA_RESTART;
     for (const int number : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(number, &action, nullptr);
+}
+
+int terminationStatus() {
+    return g_status;
 }
 
 } // namespace velmora

@@ -9,4 +9,9 @@ namespace velmora {
 // application object.
 void quitOnTerminationSignals();
 
+// 128 + the number of a signal already taken, else 0. A signal taken while the windows were
+// being set up (events are handled then too) came before there was an event loop to end: the
+// program checks this before starting its loop.
+int terminationStatus();
+
 } // namespace velmora
