@@ -312,7 +312,7 @@ Bytes withPixels(Bytes file, const Bytes& pixels) {
 }
 
 Bytes cut(Bytes file, std::size_t drop) {
-    file.resize(file.size() - drop);
+    file.erase(file.end() - static_cast<std::ptrdiff_t>(drop), file.end());
     return file;
 }
 
