@@ -141,6 +141,34 @@ def dds_reader_seeds():
         bits=16, masks=(0x7C00, 0x3E0, 0x1F, 0x8000)) + PIXELS)
 
 
+def tga_header(image_type, width, height, depth, descriptor, map_length=0, map_bits=0):
+    return struct.pack("<BBBHHBHHHHBB", 0, 1 if map_length else 0, image_type, 0, map_length,
+                       map_bits, 0, 0, width, height, depth, descriptor)
+
+
+def tga_reader_seeds():
+    # Small pictures of each kind the reader takes, and a few it refuses.
+    pixels = bytes(range(256)) * 3
+    write("fuzz_tga_reader", "true32-bottom-up", tga_header(2, 8, 4, 32, 0x08) + pixels[:128])
+    write("fuzz_tga_reader", "true24-top-down", tga_header(2, 8, 4, 24, 0x20) + pixels[:96])
+    write("fuzz_tga_reader", "true16-alpha-bit", tga_header(2, 8, 4, 16, 0x01) + pixels[:64])
+    write("fuzz_tga_reader", "grey8", tga_header(3, 8, 4, 8, 0) + pixels[:32])
+    write("fuzz_tga_reader", "mapped24", tga_header(1, 8, 4, 8, 0, 4, 24) + pixels[:12] +
+          bytes(i % 4 for i in range(32)))
+    # RLE: a repeat packet running on from the first row into the next, then raw pixels.
+    write("fuzz_tga_reader", "rle-true32", tga_header(10, 8, 4, 32, 0x28) +
+          b"\x8b\x10\x20\x30\x40" + b"\x13" + pixels[:80])
+    write("fuzz_tga_reader", "rle-grey16", tga_header(11, 8, 4, 16, 0x08) + b"\x9f\x80\x7f")
+    write("fuzz_tga_reader", "rle-mapped32", tga_header(9, 8, 4, 8, 0x08, 2, 32) +
+          bytes([1, 2, 3, 4, 5, 6, 7, 8]) + b"\x9f\x01")
+    footer = struct.pack("<II", 18 + 96, 0) + b"TRUEVISION-XFILE.\0"
+    extension = struct.pack("<H", 495) + bytes(492) + b"\x04"
+    write("fuzz_tga_reader", "premultiplied-extension", tga_header(2, 8, 3, 32, 0x08) +
+          pixels[:96] + extension + footer)
+    write("fuzz_tga_reader", "run-past-the-end", tga_header(10, 2, 2, 24, 0) + b"\xff\x01\x02\x03")
+    write("fuzz_tga_reader", "cut-short", tga_header(2, 8, 4, 24, 0) + pixels[:50])
+
+
 def design_seeds():
     # The shipped designs themselves, and small variants that reach each refusal.
     designs = os.path.join(os.path.dirname(ROOT), "..", "assets", "designs")
@@ -187,5 +215,6 @@ if __name__ == "__main__":
     unpack_seeds()
     pack_image_seeds()
     dds_reader_seeds()
+    tga_reader_seeds()
     design_seeds()
     region_seeds()

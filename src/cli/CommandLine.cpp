@@ -365,12 +365,13 @@ int CommandLine::header(const ParsedArguments& parsed) {
     if (!inspected)
         return failed(inspected.error());
     const auto& record = inspected->record;
-    if (const auto head = conv::readBlock(gameFile, 0, 16);
-        !record && head && !conv::pictureNotGameFile(conv::identifyFile(head->bytes)).empty())
-        return failed(
-            conv::StepResult::of("Reading the game file", gameFile,
-                                 {conv::ErrorKind::Unsupported,
-                                  conv::pictureNotGameFile(conv::identifyFile(head->bytes))}));
+    if (const auto head = conv::readBlock(gameFile, 0, conv::kIdentifyBytes); !record && head) {
+        const std::string picture = conv::pictureNotGameFile(
+            conv::identifyFile(std::span(head->bytes).first(head->bytesRead), head->fileSize));
+        if (!picture.empty())
+            return failed(conv::StepResult::of("Reading the game file", gameFile,
+                                               {conv::ErrorKind::Unsupported, picture}));
+    }
     if (!record)
         return failed(conv::StepResult::of("Decompressing", gameFile, record.error()));
     if (!record->textureHeader)

@@ -2,6 +2,7 @@
 
 #include "conversion/FileIo.h"
 #include "conversion/GameFileLayout.h"
+#include "conversion/TgaReader.h"
 
 namespace velmora::conversion {
 
@@ -24,6 +25,11 @@ Result<FileFacts, StepResult> pictureFacts(const std::filesystem::path& path,
             facts.ddsLayout = std::move(*layout);
         else if (DdsSummary summary = describeDds(*file); summary.isDds)
             facts.ddsSummary = std::move(summary);
+    } else if (facts.identity.name == "TGA") {
+        facts.kind = FileFacts::Kind::Picture;
+        if (auto layout = inspectTga(*file))
+            facts.picture = Picture{layout->width, layout->height,      {},
+                                    "TGA",         layout->description, layout->hasAlpha};
     } else {
         facts.kind = FileFacts::Kind::Picture;
         if (pictures)
@@ -39,14 +45,16 @@ Result<FileFacts, StepResult> pictureFacts(const std::filesystem::path& path,
 
 Result<FileFacts, StepResult> gatherFileFacts(const std::filesystem::path& path,
                                               const PictureReader* pictures) {
-    const auto head = readBlock(path, 0, 16);
-    const FileKind kind = head ? identifyFile(head->bytes).kind : FileKind::Unknown;
+    const auto head = readBlock(path, 0, kIdentifyBytes);
+    const FileKind kind =
+        head ? identifyFile(std::span(head->bytes).first(head->bytesRead), head->fileSize).kind
+             : FileKind::Unknown;
     if (kind == FileKind::Dds || kind == FileKind::Picture)
         return pictureFacts(path, pictures);
     auto inspected = inspectGameFileAt(path);
     if (!inspected)
         return tl::unexpected(std::move(inspected.error()));
-    // Pictures without a signature of their own (TGA) are recognised by the picture reader.
+    // Other pictures without a signature of their own are recognised by the picture reader.
     if (!inspected->record && kind == FileKind::Unknown && pictures) {
         if (const auto file = readWholeFile(path, kMaxPictureFileSize);
             file && pictures->describe(*file))

@@ -30,7 +30,7 @@ struct FileFacts {
     const MenuAnimation* mode = nullptr; // the menu tile its texture name belongs to, if any
 
     // A DDS image or another picture.
-    FileIdentity identity;                // by the first bytes; TGA has no signature of its own
+    FileIdentity identity;                // by the first bytes; a TGA by its header
     std::optional<DdsLayout> ddsLayout;   // a DDS whose header the reader takes
     std::optional<DdsSummary> ddsSummary; // one it refuses, as far as its header tells
     std::optional<Picture> picture;       // another picture, as the picture reader sees it

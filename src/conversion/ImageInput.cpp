@@ -4,6 +4,7 @@
 #include "conversion/DdsReader.h"
 #include "conversion/FileIo.h"
 #include "conversion/GameFileLayout.h"
+#include "conversion/TgaReader.h"
 
 #include <algorithm>
 #include <array>
@@ -22,8 +23,8 @@ struct Signature {
     std::string_view bytes;
 };
 
-// Formats whose first bytes say what they are. TGA has no signature: the picture reader
-// recognises it by its content.
+// Formats whose first bytes say what they are. TGA has no signature: it is told by its header
+// once these are ruled out.
 constexpr std::array<Signature, 8> kSignatures{{
     {"PNG", 0, "\x89PNG\r\n\x1a\n"},
     {"JPEG", 0, "\xFF\xD8\xFF"},
@@ -47,6 +48,21 @@ std::string sizeText(std::uint32_t width, std::uint32_t height) {
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
+Error wrongSize(const std::string& format, std::uint32_t width, std::uint32_t height) {
+    return {ErrorKind::Unsupported, "it is a " + format + " picture of " + sizeText(width, height) +
+                                        "; the game's tile is 1024x1024: resize it in your editor"};
+}
+
+PackImage packImageOf(const Picture& picture, std::string action) {
+    PackImage image;
+    image.block = makeDdsHeader(1024, 1024);
+    image.block.insert(image.block.end(), picture.bgra.begin(), picture.bgra.end());
+    image.found =
+        picture.format + ", " + sizeText(picture.width, picture.height) + ", " + picture.layout;
+    image.action = std::move(action);
+    return image;
+}
+
 Result<PackImage> fromPicture(std::span<const std::uint8_t> file, const PictureReader& pictures) {
     auto picture = pictures.read(file);
     if (!picture) {
@@ -57,25 +73,29 @@ Result<PackImage> fromPicture(std::span<const std::uint8_t> file, const PictureR
                 "TIFF, WebP)");
         return fail(picture.error());
     }
-    const std::string found =
-        picture->format + ", " + sizeText(picture->width, picture->height) + ", " + picture->layout;
     if (picture->width != 1024 || picture->height != 1024)
-        return fail(ErrorKind::Unsupported,
-                    "it is a " + picture->format + " picture of " +
-                        sizeText(picture->width, picture->height) +
-                        "; the game's tile is 1024x1024: resize it in your editor");
-    PackImage image;
-    image.block = makeDdsHeader(1024, 1024);
-    image.block.insert(image.block.end(), picture->bgra.begin(), picture->bgra.end());
-    image.found = found;
-    image.action =
-        "converted: " + picture->format + (picture->hasAlpha ? "" : ", alpha set to 255");
-    return image;
+        return fail(wrongSize(picture->format, picture->width, picture->height));
+    return packImageOf(*picture, "converted: " + picture->format +
+                                     (picture->hasAlpha ? "" : ", alpha set to 255"));
+}
+
+Result<PackImage> fromTga(std::span<const std::uint8_t> file) {
+    // The size is known from the header: a picture Pack cannot take is not decoded.
+    const auto layout = inspectTga(file);
+    if (!layout)
+        return fail(layout.error());
+    if (layout->width != 1024 || layout->height != 1024)
+        return fail(wrongSize("TGA", layout->width, layout->height));
+    const auto picture = readTga(file);
+    if (!picture)
+        return fail(picture.error());
+    return packImageOf(*picture, layout->packAction);
 }
 
 } // namespace
 
-FileIdentity identifyFile(std::span<const std::uint8_t> head) {
+FileIdentity identifyFile(std::span<const std::uint8_t> head,
+                          std::optional<std::uint64_t> fileSize) {
     const bool gameLead = startsWith(head, 0, std::string_view("\0\1\1", 3)) &&
                           startsWith(head, kGameMagicOffset, kGameMagic);
     if (gameLead)
@@ -87,6 +107,8 @@ FileIdentity identifyFile(std::span<const std::uint8_t> head) {
             return {signature.name == "DDS" ? FileKind::Dds : FileKind::Picture,
                     std::string(signature.name)};
     }
+    if (looksLikeTga(head, fileSize.value_or(head.size())))
+        return {FileKind::Picture, "TGA"};
     return {};
 }
 
@@ -100,9 +122,11 @@ std::string pictureNotGameFile(const FileIdentity& identity) {
 }
 
 Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures) {
-    const FileIdentity identity = identifyFile(file.first(std::min<std::size_t>(file.size(), 16)));
+    const FileIdentity identity = identifyFile(file);
     if (identity.kind == FileKind::GameFile)
         return fail(ErrorKind::Unsupported, kGameFileNotPicture);
+    if (identity.kind == FileKind::Picture && identity.name == "TGA")
+        return fromTga(file);
     if (identity.kind == FileKind::Dds || !pictures) {
         auto dds = readDdsImage(file);
         if (!dds)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,7 +21,12 @@ struct FileIdentity {
     std::string name; // "PNG", "JPEG", ... for a picture
 };
 
-FileIdentity identifyFile(std::span<const std::uint8_t> head);
+// `head` is the start of the file: the whole file, unless fileSize gives its length. TGA, which
+// has no signature, is told by its header, so kIdentifyBytes of the start are needed to tell
+// every kind (the TGA 2.0 footer counts only when the whole file is given).
+inline constexpr std::size_t kIdentifyBytes = 18;
+FileIdentity identifyFile(std::span<const std::uint8_t> head,
+                          std::optional<std::uint64_t> fileSize = std::nullopt);
 
 // The message for a picture given where a game file belongs: "this is a DDS image, not a game
 // file: to make a game file from it, use pack". Empty when the file is not a picture.
@@ -35,8 +41,8 @@ struct PackImage {
     std::string action; // "used as it is", "converted: ..."
 };
 
-// A DDS of any layout the reader takes, or any picture `pictures` decodes (when given), made
-// into the game's image block. Refusals say what was found and how to fix it.
+// A DDS or a TGA of any layout their readers take, or any picture `pictures` decodes (when
+// given), made into the game's image block. Refusals say what was found and how to fix it.
 Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures);
 
 // Reads the image file, refusing one far larger than any 1024x1024 picture, then prepares it.

@@ -20,8 +20,9 @@ struct Picture {
     bool hasAlpha = false;
 };
 
-// Reads the picture formats other than DDS (PNG, BMP, TGA, JPEG, TIFF, WebP). The core knows
-// the interface only; the implementation lives with the toolkit that decodes them.
+// Reads the picture formats other than DDS and TGA, which the core reads itself (PNG, BMP, JPEG,
+// TIFF, WebP). The core knows the interface only; the implementation lives with the toolkit that
+// decodes them.
 class PictureReader {
   public:
     virtual ~PictureReader() = default;

@@ -4,6 +4,7 @@
 #include "conversion/FileIo.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/ImageInput.h"
+#include "conversion/TgaReader.h"
 #include "conversion/ZlibStream.h"
 
 #include <algorithm>
@@ -60,6 +61,8 @@ Result<Picture> readShownPicture(const std::filesystem::path& path, const Pictur
             return fail(image.error());
         return fromImageBlock(std::move(image->block), "DDS");
     }
+    if (identity.kind == FileKind::Picture && identity.name == "TGA")
+        return readTga(*file);
     if (!pictures)
         return fail(ErrorKind::Unsupported, "it is neither a game file nor a DDS image");
     auto picture = pictures->read(*file);

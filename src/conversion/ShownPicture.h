@@ -9,8 +9,9 @@
 namespace velmora::conversion {
 
 // Reading any file Velmora handles in order to show it: a game file's image, a DDS of any
-// layout the DDS reader takes, or any picture `pictures` decodes (of any size: it is only
-// looked at, never packed). The pixels come back in B8G8R8A8 order, straight alpha.
+// layout the DDS reader takes, a TGA, or any picture `pictures` decodes (a TGA or another
+// picture of any size: it is only looked at, never packed). The pixels come back in B8G8R8A8 order,
+// straight alpha.
 Result<Picture> readShownPicture(const std::filesystem::path& path, const PictureReader* pictures);
 
 // The picture made to fit a `size` x `size` square with its proportions kept. Each output pixel

@@ -101,9 +101,11 @@ Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFile
         if (!gameFileText.empty())
             step.error().file = resolveUserPath(folder, gameFileText);
         // A picture chosen in place of a game file is named as what it is.
-        const auto head = readBlock(workFilePath(folder, WorkFile::Temp), 0, 16);
+        const auto head = readBlock(workFilePath(folder, WorkFile::Temp), 0, kIdentifyBytes);
         if (const std::string picture =
-                head ? pictureNotGameFile(identifyFile(head->bytes)) : std::string();
+                head ? pictureNotGameFile(identifyFile(
+                           std::span(head->bytes).first(head->bytesRead), head->fileSize))
+                     : std::string();
             !picture.empty()) {
             step.error().step = "Reading the game file";
             step.error().kind = ErrorKind::Unsupported;

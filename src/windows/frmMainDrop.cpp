@@ -101,12 +101,13 @@ void frmMain::dropFile(const QWidget* target, const QString& path) {
         const QByteArray head = file.read(64);
         const auto identity = conversion::identifyFile(
             std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(head.constData()),
-                                          static_cast<std::size_t>(head.size())));
+                                          static_cast<std::size_t>(head.size())),
+            static_cast<std::uint64_t>(file.size()));
         if (identity.kind == conversion::FileKind::GameFile) {
             box = Box::OpenBin;
         } else if (identity.kind != conversion::FileKind::Unknown ||
                    !QImageReader::imageFormat(path).isEmpty()) {
-            // TGA has no signature of its own; the picture reader knows it by its content.
+            // Pictures without a signature the core knows may still be ones the toolkit reads.
             box = Box::OpenDds;
         }
     }
