@@ -3,12 +3,10 @@
 
 #include "conversion/FileIo.h"
 #include "conversion/ImageInput.h"
-#include "conversion/WorkFiles.h"
 #include "platform/MessageBoxService.h"
 #include "windows/AppContext.h"
 
 #include <QFileInfo>
-#include <QLineEdit>
 
 namespace velmora {
 
@@ -22,19 +20,12 @@ void frmMain::openFile(const QString& path) {
                                  this);
         return;
     }
+    // As if chosen with Browse, like a dropped file.
     m_userFolder = file.absolutePath();
-    if (conversion::identifyFile(head->bytes).kind != conversion::FileKind::GameFile) {
-        txt(0).setText(file.absoluteFilePath());
-        return;
-    }
-    txt(2).setText(file.absoluteFilePath());
-    // The copy Unpack reads, as Open Bin's own button makes it.
-    const auto* work = workFolderOrSay();
-    if (work == nullptr)
-        return;
-    const auto copied = conversion::copyToWorkFile(bytes, work->path(), conversion::WorkFile::Temp);
-    if (!copied)
-        m_context.messages->show(QString::fromStdString(copied.error().message()), this);
+    if (conversion::identifyFile(head->bytes).kind == conversion::FileKind::GameFile)
+        openBinChosen(file.absoluteFilePath());
+    else
+        openDdsChosen(file.absoluteFilePath());
 }
 
 } // namespace velmora
