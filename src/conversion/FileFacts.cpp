@@ -11,33 +11,29 @@ namespace {
 // Far more than any 1024x1024 picture, with every mip level, can take.
 constexpr std::size_t kMaxPictureFileSize = 64u * 1024u * 1024u;
 
-Result<FileFacts, StepResult> pictureFacts(const std::filesystem::path& path,
-                                           const PictureReader* pictures) {
-    const auto file = readWholeFile(path, kMaxPictureFileSize);
-    if (!file)
-        return stepFailed("Reading the image", path, file.error());
+FileFacts pictureFacts(const std::vector<std::uint8_t>& file, const PictureReader* pictures) {
     FileFacts facts;
-    facts.fileSize = file->size();
-    facts.identity = identifyFile(*file);
+    facts.fileSize = file.size();
+    facts.identity = identifyFile(file);
     if (facts.identity.kind == FileKind::Dds) {
         facts.kind = FileFacts::Kind::Dds;
-        if (auto layout = inspectDdsHeader(*file, file->size()))
+        if (auto layout = inspectDdsHeader(file, file.size()))
             facts.ddsLayout = std::move(*layout);
-        else if (DdsSummary summary = describeDds(*file); summary.isDds)
+        else if (DdsSummary summary = describeDds(file); summary.isDds)
             facts.ddsSummary = std::move(summary);
     } else if (facts.identity.name == "TGA") {
         facts.kind = FileFacts::Kind::Picture;
-        if (auto layout = inspectTga(*file))
+        if (auto layout = inspectTga(file))
             facts.picture = Picture{layout->width, layout->height,      {},
                                     "TGA",         layout->description, layout->hasAlpha};
     } else {
         facts.kind = FileFacts::Kind::Picture;
         if (pictures)
-            if (auto described = pictures->describe(*file))
+            if (auto described = pictures->describe(file))
                 facts.picture = std::move(*described);
     }
     facts.packAction =
-        prepareImage(*file, pictures).map([](PackImage image) { return std::move(image.action); });
+        prepareImage(file, pictures).map([](PackImage image) { return std::move(image.action); });
     return facts;
 }
 
@@ -49,8 +45,12 @@ Result<FileFacts, StepResult> gatherFileFacts(const std::filesystem::path& path,
     const FileKind kind =
         head ? identifyFile(std::span(head->bytes).first(head->bytesRead), head->fileSize).kind
              : FileKind::Unknown;
-    if (kind == FileKind::Dds || kind == FileKind::Picture)
-        return pictureFacts(path, pictures);
+    if (kind == FileKind::Dds || kind == FileKind::Picture) {
+        const auto file = readWholeFile(path, kMaxPictureFileSize);
+        if (!file)
+            return stepFailed("Reading the image", path, file.error());
+        return pictureFacts(*file, pictures);
+    }
     auto inspected = inspectGameFileAt(path);
     if (!inspected)
         return tl::unexpected(std::move(inspected.error()));
@@ -58,7 +58,7 @@ Result<FileFacts, StepResult> gatherFileFacts(const std::filesystem::path& path,
     if (!inspected->record && kind == FileKind::Unknown && pictures) {
         if (const auto file = readWholeFile(path, kMaxPictureFileSize);
             file && pictures->describe(*file))
-            return pictureFacts(path, pictures);
+            return pictureFacts(*file, pictures);
     }
     FileFacts facts;
     facts.kind = FileFacts::Kind::GameFile;
