@@ -21,11 +21,11 @@ FileFacts pictureFacts(const std::vector<std::uint8_t>& file, const PictureReade
             facts.ddsLayout = std::move(*layout);
         else if (DdsSummary summary = describeDds(file); summary.isDds)
             facts.ddsSummary = std::move(summary);
-    } else if (facts.identity.name == "TGA") {
+    } else if (isTga(facts.identity)) {
         facts.kind = FileFacts::Kind::Picture;
         if (auto layout = inspectTga(file))
-            facts.picture = Picture{layout->width, layout->height,      {},
-                                    "TGA",         layout->description, layout->hasAlpha};
+            facts.picture = Picture{layout->width,         layout->height,      {},
+                                    std::string(kTgaName), layout->description, layout->hasAlpha};
     } else {
         facts.kind = FileFacts::Kind::Picture;
         if (pictures)

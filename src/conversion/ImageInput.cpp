@@ -85,7 +85,7 @@ Result<PackImage> fromTga(std::span<const std::uint8_t> file) {
     if (!layout)
         return fail(layout.error());
     if (layout->width != 1024 || layout->height != 1024)
-        return fail(wrongSize("TGA", layout->width, layout->height));
+        return fail(wrongSize(std::string(kTgaName), layout->width, layout->height));
     const auto picture = readTga(file);
     if (!picture)
         return fail(picture.error());
@@ -108,7 +108,7 @@ FileIdentity identifyFile(std::span<const std::uint8_t> head,
                     std::string(signature.name)};
     }
     if (looksLikeTga(head, fileSize.value_or(head.size())))
-        return {FileKind::Picture, "TGA"};
+        return {FileKind::Picture, std::string(kTgaName)};
     return {};
 }
 
@@ -125,7 +125,7 @@ Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const Picture
     const FileIdentity identity = identifyFile(file);
     if (identity.kind == FileKind::GameFile)
         return fail(ErrorKind::Unsupported, kGameFileNotPicture);
-    if (identity.kind == FileKind::Picture && identity.name == "TGA")
+    if (isTga(identity))
         return fromTga(file);
     if (identity.kind == FileKind::Dds || !pictures) {
         auto dds = readDdsImage(file);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora::conversion {
@@ -20,6 +21,12 @@ struct FileIdentity {
     FileKind kind = FileKind::Unknown;
     std::string name; // "PNG", "JPEG", ... for a picture
 };
+
+// A TGA: pictures the core reads itself, since it has no signature for the picture reader.
+inline constexpr std::string_view kTgaName = "TGA";
+inline bool isTga(const FileIdentity& identity) {
+    return identity.kind == FileKind::Picture && identity.name == kTgaName;
+}
 
 // `head` is the start of the file: the whole file, unless fileSize gives its length. TGA, which
 // has no signature, is told by its header, so kIdentifyBytes of the start are needed to tell

@@ -61,7 +61,7 @@ Result<Picture> readShownPicture(const std::filesystem::path& path, const Pictur
             return fail(image.error());
         return fromImageBlock(std::move(image->block), "DDS");
     }
-    if (identity.kind == FileKind::Picture && identity.name == "TGA")
+    if (isTga(identity))
         return readTga(*file);
     if (!pictures)
         return fail(ErrorKind::Unsupported, "it is neither a game file nor a DDS image");
