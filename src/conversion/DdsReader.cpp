@@ -658,7 +658,7 @@ Result<Analysis> analyse(std::span<const std::uint8_t> head, std::uint64_t fileS
     layout.writer = writer;
     if (layout.width != kSide || layout.height != kSide)
         return fail(ErrorKind::Unsupported,
-                    "it is " + std::to_string(layout.width) + "x" + std::to_string(layout.height) +
+                    "it is " + sizeText(layout.width, layout.height) +
                         "; the game's tile is 1024x1024: resize it in your editor");
     layout.neededBytes = plan->dataOffset + plan->levelBytes;
     if (fileSize < layout.neededBytes)

@@ -60,10 +60,9 @@ GameFileCheck checkGameFile(std::span<const std::uint8_t> bytes, std::uint64_t f
                        readLe32(block, kBitCountOffset) == 32;
     if (!rgb32 || image.width != 1024 || image.height != 1024)
         findings.push_back("the image block is not a 1024x1024 32-bit image" +
-                           (image.isDds
-                                ? " (it is " + std::to_string(image.width) + "x" +
-                                      std::to_string(image.height) + " " + image.pixelFormat + ")"
-                                : std::string()));
+                           (image.isDds ? " (it is " + sizeText(image.width, image.height) + " " +
+                                              image.pixelFormat + ")"
+                                        : std::string()));
     return check;
 }
 

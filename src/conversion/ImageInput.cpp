@@ -3,6 +3,7 @@
 #include "conversion/DdsImageCheck.h"
 #include "conversion/DdsReader.h"
 #include "conversion/FileIo.h"
+#include "conversion/Formatting.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/TgaReader.h"
 
@@ -42,10 +43,6 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::size_t offset,
            std::equal(expected.begin(), expected.end(),
                       bytes.begin() + static_cast<std::ptrdiff_t>(offset),
                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
-}
-
-std::string sizeText(std::uint32_t width, std::uint32_t height) {
-    return std::to_string(width) + "x" + std::to_string(height);
 }
 
 Error wrongSize(const std::string& format, std::uint32_t width, std::uint32_t height) {

@@ -194,10 +194,6 @@ std::string packActionOf(const Plan& plan) {
     return "converted: TGA";
 }
 
-std::string sizeText(std::uint32_t width, std::uint32_t height) {
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
 Result<Plan> analyse(std::span<const std::uint8_t> file) {
     if (file.size() < kTgaHeaderSize)
         return fail(ErrorKind::Damaged, "the file is " + groupedNumber(file.size()) +

@@ -1,5 +1,7 @@
 #include "images/QtPictureReader.h"
 
+#include "conversion/Formatting.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
@@ -113,8 +115,9 @@ Result<Picture> QtPictureReader::read(std::span<const std::uint8_t> file) const 
         return described;
     Picture picture = std::move(*described);
     if (picture.width > kMaxSide || picture.height > kMaxSide)
-        return fail(ErrorKind::Unsupported, "it is " + std::to_string(picture.width) + "x" +
-                                                std::to_string(picture.height) + ", far too large");
+        return fail(ErrorKind::Unsupported,
+                    "it is " + conversion::sizeText(picture.width, picture.height) +
+                        ", far too large");
     QImage image;
     if (!source.reader.read(&image))
         return fail(ErrorKind::Damaged, "the " + picture.format + " picture cannot be decoded (" +
