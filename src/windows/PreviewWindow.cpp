@@ -263,7 +263,7 @@ PreviewWindow::PreviewWindow(QWidget* parent)
     addView(PreviewView::ColourWithAlpha, QStringLiteral("Colour with alpha"), QStringLiteral("1"));
     addView(PreviewView::ColourOnly, QStringLiteral("Colour only"), QStringLiteral("2"));
     addView(PreviewView::AlphaOnly, QStringLiteral("Alpha only"), QStringLiteral("3"));
-    m_views->button(static_cast<int>(m_view))->setChecked(true);
+    m_views->button(static_cast<int>(PreviewView::ColourWithAlpha))->setChecked(true);
     connect(m_views, &QButtonGroup::idClicked, this,
             [this](int id) { setView(static_cast<PreviewView>(id)); });
     buttons->addStretch();
@@ -347,7 +347,6 @@ void PreviewWindow::follow(QLineEdit* box, PathResolver resolve) {
 }
 
 void PreviewWindow::setView(PreviewView view) {
-    m_view = view;
     if (QAbstractButton* button = m_views->button(static_cast<int>(view)))
         button->setChecked(true);
     m_picture->setView(view);

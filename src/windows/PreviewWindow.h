@@ -54,6 +54,7 @@ class PreviewPicture : public QWidget {
 
     void setImage(const QImage& image);
     void setView(PreviewView view);
+    PreviewView view() const { return m_view; }
     void setActualSize(bool actualSize);
     bool actualSize() const { return m_actualSize; }
     // Where the picture is drawn, in this widget's coordinates.
@@ -92,7 +93,7 @@ class PreviewWindow : public QWidget {
     QLineEdit* followedBox() const { return m_box; }
 
     void setView(PreviewView view);
-    PreviewView view() const { return m_view; }
+    PreviewView view() const { return m_picture->view(); }
     void setActualSize(bool actualSize);
 
     // The file last shown, or the reason it could not be; its facts.
@@ -129,7 +130,6 @@ class PreviewWindow : public QWidget {
     };
     static Stamp stampOf(const QString& path);
     Stamp m_shownStamp;
-    PreviewView m_view = PreviewView::ColourWithAlpha;
 
     QTimer* m_debounce = nullptr;
     QFileSystemWatcher* m_watcher = nullptr;
