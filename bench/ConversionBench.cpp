@@ -1,6 +1,7 @@
 // Times Unpack and Pack through the real workflows against plain zlib and a plain copy, on
 // three generated 1024x1024 images, and prints one table.
 #include "TestImages.h"
+#include "Timing.h"
 
 #include "FileHelpers.h"
 #include "GameFiles.h"
@@ -16,7 +17,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -34,26 +34,11 @@ using velmora::test::writeFile;
 constexpr int kRepeats = 5;
 constexpr const char* kTextureName = "topModeSelect_Mov00_Ex.tex";
 
-// CPU time of this process (user and system, so file writes and page faults count), in
-// milliseconds: on a shared machine it varies far less than the wall clock.
-double cpuMs() {
-    timespec now{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-// Median of kRepeats runs; `prepare` runs untimed before each.
+// CPU time of this process (user and system, so file writes and page faults count): on a
+// shared machine it varies far less than the wall clock.
 double medianMs(const std::function<void()>& body, const std::function<void()>& prepare = {}) {
-    std::vector<double> times;
-    for (int i = 0; i < kRepeats; ++i) {
-        if (prepare)
-            prepare();
-        const double start = cpuMs();
-        body();
-        times.push_back(cpuMs() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return velmora::bench::timeRuns(kRepeats, velmora::bench::Clock::ProcessCpu, body, prepare)
+        .medianMs;
 }
 
 [[noreturn]] void fail(const std::string& what) {
@@ -130,10 +115,10 @@ Row measure(const velmora::bench::TestImage& image, const fs::path& root) {
     for (int i = 0; i < 4; ++i) {
         libdeflate_compressor* c = libdeflate_alloc_compressor(kLevels[i]);
         Bytes out(libdeflate_zlib_compress_bound(c, record.size()));
-        const double start = cpuMs();
-        row.levelSize[i] =
-            libdeflate_zlib_compress(c, record.data(), record.size(), out.data(), out.size());
-        row.levelMs[i] = cpuMs() - start;
+        row.levelMs[i] = velmora::bench::timeRuns(1, velmora::bench::Clock::ProcessCpu, [&] {
+                             row.levelSize[i] = libdeflate_zlib_compress(
+                                 c, record.data(), record.size(), out.data(), out.size());
+                         }).medianMs;
         libdeflate_free_compressor(c);
     }
     fs::remove_all(root);

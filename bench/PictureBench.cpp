@@ -1,6 +1,7 @@
 // What PNG costs next to DDS: Pack from a PNG an editor wrote and Unpack to PNG, against the
 // same runs with DDS, and the command line against ImageMagick's convert on the same files.
 #include "TestImages.h"
+#include "Timing.h"
 
 #include "FileHelpers.h"
 
@@ -13,7 +14,6 @@
 #include <QImage>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -34,18 +34,7 @@ constexpr const char* kTextureName = "topModeSelect_Mov00_Ex.tex";
 
 // Wall time: the comparison with another program has to count what a user waits for.
 double medianMs(const std::function<void()>& body, const std::function<void()>& prepare = {}) {
-    std::vector<double> times;
-    for (int i = 0; i < kRepeats; ++i) {
-        if (prepare)
-            prepare();
-        const auto start = std::chrono::steady_clock::now();
-        body();
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return velmora::bench::timeRuns(kRepeats, velmora::bench::Clock::Wall, body, prepare).medianMs;
 }
 
 [[noreturn]] void fail(const std::string& what) {

@@ -2,6 +2,7 @@
 // and what reading the file costs on its own. Runs offscreen unless QT_QPA_PLATFORM or a
 // DISPLAY says otherwise.
 #include "TestImages.h"
+#include "Timing.h"
 
 #include "FileHelpers.h"
 
@@ -13,7 +14,6 @@
 #include "windows/PreviewWindow.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
 #include <QLineEdit>
@@ -36,21 +36,10 @@ namespace conv = velmora::conversion;
 constexpr int kRepeats = 9;
 constexpr const char* kTextureName = "topModeSelect_Mov06_OL.tex";
 
-struct Figures {
-    double median = 0;
-    double worst = 0;
-};
+using velmora::bench::Timings;
 
-Figures measure(const std::function<void()>& body) {
-    std::vector<double> times;
-    for (int i = 0; i < kRepeats; ++i) {
-        QElapsedTimer clock;
-        clock.start();
-        body();
-        times.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back()};
+Timings measure(const std::function<void()>& body) {
+    return velmora::bench::timeRuns(kRepeats, velmora::bench::Clock::Wall, body);
 }
 
 [[noreturn]] void fail(const std::string& what) {
@@ -110,14 +99,14 @@ int main(int argc, char** argv) {
             }
             const fs::path file = root / name;
             const QString path = QString::fromStdString(file.string());
-            const Figures facts = measure([&] { (void)conv::gatherFileFacts(file, &pictures); });
-            const Figures shown = measure([&] { (void)conv::readShownPicture(file, &pictures); });
-            const Figures both =
+            const Timings facts = measure([&] { (void)conv::gatherFileFacts(file, &pictures); });
+            const Timings shown = measure([&] { (void)conv::readShownPicture(file, &pictures); });
+            const Timings both =
                 measure([&] { (void)velmora::readPreviewContent(path, pictures); });
-            const Figures open = measure([&] { openPreview(path); });
+            const Timings open = measure([&] { openPreview(path); });
             std::printf("%-22s %-5s %7.1f /%6.1f %7.1f /%6.1f %7.1f /%6.1f %7.1f /%6.1f\n",
-                        image.name.c_str(), name + 3, facts.median, facts.worst, shown.median,
-                        shown.worst, both.median, both.worst, open.median, open.worst);
+                        image.name.c_str(), name + 3, facts.medianMs, facts.worstMs, shown.medianMs,
+                        shown.worstMs, both.medianMs, both.worstMs, open.medianMs, open.worstMs);
         }
     }
     std::printf("\nTarget: the window open on a game file within 300 ms.\n");
