@@ -18,6 +18,9 @@ inline constexpr std::size_t kDepthOffset = 24;
 inline constexpr std::size_t kMipCountOffset = 28;
 inline constexpr std::size_t kReservedOffset = 32; // dwReserved1[11], where writers sign
 inline constexpr std::size_t kReservedEnd = 76;
+// GIMP signs the reserved words with "GIMP-DDS" and a version, and names the variant of DXT5 it
+// wrote in the word after them ("YCG1", "YCG2", "AEXP"; 0 for plain DXT5).
+inline constexpr std::size_t kGimpMarkOffset = kReservedOffset + 12;
 inline constexpr std::size_t kPfSizeOffset = 76; // DDS_PIXELFORMAT: 32
 inline constexpr std::size_t kPfFlagsOffset = 80;
 inline constexpr std::size_t kFourCcOffset = 84;
@@ -36,5 +39,18 @@ inline constexpr std::size_t kMiscFlagOffset = 136;
 inline constexpr std::size_t kArraySizeOffset = 140;
 
 inline constexpr std::uint32_t kDdpfAlphaPixels = 0x1, kDdpfFourCc = 0x4, kDdpfRgb = 0x40;
+// Set by GIMP and NVTT on normal maps; on DXT5 it means the channels are swizzled (BC3n).
+inline constexpr std::uint32_t kDdpfNormal = 0x80000000;
+
+// The variant mark GIMP left in the header, or 0 when GIMP did not sign it.
+inline std::uint32_t gimpMark(const std::uint8_t* header) {
+    constexpr char kSign[] = "GIMP-DDS";
+    for (std::size_t i = 0; i + 1 < sizeof kSign; ++i)
+        if (header[kReservedOffset + i] != std::uint8_t(kSign[i]))
+            return 0;
+    const std::uint8_t* mark = header + kGimpMarkOffset;
+    return std::uint32_t(mark[0]) | std::uint32_t(mark[1]) << 8 | std::uint32_t(mark[2]) << 16 |
+           std::uint32_t(mark[3]) << 24;
+}
 
 } // namespace velmora::conversion::dds

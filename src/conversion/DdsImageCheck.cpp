@@ -54,9 +54,13 @@ DdsSummary describeDds(std::span<const std::uint8_t> bytes) {
     summary.height = readLe32(bytes, kHeightOffset);
     summary.width = readLe32(bytes, kWidthOffset);
     const std::uint32_t flags = readLe32(bytes, kPfFlagsOffset);
-    if (flags & kDdpfFourCc)
+    if (flags & kDdpfFourCc) {
         summary.pixelFormat = fourCcText(readLe32(bytes, kFourCcOffset));
-    else if (flags & kDdpfRgb)
+        if (const std::uint32_t mark = gimpMark(bytes.data()))
+            summary.pixelFormat += ", GIMP's mark " + fourCcText(mark);
+        if (flags & kDdpfNormal)
+            summary.pixelFormat += ", flagged as a normal map";
+    } else if (flags & kDdpfRgb)
         summary.pixelFormat =
             rgbFormat(readLe32(bytes, kBitCountOffset), readLe32(bytes, kRedMaskOffset),
                       readLe32(bytes, kGreenMaskOffset), readLe32(bytes, kBlueMaskOffset),

@@ -45,8 +45,17 @@ constexpr std::uint32_t code(const char (&text)[5]) {
 
 enum class Decode { Bytes, Bc1, Bc2, Bc3 };
 
+// What GIMP's DXT5 variants hold in the decoded channels, as GIMP marks them in the header.
+enum class Colour {
+    Rgba,
+    YCoCg,         // "YCG1": Co, Cg, -, Y
+    ScaledYCoCg,   // "YCG2": Co, Cg, scale, Y
+    AlphaExponent, // "AEXP": colour divided by alpha, alpha the factor
+};
+
 struct Plan {
     Decode decode = Decode::Bytes;
+    Colour colour = Colour::Rgba;
     unsigned bytesPerPixel = 4;
     // Byte offsets of the channels inside one pixel (Decode::Bytes); alpha < 0: none, 255.
     int red = 2, green = 1, blue = 0, alpha = 3;
@@ -91,6 +100,8 @@ constexpr const char* kWhyBlocks =
 constexpr const char* kWhyInteger = "the game needs plain 8-bit colour (unsigned, normalized)";
 constexpr const char* kWhyPremultiplied = "the game needs straight, not premultiplied, alpha";
 constexpr const char* kWhyUnknown = "Velmora does not know that format";
+constexpr const char* kWhyNormalMap =
+    "its channels are moved around for a normal map and do not hold the picture's colours";
 
 struct Refusal {
     ErrorKind kind = ErrorKind::Unsupported;
@@ -316,6 +327,8 @@ constexpr FourCcFormat kFourCcFormats[] = {
     {code("A2XY"), "BC5 / A2XY", Decode::Bytes, kWhyBlocks},
     {code("BC6H"), "BC6H", Decode::Bytes, kWhyBlocks},
     {code("BC7L"), "BC7", Decode::Bytes, kWhyBlocks},
+    {code("RXGB"), "RXGB (DXT5 with red moved to alpha, a swizzled normal map)", Decode::Bytes,
+     kWhyNormalMap},
     {code("RGBG"), "packed R8G8_B8G8", Decode::Bytes, kWhyColour},
     {code("GRGB"), "packed G8R8_G8B8", Decode::Bytes, kWhyColour},
     {code("UYVY"), "packed YUV (UYVY)", Decode::Bytes, kWhyColour},
@@ -527,6 +540,30 @@ std::string writerOf(std::span<const std::uint8_t> header) {
     return {};
 }
 
+// A DXT5 picture whose colours are not plain RGBA: GIMP's marked variants are decoded as GIMP
+// shows them when it opens the file, swizzled normal maps are refused.
+tl::expected<Plan, Refusal> withDxt5Variant(Plan plan, std::uint32_t pfFlags, std::uint32_t mark) {
+    if (pfFlags & kDdpfNormal)
+        return tl::unexpected(Refusal{
+            ErrorKind::Unsupported,
+            plan.format + " with swizzled normal-map channels (BC3n / DXT5nm)", kWhyNormalMap});
+    if (mark == code("YCG1")) {
+        plan.colour = Colour::YCoCg;
+        plan.format += " holding GIMP's YCoCg colour (YCG1)";
+    } else if (mark == code("YCG2")) {
+        plan.colour = Colour::ScaledYCoCg;
+        plan.format += " holding GIMP's scaled YCoCg colour (YCG2)";
+    } else if (mark == code("AEXP")) {
+        plan.colour = Colour::AlphaExponent;
+        plan.format += " holding GIMP's alpha-exponent colour (AEXP)";
+    } else if (mark != 0) {
+        return tl::unexpected(Refusal{ErrorKind::Unsupported,
+                                      plan.format + " with GIMP's " + quotedCode(mark),
+                                      "Velmora does not know that variant of DXT5"});
+    }
+    return plan;
+}
+
 struct Analysis {
     Plan plan;
     DdsLayout layout;
@@ -542,6 +579,12 @@ std::string packAction(const Plan& plan, const DdsLayout& layout, std::uint64_t 
         std::vector<std::string> steps;
         if (plan.decode != Decode::Bytes) {
             steps.push_back(plan.format + " decoded");
+            if (plan.colour == Colour::YCoCg || plan.colour == Colour::ScaledYCoCg)
+                steps.emplace_back("YCoCg turned into RGB");
+            else if (plan.colour == Colour::AlphaExponent)
+                steps.emplace_back("colour multiplied by its alpha exponent");
+            if (plan.colour != Colour::Rgba)
+                steps.emplace_back("alpha set to 255 (as GIMP shows it)");
         } else {
             if (plan.bytesPerPixel == 3)
                 steps.emplace_back("24-bit to 32-bit");
@@ -644,6 +687,8 @@ Result<Analysis> analyse(std::span<const std::uint8_t> head, std::uint64_t fileS
             plan->dataOffset = kDdsDx10HeaderSize;
     } else if (byCode) {
         plan = planFromFourCc(fourCc);
+        if (plan && plan->decode == Decode::Bc3)
+            plan = withDxt5Variant(std::move(*plan), pfFlags, gimpMark(head.data()));
     } else {
         plan = planFromMasks(pfFlags, bits, masks);
     }
@@ -696,13 +741,59 @@ void convertPixels(const std::uint8_t* source, std::uint8_t* target, const Plan&
     }
 }
 
-void decodeBlocks(const std::uint8_t* source, std::uint8_t* target, Decode decode) {
+// One decoded R,G,B,A pixel of GIMP's variants into B,G,R,A as GIMP shows it: the colour worked
+// out in floating point and cut to 8 bits, alpha opaque.
+void yCoCgToBgra(std::uint8_t* pixel, bool scaled) {
+    constexpr float kMiddle = 0.5f * 256.0f / 255.0f; // the chroma's zero, 128 of 255
+    float co = pixel[0] / 255.0f - kMiddle;
+    float cg = pixel[1] / 255.0f - kMiddle;
+    const float y = pixel[3] / 255.0f;
+    if (scaled) {
+        const float scale = 1.0f / (pixel[2] / 8.0f + 1.0f);
+        co *= scale;
+        cg *= scale;
+    }
+    const auto level = [](float value) {
+        return static_cast<std::uint8_t>(std::clamp(value, 0.0f, 1.0f) * 255.0f);
+    };
+    pixel[0] = level(y - co - cg);
+    pixel[1] = level(y + cg);
+    pixel[2] = level(y + co - cg);
+    pixel[3] = 0xFF;
+}
+
+void alphaExponentToBgra(std::uint8_t* pixel) {
+    const unsigned factor = pixel[3];
+    const auto scaled = [factor](std::uint8_t value) {
+        return static_cast<std::uint8_t>(value * factor / 255u);
+    };
+    const std::uint8_t red = scaled(pixel[0]);
+    pixel[0] = scaled(pixel[2]);
+    pixel[1] = scaled(pixel[1]);
+    pixel[2] = red;
+    pixel[3] = 0xFF;
+}
+
+void decodeBlocks(const std::uint8_t* source, std::uint8_t* target, Decode decode, Colour colour) {
     const int flags = decode == Decode::Bc1   ? squish::kDxt1
                       : decode == Decode::Bc2 ? squish::kDxt3
                                               : squish::kDxt5;
     squish::DecompressImage(target, int(kSide), int(kSide), source, flags);
-    for (std::size_t i = 0; i < kPixelCount; ++i, target += 4)
-        std::swap(target[0], target[2]); // squish writes R,G,B,A
+    // squish writes R,G,B,A
+    for (std::size_t i = 0; i < kPixelCount; ++i, target += 4) {
+        switch (colour) {
+        case Colour::Rgba:
+            std::swap(target[0], target[2]);
+            break;
+        case Colour::YCoCg:
+        case Colour::ScaledYCoCg:
+            yCoCgToBgra(target, colour == Colour::ScaledYCoCg);
+            break;
+        case Colour::AlphaExponent:
+            alphaExponentToBgra(target);
+            break;
+        }
+    }
 }
 
 } // namespace
@@ -745,7 +836,7 @@ Result<DdsImage> readDdsImage(std::span<const std::uint8_t> fileBytes) {
             convertPixels<3, false>(source, target, plan);
         break;
     default:
-        decodeBlocks(source, target, plan.decode);
+        decodeBlocks(source, target, plan.decode, plan.colour);
         break;
     }
     image.layout = std::move(analysis->layout);

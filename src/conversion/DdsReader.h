@@ -14,12 +14,15 @@
 // Accepted: uncompressed pictures with 8 bits per channel in any byte order, found by their
 // channel masks (32-bit with or without alpha, 24-bit; no alpha mask means alpha 255), the same
 // as legacy D3DFMT codes 20, 21, 22, 32, 33 or as DX10 formats 27-29 and 87, 88, 90-93, and
-// block-compressed BC1/BC2/BC3 (DXT1, DXT3, DXT5, DX10 formats 70-78), decoded. Extra mip levels
-// are dropped. The header's flags, caps and pitch are not relied on; the magic "DDS " and the
-// header size 124 are.
+// block-compressed BC1/BC2/BC3 (DXT1, DXT3, DXT5, DX10 formats 70-78), decoded. GIMP's DXT5
+// variants marked in the header (YCoCg "YCG1", scaled YCoCg "YCG2", alpha exponent "AEXP") are
+// decoded to the colours GIMP shows when it opens them, opaque as GIMP shows them. Extra mip
+// levels are dropped. The header's flags, caps and pitch are not relied on; the magic "DDS " and
+// the header size 124 are.
 // Refused, with what was found and one way to fix it: other sizes than 1024x1024, cube maps,
 // volumes and arrays, formats with other than 8 bits per channel, BC4-BC7, premultiplied
-// DXT2/DXT4, luminance, alpha-only, YUV, and files shorter than their header says.
+// DXT2/DXT4, swizzled normal maps (GIMP's BC3n: DXT5 flagged as a normal map; RXGB), luminance,
+// alpha-only, YUV, and files shorter than their header says.
 //
 // Format names: channel masks are named as Direct3D 9 names them, from the highest bit down, with
 // the byte order in the file where the channels are whole bytes ("32-bit A8R8G8B8 (bytes

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace velmora::test {
@@ -30,6 +31,12 @@ TEST(DescribeDds, NamesTheLayoutOfAnyHeader) {
          "B8G8R8X8"},
         {[&](Bytes& h) { fourCc(h, "DX10"); }, "DX10"},
         {[&](Bytes& h) { fourCc(h, "DXT1"); }, "DXT1"},
+        {[&](Bytes& h) {
+             fourCc(h, "DXT5");
+             writeLe32(h, 80, 0x80000004);
+             std::copy_n("GIMP-DDS\x5C\x09\x03\x00YCG9", 16, h.begin() + 32);
+         },
+         "DXT5, GIMP's mark YCG9, flagged as a normal map"},
         {[](Bytes& h) {
              writeLe32(h, 80, 0x4);
              writeLe32(h, 84, 113);
