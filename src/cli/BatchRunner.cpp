@@ -164,6 +164,8 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     std::size_t done = 0;
     int failures = 0;
+    // Said once for the run, not once a file: the header is usually the same for all of them.
+    std::atomic<bool> placeholderWritten{false};
     const auto report = [&](const Job& job, const std::string& failure) {
         const std::lock_guard lock(outputLock);
         ++done;
@@ -194,6 +196,8 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
             options.fitIfTooDetailed = request.fit;
             outcome = conv::runPack(work->path(), job.input.string(), job.output.string(),
                                     job.textureName, component, options);
+            if (outcome && outcome->placeholderHeader)
+                placeholderWritten = true;
         } else {
             if (auto copy = conv::copyToWorkFile(job.input, work->path(), conv::WorkFile::Temp);
                 !copy)
@@ -218,6 +222,8 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
         worker.join();
     if (terminal)
         err << "\r\033[K" << std::flush;
+    if (placeholderWritten)
+        err << placeholderHeaderWarning();
     out << jobs.size() - static_cast<std::size_t>(failures) << " written, " << failures
         << " failed\n";
     return failures == 0 ? kExitOk : kExitFailed;

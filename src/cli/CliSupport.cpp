@@ -120,4 +120,10 @@ std::string jsonString(std::string_view text) {
     return json + "\"";
 }
 
+std::string placeholderHeaderWarning() {
+    return "velmora-cli: warning: the texture header is the placeholder shipped with Velmora "
+           "(\"WE00\" and zeros); the game may need the genuine one: pack with --header "
+           "YOUR_GAME_FILE, or install it once with 'velmora-cli header YOUR_GAME_FILE'\n";
+}
+
 } // namespace velmora::cli

@@ -47,4 +47,7 @@ std::string shownName(const std::filesystem::path& path);
 // A JSON string literal, escaped.
 std::string jsonString(std::string_view text);
 
+// The warning pack gives when a game file it wrote carries the placeholder texture header.
+std::string placeholderHeaderWarning();
+
 } // namespace velmora::cli

@@ -53,12 +53,16 @@ constexpr const char* kUsage =
     "                                          and texture header from --mode, else from the\n"
     "                                          original game file (--like: a file, or a folder\n"
     "                                          holding <stem>.bin), else from the image's name\n"
-    "  verify GAME_FILE [IMAGE]                check a game file before it goes into the game;\n"
-    "                                          with IMAGE, that it holds that image's pixels\n"
+    "  verify GAME_FILE [IMAGE] [--strict]     check a game file before it goes into the game;\n"
+    "                                          with IMAGE, that it holds that image's pixels;\n"
+    "                                          the placeholder texture header is a warning,\n"
+    "                                          a fault only with --strict\n"
     "  fit IMAGE OUT [--header FILE]           write the picture --fit would pack, to look at\n"
     "                                          first: a PNG when OUT ends in \".png\", else DDS\n"
-    "  info FILE [--json]                      show what a game file or a picture holds, and\n"
-    "                                          what pack would do with a picture\n"
+    "  info FILE [--json]                      show what a game file or a picture holds (for a\n"
+    "                                          game file, whether its texture header is the\n"
+    "                                          placeholder), and what pack would do with a "
+    "picture\n"
     "  header GAME_FILE [OUT]                  write the game file's 48-byte texture header to\n"
     "                                          OUT, or without OUT install it as the one pack\n"
     "                                          uses ($XDG_DATA_HOME/velmora/WE00)\n"
@@ -142,7 +146,7 @@ int CommandLine::run(const std::vector<std::string>& args) {
         {"pack", &CommandLine::pack, {"--header", "--to", "--mode", "--like", "-j"}, {"--fit"}},
         {"fit", &CommandLine::fit, {"--header"}, {}},
         {"info", &CommandLine::info, {}, {"--json"}},
-        {"verify", &CommandLine::verify, {}, {}},
+        {"verify", &CommandLine::verify, {}, {"--strict"}},
         {"header", &CommandLine::header, {}, {}},
         {"thumbnail", &CommandLine::thumbnail, {}, {}},
         {"modes", &CommandLine::modes, {}, {}},
@@ -290,9 +294,7 @@ int CommandLine::pack(const ParsedArguments& args) {
                             static_cast<std::size_t>(*outcome->storedLength) + 4)
               << '\n';
     if (outcome->placeholderHeader)
-        m_err << "velmora-cli: warning: the texture header is the placeholder shipped with Velmora "
-                 "(\"WE00\" and zeros); the game may need the genuine one: pack with --header "
-                 "YOUR_GAME_FILE, or install it once with 'velmora-cli header YOUR_GAME_FILE'\n";
+        m_err << placeholderHeaderWarning();
     m_out << "written: " << shownName(outcome->writtenPath) << '\n'
           << "image: " << outcome->imageFound << " (" << outcome->imageAction << ")\n"
           << "stored length: " << *outcome->storedLength << '\n';

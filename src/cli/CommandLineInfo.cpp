@@ -8,9 +8,11 @@
 #include "conversion/GameFileLayout.h"
 #include "conversion/GameFileVerification.h"
 #include "conversion/ImageInput.h"
+#include "conversion/Workflows.h"
 #include "images/QtPictureReader.h"
 
 #include <algorithm>
+#include <optional>
 #include <ostream>
 
 namespace velmora::cli {
@@ -19,12 +21,30 @@ namespace conv = velmora::conversion;
 
 namespace {
 
+constexpr const char* kPlaceholderFinding =
+    "the texture header is the placeholder shipped with Velmora (\"WE00\" and zeros); the game "
+    "may need the genuine one ('velmora-cli header YOUR_GAME_FILE' installs it for pack)";
+
 std::string yesNo(bool value) {
     return value ? "yes" : "no";
 }
 
 const char* jsonBool(bool value) {
     return value ? "true" : "false";
+}
+
+// Whether the record's texture header is the placeholder shipped with Velmora; nothing when the
+// record is too short to hold one.
+std::optional<bool> placeholderHeader(std::span<const std::uint8_t> record) {
+    if (record.size() < conv::kTextureHeaderBlockSize)
+        return std::nullopt;
+    return conv::isPlaceholderHeader(record.first(conv::kTextureHeaderBlockSize));
+}
+
+std::optional<bool> placeholderHeader(const conv::RecordInfo& record) {
+    if (!record.textureHeader)
+        return std::nullopt;
+    return conv::isPlaceholderHeader(*record.textureHeader);
 }
 
 } // namespace
@@ -44,7 +64,12 @@ int CommandLine::gameFileJson(const std::filesystem::path& gameFile, const conv:
     m_out << ", \"streamSize\": " << record.streamSize << ", \"storedLengthMatches\": "
           << jsonBool(static_cast<std::int64_t>(record.streamSize) - 4 == info.storedLength)
           << ", \"recordSize\": " << record.recordSize
-          << ", \"textureName\": " << jsonString(record.textureName) << ", \"mode\": ";
+          << ", \"textureName\": " << jsonString(record.textureName) << ", \"placeholderHeader\": ";
+    if (const auto placeholder = placeholderHeader(record))
+        m_out << jsonBool(*placeholder);
+    else
+        m_out << "null";
+    m_out << ", \"mode\": ";
     if (const MenuAnimation* mode = facts.mode)
         m_out << "{\"position\": " << mode->position
               << ", \"displayName\": " << jsonString(mode->displayName) << "}";
@@ -87,9 +112,17 @@ int CommandLine::verify(const ParsedArguments& parsed) {
                         check->record.begin() + conv::kRecordImageOffset + conv::kDdsHeaderSize))
             findings.push_back("its pixels differ from those of " + shownName(imagePath));
     }
+    // A placeholder header makes a valid file that the game may still refuse: a warning,
+    // unless the user asks for it to count (--strict).
+    const bool strict = parsed.has("--strict");
+    if (placeholderHeader(check->record).value_or(false))
+        findings.push_back(std::string(strict ? "" : "warning: ") + kPlaceholderFinding);
+    const auto faults = std::count_if(findings.begin(), findings.end(), [](const auto& finding) {
+        return !finding.starts_with("warning: ");
+    });
     for (const std::string& finding : findings)
         m_err << "velmora-cli: " << shownName(gameFile) << ": " << finding << '\n';
-    if (!findings.empty())
+    if (faults > 0)
         return kExitFailed;
     m_out << "ok\n";
     return kExitOk;
@@ -140,6 +173,13 @@ int CommandLine::info(const ParsedArguments& parsed) {
         m_out << mode->position << " \"" << mode->displayName << "\"\n";
     else
         m_out << "not in the catalogue\n";
+    m_out << "texture header:  ";
+    if (const auto placeholder = placeholderHeader(record); !placeholder)
+        m_out << "missing (the record is shorter than 48 bytes)\n";
+    else if (*placeholder)
+        m_out << "the placeholder (\"WE00\" and zeros): the game may need the genuine one\n";
+    else
+        m_out << "not the placeholder\n";
     if (record.image.isDds)
         m_out << "image:           " << record.image.width << "x" << record.image.height << ' '
               << record.image.pixelFormat << '\n';

@@ -71,7 +71,9 @@ Result<PayloadFacts, StepResult> BuildTexturePayload(const std::filesystem::path
                                                      const PackOptions& options) {
     const auto headerPath = options.textureHeaderFile.empty() ? workFilePath(folder, WorkFile::WE00)
                                                               : options.textureHeaderFile;
-    const auto header = readTextureHeader(headerPath);
+    const auto header = options.textureHeader
+                            ? Result<std::array<std::uint8_t, 48>>(*options.textureHeader)
+                            : readTextureHeader(headerPath);
     if (!header)
         return stepFailed("Reading the texture header", headerPath, header.error());
 

@@ -42,6 +42,14 @@ std::filesystem::path userTextureHeaderPath() {
     return {};
 }
 
+std::filesystem::path userConfigPath(std::string_view name) {
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
+        return std::filesystem::path(config) / "velmora" / name;
+    if (const char* home = std::getenv("HOME"); home && *home == '/')
+        return std::filesystem::path(home) / ".config" / "velmora" / name;
+    return {};
+}
+
 std::filesystem::path dataFolder(const std::filesystem::path& programFolder) {
     std::error_code error;
     if (std::filesystem::exists(workFilePath(programFolder, WorkFile::WE00), error))

@@ -28,6 +28,10 @@ inline constexpr std::array<WorkFile, 6> kWorkFileDeletionOrder{
 // XDG_DATA_HOME nor HOME is set.
 std::filesystem::path userTextureHeaderPath();
 
+// Where the program keeps a setting of the user's: $XDG_CONFIG_HOME/velmora/<name>, by default
+// ~/.config/velmora/<name>. Empty when neither XDG_CONFIG_HOME nor HOME is set.
+std::filesystem::path userConfigPath(std::string_view name);
+
 // Where the program's data (WE00, Image/, resources/) is: beside the program, as in the build
 // tree and the one-folder install, else ../share/velmora from it, as the system package has it.
 std::filesystem::path dataFolder(const std::filesystem::path& programFolder);

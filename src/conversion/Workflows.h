@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -28,6 +29,9 @@ Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFile
 struct PackOptions {
     // The texture header: a 48-byte file or a game file; "\WE00" in the folder when empty.
     std::filesystem::path textureHeaderFile;
+    // The texture header itself, taken in place of textureHeaderFile when set: the window's
+    // copy of the one in the game file it last opened.
+    std::optional<std::array<std::uint8_t, 48>> textureHeader;
     // Decodes pictures other than DDS; without it only DDS images are taken.
     const PictureReader* pictures = nullptr;
     // An image too detailed for the game file gets its colour precision reduced just enough

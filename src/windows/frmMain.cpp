@@ -2,7 +2,9 @@
 
 #include "button_xp/Button_XP.h"
 #include "catalogue/MenuAnimationCatalogue.h"
+#include "conversion/FileIo.h"
 #include "conversion/Formatting.h"
+#include "conversion/GameFileInspection.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
@@ -23,6 +25,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QSettings>
 
 namespace velmora {
 
@@ -40,6 +43,13 @@ std::string utf8(const QString& text) {
 
 std::filesystem::path pathOf(const QString& text) {
     return std::filesystem::path(text.toStdU16String());
+}
+
+// The second line of Pack's closing message when the game file got the placeholder header.
+std::string placeholderNotice() {
+    return "Packed with Velmora's placeholder texture header (\"WE00\" and zeros), which the game "
+           "may not take: unpack one of your game files in this window before packing, or "
+           "install its header once with 'velmora-cli header YOUR_GAME_FILE'.";
 }
 
 } // namespace
@@ -283,7 +293,25 @@ void frmMain::openBinChosen(const QString& path) {
                                                    conversion::WorkFile::Temp);
     if (!copied) {
         m_context.messages->show(QString::fromStdString(copied.error().message()), this);
+        return;
     }
+    rememberGameFile(conversion::workFilePath(work->path(), conversion::WorkFile::Temp));
+}
+
+bool frmMain::rememberGameFile(const std::filesystem::path& copy) {
+    const auto inspected = conversion::inspectGameFileAt(copy);
+    if (!inspected || !inspected->record || !inspected->record->textureHeader) {
+        return false;
+    }
+    const auto& record = *inspected->record;
+    GameFileMemory memory;
+    // A placeholder is no better than the one shipped: Pack then says so as it would anyway.
+    if (!conversion::isPlaceholderHeader(*record.textureHeader)) {
+        memory.header = record.textureHeader;
+    }
+    memory.textureName = record.textureName;
+    m_lastGameFile = std::move(memory);
+    return true;
 }
 
 void frmMain::btnCF_Click() {
@@ -344,14 +372,85 @@ void frmMain::Unpack() {
         report(conversion::Outcome(tl::unexpected(copied.error())));
         return;
     }
+    // Read before the run, which ends by deleting the copy; kept only when the run succeeds.
+    const auto before = m_lastGameFile;
+    const bool readable =
+        rememberGameFile(conversion::workFilePath(work->path(), conversion::WorkFile::Temp));
     const auto outcome = conversion::runUnpack(
         work->path(), utf8(gameFile), utf8(userPath(txt(3).text())), m_ZlibTool1->component());
+    if (!outcome) {
+        m_lastGameFile = before;
+    }
     report(outcome, gameFile);
+    if (outcome && readable) {
+        followUnpack();
+    }
+}
+
+void frmMain::followUnpack() {
+    // The picture just unpacked is most often packed back into the same tile.
+    if (m_List1->currentItem() == nullptr) {
+        if (const auto* mode =
+                MenuAnimationCatalogue::findByTextureName(m_lastGameFile->textureName)) {
+            const QString name = QString::fromLatin1(
+                mode->displayName.data(), static_cast<qsizetype>(mode->displayName.size()));
+            const auto items = m_List1->findItems(name, Qt::MatchExactly);
+            if (!items.isEmpty()) {
+                m_List1->setCurrentItem(items.front());
+            }
+        }
+    }
+    offerHeaderInstall();
+}
+
+void frmMain::offerHeaderInstall() {
+    if (!m_lastGameFile->header) {
+        return;
+    }
+    const std::filesystem::path installed = conversion::userTextureHeaderPath();
+    const std::filesystem::path settingsFile = conversion::userConfigPath("velmora.conf");
+    std::error_code error;
+    if (installed.empty() || settingsFile.empty() || std::filesystem::exists(installed, error)) {
+        return;
+    }
+    QSettings settings(QString::fromStdString(settingsFile.string()), QSettings::IniFormat);
+    const QString asked = QStringLiteral("textureHeader/installOffer");
+    if (settings.contains(asked)) {
+        return; // asked once already, whatever the answer was
+    }
+    const QString where = QString::fromStdString(installed.string());
+    const bool yes = m_context.messages->ask(
+        QStringLiteral("This game file carries the game's own texture header, and you have none "
+                       "installed. Install it as yours, so that Pack uses it from now on, here "
+                       "and in velmora-cli?\n\nIt is saved as %1. Velmora asks this only once.")
+            .arg(where),
+        this);
+    if (yes) {
+        std::filesystem::create_directories(installed.parent_path(), error);
+        if (const auto saved = conversion::writeFileAtomically(installed, *m_lastGameFile->header);
+            !saved) {
+            // Not marked as answered: the next genuine game file unpacked asks again.
+            m_context.messages->show(
+                QStringLiteral("Velmora could not install the texture header as %1: %2. "
+                               "'velmora-cli header GAME_FILE' installs it too.")
+                    .arg(where, QString::fromStdString(saved.error().reason)),
+                this);
+            return;
+        }
+    }
+    settings.setValue(asked, yes ? QStringLiteral("installed") : QStringLiteral("declined"));
+    settings.sync();
 }
 
 conversion::PackOptions frmMain::packOptions() const {
     auto options = conversion::PackOptions::reading(&m_pictures);
     options.textureHeaderFile = conversion::defaultTextureHeader(m_context.programFolder);
+    const bool shipped =
+        options.textureHeaderFile ==
+        conversion::workFilePath(m_context.programFolder, conversion::WorkFile::WE00);
+    if (shipped && m_lastGameFile) {
+        options.textureHeader = m_lastGameFile->header;
+    }
     return options;
 }
 
@@ -380,6 +479,9 @@ void frmMain::Pack() {
         m_Text1->clear();
     }
     m_Label2->setText(txt(1).text());
+    if (outcome && outcome->placeholderHeader && !outcome->messages.empty()) {
+        outcome->messages.back() += "\n" + placeholderNotice();
+    }
     report(outcome, output);
 }
 

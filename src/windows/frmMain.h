@@ -14,8 +14,10 @@
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -115,12 +117,30 @@ class frmMain : public QWidget {
     bool showDialog(bool save);
     // The work folder, or nothing after saying why there is none.
     const conversion::PrivateWorkFolder* workFolderOrSay();
+    // Pack's texture header: the user's installed one, else that of the game file last opened
+    // or unpacked in this window (when it is not the placeholder), else the placeholder.
     conversion::PackOptions packOptions() const;
+    // Takes the texture header and name of the game file at `copy` (the work copy of the one
+    // chosen), when it is a game file whose record can be read; anything else changes nothing.
+    // Returns whether it was taken.
+    bool rememberGameFile(const std::filesystem::path& copy);
+    // After an Unpack: selects the game file's mode when none is chosen, and offers, once ever,
+    // to install its genuine texture header when the user has none installed.
+    void followUnpack();
+    void offerHeaderInstall();
     // Pack found the image too detailed: fit it (without freezing the window), ask, and pack
     // the fitted image on Yes. Nothing on No.
     std::optional<conversion::Outcome> offerFit();
 
+    // The game file last opened or unpacked here: its texture header, unless that is the
+    // placeholder, and its texture name.
+    struct GameFileMemory {
+        std::optional<std::array<std::uint8_t, 48>> header;
+        std::string textureName;
+    };
+
     AppContext m_context;
+    std::optional<GameFileMemory> m_lastGameFile;
     CommonDialog m_CD;
     std::optional<conversion::PrivateWorkFolder> m_work;
     std::string m_workProblem;

@@ -149,6 +149,49 @@ TEST(CliVerify, GoodAndDamagedGameFiles) {
     }
 }
 
+TEST(CliHeader, ThePlaceholderIsWarnedOnceABatchAndReportedByInfoAndVerify) {
+    TempFolder f;
+    for (const char* name : {"a.dds", "b.dds", "c.dds"})
+        writeFile(f / name, validImage());
+    // No header installed: the placeholder beside the program is what the batch takes.
+    const ProcessResult pack =
+        runCli(f, {"pack", "a.dds", "b.dds", "c.dds", "--to", "out", "--mode", "3"});
+    ASSERT_EQ(pack.exitCode, 0) << pack.err;
+    EXPECT_EQ(pack.err, "velmora-cli: warning: the texture header is the placeholder shipped with "
+                        "Velmora (\"WE00\" and zeros); the game may need the genuine one: pack "
+                        "with --header YOUR_GAME_FILE, or install it once with 'velmora-cli "
+                        "header YOUR_GAME_FILE'\n");
+    writeFile(f / "genuine.bin", gameFile(validImage(), "topModeSelect_Mov03_ML.tex"));
+
+    struct Row {
+        const char* file;
+        bool placeholder;
+    };
+    for (const Row& row : {Row{"out/a.bin", true}, Row{"genuine.bin", false}}) {
+        SCOPED_TRACE(row.file);
+        const ProcessResult info = runCli(f, {"info", row.file});
+        EXPECT_TRUE(contains(info.out, row.placeholder ? "texture header:  the placeholder"
+                                                       : "texture header:  not the placeholder"))
+            << info.out;
+        const ProcessResult json = runCli(f, {"info", "--json", row.file});
+        EXPECT_TRUE(contains(json.out, std::string("\"placeholderHeader\": ") +
+                                           (row.placeholder ? "true" : "false")))
+            << json.out;
+        // Valid, so verify passes with one warning line; --strict makes it a fault.
+        const ProcessResult verify = runCli(f, {"verify", row.file});
+        EXPECT_EQ(verify.exitCode, 0) << verify.err;
+        EXPECT_EQ(verify.out, "ok\n");
+        EXPECT_EQ(std::count(verify.err.begin(), verify.err.end(), '\n'), row.placeholder ? 1 : 0)
+            << verify.err;
+        EXPECT_EQ(contains(verify.err, ": warning: the texture header is the placeholder"),
+                  row.placeholder)
+            << verify.err;
+        const ProcessResult strict = runCli(f, {"verify", "--strict", row.file});
+        EXPECT_EQ(strict.exitCode, row.placeholder ? 1 : 0) << strict.err;
+        EXPECT_EQ(strict.out, row.placeholder ? "" : "ok\n");
+    }
+}
+
 TEST(CliTraps, OutputsAreWhereAUserExpectsAndNeverTheInput) {
     TempFolder f;
     writeFile(f / "tile.dds", validImage());

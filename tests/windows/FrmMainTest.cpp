@@ -6,6 +6,7 @@
 
 #include "button_xp/Button_XP.h"
 #include "conversion/GameFileLayout.h"
+#include "conversion/GameFileVerification.h"
 #include "windows/PreviewWindow.h"
 #include "windows/XpFrame.h"
 #include "windows/frmMain.h"
@@ -53,6 +54,7 @@ class FrmMainTest : public ::testing::Test {
         ASSERT_TRUE(
             QFile::copy(QString::fromLatin1(velmora::test::kAssetsDir) + "/WE00", app("WE00")));
         qputenv("XDG_DATA_HOME", user("data").toUtf8());
+        qputenv("XDG_CONFIG_HOME", user("config").toUtf8());
         m_window = open();
     }
 
@@ -90,6 +92,16 @@ class FrmMainTest : public ::testing::Test {
         const auto items = m_window->List1().findItems(displayName, Qt::MatchExactly);
         ASSERT_EQ(items.size(), 1) << displayName.toStdString();
         m_window->List1().setCurrentItem(items.front());
+    }
+
+    // The 48-byte texture header a written game file holds.
+    static velmora::test::Bytes headerOf(const QString& gameFile) {
+        const auto check =
+            velmora::conversion::checkGameFile(std::filesystem::path(gameFile.toStdString()));
+        if (!check || check->record.size() < 48) {
+            return {};
+        }
+        return {check->record.begin(), check->record.begin() + 48};
     }
 
     void expectNoWorkFiles() const {
@@ -354,7 +366,13 @@ TEST_F(FrmMainTest, PackThenUnpackRoundTripsTheImage) {
 
     ASSERT_EQ(m_messages.shown.size(), 2u) << m_messages.shown.front().toStdString();
     EXPECT_EQ(m_messages.shown[0], "CompressFile");
-    EXPECT_EQ(m_messages.shown[1], user("menu"));
+    // Nothing better than the placeholder to go on, and the message says so.
+    EXPECT_EQ(m_messages.shown[1].section('\n', 0, 0), user("menu"));
+    EXPECT_TRUE(m_messages.shown[1].section('\n', 1).startsWith(
+        "Packed with Velmora's placeholder texture header"))
+        << m_messages.shown[1].toStdString();
+    EXPECT_TRUE(m_messages.shown[1].contains("velmora-cli header YOUR_GAME_FILE"));
+    EXPECT_EQ(headerOf(user("menu.bin")), velmora::test::plainTextureHeader());
     const QByteArray game = velmora::test::readFile(user("menu.bin"));
     ASSERT_EQ(game.size(), 2400017);
     EXPECT_EQ(game.mid(12, 4), QByteArray("\xD0\x00\x40\x00", 4));
@@ -376,6 +394,7 @@ TEST_F(FrmMainTest, PackThenUnpackRoundTripsTheImage) {
     EXPECT_EQ(m_messages.shown[0], "UncompressFile");
     EXPECT_EQ(m_messages.shown[1], user("menu.bin"));
     EXPECT_EQ(velmora::test::readFile(user("back.dds")), image);
+    EXPECT_TRUE(m_messages.asked.empty()) << "a placeholder is not offered for installing";
     expectNoWorkFiles();
 }
 
@@ -426,7 +445,9 @@ TEST_P(FitOfferTest, AsksWithThePsnrAndPacksOnlyOnYes) {
         "Reduce the colour precision just enough to fit \\(PSNR \\d+\\.\\d dB\\)\\?$")))
         << question.toStdString();
     if (yes) {
-        EXPECT_EQ(m_messages.shown, (std::vector<QString>{"CompressFile", user("menu")}));
+        ASSERT_EQ(m_messages.shown.size(), 2u);
+        EXPECT_EQ(m_messages.shown[0], "CompressFile");
+        EXPECT_TRUE(m_messages.shown[1].startsWith(user("menu") + "\n"));
         EXPECT_EQ(velmora::test::readFile(user("menu.bin")).size(), 2400017);
         EXPECT_FALSE(m_window->Text1().text().isEmpty());
     } else {
@@ -439,6 +460,83 @@ TEST_P(FitOfferTest, AsksWithThePsnrAndPacksOnlyOnYes) {
 INSTANTIATE_TEST_SUITE_P(Answers, FitOfferTest, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& info) {
                              return info.param ? "Yes" : "No";
+                         });
+
+// A genuine game file unpacked in the window and packed back keeps its texture header: the
+// user's installed one wins, else the one of the game file last opened or unpacked here.
+struct HeaderCase {
+    const char* name;
+    bool installedBefore; // a header of the user's own was there already
+    bool answer;          // to the offer to install the game file's
+};
+
+class HeaderTest : public FrmMainTest, public testing::WithParamInterface<HeaderCase> {};
+
+TEST_P(HeaderTest, UnpackAndPackBackKeepsTheGameFilesHeaderAndOffersItOnce) {
+    const HeaderCase& c = GetParam();
+    velmora::test::Bytes genuine(48), own(48);
+    for (std::size_t i = 0; i < 48; ++i) {
+        genuine[i] = static_cast<std::uint8_t>(0xC0 ^ i);
+        own[i] = static_cast<std::uint8_t>(0x30 + i);
+    }
+    const QString installed = user("data/velmora/WE00");
+    if (c.installedBefore) {
+        ASSERT_TRUE(QDir().mkpath(user("data/velmora")));
+        ASSERT_TRUE(velmora::test::writeFile(installed, velmora::test::asQByteArray(own)));
+    }
+    velmora::test::Bytes game =
+        velmora::test::gameFileAround(velmora::test::zlibStream(velmora::test::textureRecord(
+            velmora::test::validImage(4), "topModeSelect_Mov03_ML.tex", genuine)));
+    game.resize(2400017, 0);
+    ASSERT_TRUE(velmora::test::writeFile(user("game.bin"), velmora::test::asQByteArray(game)));
+    m_messages.answer = c.answer;
+
+    m_dialogs.confirm(user("game.bin"));
+    click(m_window->btnBF());
+    m_dialogs.confirm(user("tile"));
+    click(m_window->btnCF());
+    click(m_window->cmdWypakuj());
+    ASSERT_EQ(m_messages.shown.size(), 2u) << m_messages.shown.front().toStdString();
+    EXPECT_EQ(m_messages.asked.size(), c.installedBefore ? 0u : 1u);
+    // The mode of the game file is chosen for packing back; Pack is ready.
+    EXPECT_EQ(m_window->Label1().text(), "topModeSelect_Mov03_ML.tex");
+    EXPECT_TRUE(m_window->cmdSpakuj().Enabled());
+    const velmora::test::Bytes expected = c.installedBefore ? own : genuine;
+    EXPECT_EQ(velmora::test::readFile(installed),
+              velmora::test::asQByteArray(c.installedBefore ? own
+                                          : c.answer        ? genuine
+                                                            : velmora::test::Bytes{}));
+
+    m_messages.shown.clear();
+    m_dialogs.confirm(user("tile.dds"));
+    click(m_window->btnDF());
+    m_dialogs.confirm(user("back"));
+    click(m_window->btnAF());
+    click(m_window->cmdSpakuj());
+    EXPECT_EQ(m_messages.shown, (std::vector<QString>{"CompressFile", user("back")}));
+    EXPECT_EQ(headerOf(user("back.bin")), expected);
+
+    // A new window, given the game file as `velmora FILE` does: no second offer, the same
+    // header for any picture packed after it.
+    m_window = open();
+    m_window->openFile(user("game.bin"));
+    ASSERT_TRUE(velmora::test::writeFile(
+        user("other.dds"), velmora::test::asQByteArray(velmora::test::validImage(8))));
+    packImage(user("other.dds"), user("other"), "Online");
+    EXPECT_EQ(headerOf(user("other.bin")), expected);
+    m_dialogs.confirm(user("tile2"));
+    click(m_window->btnCF());
+    click(m_window->cmdWypakuj());
+    EXPECT_EQ(m_messages.asked.size(), c.installedBefore ? 0u : 1u) << "asked once, ever";
+    expectNoWorkFiles();
+}
+
+INSTANTIATE_TEST_SUITE_P(Installed, HeaderTest,
+                         testing::Values(HeaderCase{"NoneDeclined", false, false},
+                                         HeaderCase{"NoneAccepted", false, true},
+                                         HeaderCase{"OwnWins", true, true}),
+                         [](const testing::TestParamInfo<HeaderCase>& info) {
+                             return info.param.name;
                          });
 
 TEST_F(FrmMainTest, HelpReplacesTheMainWindowUntilClosed) {
