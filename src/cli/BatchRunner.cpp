@@ -207,6 +207,9 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const unsigned threads =
         std::min<std::size_t>(request.jobs ? request.jobs : cores, jobs.size());
+    // Read pictures on worker threads only once the image plug-ins belong to this one.
+    if (request.pack)
+        images::QtPictureReader::loadPlugIns();
     std::atomic<std::size_t> next{0};
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t)

@@ -1,0 +1,83 @@
+// The batch form as a whole run: the README's two commands on photographs.
+#include "DdsImages.h"
+#include "FileHelpers.h"
+#include "GameFiles.h"
+#include "ProcessRunner.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QString>
+
+#include <iterator>
+
+namespace velmora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kNames[] = {"topModeSelect_Mov03_ML.tex", "topModeSelect_Mov06_OL.tex",
+                              "topModeSelect_Mov09_Sys.tex", "topModeSelect_Mov00_Ex.tex"};
+
+Bytes ownHeader() {
+    Bytes header(48);
+    for (std::size_t i = 0; i < header.size(); ++i)
+        header[i] = static_cast<std::uint8_t>(0x5A ^ i);
+    return header;
+}
+
+// menu/tile<i>.bin: game files made with zlib around `image(i)`, padded as the game's are.
+template <typename Image> std::vector<std::string> writeMenu(const TempFolder& f, Image&& image) {
+    fs::create_directories(f / "menu");
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < std::size(kNames); ++i) {
+        Bytes file = gameFileAround(zlibStream(textureRecord(image(i), kNames[i], ownHeader()), 6));
+        file.resize(2'400'017, 0);
+        files.push_back("menu/tile" + std::to_string(i) + ".bin");
+        writeFile(f / files.back(), file);
+    }
+    return files;
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// Photographs are read through Qt's PNG reader on the worker threads; the run must end as
+// cleanly as it worked (it once aborted at exit, after its summary, freeing a plug-in twice).
+TEST(CliBatchRun, TheReadmeCommandsOnPhotographsEndCleanly) {
+    TempFolder f;
+    const auto menu =
+        writeMenu(f, [](std::size_t i) { return validImage(20 + static_cast<std::uint32_t>(i)); });
+    std::vector<std::string> unpack{"unpack"};
+    unpack.insert(unpack.end(), menu.begin(), menu.end());
+    unpack.insert(unpack.end(), {"--to", "edit", "--format", "png"});
+    const ProcessResult unpacked = runCli(f, unpack);
+    ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
+    // The edit: each tile replaced by a detailed photograph, saved by Qt as an editor would.
+    std::vector<std::string> pack{"pack"};
+    for (std::size_t i = 0; i < menu.size(); ++i) {
+        const Bytes photo = photoLikeImage(1.0, 100 + static_cast<std::uint32_t>(i));
+        const QImage picture(photo.data() + 128, 1024, 1024, 4096, QImage::Format_ARGB32);
+        pack.push_back("edit/tile" + std::to_string(i) + ".png");
+        ASSERT_TRUE(picture.save(QString::fromStdString((f / pack.back()).string()), "PNG"));
+    }
+    pack.insert(pack.end(), {"--to", "out", "--like", "menu"});
+    const ProcessResult packed = runCli(f, pack);
+    EXPECT_EQ(packed.exitCode, 0) << packed.err;
+    EXPECT_EQ(packed.err, "");
+    EXPECT_EQ(count(packed.out, "\n4 written, 0 failed\n"), 1u) << packed.out;
+    for (std::size_t i = 0; i < menu.size(); ++i) {
+        const std::string out = "out/tile" + std::to_string(i) + ".bin";
+        const ProcessResult verify = runCli(f, {"verify", out, pack[1 + i]});
+        EXPECT_EQ(verify.out, "ok\n") << out << verify.err;
+    }
+    EXPECT_TRUE(fs::is_empty(f / "tmp"));
+}
+
+} // namespace
+} // namespace velmora::test
