@@ -12,6 +12,7 @@
 
 int main(int argc, char** argv) {
     velmora::cli::removeWorkOnSignals();
+    velmora::cli::keepWorkingWhenOutputCloses();
     // Qt's image plug-ins are QObjects that belong to the thread that loads them; with an
     // application object they are handed to the main thread, so none is left to a batch worker
     // that has ended (freed twice at exit otherwise). Qt sees only the program's name, and the

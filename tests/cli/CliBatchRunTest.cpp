@@ -1,4 +1,5 @@
-// The batch form as a whole run: the README's two commands on photographs.
+// The batch form as a whole run: the README's two commands on photographs, and a reader that
+// goes away.
 #include "DdsImages.h"
 #include "FileHelpers.h"
 #include "GameFiles.h"
@@ -76,6 +77,43 @@ TEST(CliBatchRun, TheReadmeCommandsOnPhotographsEndCleanly) {
         const ProcessResult verify = runCli(f, {"verify", out, pack[1 + i]});
         EXPECT_EQ(verify.out, "ok\n") << out << verify.err;
     }
+    EXPECT_TRUE(fs::is_empty(f / "tmp"));
+}
+
+// `velmora-cli ... | head -1`: the reader is gone before the first line. Every conversion
+// still finishes, the lines (the summary too) are dropped without a word, and the status is
+// that of the conversions.
+TEST(CliBatchRun, AClosedOutputStopsNoConversion) {
+    TempFolder f;
+    const auto menu =
+        writeMenu(f, [](std::size_t i) { return validImage(30 + static_cast<std::uint32_t>(i)); });
+    ProcessOptions closed;
+    closed.closedStdout = true;
+    std::vector<std::string> unpack{"unpack"};
+    unpack.insert(unpack.end(), menu.begin(), menu.end());
+    unpack.insert(unpack.end(), {"--to", "edit", "--format", "png", "-j", "2"});
+    const ProcessResult unpacked = runCli(f, unpack, closed);
+    EXPECT_EQ(unpacked.exitCode, 0) << unpacked.err;
+    EXPECT_EQ(unpacked.err, "");
+    EXPECT_EQ(fileNames(f / "edit").size(), menu.size());
+    const ProcessResult packed =
+        runCli(f, {"pack", "edit", "--to", "out", "--like", "menu", "-j", "1"}, closed);
+    EXPECT_EQ(packed.exitCode, 0) << packed.err;
+    EXPECT_EQ(packed.err, "");
+    for (std::size_t i = 0; i < menu.size(); ++i) {
+        const std::string stem = "tile" + std::to_string(i);
+        EXPECT_EQ(runCli(f, {"verify", "out/" + stem + ".bin", "edit/" + stem + ".png"}).out,
+                  "ok\n")
+            << stem;
+    }
+    // A failure is still told on stderr and in the status.
+    writeText(f / "edit" / "tile0.png", "not a picture");
+    const ProcessResult failing =
+        runCli(f, {"pack", "edit", "--to", "again", "--like", "menu"}, closed);
+    EXPECT_EQ(failing.exitCode, 1);
+    EXPECT_EQ(count(failing.err, "\n"), 1u) << failing.err;
+    EXPECT_EQ(count(failing.err, "tile0.png: Reading the image"), 1u) << failing.err;
+    EXPECT_EQ(fileNames(f / "again").size(), menu.size() - 1);
     EXPECT_TRUE(fs::is_empty(f / "tmp"));
 }
 
