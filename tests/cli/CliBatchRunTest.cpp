@@ -1,5 +1,5 @@
-// The batch form as a whole run: the README's two commands on photographs, and a reader that
-// goes away.
+// The batch form as a whole run: the README's two commands on photographs, a reader that goes
+// away, and more jobs than the machine has.
 #include "DdsImages.h"
 #include "FileHelpers.h"
 #include "GameFiles.h"
@@ -12,6 +12,8 @@
 #include <QString>
 
 #include <iterator>
+
+#include <sched.h>
 
 namespace velmora::test {
 namespace {
@@ -115,6 +117,54 @@ TEST(CliBatchRun, AClosedOutputStopsNoConversion) {
     EXPECT_EQ(count(failing.err, "tile0.png: Reading the image"), 1u) << failing.err;
     EXPECT_EQ(fileNames(f / "again").size(), menu.size() - 1);
     EXPECT_TRUE(fs::is_empty(f / "tmp"));
+}
+
+// Runs `arguments` with this thread (and so the forked program) on its first allowed core only.
+ProcessResult onOneCore(const TempFolder& f, const std::vector<std::string>& arguments) {
+    cpu_set_t all;
+    CPU_ZERO(&all);
+    if (::sched_getaffinity(0, sizeof all, &all) != 0)
+        ADD_FAILURE() << "no affinity mask";
+    int first = 0;
+    while (first < CPU_SETSIZE && !CPU_ISSET(first, &all))
+        ++first;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ::sched_setaffinity(0, sizeof one, &one);
+    ProcessResult result = runCli(f, arguments);
+    ::sched_setaffinity(0, sizeof all, &all);
+    return result;
+}
+
+TEST(CliBatchRun, MoreJobsThanTheMachineHasAreLoweredOnce) {
+    TempFolder f;
+    const auto menu =
+        writeMenu(f, [](std::size_t i) { return validImage(40 + static_cast<std::uint32_t>(i)); });
+    const auto unpack = [&](const std::string& to, std::vector<std::string> jobs) {
+        std::vector<std::string> arguments{"unpack"};
+        arguments.insert(arguments.end(), menu.begin(), menu.end());
+        arguments.insert(arguments.end(), {"--to", to});
+        arguments.insert(arguments.end(), jobs.begin(), jobs.end());
+        return arguments;
+    };
+    struct Row {
+        const char* to;
+        std::vector<std::string> jobs;
+        const char* said; // the one line on stderr, nullptr: none
+    };
+    const std::vector<Row> rows{
+        {"a", {"-j", "64"}, "velmora-cli: -j 64 lowered to 1 (1 core)\n"},
+        {"b", {"-j", "1"}, nullptr},
+        {"c", {}, nullptr}, // the default is left as it is
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.to);
+        const ProcessResult run = onOneCore(f, unpack(row.to, row.jobs));
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, row.said ? row.said : "");
+        EXPECT_EQ(fileNames(f / row.to).size(), menu.size());
+    }
 }
 
 } // namespace
