@@ -9,7 +9,7 @@ packages=(
     qt6-image-formats-plugins
     libgtest-dev libgmock-dev libbenchmark-dev
     libcanberra-dev libcanberra-pulse fonts-liberation2
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick valgrind
     shared-mime-info xdg-utils libfile-mimeinfo-perl desktop-file-utils lintian dpkg-dev help2man
     clang libclang-rt-14-dev libfuzzer-14-dev
 )

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the format check, the suite, the GUI
-# smoke run, the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# fuzz smoke. Every build treats a compiler warning as an error.
+# Installs what is missing, builds, and runs every test: the format check, the suite,
+# velmora-cli's commands under valgrind, the GUI smoke run, the suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz smoke. Every build treats a
+# compiler warning as an error.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh || exit 1
@@ -28,6 +29,7 @@ suite() {
 
 stage "format check" scripts/check-format.sh
 stage "test suite" suite build -DVELMORA_WERROR=ON
+stage "valgrind" scripts/valgrind-check.sh build
 if [[ -x scripts/gui-smoke.sh ]]; then
     stage "GUI smoke run" scripts/gui-smoke.sh build
 fi

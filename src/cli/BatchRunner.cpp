@@ -4,6 +4,7 @@
 #include "cli/CliSupport.h"
 #include "cli/CommandLine.h"
 #include "conversion/DeflateCompressionComponent.h"
+#include "conversion/Formatting.h"
 #include "conversion/GameFileVerification.h"
 #include "conversion/PrivateWorkFolder.h"
 #include "conversion/WorkFiles.h"
@@ -13,11 +14,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdint>
+#include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <ostream>
+#include <sstream>
 #include <thread>
 
+#include <sched.h>
 #include <unistd.h>
 
 namespace velmora::cli {
@@ -115,6 +121,49 @@ void choosePackSource(Job& job, const BatchRequest& request,
                   "--mode or --like";
 }
 
+// The cores this process may run on: its affinity mask, which holds only online ones.
+unsigned usableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// MemAvailable from /proc/meminfo, in bytes; nothing when it cannot be read.
+std::optional<std::uint64_t> availableMemory() {
+    std::ifstream meminfo("/proc/meminfo");
+    for (std::string line; std::getline(meminfo, line);) {
+        std::istringstream fields(line);
+        std::string key;
+        std::uint64_t kilobytes = 0;
+        if (fields >> key >> kilobytes && key == "MemAvailable:")
+            return kilobytes * 1024;
+    }
+    return std::nullopt;
+}
+
+// How many jobs the machine can run at once, and what limits it: the cores, or the memory a
+// job takes (a plain one about 16 MB, one that may fit its image about 96 MB), never below 1.
+struct JobLimit {
+    unsigned jobs = 1;
+    std::string reason;
+};
+
+JobLimit machineJobLimit(bool fit) {
+    const unsigned cores = usableCores();
+    JobLimit limit{cores, std::to_string(cores) + (cores == 1 ? " core" : " cores")};
+    if (const auto memory = availableMemory()) {
+        const std::uint64_t perJob = std::uint64_t{fit ? 96u : 16u} << 20;
+        const std::uint64_t byMemory = std::max<std::uint64_t>(1, *memory / perJob);
+        if (byMemory < limit.jobs)
+            limit = {static_cast<unsigned>(byMemory),
+                     conv::groupedNumber(*memory >> 20) + " MB of memory available, about " +
+                         std::to_string(perJob >> 20) + " MB a job"};
+    }
+    return limit;
+}
+
 } // namespace
 
 int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) {
@@ -209,8 +258,20 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     };
 
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned threads =
-        std::min<std::size_t>(request.jobs ? request.jobs : cores, jobs.size());
+    unsigned threads = request.jobs ? request.jobs : cores;
+    // More jobs than the machine can run only make every one wait, or run it out of memory.
+    if (request.jobs) {
+        const JobLimit limit = machineJobLimit(request.pack && request.fit);
+        if (std::min<std::size_t>(request.jobs, jobs.size()) > limit.jobs) {
+            err << "velmora-cli: -j " << request.jobs << " lowered to " << limit.jobs << " ("
+                << limit.reason << ")\n";
+            threads = limit.jobs;
+        }
+    }
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs.size()));
+    // Read pictures on worker threads only once the image plug-ins belong to this one.
+    if (request.pack)
+        images::QtPictureReader::loadPlugIns();
     std::atomic<std::size_t> next{0};
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t)

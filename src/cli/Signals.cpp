@@ -28,4 +28,9 @@ void removeWorkOnSignals() {
     }).detach();
 }
 
+void keepWorkingWhenOutputCloses() {
+    // A disposition, not a mask: it holds for every thread, the signal thread included.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 } // namespace velmora::cli

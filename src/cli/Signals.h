@@ -8,4 +8,9 @@ namespace velmora::cli {
 // any other thread starts.
 void removeWorkOnSignals();
 
+// A closed standard output or error (`velmora-cli ... | head -1`) must not end the run halfway:
+// SIGPIPE is ignored, the lines that cannot be written are dropped, and the exit status still
+// says how the conversions went.
+void keepWorkingWhenOutputCloses();
+
 } // namespace velmora::cli

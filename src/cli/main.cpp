@@ -2,12 +2,26 @@
 #include "cli/Signals.h"
 #include "conversion/WorkFiles.h"
 
+#include <QCoreApplication>
+
+#include <clocale>
 #include <filesystem>
 #include <iostream>
+#include <string>
 #include <system_error>
 
 int main(int argc, char** argv) {
     velmora::cli::removeWorkOnSignals();
+    velmora::cli::keepWorkingWhenOutputCloses();
+    // Qt's image plug-ins are QObjects that belong to the thread that loads them; with an
+    // application object they are handed to the main thread, so none is left to a batch worker
+    // that has ended (freed twice at exit otherwise). Qt sees only the program's name, and the
+    // C locale is put back, so numbers print with a '.' whatever the environment says.
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    const QCoreApplication application(qtArgc, qtArgv);
+    std::setlocale(LC_ALL, locale.c_str());
     // "WE00" stands beside the binary, or in ../share/velmora when installed as a package.
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);

@@ -103,6 +103,11 @@ Result<Picture> describeFrom(QImageReader& reader) {
 
 } // namespace
 
+void QtPictureReader::loadPlugIns() {
+    // Listing the formats asks every plug-in what it reads, which loads them all.
+    (void)QImageReader::supportedImageFormats();
+}
+
 Result<Picture> QtPictureReader::describe(std::span<const std::uint8_t> file) const {
     Source source(file);
     return describeFrom(source.reader);

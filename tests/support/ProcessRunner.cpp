@@ -53,10 +53,17 @@ Process::Process(const std::vector<std::string>& argv, const ProcessOptions& opt
     const std::string outPath = m_outFile.string();
     const std::string errPath = m_errFile.string();
     const std::string workingDirectory = options.workingDirectory.string();
+    // Both ends made and the reading one closed before fork, so no reader ever exists.
+    int closedPipe[2] = {-1, -1};
+    if (options.closedStdout && ::pipe(closedPipe) == 0) {
+        ::close(closedPipe[0]);
+    }
 
     m_pid = ::fork();
     if (m_pid == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        const int out = options.closedStdout
+                            ? closedPipe[1]
+                            : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         const int in = ::open("/dev/null", O_RDONLY);
         if (out < 0 || err < 0 || in < 0) {
@@ -77,6 +84,9 @@ Process::Process(const std::vector<std::string>& argv, const ProcessOptions& opt
         }
         ::execve(argp[0], argp.data(), envp.data());
         ::_exit(127);
+    }
+    if (closedPipe[1] >= 0) {
+        ::close(closedPipe[1]);
     }
 }
 
@@ -128,11 +138,11 @@ std::string cliPath() {
     return (fs::path(kBinDir) / "velmora-cli").string();
 }
 
-ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments) {
+ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments,
+                     ProcessOptions options) {
     fs::create_directories(folder / "tmp");
     std::vector<std::string> argv{cliPath()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    ProcessOptions options;
     options.workingDirectory = folder.path();
     options.environment["TMPDIR"] = (folder / "tmp").string();
     options.environment["XDG_RUNTIME_DIR"] = (folder / "tmp").string();

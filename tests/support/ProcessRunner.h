@@ -25,6 +25,9 @@ struct ProcessOptions {
     std::filesystem::path workingDirectory;         // empty: the test's own
     int timeoutSeconds = 60;                        // then the program is killed
     std::optional<unsigned> runAsUser; // drop to this uid (and gid) before exec; needs root
+    // stdout a pipe whose reader is gone before the program starts, as after `| head -1`:
+    // every write fails (SIGPIPE, else EPIPE) and `out` stays empty.
+    bool closedStdout = false;
 };
 
 // Starts the program (argv[0] is its path); wait() collects it, so many can run at once.
@@ -51,6 +54,8 @@ std::string cliPath();
 
 // Runs velmora-cli in `folder` with its temporary, runtime and data folders inside it, so
 // leftovers show there and nothing of the machine's own (an installed texture header) leaks in.
-ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments);
+// `options` may set more (its folder and environment entries are replaced).
+ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments,
+                     ProcessOptions options = {});
 
 } // namespace velmora::test
