@@ -114,27 +114,30 @@ TEST(SplitDeflate, JoinedStreamIsTheExactRecordForZlibAndLibdeflateAndTheSameEve
 TEST(SplitDeflate, CheapestLevelThatFitsAndTheLevelSaidIsTheLevelUsed) {
     const Bytes data = oddRecord(photoLikeImage(1.0, 3));
     const Bytes fast = wholeStream(data, kFastCompressionLevel);
+    const Bytes strongest = wholeStream(data, kStrongestCompressionLevel);
+    const Bytes inParts = deflateInParts(data, kStrongestCompressionLevel).value();
+    ASSERT_LT(strongest.size(), inParts.size());
     struct Row {
         const char* name;
         std::size_t limit;
         int level;
+        Bytes stream;
     };
     const std::vector<Row> rows{
-        {"fits at level 1", fast.size(), kFastCompressionLevel},
-        {"misses by a byte", fast.size() - 1, kMiddleCompressionLevel},
+        {"fits at level 1", fast.size(), kFastCompressionLevel, fast},
+        {"misses by a byte", fast.size() - 1, kMiddleCompressionLevel,
+         wholeStream(data, kMiddleCompressionLevel)},
         {"misses by far more than level 6 wins back", fast.size() * 10 / 11,
-         kStrongestCompressionLevel},
+         kStrongestCompressionLevel, inParts},
+        // Only the parts' cost keeps the joined stream out: the one-piece stream is taken.
+        {"the parts' cost is the miss", strongest.size(), kStrongestCompressionLevel, strongest},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const DeflateResult result = deflateZlibStream(data, row.limit);
         EXPECT_EQ(result.level, row.level);
         EXPECT_LE(result.stream.size(), row.limit);
-        if (row.level != kStrongestCompressionLevel) {
-            EXPECT_TRUE(result.stream == wholeStream(data, row.level));
-        } else {
-            EXPECT_TRUE(result.stream == deflateInParts(data, kStrongestCompressionLevel));
-        }
+        EXPECT_TRUE(result.stream == row.stream) << "not the stream of the level said";
     }
 }
 
