@@ -1,6 +1,7 @@
 #include "conversion/ImageFitter.h"
 
 #include "conversion/Formatting.h"
+#include "conversion/SplitDeflate.h"
 #include "conversion/ZlibStream.h"
 
 #include <libdeflate.h>
@@ -149,9 +150,11 @@ struct BandCost {
 };
 using CostTable = std::array<std::array<BandCost, kSteps>, kBands>;
 
-// `alongside` runs as one more task with the band compressions, first, as it is the longest.
+// `alongside(i, worker)` runs as `alongsideTasks` more tasks with the band compressions, first,
+// as they are the longest.
 template <typename Alongside>
-CostTable measureBands(std::span<const std::uint8_t> pixels, Alongside&& alongside) {
+CostTable measureBands(std::span<const std::uint8_t> pixels, std::size_t alongsideTasks,
+                       Alongside&& alongside) {
     CostTable table{};
     std::array<std::array<std::uint64_t, 256>, kBands> histograms{};
     for (std::size_t b = 0; b < kBands; ++b) {
@@ -175,11 +178,12 @@ CostTable measureBands(std::span<const std::uint8_t> pixels, Alongside&& alongsi
     std::array<std::unique_ptr<Compressor>, 2> compressors{
         std::make_unique<Compressor>(kEstimateLevel), std::make_unique<Compressor>(kEstimateLevel)};
     std::array<std::vector<std::uint8_t>, 2> buffers;
-    runOnTwoWorkers(kBands * kSteps + 1, [&](std::size_t task, std::size_t worker) {
-        if (task-- == 0) {
-            alongside();
+    runOnTwoWorkers(kBands * kSteps + alongsideTasks, [&](std::size_t task, std::size_t worker) {
+        if (task < alongsideTasks) {
+            alongside(task, worker);
             return;
         }
+        task -= alongsideTasks;
         const std::size_t b = task / kSteps;
         const std::size_t s = task % kSteps;
         const auto band = pixels.subspan(b * kBandBytes, kBandBytes);
@@ -253,11 +257,52 @@ std::vector<std::uint8_t> makeRecord(std::span<const std::uint8_t> block,
     return record;
 }
 
+using PartDeflaters = std::array<std::unique_ptr<PartDeflater>, 2>;
+using Parts = std::array<std::optional<DeflatedPart>, kDeflateParts>;
+
+// The strongest stream of `record` from its parts; in one piece when a part failed or when the
+// parts' cost is what keeps it out of the slot.
+std::vector<std::uint8_t> joinOrWhole(Parts& parts, std::span<const std::uint8_t> record,
+                                      std::size_t slotSize) {
+    std::array<DeflatedPart, kDeflateParts> done;
+    for (std::size_t p = 0; p < kDeflateParts; ++p) {
+        if (!parts[p])
+            return Compressor(kStrongestCompressionLevel).compress(record);
+        done[p] = std::move(*parts[p]);
+    }
+    auto stream = joinDeflatedParts(done, record);
+    if (partsMayCostTheFit(stream.size(), slotSize)) {
+        auto whole = Compressor(kStrongestCompressionLevel).compress(record);
+        if (whole.size() < stream.size())
+            return whole;
+    }
+    return stream;
+}
+
 struct Trial {
     std::size_t index = 0;
     std::vector<std::uint8_t> block;
     std::vector<std::uint8_t> stream;
+    std::vector<std::uint8_t> record;
+    Parts parts;
 };
+
+// The strongest streams of the trials' blocks, every part of every trial one task, so both
+// workers stay busy even for a single trial.
+void measureTrials(std::span<Trial> trials, const RecordFrame& frame, PartDeflaters& deflaters,
+                   std::size_t slotSize) {
+    for (Trial& trial : trials)
+        trial.record = makeRecord(trial.block, frame);
+    runOnTwoWorkers(trials.size() * kDeflateParts, [&](std::size_t task, std::size_t worker) {
+        Trial& trial = trials[task / kDeflateParts];
+        const std::size_t p = task % kDeflateParts;
+        trial.parts[p] = deflaters[worker]->compress(deflatePart(trial.record, p));
+    });
+    for (Trial& trial : trials) {
+        trial.stream = joinOrWhole(trial.parts, trial.record, slotSize);
+        trial.record = {};
+    }
+}
 
 // The first plan at or after `from` whose calibrated estimate is within `target` bytes.
 std::size_t firstPlanWithin(const std::vector<Plan>& plans, std::size_t from, std::size_t last,
@@ -293,9 +338,8 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     // strongest level runs alongside the band measurements; it is needed for the answer and for
     // calibrating them.
     const auto original = makeRecord(imageBlock, frame);
-    std::array<std::unique_ptr<Compressor>, 2> strongest{
-        std::make_unique<Compressor>(kStrongestCompressionLevel),
-        std::make_unique<Compressor>(kStrongestCompressionLevel)};
+    PartDeflaters strongest{std::make_unique<PartDeflater>(kStrongestCompressionLevel),
+                            std::make_unique<PartDeflater>(kStrongestCompressionLevel)};
     std::vector<std::uint8_t> unchanged;
     std::size_t unfittedSize = measuredSize;
     auto unchangedResult = [&] {
@@ -309,18 +353,23 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     };
     const bool measured = measuredSize > slotSize;
     if (!measured) {
-        unchanged = Compressor(kFastCompressionLevel).compress(original);
+        unchanged = deflateCheaply(original, slotSize).stream;
         unfittedSize = unchanged.size();
         if (unfittedSize <= slotSize)
             return unchangedResult();
     }
+    // The fast miss is enough to start: the strongest stream of the unchanged record is made
+    // alongside the band measurements, one task per part.
     const auto pixels = imageBlock.subspan(kDdsHeaderSize);
-    const CostTable table = measureBands(pixels, [&] {
-        if (!measured) {
-            unchanged = strongest[0]->compress(original);
-            unfittedSize = unchanged.size();
-        }
-    });
+    Parts unchangedParts;
+    const CostTable table =
+        measureBands(pixels, measured ? 0 : kDeflateParts, [&](std::size_t p, std::size_t worker) {
+            unchangedParts[p] = strongest[worker]->compress(deflatePart(original, p));
+        });
+    if (!measured) {
+        unchanged = joinOrWhole(unchangedParts, original, slotSize);
+        unfittedSize = unchanged.size();
+    }
     if (unfittedSize <= slotSize)
         return unchangedResult();
     const std::vector<Plan> plans = planSequence(table);
@@ -348,12 +397,11 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
         const std::size_t bold = firstPlanWithin(plans, tooBig + 1, last, ratio, slot * 0.998);
         const std::size_t safe =
             std::max(bold, firstPlanWithin(plans, tooBig + 1, last, ratio, slot * 0.99));
-        std::array<Trial, 2> trials{Trial{bold, {}, {}}, Trial{safe, {}, {}}};
+        std::array<Trial, 2> trials{Trial{bold, {}, {}, {}, {}}, Trial{safe, {}, {}, {}, {}}};
         const std::size_t count = bold == safe ? 1 : 2;
-        runOnTwoWorkers(count, [&](std::size_t i, std::size_t worker) {
-            trials[i].block = applyPlan(imageBlock, plans[trials[i].index]);
-            trials[i].stream = strongest[worker]->compress(makeRecord(trials[i].block, frame));
-        });
+        for (Trial& trial : std::span(trials).first(count))
+            trial.block = applyPlan(imageBlock, plans[trial.index]);
+        measureTrials(std::span(trials).first(count), frame, strongest, slotSize);
         // The next candidates lie past the bold one, so its measurement calibrates them.
         ratio = static_cast<double>(trials[0].stream.size()) /
                 static_cast<double>(plans[bold].estimate);
@@ -370,10 +418,11 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
 
     // Never refuse on an estimate: the coarsest allowed plan is measured before saying no.
     if (!fits && tooBig < lastAllowed) {
-        Trial trial{lastAllowed, applyPlan(imageBlock, plans[lastAllowed]), {}};
-        trial.stream = strongest[0]->compress(makeRecord(trial.block, frame));
-        if (trial.stream.size() <= slotSize)
-            fits = std::move(trial);
+        std::array<Trial, 1> trial{
+            Trial{lastAllowed, applyPlan(imageBlock, plans[lastAllowed]), {}, {}, {}}};
+        measureTrials(trial, frame, strongest, slotSize);
+        if (trial[0].stream.size() <= slotSize)
+            fits = std::move(trial[0]);
     }
     if (!fits) {
         const std::string advice =

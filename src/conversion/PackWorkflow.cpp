@@ -202,20 +202,19 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
         // The fit compressed this very record already; the proof below checks that it did.
         if (auto step = writeWorkFile(folder, WorkFile::Zlib, options.fitted->stream); !step)
             return tl::unexpected(step.error());
-    } else if (auto step = Pack(folder, component); !step) {
-        step.error().file = imagePath; // the user knows the image, not the work file made from it
-        if (step.error().kind != ErrorKind::DoesNotFit || !options.fitIfTooDetailed)
-            return tl::unexpected(step.error());
-        // The stream Pack found too long tells the fit how long the unchanged image is.
-        std::error_code unknown;
-        const auto measured =
-            std::filesystem::file_size(workFilePath(folder, WorkFile::Zlib), unknown);
-        auto fitted = FitPayload(folder, unknown ? 0 : static_cast<std::size_t>(measured));
+    } else if (options.fitIfTooDetailed) {
+        // The fit tries the cheap levels itself and, when they miss, makes the strongest stream
+        // alongside its own measurements rather than waiting for Pack's first.
+        auto fitted = FitPayload(folder);
         if (!fitted) {
             fitted.error().file = imagePath;
             return tl::unexpected(fitted.error());
         }
-        fittedPsnr = fitted->psnr;
+        if (fitted->changed)
+            fittedPsnr = fitted->psnr;
+    } else if (auto step = Pack(folder, component); !step) {
+        step.error().file = imagePath; // the user knows the image, not the work file made from it
+        return tl::unexpected(step.error());
     }
     const auto storedLength = WriteGameFile(folder);
     if (!storedLength)

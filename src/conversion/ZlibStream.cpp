@@ -1,6 +1,7 @@
 #include "conversion/ZlibStream.h"
 
 #include "conversion/Formatting.h"
+#include "conversion/SplitDeflate.h"
 
 #include <libdeflate.h>
 
@@ -40,10 +41,39 @@ bool hasZlibHeader(std::span<const std::uint8_t> input) {
 
 } // namespace
 
-DeflateResult deflateZlibStream(std::span<const std::uint8_t> input, std::size_t fitLimit) {
+DeflateResult deflateCheaply(std::span<const std::uint8_t> input, std::size_t fitLimit) {
     DeflateResult result{compressAt(input, kFastCompressionLevel), kFastCompressionLevel};
+    // On tiles whose level-1 stream misses the game file, level 6 came out 1.7 to 5.7 % shorter
+    // and level 12 6.7 to 13 %; past a 4 % miss level 6 is more likely wasted than not.
+    const double miss = static_cast<double>(result.stream.size()) / static_cast<double>(fitLimit);
+    if (result.stream.size() > fitLimit && miss <= 1.04) {
+        result.stream = compressAt(input, kMiddleCompressionLevel);
+        result.level = kMiddleCompressionLevel;
+    }
+    return result;
+}
+
+std::vector<std::uint8_t> deflateStrongest(std::span<const std::uint8_t> input,
+                                           std::size_t fitLimit) {
+    // Below this, threads would cost more than they save.
+    constexpr std::size_t kSplitFrom = 256 * 1024;
+    if (input.size() < kSplitFrom)
+        return compressAt(input, kStrongestCompressionLevel);
+    auto split = deflateInParts(input, kStrongestCompressionLevel);
+    if (!split)
+        return compressAt(input, kStrongestCompressionLevel);
+    if (partsMayCostTheFit(split->size(), fitLimit)) {
+        auto whole = compressAt(input, kStrongestCompressionLevel);
+        if (whole.size() < split->size())
+            return whole;
+    }
+    return std::move(*split);
+}
+
+DeflateResult deflateZlibStream(std::span<const std::uint8_t> input, std::size_t fitLimit) {
+    DeflateResult result = deflateCheaply(input, fitLimit);
     if (result.stream.size() > fitLimit) {
-        result.stream = compressAt(input, kStrongestCompressionLevel);
+        result.stream = deflateStrongest(input, fitLimit);
         result.level = kStrongestCompressionLevel;
     }
     return result;

@@ -87,6 +87,44 @@ INSTANTIATE_TEST_SUITE_P(TextureNames, PackRecord,
                          testing::Values(NameCase{"topModeSelect_Mov00_Ex.tex", 4'194'506},
                                          NameCase{"topModeSelect_Mov04_Cmm.tex", 4'194'507}));
 
+// Pictures that take the strongest level in parts, as they are and fitted: a run gives the same
+// game file as the one before, holding exactly the record.
+TEST(Pack, SamePictureGivesTheSameGameFileOnEveryRun) {
+    struct Row {
+        const char* name;
+        Bytes image;
+        bool fit;
+    };
+    const std::vector<Row> rows{{"needs the strongest level", photoLikeImage(1.0, 11), false},
+                                {"needs fitting", photoLikeImage(3.0, 11), true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AppFolder f;
+        writeFile(f.user / "tile.dds", row.image);
+        PackOptions options;
+        options.fitIfTooDetailed = row.fit;
+        std::vector<Bytes> games;
+        for (const char* out : {"first", "second"}) {
+            DeflateCompressionComponent component;
+            const Outcome outcome =
+                runPack(f.app.path(), (f.user / "tile.dds").string(), (f.user / out).string(),
+                        kTextureName, component, options);
+            ASSERT_TRUE(outcome.has_value()) << failureText(outcome);
+            EXPECT_EQ(outcome->fittedPsnr.has_value(), row.fit);
+            if (!row.fit) {
+                EXPECT_EQ(component.lastLevel(), kStrongestCompressionLevel);
+            }
+            games.push_back(readFile(f.user / (std::string(out) + ".bin")));
+        }
+        EXPECT_TRUE(games[0] == games[1]) << "not the same bytes";
+        const Bytes record = inflateGameFile(games[0]);
+        ASSERT_EQ(record.size(), 4'194'506u);
+        if (!row.fit) {
+            EXPECT_TRUE(std::equal(row.image.begin(), row.image.end(), record.begin() + 48));
+        }
+    }
+}
+
 TEST(Pack, ExtensionIsAppendedOnlyOnceAndTheTypedPathIsNeverTouched) {
     struct Row {
         std::string typed;

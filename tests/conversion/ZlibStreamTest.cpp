@@ -54,17 +54,6 @@ TEST(ZlibStream, TakesTheOneStreamAtTheStartAndIgnoresTheFillAfterIt) {
     }
 }
 
-TEST(ZlibStream, StrongestLevelOnlyWhenTheFastStreamDoesNotFit) {
-    const Bytes data = sample(200'000);
-    const DeflateResult roomy = deflateZlibStream(data, data.size());
-    EXPECT_EQ(roomy.level, kFastCompressionLevel);
-
-    const DeflateResult tight = deflateZlibStream(data, roomy.stream.size() - 1);
-    EXPECT_EQ(tight.level, kStrongestCompressionLevel);
-    EXPECT_LE(tight.stream.size(), roomy.stream.size());
-    EXPECT_EQ(inflateZlibStream(tight.stream).value().bytes, data);
-}
-
 TEST(ZlibStream, InflatesUpToTheBoundAndRefusesOneByteMore) {
     const std::size_t bound = 4096;
     const auto exact = inflateZlibStream(deflateZlibStream(Bytes(bound, 7)).stream, bound);
