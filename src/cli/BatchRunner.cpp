@@ -204,6 +204,10 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
         return outcome ? std::string() : outcome.error().message();
     };
 
+    // Qt loads its picture plug-ins on first use; loaded by a worker, they are torn down at
+    // exit through that thread's freed data and corrupt the heap.
+    if (request.pack)
+        images::QtPictureReader::loadPlugins();
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const unsigned threads =
         std::min<std::size_t>(request.jobs ? request.jobs : cores, jobs.size());

@@ -103,6 +103,10 @@ Result<Picture> describeFrom(QImageReader& reader) {
 
 } // namespace
 
+void QtPictureReader::loadPlugins() {
+    QImageReader::supportedImageFormats();
+}
+
 Result<Picture> QtPictureReader::describe(std::span<const std::uint8_t> file) const {
     Source source(file);
     return describeFrom(source.reader);

@@ -11,6 +11,10 @@ class QtPictureReader final : public conversion::PictureReader {
     conversion::Result<conversion::Picture>
     describe(std::span<const std::uint8_t> file) const override;
     conversion::Result<conversion::Picture> read(std::span<const std::uint8_t> file) const override;
+
+    // Loads Qt's picture plug-ins now. Call it on the main thread before readers run in other
+    // threads: plug-ins first loaded by a thread that has ended are freed wrongly at exit.
+    static void loadPlugins();
 };
 
 } // namespace velmora::images
