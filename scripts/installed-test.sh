@@ -70,8 +70,9 @@ if [[ "$(listing)" != "$before" ]]; then
     say "the installed folder changed"
     exit 1
 fi
-if [[ -n "$(ls -A "$runtime")" ]]; then
-    say "work folders were left behind: $(ls -A "$runtime")"
+# Work folders live in "$runtime/velmora", which itself stays.
+if [[ -n "$(ls -A "$runtime" | grep -vx velmora)" || -n "$(ls -A "$runtime/velmora")" ]]; then
+    say "work folders were left behind: $(ls -AR "$runtime")"
     exit 1
 fi
 say "passed"

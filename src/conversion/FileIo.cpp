@@ -8,9 +8,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <random>
+#include <set>
+#include <string_view>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,30 +89,98 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes, int& error) {
     return true;
 }
 
-// A fresh file beside the target, created exclusively so parallel runs never share one.
+// The name of a partial file beside its target: hidden, and marked so that a later run can
+// tell its own abandoned ones from anything else in the folder.
+constexpr std::string_view kPartMark = ".velmora-part-";
+constexpr std::size_t kPartDigits = 16;
+
+bool isPartName(std::string_view name) {
+    const std::size_t tail = kPartMark.size() + kPartDigits;
+    if (name.size() <= tail || name.front() != '.')
+        return false;
+    const std::string_view end = name.substr(name.size() - tail);
+    return end.substr(0, kPartMark.size()) == kPartMark &&
+           std::all_of(end.begin() + static_cast<std::ptrdiff_t>(kPartMark.size()), end.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+std::filesystem::path partName(const std::filesystem::path& folder,
+                               const std::filesystem::path& target) {
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    char suffix[40];
+    std::snprintf(suffix, sizeof suffix, "%.*s%016llx", static_cast<int>(kPartMark.size()),
+                  kPartMark.data(), static_cast<unsigned long long>(random()));
+    // Cut the name the partial file borrows, so a target whose name is near the limit still
+    // gets one.
+    std::string stem = "." + target.filename().string();
+    if (stem.size() + std::strlen(suffix) > NAME_MAX)
+        stem.resize(NAME_MAX - std::strlen(suffix));
+    return folder / (stem + suffix);
+}
+
+// Removes the partial files of our runs that were killed while writing into `folder`: our
+// mark, our uid, and a lock nobody holds. Once per folder and process.
+void removeAbandonedParts(const std::filesystem::path& folder) {
+    static std::mutex mutex;
+    static std::set<std::string> done;
+    {
+        const std::lock_guard lock(mutex);
+        if (!done.insert(folder.string()).second)
+            return;
+    }
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (!isPartName(it->path().filename().string()))
+            continue;
+        struct stat named {};
+        if (::lstat(it->path().c_str(), &named) != 0 || !S_ISREG(named.st_mode) ||
+            named.st_uid != ::geteuid())
+            continue;
+        Fd fd(::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        struct stat opened {};
+        if (fd.valid() && ::fstat(fd.get(), &opened) == 0 && opened.st_ino == named.st_ino &&
+            opened.st_dev == named.st_dev && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
+            ::unlink(it->path().c_str());
+    }
+}
+
+// The file being written: unnamed (O_TMPFILE) where the file system allows, so a kill leaves
+// nothing behind; else a named partial file beside the target. Either is locked while written,
+// so no other run takes it for abandoned.
 struct TempFile {
-    std::filesystem::path path;
+    std::filesystem::path path; // empty while the file has no name
     int fd = -1;
 };
 
-TempFile createTempBeside(const std::filesystem::path& target, int& error) {
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty())
-        folder = ".";
+bool canNameUnnamed() {
+    static const bool proc = ::access("/proc/self/fd", X_OK) == 0;
+    return proc;
+}
+
+TempFile createTempBeside(const std::filesystem::path& folder, const std::filesystem::path& target,
+                          int& error) {
+    // Even an unnamed file takes a partial name for a moment when it replaces a target.
+    removeAbandonedParts(folder);
+    if (canNameUnnamed()) {
+        const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::flock(fd, LOCK_EX | LOCK_NB);
+            return {{}, fd};
+        }
+        // Anything but "not supported here" is the folder's own fault.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            error = errno;
+            return {};
+        }
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".part-%016llx",
-                      static_cast<unsigned long long>(random()));
-        // Cut the name the partial file borrows, so a target whose name is near the limit
-        // still gets one.
-        std::string stem = target.filename().string();
-        if (stem.size() + std::strlen(suffix) > NAME_MAX)
-            stem.resize(NAME_MAX - std::strlen(suffix));
-        std::filesystem::path candidate = folder / (stem + suffix);
+        std::filesystem::path candidate = partName(folder, target);
         const int fd = transient::createFile(candidate, 0666);
-        if (fd >= 0)
+        if (fd >= 0) {
+            ::flock(fd, LOCK_EX | LOCK_NB);
             return {candidate, fd};
+        }
         if (errno != EEXIST) {
             error = errno;
             return {};
@@ -147,21 +219,77 @@ std::filesystem::path followLinks(std::filesystem::path path) {
     return path;
 }
 
-// Writes through `produce` into a temp file and renames it over the target once `check`
-// accepts the written file.
+// An existing file is replaced only by someone who could write it, as cp would: not one that
+// is read-only to us, nor another user's in a sticky folder such as /tmp.
+Result<> refuseUnwritable(const std::filesystem::path& target, const struct stat& node,
+                          const std::filesystem::path& folder) {
+    if (!S_ISREG(node.st_mode))
+        return {};
+    if (::access(target.c_str(), W_OK) != 0 && errno == EACCES)
+        return fail(ErrorKind::WriteFailed,
+                    "permission denied (" + target.string() + " is read-only to you)");
+    struct stat parent {};
+    if (::geteuid() != 0 && ::stat(folder.c_str(), &parent) == 0 && (parent.st_mode & S_ISVTX) &&
+        node.st_uid != ::geteuid() && parent.st_uid != ::geteuid())
+        return fail(ErrorKind::WriteFailed,
+                    "permission denied (" + target.string() +
+                        " belongs to another user, in a folder that keeps others' files)");
+    return {};
+}
+
+// Gives the whole, synced file its name: straight as the target when there is none, else under
+// a partial name (locked, so no other run removes it) renamed over the target.
+Result<> nameOver(TempFile& temp, const std::filesystem::path& folder,
+                  const std::filesystem::path& target, bool targetExists) {
+    if (temp.path.empty()) {
+        // Complete already: not registered, so an interrupt from here on keeps it.
+        const std::string self = "/proc/self/fd/" + std::to_string(temp.fd);
+        if (!targetExists) {
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                return {};
+            if (errno != EEXIST)
+                return writeError(errno);
+        }
+        for (int attempt = 0; temp.path.empty(); ++attempt) {
+            const std::filesystem::path candidate = partName(folder, target);
+            if (transient::linkFile(temp.fd, candidate))
+                temp.path = candidate;
+            else if (errno != EEXIST || attempt == 100)
+                return writeError(errno);
+        }
+    }
+    if (::rename(temp.path.c_str(), target.c_str()) != 0)
+        return errno == EISDIR ? folderInTheWay() : writeError(errno);
+    transient::forget(temp.path);
+    temp.path.clear();
+    return {};
+}
+
+// Writes through `produce` into a temp file and puts it in the target's place once `check`
+// accepts the written file. The file reaches the disk before it takes the name, and the
+// folder after, so a crash leaves the old target or the new one, never an empty file.
 template <typename Producer>
 Result<> replaceAtomically(const std::filesystem::path& linkOrTarget, Producer&& produce,
                            const WrittenFileCheck& check = {}) {
     if (linkOrTarget.empty())
         return fail(ErrorKind::WriteFailed, "no file name");
+    struct stat through {};
+    if (::stat(linkOrTarget.c_str(), &through) != 0 && errno == ELOOP)
+        return fail(ErrorKind::WriteFailed, "it is a loop of symbolic links");
     const std::filesystem::path target = followLinks(linkOrTarget);
     // Renaming over a device or a FIFO would destroy it; only files and links are replaced.
     struct stat node {};
-    if (::lstat(target.c_str(), &node) == 0 && !S_ISREG(node.st_mode) && !S_ISLNK(node.st_mode) &&
-        !S_ISDIR(node.st_mode))
+    const bool exists = ::lstat(target.c_str(), &node) == 0;
+    if (exists && !S_ISREG(node.st_mode) && !S_ISLNK(node.st_mode) && !S_ISDIR(node.st_mode))
         return fail(ErrorKind::WriteFailed, "it is not a regular file");
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty())
+        folder = ".";
+    if (exists)
+        if (auto refused = refuseUnwritable(target, node, folder); !refused)
+            return refused;
     int error = 0;
-    TempFile temp = createTempBeside(target, error);
+    TempFile temp = createTempBeside(folder, target, error);
     if (temp.fd < 0)
         return writeError(error);
     Fd fd(temp.fd);
@@ -172,18 +300,26 @@ Result<> replaceAtomically(const std::filesystem::path& linkOrTarget, Producer&&
         struct stat existing {};
         if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
             ::fchmod(fd.get(), existing.st_mode & 07777);
-        if (fd.close() != 0)
+        if (::fsync(fd.get()) != 0)
             outcome = writeError(errno);
     }
     if (outcome && check)
-        outcome = check(temp.path);
-    if (outcome && ::rename(temp.path.c_str(), target.c_str()) != 0)
-        outcome = errno == EISDIR ? folderInTheWay() : writeError(errno);
-    if (!outcome) {
-        fd.close();
-        ::unlink(temp.path.c_str());
+        outcome = check(temp.path.empty()
+                            ? std::filesystem::path("/proc/self/fd/" + std::to_string(fd.get()))
+                            : temp.path);
+    if (outcome)
+        outcome = nameOver(temp, folder, target, exists);
+    if (outcome) {
+        Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.valid() && ::fsync(dir.get()) != 0 && errno == EIO)
+            outcome = writeError(errno);
     }
-    transient::forget(temp.path);
+    // Closed only now: the lock keeps a named partial file from other runs' clean-up.
+    fd.close();
+    if (!temp.path.empty()) {
+        ::unlink(temp.path.c_str());
+        transient::forget(temp.path);
+    }
     return outcome;
 }
 

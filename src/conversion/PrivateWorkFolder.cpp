@@ -3,9 +3,9 @@
 #include "conversion/TransientFiles.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -20,8 +20,8 @@ namespace {
 
 constexpr const char* kPrefix = "velmora-";
 constexpr const char* kOwnerFile = ".owner";
-// A folder without its lock file may be one a run is creating this very moment.
-constexpr auto kGraceWithoutOwner = std::chrono::minutes(10);
+// The first line of every owner file: only a folder that carries it was made by us.
+constexpr std::string_view kMark = "velmora work folder\n";
 
 bool usableFolder(const std::filesystem::path& folder) {
     struct stat info {};
@@ -29,28 +29,71 @@ bool usableFolder(const std::filesystem::path& folder) {
            ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-// True when the folder's owner is gone: its lock can be taken, or it never had one and is old.
-bool abandoned(const std::filesystem::path& folder) {
-    const int fd = ::open((folder / kOwnerFile).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
-        std::error_code error;
-        const auto written = std::filesystem::last_write_time(folder, error);
-        return !error &&
-               std::filesystem::file_time_type::clock::now() - written > kGraceWithoutOwner;
-    }
-    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+// Opens the owner file of a folder that is ours to clean up: our mark, our uid, and a lock
+// nobody holds (its owner is gone). Returns the locked descriptor, or -1.
+int lockAbandoned(const std::filesystem::path& folder) {
+    int fd = ::open((folder / kOwnerFile).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    // Killed between marking and naming the owner file.
+    if (fd < 0)
+        fd = ::open((folder / (std::string(kOwnerFile) + ".new")).c_str(),
+                    O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat info {};
+    char head[64] = {};
+    const bool marked = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                        info.st_uid == ::geteuid() &&
+                        ::pread(fd, head, kMark.size(), 0) == static_cast<ssize_t>(kMark.size()) &&
+                        std::string_view(head, kMark.size()) == kMark;
+    if (marked && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return fd;
     ::close(fd);
-    return free;
+    return -1;
+}
+
+tl::unexpected<Error> parentRefused(const std::filesystem::path& parent, const std::string& why) {
+    return fail(ErrorKind::WriteFailed,
+                "the folder for work folders, " + parent.string() + ", " + why +
+                    "; remove it or set XDG_RUNTIME_DIR or TMPDIR to a folder of your own");
 }
 
 } // namespace
 
 std::filesystem::path PrivateWorkFolder::base() {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && usableFolder(runtime))
-        return runtime;
+        return std::filesystem::path(runtime) / "velmora";
     std::error_code error;
     const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
-    return error ? std::filesystem::path("/tmp") : temp;
+    // A shared temporary folder: the uid in the name keeps users apart.
+    return (error ? std::filesystem::path("/tmp") : temp) /
+           ("velmora-" + std::to_string(::geteuid()));
+}
+
+Result<std::filesystem::path> PrivateWorkFolder::ensureBase() {
+    const std::filesystem::path parent = base();
+    if (::mkdir(parent.c_str(), 0700) == 0) {
+        // The umask may have taken more away than group and others' rights.
+        ::chmod(parent.c_str(), 0700);
+    } else if (errno != EEXIST) {
+        return fail(ErrorKind::WriteFailed, "cannot create the folder " + parent.string() + " (" +
+                                                std::strerror(errno) + ")");
+    }
+    // Anyone may have made it first in a shared temporary folder: it is used only when it is a
+    // real folder, ours, and closed to everyone else.
+    struct stat info {};
+    if (::lstat(parent.c_str(), &info) != 0)
+        return fail(ErrorKind::WriteFailed,
+                    "cannot use the folder " + parent.string() + " (" + std::strerror(errno) + ")");
+    if (!S_ISDIR(info.st_mode))
+        return parentRefused(parent, "is not a folder (a symbolic link or a file)");
+    if (info.st_uid != ::geteuid())
+        return parentRefused(parent, "belongs to another user");
+    if ((info.st_mode & 077) != 0)
+        return parentRefused(parent, "is open to other users (mode " +
+                                         std::to_string((info.st_mode >> 6) & 7) +
+                                         std::to_string((info.st_mode >> 3) & 7) +
+                                         std::to_string(info.st_mode & 7) + ", not 700)");
+    return parent;
 }
 
 int PrivateWorkFolder::removeAbandoned(const std::filesystem::path& base) {
@@ -60,19 +103,26 @@ int PrivateWorkFolder::removeAbandoned(const std::filesystem::path& base) {
          it.increment(error)) {
         const std::string name = it->path().filename().string();
         struct stat info {};
-        // Only our own folders, by name, owner and kind; links are never followed.
+        // Only our own folders, by name, owner, kind and mark; links are never followed.
         if (name.rfind(kPrefix, 0) != 0 || ::lstat(it->path().c_str(), &info) != 0 ||
-            !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || !abandoned(it->path()))
+            !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
             continue;
-        std::error_code ignored;
-        if (std::filesystem::remove_all(it->path(), ignored) > 0)
+        const int lock = lockAbandoned(it->path());
+        if (lock < 0)
+            continue;
+        // Held while removing, so another run does not remove it at the same time.
+        if (transient::removeWorkFolder(it->path()))
             ++removed;
+        ::close(lock);
     }
     return removed;
 }
 
 Result<PrivateWorkFolder> PrivateWorkFolder::create(std::string_view purpose) {
-    const std::filesystem::path folder = base();
+    const auto parent = ensureBase();
+    if (!parent)
+        return fail(parent.error());
+    const std::filesystem::path& folder = *parent;
     removeAbandoned(folder);
     std::string pattern = (folder / (std::string(kPrefix) + std::string(purpose) + "-" +
                                      std::to_string(::getpid()) + "-XXXXXX"))
@@ -83,12 +133,21 @@ Result<PrivateWorkFolder> PrivateWorkFolder::create(std::string_view purpose) {
         return fail(ErrorKind::WriteFailed, "cannot create a work folder in " + folder.string() +
                                                 " (" + std::strerror(errno) + ")");
     std::filesystem::path path = buffer.data();
-    // The lock file appears under its real name only once it is locked: a run scanning for
-    // abandoned folders in between must never find it unlocked.
+    // The mark is written only once the lock is held, and the owner file takes its real name
+    // only then: a run scanning for abandoned folders never finds a marked one unlocked while
+    // its owner lives. A run killed before the mark leaves an empty folder in our own parent.
     const std::filesystem::path unlocked = path / (std::string(kOwnerFile) + ".new");
     const int fd = ::open(unlocked.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-        ::rename(unlocked.c_str(), (path / kOwnerFile).c_str()) != 0) {
+    const auto markAndLock = [&]() -> bool {
+        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+            return false;
+        const ssize_t n = ::write(fd, kMark.data(), kMark.size());
+        if (n >= 0 && static_cast<std::size_t>(n) != kMark.size())
+            errno = ENOSPC;
+        return static_cast<std::size_t>(n) == kMark.size() &&
+               ::rename(unlocked.c_str(), (path / kOwnerFile).c_str()) == 0;
+    };
+    if (!markAndLock()) {
         const int error = errno;
         if (fd >= 0)
             ::close(fd);
@@ -124,8 +183,7 @@ PrivateWorkFolder::~PrivateWorkFolder() {
 
 void PrivateWorkFolder::release() {
     if (!m_path.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
+        transient::removeWorkFolder(m_path);
         transient::forget(m_path);
         m_path.clear();
     }

@@ -7,13 +7,17 @@
 
 namespace velmora::conversion {
 
-// A fresh folder of its own (mode 700) for one run's work files, under $XDG_RUNTIME_DIR or
-// else the temporary folder, removed with everything in it when the owner ends. So any number
-// of runs and windows can work side by side, and nothing is written where the program is
-// installed.
+// A fresh folder of its own (mode 700) for one run's work files, removed with everything in it
+// when the owner ends. So any number of runs and windows can work side by side, and nothing is
+// written where the program is installed.
 //
-// The owner holds a lock on a file inside for as long as it lives; a folder whose lock nobody
-// holds belongs to a run that was killed, and the next one to start removes it.
+// Work folders live in one parent of ours (mode 700): $XDG_RUNTIME_DIR/velmora, else
+// $TMPDIR/velmora-<uid> or /tmp/velmora-<uid>. A parent that is not a real folder, belongs to
+// another user or is open to others is refused.
+//
+// The owner holds a lock on a marked file inside for as long as it lives; a marked folder whose
+// lock nobody holds belongs to a run that was killed, and the next one to start removes it.
+// Nothing outside the parent, and nothing inside without the mark, is ever removed.
 class PrivateWorkFolder {
   public:
     // `purpose` becomes part of the name: "velmora-<purpose>-<pid>-XXXXXX".
@@ -29,6 +33,8 @@ class PrivateWorkFolder {
 
     // The folder work folders are made in.
     static std::filesystem::path base();
+    // Creates base() if need be and checks it is ours alone; the message says what is wrong.
+    static Result<std::filesystem::path> ensureBase();
     // Removes the work folders under `base` left by runs that no longer live; returns how many.
     static int removeAbandoned(const std::filesystem::path& base);
 

@@ -39,6 +39,16 @@ int createFile(const std::filesystem::path& path, int mode) {
     return fd;
 }
 
+bool linkFile(int fd, const std::filesystem::path& path) {
+    Registry& r = registry();
+    const std::lock_guard lock(r.mutex);
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        return false;
+    r.files.push_back(path);
+    return true;
+}
+
 bool createFolder(char* pattern) {
     Registry& r = registry();
     const std::lock_guard lock(r.mutex);
@@ -55,6 +65,23 @@ void forget(const std::filesystem::path& path) {
     std::erase(r.folders, path);
 }
 
+bool removeWorkFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::vector<std::filesystem::path> owner;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->path().filename().string().rfind(".owner", 0) == 0) {
+            owner.push_back(it->path());
+            continue;
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(it->path(), ignored);
+    }
+    for (const auto& file : owner)
+        ::unlink(file.c_str());
+    return ::rmdir(folder.c_str()) == 0 || errno == ENOENT;
+}
+
 void removeAll() {
     Registry& r = registry();
     // Held until the process ends, so no new partial file or work folder appears after this.
@@ -66,10 +93,9 @@ void removeAll() {
         // the "velmora-" prefix stays, so a later run removes it if this one cannot finish.
         std::filesystem::path doomed = folder;
         doomed += "-ending";
-        std::error_code ignored;
         if (::rename(folder.c_str(), doomed.c_str()) != 0)
             doomed = folder;
-        std::filesystem::remove_all(doomed, ignored);
+        removeWorkFolder(doomed);
     }
 }
 

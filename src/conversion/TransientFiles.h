@@ -13,11 +13,18 @@ namespace transient {
 // one step under the registry's lock, so removeAll() never misses a file that exists. Returns
 // the descriptor or -1 with errno set.
 int createFile(const std::filesystem::path& path, int mode);
+// Gives the open unnamed file (O_TMPFILE) the name `path` and registers it, in one step like
+// createFile. False with errno set when it failed.
+bool linkFile(int fd, const std::filesystem::path& path);
 // Creates a folder from a mkdtemp pattern (rewritten in place) and registers it. False with
 // errno set when it failed.
 bool createFolder(char* pattern);
 // The file or folder is complete, or already removed: no longer ours to clean up.
 void forget(const std::filesystem::path& path);
+
+// Removes a work folder with everything in it, its owner file (".owner") last: a removal cut
+// short still leaves a folder the next run recognises as ours. True when it is gone.
+bool removeWorkFolder(const std::filesystem::path& folder);
 
 // Removes every registered file and folder with everything in it, and blocks every later
 // create for good: the caller is about to exit. Not for a signal handler; for the thread that

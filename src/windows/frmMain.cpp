@@ -248,8 +248,8 @@ std::filesystem::path frmMain::workFolder() const {
 const conversion::PrivateWorkFolder* frmMain::workFolderOrSay() {
     if (!m_work) {
         m_context.messages->show(
-            QStringLiteral("Velmora could not make its work folder (%1). Free some space in "
-                           "the temporary folder and start Velmora again.")
+            QStringLiteral("Velmora could not make its work folder (%1). Put that right (or free "
+                           "some space in the temporary folder) and start Velmora again.")
                 .arg(QString::fromStdString(m_workProblem)),
             this);
         return nullptr;

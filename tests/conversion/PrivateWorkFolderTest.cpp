@@ -31,12 +31,14 @@ TEST(PrivateWorkFolder, IsPrivateLivesAsLongAsItsOwnerAndSurvivesOtherRuns) {
         auto work = PrivateWorkFolder::create("test");
         ASSERT_TRUE(work) << work.error().reason;
         kept = work->path();
-        EXPECT_EQ(kept.parent_path(), runtime.folder.path());
-        struct stat info {};
-        ASSERT_EQ(::stat(kept.c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, 0700u);
+        EXPECT_EQ(kept.parent_path(), runtime.folder / "velmora");
+        for (const auto& folder : {kept, kept.parent_path()}) {
+            struct stat info {};
+            ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
+        }
         // Another run starting now must leave a live run's folder alone.
-        EXPECT_EQ(PrivateWorkFolder::removeAbandoned(runtime.folder.path()), 0);
+        EXPECT_EQ(PrivateWorkFolder::removeAbandoned(kept.parent_path()), 0);
         EXPECT_TRUE(std::filesystem::exists(kept));
     }
     EXPECT_FALSE(std::filesystem::exists(kept));
@@ -44,8 +46,13 @@ TEST(PrivateWorkFolder, IsPrivateLivesAsLongAsItsOwnerAndSurvivesOtherRuns) {
 
 TEST(PrivateWorkFolder, AFolderLeftByAKilledRunIsRemovedByTheNextAndNothingElseIs) {
     RuntimeDir runtime;
-    writeText(runtime.folder / "velmora-notes.txt", "a file, not a work folder");
-    std::filesystem::create_directory(runtime.folder / "other-program");
+    const auto parent = runtime.folder / "velmora";
+    std::filesystem::create_directory(parent);
+    ::chmod(parent.c_str(), 0700);
+    writeText(parent / "velmora-notes.txt", "a file, not a work folder");
+    std::filesystem::create_directory(parent / "other-program");
+    // Named like a work folder, but without our mark: never ours to remove.
+    std::filesystem::create_directory(parent / "velmora-unmarked");
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -55,12 +62,12 @@ TEST(PrivateWorkFolder, AFolderLeftByAKilledRunIsRemovedByTheNextAndNothingElseI
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_EQ(WEXITSTATUS(status), 0);
-    ASSERT_EQ(fileNames(runtime.folder.path()).size(), 3u);
+    ASSERT_EQ(fileNames(parent).size(), 4u);
 
     auto next = PrivateWorkFolder::create("next");
     ASSERT_TRUE(next) << next.error().reason;
-    EXPECT_EQ(fileNames(runtime.folder.path()),
-              (std::set<std::string>{"velmora-notes.txt", "other-program",
+    EXPECT_EQ(fileNames(parent),
+              (std::set<std::string>{"velmora-notes.txt", "other-program", "velmora-unmarked",
                                      next->path().filename().string()}));
 }
 

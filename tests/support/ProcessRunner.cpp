@@ -32,7 +32,8 @@ Process::Process(const std::vector<std::string>& argv, const ProcessOptions& opt
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
-        if (!options.environment.count(entry.substr(0, entry.find('=')))) {
+        const std::string key = entry.substr(0, entry.find('='));
+        if (!options.environment.count(key) && !options.unsetEnvironment.count(key)) {
             env.push_back(entry);
         }
     }
@@ -96,6 +97,12 @@ Process::~Process() {
     }
 }
 
+void Process::signal(int number) {
+    if (m_pid > 0) {
+        ::kill(m_pid, number);
+    }
+}
+
 ProcessResult Process::wait() {
     ProcessResult result;
     if (m_pid <= 0) {
@@ -148,6 +155,25 @@ ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& a
     options.environment["XDG_RUNTIME_DIR"] = (folder / "tmp").string();
     options.environment["XDG_DATA_HOME"] = (folder / "data").string();
     return run(argv, options);
+}
+
+} // namespace velmora::test
+
+namespace velmora::test {
+
+std::set<std::string> leftInTemp(const fs::path& tmp) {
+    const std::set<std::string> parents{"velmora", "velmora-" + std::to_string(::geteuid())};
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(tmp)) {
+        const std::string name = entry.path().filename().string();
+        if (!parents.count(name) || !entry.is_directory()) {
+            left.insert(name);
+            continue;
+        }
+        for (const auto& inner : fs::directory_iterator(entry.path()))
+            left.insert(name + "/" + inner.path().filename().string());
+    }
+    return left;
 }
 
 } // namespace velmora::test

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct ProcessResult {
 
 struct ProcessOptions {
     std::map<std::string, std::string> environment; // added to the test's own, replacing
+    std::set<std::string> unsetEnvironment;         // taken out of the test's own
     std::filesystem::path workingDirectory;         // empty: the test's own
     int timeoutSeconds = 60;                        // then the program is killed
     std::optional<unsigned> runAsUser; // drop to this uid (and gid) before exec; needs root
@@ -38,6 +40,8 @@ class Process {
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
     ProcessResult wait();
+    // Sends the signal (SIGKILL: a kill the program cannot clean up after); wait() still reaps.
+    void signal(int number);
 
   private:
     TempFolder m_capture;
@@ -57,5 +61,9 @@ std::string cliPath();
 // `options` may set more (its folder and environment entries are replaced).
 ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& arguments,
                      ProcessOptions options = {});
+
+// What the program left in `tmp`, its temporary or runtime folder: the names in its parent of
+// work folders ("velmora" or "velmora-<uid>", which itself stays), and anything else there.
+std::set<std::string> leftInTemp(const std::filesystem::path& tmp);
 
 } // namespace velmora::test
