@@ -344,8 +344,9 @@ void frmMain::Unpack() {
         report(conversion::Outcome(tl::unexpected(copied.error())));
         return;
     }
-    const auto outcome = conversion::runUnpack(
-        work->path(), utf8(gameFile), utf8(userPath(txt(3).text())), m_ZlibTool1->component());
+    const auto outcome =
+        conversion::runUnpack(work->path(), utf8(gameFile), utf8(userPath(txt(3).text())),
+                              m_ZlibTool1->component(), &m_pictures);
     report(outcome, gameFile);
 }
 
