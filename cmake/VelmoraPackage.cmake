@@ -9,6 +9,18 @@ set(VELMORA_SHARE ${CMAKE_INSTALL_DATADIR})
 
 install(TARGETS velmora velmora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     COMPONENT ${VELMORA_SYSTEM} EXCLUDE_FROM_ALL)
+# Stripping (CPACK_STRIP_FILES) keeps the compiler's version notes in .comment, which nothing
+# reads; they go after it, from the packaged programs only.
+install(CODE "
+    foreach(program velmora velmora-cli)
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+            RESULT_VARIABLE failed)
+        if(failed)
+            message(FATAL_ERROR \"objcopy could not remove .comment from \${program}\")
+        endif()
+    endforeach()
+" COMPONENT ${VELMORA_SYSTEM} EXCLUDE_FROM_ALL)
 foreach(asset IN LISTS VELMORA_ASSET_FILES)
     cmake_path(GET asset PARENT_PATH asset_dir)
     install(FILES ${VELMORA_ASSETS_DIR}/${asset} DESTINATION ${VELMORA_SHARE}/velmora/${asset_dir}
@@ -90,8 +102,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What no library link names: the window cannot open without Qt's platform plug-ins (only
 # recommended by Qt), and its captions are measured for Liberation Sans (a fresh system has
 # DejaVu Sans alone, in which they overrun their buttons).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, qt6-qpa-plugins")
-# The picture formats beyond PNG, BMP and JPEG come from Qt's plug-ins.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
+# TIFF and WebP, which the pictures Pack takes include, come from Qt's image format plug-ins.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, qt6-qpa-plugins, qt6-image-formats-plugins")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

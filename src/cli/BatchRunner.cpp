@@ -238,8 +238,8 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
             return work.error().reason;
         conv::DeflateCompressionComponent component;
         conv::Outcome outcome;
+        const images::QtPictureReader pictures;
         if (request.pack) {
-            const images::QtPictureReader pictures;
             auto options = conv::PackOptions::reading(&pictures);
             options.textureHeaderFile = job.headerFile;
             options.fitIfTooDetailed = request.fit;
@@ -251,8 +251,8 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
             if (auto copy = conv::copyToWorkFile(job.input, work->path(), conv::WorkFile::Temp);
                 !copy)
                 return copy.error().reason;
-            outcome =
-                conv::runUnpack(work->path(), job.input.string(), job.output.string(), component);
+            outcome = conv::runUnpack(work->path(), job.input.string(), job.output.string(),
+                                      component, &pictures);
         }
         return outcome ? std::string() : outcome.error().message();
     };

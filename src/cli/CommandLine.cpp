@@ -248,8 +248,9 @@ int CommandLine::unpack(const ParsedArguments& args) {
         return failed(copy.error());
     }
     conv::DeflateCompressionComponent component;
+    const images::QtPictureReader pictures;
     const conv::Outcome outcome =
-        conv::runUnpack(work->path(), gameFile.string(), output.string(), component);
+        conv::runUnpack(work->path(), gameFile.string(), output.string(), component, &pictures);
     if (!outcome)
         return failed(outcome.error());
     m_out << "written: " << shownName(outcome->writtenPath) << '\n';
@@ -368,8 +369,9 @@ int CommandLine::header(const ParsedArguments& parsed) {
         return failed(inspected.error());
     const auto& record = inspected->record;
     if (const auto head = conv::readBlock(gameFile, 0, conv::kIdentifyBytes); !record && head) {
-        const std::string picture = conv::pictureNotGameFile(
-            conv::identifyFile(std::span(head->bytes).first(head->bytesRead), head->fileSize));
+        const images::QtPictureReader pictures;
+        const std::string picture = conv::notAGameFile(
+            std::span(head->bytes).first(head->bytesRead), head->fileSize, &pictures);
         if (!picture.empty())
             return failed(conv::StepResult::of("Reading the game file", gameFile,
                                                {conv::ErrorKind::Unsupported, picture}));

@@ -7,6 +7,7 @@
 #include "conversion/ShownPicture.h"
 #include "images/QtPictureReader.h"
 
+#include <filesystem>
 #include <ostream>
 
 namespace velmora::cli {
@@ -53,8 +54,14 @@ int CommandLine::thumbnail(const ParsedArguments& args) {
     if (!picture)
         return failed(conv::StepResult::of("Reading the picture", input, picture.error()));
     const conv::Picture small = conv::scaleToFit(*picture, size);
-    const auto saved =
-        conv::writeFileAtomically(output, conv::encodePng(small.bgra, small.width, small.height));
+    const auto png = conv::encodePng(small.bgra, small.width, small.height);
+    // Thumbnail services (tumbler) create the output, keep it open and read the picture through
+    // that handle once the command ends: a renamed-over file would leave them the empty one. So
+    // an existing file is filled in place; a new one takes its name only when complete.
+    std::error_code ignored;
+    const auto saved = std::filesystem::is_regular_file(output, ignored)
+                           ? conv::writeFileInPlace(output, png)
+                           : conv::writeFileAtomically(output, png);
     if (!saved)
         return failed(conv::StepResult::of("Saving the thumbnail", output, saved.error()));
     return kExitOk;

@@ -393,6 +393,30 @@ Result<> writeFileAtomically(const std::filesystem::path& target,
     return writeFileAtomically(target, parts);
 }
 
+Result<> writeFileInPlace(const std::filesystem::path& target,
+                          std::span<const std::uint8_t> bytes) {
+    if (target.empty())
+        return fail(ErrorKind::WriteFailed, "no file name");
+    // O_NONBLOCK: a FIFO in its place must not wait for a reader; it is refused below.
+    Fd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) {
+        if (errno == ENOENT)
+            return fail(ErrorKind::NotFound, "the file does not exist");
+        return errno == EISDIR ? folderInTheWay() : writeError(errno);
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return fail(ErrorKind::WriteFailed, "it is not a regular file");
+    int error = 0;
+    if (::ftruncate(fd.get(), 0) != 0 || !writeAll(fd.get(), bytes, error) ||
+        ::fsync(fd.get()) != 0) {
+        return writeError(error != 0 ? error : errno);
+    }
+    if (fd.close() != 0)
+        return writeError(errno);
+    return {};
+}
+
 Result<> writeFileFresh(const std::filesystem::path& target,
                         std::span<const std::span<const std::uint8_t>> parts,
                         std::uint64_t totalSize) {

@@ -41,6 +41,12 @@ Result<> writeFileAtomically(const std::filesystem::path& target,
 Result<> writeFileAtomically(const std::filesystem::path& target,
                              std::span<const std::uint8_t> bytes);
 
+// Writes the bytes into the regular file that already stands at the target (through a link):
+// truncated, filled, and flushed to disk before it returns. Whoever holds the file open reads
+// the new bytes through their handle, which a rename over it would not give them. Fails with
+// ErrorKind::NotFound when nothing is there; a failed write can leave the file cut short.
+Result<> writeFileInPlace(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+
 // Removes whatever stands at the path and writes a new file there. For work files only: they
 // are private to a run and deleted by it, so they need no protection from a half-write, and a
 // fresh file costs the file system far less than replacing one.

@@ -6,6 +6,7 @@
 #include "conversion/Formatting.h"
 #include "conversion/GameFileLayout.h"
 #include "conversion/TgaReader.h"
+#include "conversion/ZlibStream.h"
 
 #include <algorithm>
 #include <array>
@@ -64,10 +65,9 @@ Result<PackImage> fromPicture(std::span<const std::uint8_t> file, const PictureR
     auto picture = pictures.read(file);
     if (!picture) {
         if (picture.error().kind == ErrorKind::Unsupported)
-            return fail(
-                ErrorKind::Unsupported,
-                "it is neither a DDS image nor a picture Velmora reads (PNG, BMP, TGA, JPEG, "
-                "TIFF, WebP)");
+            return fail(ErrorKind::Unsupported,
+                        "it is neither a DDS image nor a picture Velmora reads (" +
+                            readablePictureFormats(&pictures) + ")");
         return fail(picture.error());
     }
     if (picture->width != 1024 || picture->height != 1024)
@@ -109,7 +109,34 @@ FileIdentity identifyFile(std::span<const std::uint8_t> head,
     return {};
 }
 
-std::string pictureNotGameFile(const FileIdentity& identity) {
+std::string readablePictureFormats(const PictureReader* pictures) {
+    std::vector<std::string> names =
+        pictures ? pictures->formatNames() : std::vector<std::string>{};
+    // TGA is read here, whatever the reader says of it: named after PNG and BMP, the formats
+    // users know it beside.
+    std::erase(names, std::string(kTgaName));
+    const auto tgaAt = std::find_if(names.begin(), names.end(), [](const std::string& name) {
+        return name != "PNG" && name != "BMP";
+    });
+    names.insert(tgaAt, std::string(kTgaName));
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+std::string neitherGameFileNorPicture(const PictureReader* pictures) {
+    return "it is neither a game file, a DDS image nor a picture Velmora reads (" +
+           readablePictureFormats(pictures) + ")";
+}
+
+std::string notAGameFile(std::span<const std::uint8_t> head, std::optional<std::uint64_t> fileSize,
+                         const PictureReader* pictures) {
+    const FileIdentity identity = identifyFile(head, fileSize);
+    if (identity.kind == FileKind::Unknown)
+        return head.size() > kGameHeaderSize && hasZlibHeader(head.subspan(kGameHeaderSize))
+                   ? std::string()
+                   : neitherGameFileNorPicture(pictures);
     if (identity.kind == FileKind::Dds)
         return "this is a DDS image, not a game file: to make a game file from it, use pack";
     if (identity.kind == FileKind::Picture)

@@ -35,9 +35,22 @@ inline constexpr std::size_t kIdentifyBytes = 18;
 FileIdentity identifyFile(std::span<const std::uint8_t> head,
                           std::optional<std::uint64_t> fileSize = std::nullopt);
 
-// The message for a picture given where a game file belongs: "this is a DDS image, not a game
-// file: to make a game file from it, use pack". Empty when the file is not a picture.
-std::string pictureNotGameFile(const FileIdentity& identity);
+// The pictures Velmora reads, for messages: TGA, which the core reads itself, and whatever
+// `pictures` decodes on this system ("PNG, BMP, TGA, JPEG, TIFF, WebP").
+std::string readablePictureFormats(const PictureReader* pictures);
+
+// Why a file that is neither a game file, a DDS image nor a picture cannot be used, in the same
+// words wherever it is asked for: "it is neither a game file, a DDS image nor a picture Velmora
+// reads (PNG, ...)".
+std::string neitherGameFileNorPicture(const PictureReader* pictures);
+
+// The message for a file given where a game file belongs that is none, told from its first
+// kIdentifyBytes (`head`, `fileSize` as for identifyFile): "this is a DDS image, not a game
+// file: to make a game file from it, use pack", or neitherGameFileNorPicture for one that is no
+// picture either. Empty for what may be a game file (its lead, or a zlib stream where a game
+// file's begins, as in one without "WESYS"), whose own fault says more.
+std::string notAGameFile(std::span<const std::uint8_t> head, std::optional<std::uint64_t> fileSize,
+                         const PictureReader* pictures);
 inline constexpr const char* kGameFileNotPicture =
     "this is a game file: unpack it to get its image";
 

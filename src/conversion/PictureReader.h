@@ -21,8 +21,8 @@ struct Picture {
 };
 
 // Reads the picture formats other than DDS and TGA, which the core reads itself (PNG, BMP, JPEG,
-// TIFF, WebP). The core knows the interface only; the implementation lives with the toolkit that
-// decodes them.
+// and TIFF, WebP where their plug-ins are installed). The core knows the interface only; the
+// implementation lives with the toolkit that decodes them.
 class PictureReader {
   public:
     virtual ~PictureReader() = default;
@@ -32,6 +32,9 @@ class PictureReader {
     // The whole picture. Fails with ErrorKind::Unsupported when the bytes are no picture it
     // knows, ErrorKind::Damaged when they are one but cannot be decoded.
     virtual Result<Picture> read(std::span<const std::uint8_t> file) const = 0;
+    // The formats it decodes on this system ("PNG", "JPEG", "WebP"), for messages: some come
+    // from plug-ins that may not be installed.
+    virtual std::vector<std::string> formatNames() const = 0;
 };
 
 } // namespace velmora::conversion

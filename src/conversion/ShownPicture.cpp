@@ -64,12 +64,10 @@ Result<Picture> readShownPicture(const std::filesystem::path& path, const Pictur
     if (isTga(identity))
         return readTga(*file);
     if (!pictures)
-        return fail(ErrorKind::Unsupported, "it is neither a game file nor a DDS image");
+        return fail(ErrorKind::Unsupported, neitherGameFileNorPicture(nullptr));
     auto picture = pictures->read(*file);
     if (!picture && picture.error().kind == ErrorKind::Unsupported)
-        return fail(ErrorKind::Unsupported,
-                    "it is neither a game file, a DDS image nor a picture Velmora reads (PNG, "
-                    "BMP, TGA, JPEG, TIFF, WebP)");
+        return fail(ErrorKind::Unsupported, neitherGameFileNorPicture(pictures));
     return picture;
 }
 

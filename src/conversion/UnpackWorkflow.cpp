@@ -89,7 +89,8 @@ Result<> savePng(const std::filesystem::path& folder, const std::filesystem::pat
 } // namespace
 
 Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFileText,
-                  std::string_view outputText, CompressionComponent& component) {
+                  std::string_view outputText, CompressionComponent& component,
+                  const PictureReader* pictures) {
     const WorkFileCleanup cleanup(folder);
     if (outputText.empty())
         return stepFailed("Saving the image", {}, ErrorKind::NotFound,
@@ -103,8 +104,8 @@ Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFile
         // A picture chosen in place of a game file is named as what it is.
         const auto head = readBlock(workFilePath(folder, WorkFile::Temp), 0, kIdentifyBytes);
         if (const std::string picture =
-                head ? pictureNotGameFile(identifyFile(
-                           std::span(head->bytes).first(head->bytesRead), head->fileSize))
+                head ? notAGameFile(std::span(head->bytes).first(head->bytesRead), head->fileSize,
+                                    pictures)
                      : std::string();
             !picture.empty()) {
             step.error().step = "Reading the game file";

@@ -22,8 +22,10 @@ namespace velmora::conversion {
 // Unpack button: "\Temp" (the chosen game file's copy) -> image at outputText + ".dds", or a
 // PNG at exactly outputText when it ends in ".png".
 // gameFileText is txt(2), shown in the second closing message; outputText is txt(3).
+// `pictures` only names the picture formats in the message for a file that is not a game file.
 Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFileText,
-                  std::string_view outputText, CompressionComponent& component);
+                  std::string_view outputText, CompressionComponent& component,
+                  const PictureReader* pictures = nullptr);
 
 // How Pack takes its inputs, beyond the paths and the texture name.
 struct PackOptions {

@@ -31,6 +31,8 @@ std::vector<std::uint8_t> compressAt(std::span<const std::uint8_t> input, int le
     return std::vector<std::uint8_t>(out.get(), out.get() + size); // never 0 within the bound
 }
 
+} // namespace
+
 bool hasZlibHeader(std::span<const std::uint8_t> input) {
     if (input.size() < 2)
         return false;
@@ -38,8 +40,6 @@ bool hasZlibHeader(std::span<const std::uint8_t> input) {
     const unsigned flg = input[1];
     return (cmf & 0x0F) == 8 && (cmf >> 4) <= 7 && (cmf * 256 + flg) % 31 == 0 && !(flg & 0x20);
 }
-
-} // namespace
 
 DeflateResult deflateCheaply(std::span<const std::uint8_t> input, std::size_t fitLimit) {
     DeflateResult result{compressAt(input, kFastCompressionLevel), kFastCompressionLevel};

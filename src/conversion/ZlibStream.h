@@ -46,6 +46,9 @@ struct Inflated {
     std::size_t consumed = 0;        // bytes of input the stream occupied
 };
 
+// Whether `input` begins with a zlib stream header (deflate, no preset dictionary).
+bool hasZlibHeader(std::span<const std::uint8_t> input);
+
 // Inflates the one zlib stream at the start of `input`; bytes after it are ignored. Refuses a
 // stream that is not valid zlib, is cut short, or inflates past `limit` (ErrorKind::Damaged).
 Result<Inflated> inflateZlibStream(std::span<const std::uint8_t> input,

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QImageReader>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -106,6 +107,39 @@ Result<Picture> describeFrom(QImageReader& reader) {
 void QtPictureReader::loadPlugIns() {
     // Listing the formats asks every plug-in what it reads, which loads them all.
     (void)QImageReader::supportedImageFormats();
+}
+
+std::vector<std::string> QtPictureReader::formatNames() const {
+    // Qt names a format by its file suffixes, some by two.
+    const auto nameOf = [](const QByteArray& key) -> std::string {
+        const QByteArray lower = key.toLower();
+        if (lower == "jpg" || lower == "jpeg")
+            return "JPEG";
+        if (lower == "tif" || lower == "tiff")
+            return "TIFF";
+        if (lower == "webp")
+            return "WebP";
+        if (lower == "svgz")
+            return "SVG";
+        return lower.toUpper().toStdString();
+    };
+    std::vector<std::string> others;
+    for (const QByteArray& key : QImageReader::supportedImageFormats()) {
+        const std::string name = nameOf(key);
+        if (std::find(others.begin(), others.end(), name) == others.end())
+            others.push_back(name);
+    }
+    std::sort(others.begin(), others.end());
+    // The formats users make tiles in first, the rest after them.
+    std::vector<std::string> names;
+    for (const char* common : {"PNG", "BMP", "JPEG", "TIFF", "WebP"}) {
+        if (const auto it = std::find(others.begin(), others.end(), common); it != others.end()) {
+            names.push_back(*it);
+            others.erase(it);
+        }
+    }
+    names.insert(names.end(), others.begin(), others.end());
+    return names;
 }
 
 Result<Picture> QtPictureReader::describe(std::span<const std::uint8_t> file) const {

@@ -11,6 +11,9 @@ class QtPictureReader final : public conversion::PictureReader {
     conversion::Result<conversion::Picture>
     describe(std::span<const std::uint8_t> file) const override;
     conversion::Result<conversion::Picture> read(std::span<const std::uint8_t> file) const override;
+    // From the image plug-ins Qt finds at run time: TIFF and WebP only where
+    // qt6-image-formats-plugins is installed.
+    std::vector<std::string> formatNames() const override;
 
     // Loads Qt's image plug-ins on the calling thread. Call it on the main thread before
     // threads read pictures: a plug-in belongs to the thread that loaded it first.

@@ -3,6 +3,10 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
+
+class QObject;
+
 namespace velmora {
 
 // Opens a document, web address or "mailto:" target in the user's default application.
@@ -11,6 +15,13 @@ class ShellService {
     virtual ~ShellService() = default;
     // Returns whether the target was handed on; an empty target opens nothing.
     virtual bool ShellOpen(const QString& target) = 0;
+    // Opens the target and tells `done` whether it was opened, once that is known: possibly
+    // before this returns, else later from the event loop, and never after `receiver` is gone.
+    virtual void ShellOpenWatched(const QString& target, QObject* receiver,
+                                  std::function<void(bool opened)> done) {
+        (void)receiver;
+        done(ShellOpen(target));
+    }
 };
 
 // What ShellOpen hands to the desktop for a target: an existing local file as a file URL, a
@@ -23,6 +34,23 @@ QUrl shellTargetUrl(const QString& target);
 class DesktopShellService final : public ShellService {
   public:
     bool ShellOpen(const QString& target) override;
+    // Runs xdg-open and waits for its exit status without blocking: QDesktopServices reports
+    // success as soon as xdg-open starts, even when it then finds no browser. Not opened when
+    // there is no xdg-open or it exits with failure.
+    void ShellOpenWatched(const QString& target, QObject* receiver,
+                          std::function<void(bool opened)> done) override;
+};
+
+// The text clipboard of the desktop.
+class ClipboardService {
+  public:
+    virtual ~ClipboardService() = default;
+    virtual void setText(const QString& text) = 0;
+};
+
+class QtClipboardService final : public ClipboardService {
+  public:
+    void setText(const QString& text) override;
 };
 
 } // namespace velmora

@@ -3,12 +3,13 @@
 #include <QString>
 
 #include <filesystem>
-#include <functional>
 
 namespace velmora {
 
+class ClipboardService;
 class FileDialogService;
 class MessageBoxService;
+class ShellService;
 
 // What the windows are handed: where they live and the services they reach the system
 // through. The services are not owned and outlive the windows.
@@ -20,8 +21,9 @@ struct AppContext {
     QString resourcesFolder;
     FileDialogService* dialogs = nullptr;
     MessageBoxService* messages = nullptr;
-    // Opens an address in the default web browser; false when no browser could be started.
-    std::function<bool(const QString& url)> openUrl;
+    // Opens addresses in the default web browser.
+    ShellService* shell = nullptr;
+    ClipboardService* clipboard = nullptr;
 };
 
 } // namespace velmora

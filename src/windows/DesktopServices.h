@@ -14,6 +14,7 @@ struct DesktopServices {
     QtFileDialogService dialogs;
     QtMessageBoxService messages;
     DesktopShellService shell;
+    QtClipboardService clipboard;
 
     // The windows' context: the program's data in `folder` (WE00, Image, resources), these
     // services behind it.
@@ -23,7 +24,8 @@ struct DesktopServices {
         context.resourcesFolder = folder + QStringLiteral("/resources");
         context.dialogs = &dialogs;
         context.messages = &messages;
-        context.openUrl = [this](const QString& url) { return shell.ShellOpen(url); };
+        context.shell = &shell;
+        context.clipboard = &clipboard;
         return context;
     }
 };

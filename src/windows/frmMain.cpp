@@ -376,8 +376,9 @@ void frmMain::Unpack() {
     const auto before = m_lastGameFile;
     const bool readable =
         rememberGameFile(conversion::workFilePath(work->path(), conversion::WorkFile::Temp));
-    const auto outcome = conversion::runUnpack(
-        work->path(), utf8(gameFile), utf8(userPath(txt(3).text())), m_ZlibTool1->component());
+    const auto outcome =
+        conversion::runUnpack(work->path(), utf8(gameFile), utf8(userPath(txt(3).text())),
+                              m_ZlibTool1->component(), &m_pictures);
     if (!outcome) {
         m_lastGameFile = before;
     }

@@ -2,6 +2,7 @@
 
 #include "button_xp/Button_XP.h"
 #include "platform/MessageBoxService.h"
+#include "platform/ShellService.h"
 #include "windows/ColourKey.h"
 #include "windows/CommandButtons.h"
 #include "windows/ScreenPlacement.h"
@@ -9,7 +10,6 @@
 #include "windows/XpFrame.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QImageReader>
@@ -170,11 +170,23 @@ void frmhelp::File1_Click() {
 }
 
 void frmhelp::cmdDownload_Click() {
-    if (m_context.openUrl && m_context.openUrl(downloadAddress())) {
+    if (m_context.shell == nullptr) {
+        showDownloadAddress();
         return;
     }
+    // Judged by how the opener ends, not by its start: xdg-open starts and then finds no browser.
+    m_context.shell->ShellOpenWatched(downloadAddress(), this, [this](bool opened) {
+        if (!opened) {
+            showDownloadAddress();
+        }
+    });
+}
+
+void frmhelp::showDownloadAddress() {
     // Without a browser the button must still give the user the address to go to.
-    QGuiApplication::clipboard()->setText(downloadAddress());
+    if (m_context.clipboard != nullptr) {
+        m_context.clipboard->setText(downloadAddress());
+    }
     m_context.messages->show(QStringLiteral("No web browser could be started. Open this address "
                                             "in one (it is on the clipboard):\n%1")
                                  .arg(downloadAddress()),

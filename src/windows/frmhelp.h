@@ -59,6 +59,8 @@ class frmhelp : public QWidget {
     void Dir1_Change(const QString& path);
     void File1_Click();
     void cmdDownload_Click();
+    // The message and the clipboard that stand in for a browser that could not be started.
+    void showDownloadAddress();
 
     AppContext m_context;
     QScrollArea* m_pictureView = nullptr;

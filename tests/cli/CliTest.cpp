@@ -179,7 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
             {"unpack", "missing.bin", "out"}, 1, "missing.bin\" failed: the file does not exist"},
         ExitCase{{"unpack", "notgame.bin", "out"},
                  1,
-                 "notgame.bin\" failed: the data does not begin with a zlib stream"},
+                 "notgame.bin\" failed: it is neither a game file, a DDS image nor a picture "
+                 "Velmora reads (PNG, BMP, TGA, JPEG"},
         ExitCase{{"pack", "notgame.bin", "online", "out"},
                  1,
                  "neither a DDS image nor a picture Velmora reads"},
@@ -187,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  "Reading the texture header"},
         ExitCase{{"info", "notgame.bin"}, 1, "Decompressing"},
-        ExitCase{{"header", "notgame.bin", "out"}, 1, "Decompressing"},
+        ExitCase{{"header", "notgame.bin", "out"}, 1, "it is neither a game file, a DDS image"},
         ExitCase{{"unpack", "tile.dds", "out"},
                  1,
                  "this is a DDS image, not a game file: to make a game file from it, use pack"},

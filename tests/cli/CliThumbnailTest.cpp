@@ -11,6 +11,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QSize>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,9 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace velmora::test {
 namespace {
@@ -128,6 +132,30 @@ INSTANTIATE_TEST_SUITE_P(
                       64,
                       [](int, int) { return qRgba(3, 2, 1, 255); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Tumbler creates the output, keeps it open, and reads the picture through that handle after
+// the command ends; a stale file longer than the picture must not leave its tail behind.
+class ThumbnailIntoHeldFile : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(ThumbnailIntoHeldFile, IsReadThroughTheHandleOpenedBefore) {
+    TempFolder f;
+    writeFile(f / "input", gameFileAround(zlibStream(textureRecord(paintDdsImage(blockShade)))));
+    writeFile(f / "out.png", Bytes(GetParam(), 0x5a));
+    const int held = ::open((f / "out.png").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    const ProcessResult result = runThumbnail(f, {"input", "out.png", "128"});
+    std::vector<char> seen(4 << 20);
+    const ssize_t got = ::pread(held, seen.data(), seen.size(), 0);
+    ::close(held);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_GT(got, 0) << "the handle still reads the empty file";
+    const QImage thumbnail =
+        QImage::fromData(reinterpret_cast<const uchar*>(seen.data()), static_cast<int>(got), "PNG");
+    EXPECT_EQ(thumbnail.size(), QSize(128, 128));
+    EXPECT_EQ(static_cast<std::size_t>(got), readFile(f / "out.png").size()) << "stale tail left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, ThumbnailIntoHeldFile, ::testing::Values(0u, 3u << 20));
 
 struct RefusalCase {
     const char* name;

@@ -2,7 +2,9 @@
 #include "ConversionTestSupport.h"
 
 #include "conversion/DeflateCompressionComponent.h"
+#include "conversion/ImageInput.h"
 #include "conversion/PngWriter.h"
+#include "conversion/ShownPicture.h"
 #include "conversion/WorkFiles.h"
 #include "conversion/Workflows.h"
 #include "conversion/ZlibStream.h"
@@ -27,6 +29,13 @@ Bytes gameFileFor(const Bytes& record, bool withMagic = true) {
         std::fill(game.begin(), game.begin() + 8, 0x20);
     game.resize(2'400'017, 0);
     return game;
+}
+
+// `bytes` behind a game file's first eight bytes, 00 01 01 "WESYS".
+Bytes withGameLead(Bytes bytes) {
+    const Bytes lead{0x00, 0x01, 0x01, 'W', 'E', 'S', 'Y', 'S'};
+    std::copy(lead.begin(), lead.end(), bytes.begin());
+    return bytes;
 }
 
 // What the main window has done before Unpack is clicked: the game file copied to "\Temp".
@@ -188,8 +197,20 @@ const std::vector<Refusal>& refusals() {
              o.clear();
          },
          "choose where to save the image"},
-        {"NotAZlibStream", [](Chosen& c, std::string&) { c.chooseGameFile(Bytes(2'400'017, 0)); },
+        {"NotAZlibStream",
+         [](Chosen& c, std::string&) { c.chooseGameFile(withGameLead(Bytes(2'400'017, 0))); },
          "does not begin with a zlib stream"},
+        // What the preview says of it, not what inflating it says.
+        {"TextIsNotAGameFile", [](Chosen& c, std::string&) { c.chooseGameFile(Bytes(40, 'x')); },
+         "it is neither a game file, a DDS image nor a picture Velmora reads"},
+        {"WithoutWesysStreamCutShort",
+         [](Chosen& c, std::string&) {
+             Bytes game =
+                 gameFileFor(recordFor(validImage(6), "topModeSelect_Mov08_Ed.tex"), false);
+             game.resize(game.size() / 100);
+             c.chooseGameFile(game);
+         },
+         "cut short"},
         {"StreamCutShort",
          [](Chosen& c, std::string&) {
              Bytes game = validGame();
@@ -252,13 +273,50 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnpackRefusal, testing::ValuesIn(refusals()),
 
 TEST(Unpack, StreamFailureNamesTheUsersGameFile) {
     Chosen c;
-    c.chooseGameFile(Bytes(64, 0x01));
+    c.chooseGameFile(withGameLead(Bytes(64, 0x01)));
     DeflateCompressionComponent component;
     const std::string gameText = (c.user / "game.bin").string();
     const Outcome outcome = runUnpack(c.app.path(), gameText, (c.user / "t").string(), component);
     ASSERT_FALSE(outcome.has_value());
     EXPECT_EQ(failureText(outcome).rfind("Decompressing \"" + gameText + "\" failed: ", 0), 0u)
         << failureText(outcome);
+}
+
+// A system without Qt's TIFF and WebP plug-ins: no message may claim it reads them.
+class PluginsOfThisSystem final : public PictureReader {
+  public:
+    Result<Picture> describe(std::span<const std::uint8_t>) const override {
+        return fail(ErrorKind::Unsupported, "unknown");
+    }
+    Result<Picture> read(std::span<const std::uint8_t>) const override {
+        return fail(ErrorKind::Unsupported, "unknown");
+    }
+    std::vector<std::string> formatNames() const override { return {"PNG", "BMP", "JPEG", "GIF"}; }
+};
+
+// Unpack, the preview (and thumbnails) and Pack say the same of a file that is nothing
+// Velmora reads, naming the formats present.
+TEST(NotAGameFile, OneWordingNamingTheFormatsPresent) {
+    const PluginsOfThisSystem pictures;
+    const std::string formats = "(PNG, BMP, TGA, JPEG, GIF)";
+    const std::string neither =
+        "it is neither a game file, a DDS image nor a picture Velmora reads ";
+    Chosen c;
+    const Bytes text(300, 'x');
+    writeFile(c.user / "notes.txt", text);
+    c.chooseGameFile(text);
+    DeflateCompressionComponent component;
+    const Outcome unpacked = runUnpack(c.app.path(), (c.user / "game.bin").string(),
+                                       (c.user / "t").string(), component, &pictures);
+    ASSERT_FALSE(unpacked.has_value());
+    EXPECT_EQ(unpacked.error().reason, neither + formats);
+    const auto shown = readShownPicture(c.user / "notes.txt", &pictures);
+    ASSERT_FALSE(shown.has_value());
+    EXPECT_EQ(shown.error().reason, neither + formats);
+    const auto packed = prepareImage(text, &pictures);
+    ASSERT_FALSE(packed.has_value());
+    EXPECT_EQ(packed.error().reason,
+              "it is neither a DDS image nor a picture Velmora reads " + formats);
 }
 
 TEST(Unpack, SecondClickWithoutChoosingAgainIsRefused) {

@@ -29,11 +29,17 @@ convert -size 1024x1024 gradient:teal-gold "PNG32:$files/tile.png"
     fail "could not pack a game file to look at"
 cp "$files/tile.bin" "$files/tile-without-extension"
 cp "$files/tile.bin" "$files/tile.dat"
+# Other programs' .bin files are none of ours: text, and bytes that mean nothing.
+printf 'shopping list\nmilk\n' >"$files/notes.bin"
+perl -e 'srand 7; print map { chr int rand 256 } 1 .. 100' >"$files/random.bin"
 
-# name | expected type: the first bytes decide, whatever the name.
+# name | expected type: the first bytes decide, whatever the name. Asked both ways the desktop
+# asks: xdg-mime, and mimetype (File::MimeInfo) directly.
 while IFS='|' read -r name expected; do
-    got=$(xdg-mime query filetype "$files/$name" 2>/dev/null)
-    [[ $got == "$expected" ]] || fail "$name is \"$got\", not \"$expected\""
+    for query in "xdg-mime query filetype" "mimetype --brief"; do
+        got=$($query "$files/$name" 2>/dev/null)
+        [[ $got == "$expected" ]] || fail "$query: $name is \"$got\", not \"$expected\""
+    done
 done <<'TABLE'
 tile.bin|application/x-velmora-menu-tile
 tile-without-extension|application/x-velmora-menu-tile
@@ -42,6 +48,8 @@ game-header|application/x-velmora-menu-tile
 image.dds|image/x-dds
 picture.png|image/png
 zeros.dat|application/octet-stream
+notes.bin|text/plain
+random.bin|application/octet-stream
 TABLE
 
 # The thumbnailer's own command line, with the placeholders a file manager fills in.

@@ -58,10 +58,11 @@ constexpr std::size_t kFullLength =
 std::vector<HostileCase> hostileCases() {
     std::vector<HostileCase> cases;
     for (std::size_t length : {0, 15, 16, 17}) {
+        // Nothing of an empty file says "game file"; the cut ones keep the game file's lead.
         cases.push_back(
             {"Length" + std::to_string(length),
              [length] { return Bytes(valid().game.begin(), valid().game.begin() + length); },
-             Expect::Refused, "Decompressing"});
+             Expect::Refused, length == 0 ? "it is neither a game file" : "Decompressing"});
     }
     cases.push_back({"ExactlyTheLengthUnpackReads",
                      [] { return padded(valid().game, kFullLength, 0); }, Expect::Image, ""});

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <vector>
 
 using namespace velmora;
 using gdi::RGB;
@@ -161,6 +162,52 @@ TEST(Shell, EmptyTargetOpensNothing) {
     EXPECT_FALSE(shell.ShellOpen(QString()));
     EXPECT_FALSE(shell.ShellOpen(QStringLiteral("   ")));
 }
+
+// xdg-open starts, then finds no browser: only its exit status tells. A stand-in on PATH
+// records what it was given and exits as told; without one on PATH nothing can open.
+struct WatchedOpenCase {
+    const char* name;
+    const char* script; // the stand-in's body; nullptr for no xdg-open at all
+    bool opened;
+};
+
+class WatchedOpenTest : public ::testing::TestWithParam<WatchedOpenCase> {};
+
+TEST_P(WatchedOpenTest, ReportsHowXdgOpenEnded) {
+    const WatchedOpenCase& c = GetParam();
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    if (c.script != nullptr) {
+        QFile opener(bin.filePath("xdg-open"));
+        ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+        opener.write(QByteArray("#!/bin/sh\nprintf '%s' \"$1\" >\"${0%/*}/given\"\n") + c.script +
+                     "\n");
+        opener.close();
+        opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8());
+    DesktopShellService shell;
+    QObject receiver;
+    std::vector<bool> told;
+    shell.ShellOpenWatched(QStringLiteral("https://example.com/a b"), &receiver,
+                           [&told](bool opened) { told.push_back(opened); });
+    qputenv("PATH", path);
+    EXPECT_TRUE(QTest::qWaitFor([&told] { return !told.empty(); }, 20000));
+    ASSERT_EQ(told, std::vector<bool>{c.opened});
+    if (c.script != nullptr) {
+        QFile given(bin.filePath("given"));
+        ASSERT_TRUE(given.open(QIODevice::ReadOnly));
+        EXPECT_EQ(given.readAll(), "https://example.com/a%20b");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shell, WatchedOpenTest,
+                         ::testing::Values(WatchedOpenCase{"Opened", "exit 0", true},
+                                           WatchedOpenCase{"NoBrowserFound", "exit 3", false},
+                                           WatchedOpenCase{"KilledBySignal", "kill -9 $$", false},
+                                           WatchedOpenCase{"NoXdgOpen", nullptr, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Cursor, FindsTheWidgetUnderAPointAndHonoursItsShape) {
     QWidget window;

@@ -2,10 +2,12 @@
 
 #include "platform/FileDialogService.h"
 #include "platform/MessageBoxService.h"
+#include "platform/ShellService.h"
 
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -48,6 +50,36 @@ class FakeMessageBoxService final : public MessageBoxService {
     std::vector<QString> shown;
     std::vector<QString> asked;
     bool answer = false;
+};
+
+// Records what it was asked to open; the opener's end comes when the test calls finish(), as
+// xdg-open's exit comes some time after its start.
+class FakeShellService final : public ShellService {
+  public:
+    bool ShellOpen(const QString& target) override {
+        opened.push_back(target);
+        return true;
+    }
+    void ShellOpenWatched(const QString& target, QObject*,
+                          std::function<void(bool opened)> done) override {
+        opened.push_back(target);
+        pending.push_back(std::move(done));
+    }
+    // Ends the oldest opener still running.
+    void finish(bool openedIt) {
+        auto done = std::move(pending.front());
+        pending.pop_front();
+        done(openedIt);
+    }
+
+    std::vector<QString> opened;
+    std::deque<std::function<void(bool)>> pending;
+};
+
+class FakeClipboardService final : public ClipboardService {
+  public:
+    void setText(const QString& text) override { this->text = text; }
+    QString text;
 };
 
 } // namespace velmora::test

@@ -35,10 +35,8 @@ class FrmHelpTest : public ::testing::Test {
         context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
         context.dialogs = &m_dialogs;
         context.messages = &m_messages;
-        context.openUrl = [this](const QString& url) {
-            m_opened.push_back(url);
-            return m_browserStarts;
-        };
+        context.shell = &m_shell;
+        context.clipboard = &m_clipboard;
         auto window = std::make_unique<frmhelp>(context);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->show();
@@ -65,8 +63,8 @@ class FrmHelpTest : public ::testing::Test {
     QTemporaryDir m_folder;
     velmora::test::FakeFileDialogService m_dialogs;
     velmora::test::FakeMessageBoxService m_messages;
-    std::vector<QString> m_opened;
-    bool m_browserStarts = true;
+    velmora::test::FakeShellService m_shell;
+    velmora::test::FakeClipboardService m_clipboard;
 };
 
 TEST_F(FrmHelpTest, MapTextIsTheThirteenEntriesExactly) {
@@ -91,7 +89,9 @@ TEST_F(FrmHelpTest, MapTextIsTheThirteenEntriesExactly) {
     EXPECT_EQ(window->size(), QSize(976, 625));
     EXPECT_FALSE(window->Dir1().isEnabled());
     EXPECT_EQ(window->cmdDownload().Caption(), "Download DDS Plugins For PhotoShop");
-    EXPECT_EQ(window->cmdDownload().ButtonStyle(), 1);
+    // The XP face of the main window's command buttons: framed at rest, its focus ring on
+    // the edge, clear of the two-line caption.
+    EXPECT_EQ(window->cmdDownload().ButtonStyle(), velmora::StyleXP);
 }
 
 TEST_F(FrmHelpTest, ListsEveryFileOfTheImageFolder) {
@@ -170,20 +170,26 @@ TEST_F(FrmHelpTest, DownloadButtonOpensThePageEachTime) {
     auto& host = window->cmdDownload().host();
     QTest::mouseClick(&host, Qt::LeftButton, {}, host.rect().center());
     QTest::mouseClick(&host, Qt::LeftButton, {}, host.rect().center());
-    ASSERT_EQ(m_opened.size(), 2u);
-    EXPECT_EQ(m_opened[0], frmhelp::downloadAddress());
-    EXPECT_TRUE(m_opened[0].startsWith("https://"));
+    ASSERT_EQ(m_shell.opened.size(), 2u);
+    EXPECT_EQ(m_shell.opened[0], frmhelp::downloadAddress());
+    EXPECT_TRUE(m_shell.opened[0].startsWith("https://"));
+    m_shell.finish(true);
+    m_shell.finish(true);
+    EXPECT_TRUE(m_messages.shown.empty());
+    EXPECT_TRUE(m_clipboard.text.isEmpty());
 }
 
-TEST_F(FrmHelpTest, WithoutABrowserTheAddressIsShownAndOnTheClipboard) {
-    m_browserStarts = false;
-    QGuiApplication::clipboard()->clear();
+// The opener started but ended in failure (xdg-open without a browser): only then, and not
+// while it runs, is the address shown and put on the clipboard.
+TEST_F(FrmHelpTest, WhenTheOpenerFailsTheAddressIsShownAndOnTheClipboard) {
     auto window = open(m_folder.path());
     auto& host = window->cmdDownload().host();
     QTest::mouseClick(&host, Qt::LeftButton, {}, host.rect().center());
+    EXPECT_TRUE(m_messages.shown.empty());
+    m_shell.finish(false);
     ASSERT_EQ(m_messages.shown.size(), 1u);
     EXPECT_TRUE(m_messages.shown[0].endsWith("\n" + frmhelp::downloadAddress()));
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), frmhelp::downloadAddress());
+    EXPECT_EQ(m_clipboard.text, frmhelp::downloadAddress());
 }
 
 TEST_F(FrmHelpTest, ClosingAnnouncesTheUnload) {

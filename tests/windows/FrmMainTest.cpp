@@ -64,10 +64,6 @@ class FrmMainTest : public ::testing::Test {
         context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
         context.dialogs = &m_dialogs;
         context.messages = &m_messages;
-        context.openUrl = [this](const QString& url) {
-            m_opened.push_back(url);
-            return true;
-        };
         auto window = std::make_unique<frmMain>(context);
         window->Form_Load();
         return window;
@@ -127,7 +123,6 @@ class FrmMainTest : public ::testing::Test {
     QTemporaryDir m_userFolder;
     FakeFileDialogService m_dialogs;
     FakeMessageBoxService m_messages;
-    std::vector<QString> m_opened;
     std::unique_ptr<frmMain> m_window;
 };
 
