@@ -6,10 +6,10 @@
 #include "FileHelpers.h"
 #include "GameFiles.h"
 
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
+#include "base/GameFileLayout.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <libdeflate.h>
 #include <zlib.h>

@@ -8,10 +8,10 @@
 //                                     scaled to 1024 x 1024
 #include "DdsImages.h"
 
-#include "conversion/DdsImageCheck.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/ImageFitter.h"
-#include "conversion/ZlibStream.h"
+#include "base/GameFileLayout.h"
+#include "fit/ImageFitter.h"
+#include "formats/DdsImageCheck.h"
+#include "gamefile/ZlibStream.h"
 
 #include <chrono>
 #include <cmath>

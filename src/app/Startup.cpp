@@ -1,7 +1,7 @@
 #include "app/Startup.h"
 
-#include "conversion/WorkFiles.h"
 #include "platform/PlatformFonts.h"
+#include "workflows/WorkFiles.h"
 
 #include <QCoreApplication>
 

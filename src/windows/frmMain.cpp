@@ -1,11 +1,9 @@
 #include "windows/frmMain.h"
 
+#include "base/Formatting.h"
+#include "base/GameFileLayout.h"
 #include "button_xp/Button_XP.h"
 #include "catalogue/MenuAnimationCatalogue.h"
-#include "conversion/Formatting.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
 #include "platform/MessageBoxService.h"
 #include "windows/BusyWork.h"
 #include "windows/CommandButtons.h"
@@ -15,6 +13,8 @@
 #include "windows/ZlibTool.h"
 #include "windows/clsTrans.h"
 #include "windows/frmhelp.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <QApplication>
 #include <QDir>

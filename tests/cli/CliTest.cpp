@@ -6,9 +6,9 @@
 #include "ProcessRunner.h"
 #include "TempFolder.h"
 
-#include "conversion/ByteOrder.h"
-#include "conversion/DdsImageCheck.h"
-#include "conversion/PngWriter.h"
+#include "base/ByteOrder.h"
+#include "formats/DdsImageCheck.h"
+#include "formats/PngWriter.h"
 
 #include <gtest/gtest.h>
 

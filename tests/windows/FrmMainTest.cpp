@@ -4,8 +4,8 @@
 #include "QtFileHelpers.h"
 #include "TestPaths.h"
 
+#include "base/GameFileLayout.h"
 #include "button_xp/Button_XP.h"
-#include "conversion/GameFileLayout.h"
 #include "windows/PreviewWindow.h"
 #include "windows/XpFrame.h"
 #include "windows/frmMain.h"
