@@ -11,6 +11,7 @@
 #include "gamefile/GameFileInspection.h"
 #include "io/FileIo.h"
 #include "io/PrivateWorkFolder.h"
+#include "velmora/Version.h"
 #include "workflows/DeflateCompressionComponent.h"
 #include "workflows/ImageInput.h"
 #include "workflows/WorkFiles.h"
@@ -20,10 +21,6 @@
 #include <iomanip>
 #include <ostream>
 #include <sstream>
-
-#ifndef VELMORA_VERSION
-#define VELMORA_VERSION "unknown"
-#endif
 
 namespace velmora::cli {
 

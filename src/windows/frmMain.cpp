@@ -5,6 +5,7 @@
 #include "button_xp/Button_XP.h"
 #include "catalogue/MenuAnimationCatalogue.h"
 #include "platform/MessageBoxService.h"
+#include "velmora/Version.h"
 #include "windows/BusyWork.h"
 #include "windows/CommandButtons.h"
 #include "windows/ScreenPlacement.h"
@@ -54,7 +55,7 @@ frmMain::frmMain(const AppContext& context, QWidget* parent)
         m_workProblem = work.error().reason;
     }
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Velmora v.1.0.1"));
+    setWindowTitle(QStringLiteral("Velmora v." VELMORA_VERSION));
     setWindowIcon(applicationIcon(m_context.resourcesFolder));
     // 11700 × 5190 twips of client area at 15 twips per pixel.
     setFixedSize(780, 346);
@@ -142,7 +143,8 @@ void frmMain::buildControls() {
         palette.setColor(QPalette::WindowText, Qt::white);
         label->setPalette(palette);
     };
-    addCredit(QStringLiteral("Velmora v.1.0.1: menu tiles to DDS images and back"), 20);
+    addCredit(QStringLiteral("Velmora v." VELMORA_VERSION ": menu tiles to DDS images and back"),
+              20);
     addCredit(QStringLiteral("Built on Qt %1, libdeflate and libcanberra")
                   .arg(QString::fromLatin1(qVersion())),
               38);

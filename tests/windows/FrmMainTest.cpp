@@ -6,6 +6,7 @@
 
 #include "base/GameFileLayout.h"
 #include "button_xp/Button_XP.h"
+#include "velmora/Version.h"
 #include "windows/PreviewWindow.h"
 #include "windows/XpFrame.h"
 #include "windows/frmMain.h"
@@ -120,7 +121,7 @@ class FrmMainTest : public ::testing::Test {
 };
 
 TEST_F(FrmMainTest, StartsWithNothingChosenAndBothWorkflowsDisabled) {
-    EXPECT_EQ(m_window->windowTitle(), "Velmora v.1.0.1");
+    EXPECT_EQ(m_window->windowTitle(), "Velmora v." VELMORA_VERSION);
     EXPECT_EQ(m_window->size(), QSize(780, 346));
     EXPECT_FALSE(m_window->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(m_window->windowFlags() & Qt::WindowMaximizeButtonHint);
