@@ -6,8 +6,8 @@
 #include "ProcessRunner.h"
 #include "TempFolder.h"
 
-#include "conversion/FileIo.h"
-#include "conversion/GameFileVerification.h"
+#include "gamefile/GameFileVerification.h"
+#include "io/FileIo.h"
 
 #include <chrono>
 #include <cstdio>

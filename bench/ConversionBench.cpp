@@ -6,11 +6,11 @@
 #include "FileHelpers.h"
 #include "GameFiles.h"
 
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
-#include "conversion/ZlibStream.h"
+#include "base/GameFileLayout.h"
+#include "gamefile/ZlibStream.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <libdeflate.h>
 #include <zlib.h>

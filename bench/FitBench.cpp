@@ -12,12 +12,12 @@
 #include "TempFolder.h"
 #include "Timing.h"
 
-#include "conversion/DdsImageCheck.h"
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/ImageFitter.h"
-#include "conversion/Workflows.h"
-#include "conversion/ZlibStream.h"
+#include "base/GameFileLayout.h"
+#include "fit/ImageFitter.h"
+#include "formats/DdsImageCheck.h"
+#include "gamefile/ZlibStream.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/Workflows.h"
 
 #include <libdeflate.h>
 

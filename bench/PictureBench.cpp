@@ -5,11 +5,11 @@
 
 #include "FileHelpers.h"
 
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
-#include "images/QtPictureReader.h"
+#include "base/GameFileLayout.h"
+#include "formats/qt/QtPictureReader.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <QImage>
 

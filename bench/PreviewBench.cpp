@@ -6,12 +6,12 @@
 
 #include "FileHelpers.h"
 
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/FileFacts.h"
-#include "conversion/ShownPicture.h"
-#include "conversion/Workflows.h"
-#include "images/QtPictureReader.h"
+#include "formats/qt/QtPictureReader.h"
 #include "windows/PreviewWindow.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/FileFacts.h"
+#include "workflows/ShownPicture.h"
+#include "workflows/Workflows.h"
 
 #include <QApplication>
 #include <QEventLoop>

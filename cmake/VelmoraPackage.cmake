@@ -48,6 +48,14 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/velmora.svg
     DESTINATION ${VELMORA_SHARE}/icons/hicolor/scalable/apps
     COMPONENT ${VELMORA_SYSTEM} EXCLUDE_FROM_ALL)
 
+# The changelog's newest entry names the version too: a new version in project() needs its entry.
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/debian/changelog VELMORA_CHANGELOG_TOP LIMIT_COUNT 1)
+string(FIND "${VELMORA_CHANGELOG_TOP}" "velmora (${PROJECT_VERSION}) " VELMORA_CHANGELOG_AT)
+if(NOT VELMORA_CHANGELOG_AT EQUAL 0)
+    message(FATAL_ERROR "packaging/debian/changelog begins with \"${VELMORA_CHANGELOG_TOP}\", "
+        "not velmora (${PROJECT_VERSION}): add an entry for the version in project()")
+endif()
+
 # Debian wants the copyright file and a compressed, reproducible changelog in the doc folder.
 # A native package: its changelog is changelog.gz.
 set(VELMORA_CHANGELOG ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
@@ -59,11 +67,13 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright ${VELMORA_CHANGEL
 
 # Manual pages: the window's is written by hand; velmora-cli's is made from its own --help, so
 # the two never disagree.
+# The window's page takes its version from project().
+configure_file(${PROJECT_SOURCE_DIR}/packaging/velmora.1.in ${CMAKE_BINARY_DIR}/packaging/velmora.1 @ONLY)
 set(VELMORA_MAN_PAGES ${CMAKE_BINARY_DIR}/packaging/velmora.1.gz)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/velmora.1.gz
-    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/velmora.1 >
+    COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/packaging/velmora.1 >
         ${CMAKE_BINARY_DIR}/packaging/velmora.1.gz
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/velmora.1 VERBATIM)
+    DEPENDS ${CMAKE_BINARY_DIR}/packaging/velmora.1 VERBATIM)
 find_program(HELP2MAN_EXE help2man)
 if(HELP2MAN_EXE)
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/velmora-cli.1.gz

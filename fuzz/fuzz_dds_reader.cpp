@@ -7,8 +7,8 @@
 //   otherwise           the rest zero-filled to the length a 1024x1024 picture of one layout
 //                       needs (BC1, BC2/BC3, 24-bit, 32-bit; each also after a DX10 header),
 //                       one byte less when selector & 8, so the pixel paths are reached too
-#include "conversion/DdsReader.h"
-#include "conversion/GameFileLayout.h"
+#include "base/GameFileLayout.h"
+#include "formats/DdsReader.h"
 
 #include <algorithm>
 #include <array>

@@ -7,11 +7,11 @@
 //   0       the file is exactly the rest
 //   1, 2, 3 the rest zero-filled to 4,194,431 / 4,194,432 / 4,194,432 + 4,096 bytes
 //   other   bytes 1..8 are the file length as the check is told it, the rest its first bytes
-#include "conversion/DdsImageCheck.h"
-#include "conversion/DdsReader.h"
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/Workflows.h"
+#include "base/GameFileLayout.h"
+#include "formats/DdsImageCheck.h"
+#include "formats/DdsReader.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/Workflows.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The TGA reader on arbitrary bytes: a picture or a one-line refusal, never a crash, a read out
 // of bounds or an allocation beyond what the file's length allows. The header inspection must
 // agree with the whole read, and a picture must have the size it describes.
-#include "conversion/ImageInput.h"
-#include "conversion/TgaReader.h"
+#include "formats/TgaReader.h"
+#include "workflows/ImageInput.h"
 
 #include <algorithm>
 #include <cstdint>

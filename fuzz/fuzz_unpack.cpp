@@ -5,11 +5,11 @@
 // Every run must end in an image of exactly 4,194,432 bytes or in one message with nothing
 // written, and must leave nothing else behind anywhere in the tree. The inspection behind
 // `velmora-cli info` reads the same bytes and must agree on whether the stream is sound.
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/GameFileInspection.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
+#include "base/GameFileLayout.h"
+#include "gamefile/GameFileInspection.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <cstdint>
 #include <cstdio>

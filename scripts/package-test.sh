@@ -26,6 +26,10 @@ for expected in ./usr/bin/velmora ./usr/bin/velmora-cli ./usr/share/velmora/WE00
     ./usr/share/man/man1/velmora-cli.1.gz; do
     grep -qxF "$expected" <<<"$contents" || { echo "missing from the package: $expected"; failures=$((failures + 1)); }
 done
+# The package's version is project()'s, which the program reports.
+version=$("$build/bin/velmora-cli" --version | awk '{print $2}')
+[[ $(dpkg-deb -f "$deb" Version) == "$version" ]] ||
+    { echo "the package's version is not velmora-cli's ($version)"; failures=$((failures + 1)); }
 depends=$(dpkg-deb -f "$deb" Depends)
 for needed in libqt6widgets6 qt6-qpa-plugins fonts-liberation2 qt6-image-formats-plugins; do
     grep -q "$needed" <<<"$depends" || { echo "the package does not depend on $needed"; failures=$((failures + 1)); }

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config clang-format
     qt6-base-dev libdeflate-dev zlib1g-dev libexpected-dev libsquish-dev
     qt6-image-formats-plugins
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev
     libcanberra-dev libcanberra-pulse fonts-liberation2
     xvfb xauth xdotool imagemagick valgrind
     shared-mime-info xdg-utils libfile-mimeinfo-perl desktop-file-utils lintian dpkg-dev help2man

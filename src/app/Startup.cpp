@@ -1,7 +1,8 @@
 #include "app/Startup.h"
 
-#include "conversion/WorkFiles.h"
 #include "platform/PlatformFonts.h"
+#include "velmora/Version.h"
+#include "workflows/WorkFiles.h"
 
 #include <QCoreApplication>
 
@@ -9,7 +10,7 @@ namespace velmora {
 
 std::unique_ptr<RunningProgram> startProgram(const QStringList& arguments) {
     QCoreApplication::setApplicationName(QStringLiteral("Velmora"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.1"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     // The captions are designed in MS Sans Serif and Arial: they are drawn in their
     // metric-compatible faces, so that they fit their buttons.
     registerFontSubstitutions();

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Result.h"
 #include "button_xp/PropertyBag.h"
-#include "conversion/Result.h"
 
 #include <QByteArray>
 #include <QSize>

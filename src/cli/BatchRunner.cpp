@@ -1,15 +1,15 @@
 #include "cli/BatchRunner.h"
 
+#include "base/Formatting.h"
 #include "catalogue/MenuAnimationCatalogue.h"
 #include "cli/CliSupport.h"
 #include "cli/CommandLine.h"
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/Formatting.h"
-#include "conversion/GameFileVerification.h"
-#include "conversion/PrivateWorkFolder.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
-#include "images/QtPictureReader.h"
+#include "formats/qt/QtPictureReader.h"
+#include "gamefile/GameFileVerification.h"
+#include "io/PrivateWorkFolder.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,29 +1,26 @@
 #include "cli/CommandLine.h"
 
+#include "base/Formatting.h"
+#include "base/GameFileLayout.h"
 #include "catalogue/MenuAnimationCatalogue.h"
 #include "cli/BatchRunner.h"
 #include "cli/CliSupport.h"
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/FileIo.h"
-#include "conversion/Formatting.h"
-#include "conversion/GameFileInspection.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/ImageFitter.h"
-#include "conversion/ImageInput.h"
-#include "conversion/PngWriter.h"
-#include "conversion/PrivateWorkFolder.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
-#include "images/QtPictureReader.h"
+#include "fit/ImageFitter.h"
+#include "formats/PngWriter.h"
+#include "formats/qt/QtPictureReader.h"
+#include "gamefile/GameFileInspection.h"
+#include "io/FileIo.h"
+#include "io/PrivateWorkFolder.h"
+#include "velmora/Version.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/ImageInput.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <cstdio>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
-
-#ifndef VELMORA_VERSION
-#define VELMORA_VERSION "unknown"
-#endif
 
 namespace velmora::cli {
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/StepResult.h"
 #include "cli/CliSupport.h"
-#include "conversion/FileFacts.h"
-#include "conversion/StepResult.h"
+#include "workflows/FileFacts.h"
 
 #include <filesystem>
 #include <iosfwd>

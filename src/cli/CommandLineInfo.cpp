@@ -1,15 +1,15 @@
 // The commands that only read: info and verify.
 #include "cli/CommandLine.h"
 
+#include "base/Formatting.h"
+#include "base/GameFileLayout.h"
 #include "catalogue/MenuAnimationCatalogue.h"
 #include "cli/CliSupport.h"
-#include "conversion/FileFacts.h"
-#include "conversion/Formatting.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/GameFileVerification.h"
-#include "conversion/ImageInput.h"
-#include "conversion/Workflows.h"
-#include "images/QtPictureReader.h"
+#include "formats/qt/QtPictureReader.h"
+#include "gamefile/GameFileVerification.h"
+#include "workflows/FileFacts.h"
+#include "workflows/ImageInput.h"
+#include "workflows/Workflows.h"
 
 #include <algorithm>
 #include <optional>

@@ -2,10 +2,10 @@
 #include "cli/CommandLine.h"
 
 #include "cli/CliSupport.h"
-#include "conversion/FileIo.h"
-#include "conversion/PngWriter.h"
-#include "conversion/ShownPicture.h"
-#include "images/QtPictureReader.h"
+#include "formats/PngWriter.h"
+#include "formats/qt/QtPictureReader.h"
+#include "io/FileIo.h"
+#include "workflows/ShownPicture.h"
 
 #include <filesystem>
 #include <ostream>

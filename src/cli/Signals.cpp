@@ -1,6 +1,6 @@
 #include "cli/Signals.h"
 
-#include "conversion/TransientFiles.h"
+#include "io/TransientFiles.h"
 
 #include <thread>
 

@@ -1,6 +1,6 @@
 #include "cli/CommandLine.h"
 #include "cli/Signals.h"
-#include "conversion/WorkFiles.h"
+#include "workflows/WorkFiles.h"
 
 #include <QCoreApplication>
 

@@ -1,9 +1,9 @@
 #include "windows/PreviewWindow.h"
 
-#include "conversion/FileFacts.h"
-#include "conversion/Formatting.h"
-#include "conversion/ShownPicture.h"
+#include "base/Formatting.h"
 #include "windows/ScreenPlacement.h"
+#include "workflows/FileFacts.h"
+#include "workflows/ShownPicture.h"
 
 #include <QButtonGroup>
 #include <QDir>

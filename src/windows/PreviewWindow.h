@@ -1,6 +1,6 @@
 #pragma once
 
-#include "images/QtPictureReader.h"
+#include "formats/qt/QtPictureReader.h"
 
 #include <QDateTime>
 #include <QImage>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "conversion/DeflateCompressionComponent.h"
+#include "workflows/DeflateCompressionComponent.h"
 
 #include <QObject>
 

@@ -1,14 +1,13 @@
 #include "windows/frmMain.h"
 
+#include "base/Formatting.h"
+#include "base/GameFileLayout.h"
 #include "button_xp/Button_XP.h"
 #include "catalogue/MenuAnimationCatalogue.h"
-#include "conversion/FileIo.h"
-#include "conversion/Formatting.h"
-#include "conversion/GameFileInspection.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
+#include "gamefile/GameFileInspection.h"
+#include "io/FileIo.h"
 #include "platform/MessageBoxService.h"
+#include "velmora/Version.h"
 #include "windows/BusyWork.h"
 #include "windows/CommandButtons.h"
 #include "windows/ScreenPlacement.h"
@@ -17,6 +16,8 @@
 #include "windows/ZlibTool.h"
 #include "windows/clsTrans.h"
 #include "windows/frmhelp.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -64,7 +65,7 @@ frmMain::frmMain(const AppContext& context, QWidget* parent)
         m_workProblem = work.error().reason;
     }
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Velmora v.1.0.1"));
+    setWindowTitle(QStringLiteral("Velmora v." VELMORA_VERSION));
     setWindowIcon(applicationIcon(m_context.resourcesFolder));
     // 11700 × 5190 twips of client area at 15 twips per pixel.
     setFixedSize(780, 346);
@@ -152,7 +153,8 @@ void frmMain::buildControls() {
         palette.setColor(QPalette::WindowText, Qt::white);
         label->setPalette(palette);
     };
-    addCredit(QStringLiteral("Velmora v.1.0.1: menu tiles to DDS images and back"), 20);
+    addCredit(QStringLiteral("Velmora v." VELMORA_VERSION ": menu tiles to DDS images and back"),
+              20);
     addCredit(QStringLiteral("Built on Qt %1, libdeflate and libcanberra")
                   .arg(QString::fromLatin1(qVersion())),
               38);

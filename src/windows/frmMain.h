@@ -1,13 +1,13 @@
 #pragma once
 
-#include "conversion/Outcome.h"
-#include "conversion/PrivateWorkFolder.h"
-#include "conversion/Workflows.h"
-#include "images/QtPictureReader.h"
+#include "formats/qt/QtPictureReader.h"
+#include "io/PrivateWorkFolder.h"
 #include "platform/CommonDialog.h"
 #include "windows/AppContext.h"
 #include "windows/PreviewWindow.h"
 #include "windows/frmhelp.h"
+#include "workflows/Outcome.h"
+#include "workflows/Workflows.h"
 
 #include <QPixmap>
 #include <QPointer>

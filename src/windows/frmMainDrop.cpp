@@ -1,7 +1,7 @@
-#include "conversion/ImageInput.h"
 #include "platform/MessageBoxService.h"
 #include "windows/XpFrame.h"
 #include "windows/frmMain.h"
+#include "workflows/ImageInput.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

@@ -1,10 +1,10 @@
 // Files handed to the program from outside: `velmora FILE`, as the desktop starts it.
 #include "windows/frmMain.h"
 
-#include "conversion/FileIo.h"
-#include "conversion/ImageInput.h"
+#include "io/FileIo.h"
 #include "platform/MessageBoxService.h"
 #include "windows/AppContext.h"
+#include "workflows/ImageInput.h"
 
 #include <QFileInfo>
 

@@ -5,7 +5,7 @@
 #include "ProcessRunner.h"
 #include "TempFolder.h"
 
-#include "conversion/ByteOrder.h"
+#include "base/ByteOrder.h"
 
 #include <gtest/gtest.h>
 

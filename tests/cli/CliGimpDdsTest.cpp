@@ -7,8 +7,8 @@
 #include "ProcessRunner.h"
 #include "TempFolder.h"
 
-#include "conversion/ByteOrder.h"
-#include "conversion/DdsReader.h"
+#include "base/ByteOrder.h"
+#include "formats/DdsReader.h"
 
 #include <QImage>
 

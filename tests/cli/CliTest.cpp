@@ -6,9 +6,10 @@
 #include "ProcessRunner.h"
 #include "TempFolder.h"
 
-#include "conversion/ByteOrder.h"
-#include "conversion/DdsImageCheck.h"
-#include "conversion/PngWriter.h"
+#include "base/ByteOrder.h"
+#include "formats/DdsImageCheck.h"
+#include "formats/PngWriter.h"
+#include "velmora/Version.h"
 
 #include <gtest/gtest.h>
 
@@ -193,6 +194,16 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  "this is a DDS image, not a game file: to make a game file from it, use pack"},
         ExitCase{{"header", "tile.dds", "out"}, 1, "this is a DDS image, not a game file"}));
+
+// The version printed is project()'s, the one the window's title shows.
+TEST(Cli, VersionIsTheProjectVersion) {
+    TempFolder f;
+    for (const char* option : {"--version", "-V"}) {
+        const ProcessResult run = runCli(f, {option});
+        ASSERT_EQ(run.exitCode, 0) << option;
+        EXPECT_EQ(run.out, "velmora-cli " VELMORA_VERSION "\n") << option;
+    }
+}
 
 TEST(Cli, ModesListsThe13Rows) {
     TempFolder f;

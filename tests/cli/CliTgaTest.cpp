@@ -5,7 +5,7 @@
 #include "ProcessRunner.h"
 #include "TempFolder.h"
 
-#include "conversion/PngWriter.h"
+#include "formats/PngWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "ProcessRunner.h"
 #include "TempFolder.h"
 
-#include "conversion/PngWriter.h"
+#include "formats/PngWriter.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,8 +1,8 @@
 #include "FaultSupport.h"
 
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,7 +2,7 @@
 // workflow: each ends in the exact image or in one message with no image written.
 #include "FaultSupport.h"
 
-#include "conversion/GameFileLayout.h"
+#include "base/GameFileLayout.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -4,9 +4,9 @@
 
 #include "TestPaths.h"
 
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -3,9 +3,9 @@
 // folders. Every refused run must say what failed and leave every file as it was.
 #include "FaultSupport.h"
 
-#include "conversion/DeflateCompressionComponent.h"
-#include "conversion/WorkFiles.h"
-#include "conversion/Workflows.h"
+#include "workflows/DeflateCompressionComponent.h"
+#include "workflows/WorkFiles.h"
+#include "workflows/Workflows.h"
 
 #include <gtest/gtest.h>
 

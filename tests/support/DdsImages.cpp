@@ -1,6 +1,6 @@
 #include "DdsImages.h"
 
-#include "conversion/DdsImageCheck.h"
+#include "formats/DdsImageCheck.h"
 
 #include <cmath>
 #include <random>

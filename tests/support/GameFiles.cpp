@@ -1,6 +1,6 @@
 #include "GameFiles.h"
 
-#include "conversion/ByteOrder.h"
+#include "base/ByteOrder.h"
 
 #include <zlib.h>
 

@@ -4,9 +4,10 @@
 #include "QtFileHelpers.h"
 #include "TestPaths.h"
 
+#include "base/GameFileLayout.h"
 #include "button_xp/Button_XP.h"
-#include "conversion/GameFileLayout.h"
-#include "conversion/GameFileVerification.h"
+#include "gamefile/GameFileVerification.h"
+#include "velmora/Version.h"
 #include "windows/PreviewWindow.h"
 #include "windows/XpFrame.h"
 #include "windows/frmMain.h"
@@ -127,7 +128,7 @@ class FrmMainTest : public ::testing::Test {
 };
 
 TEST_F(FrmMainTest, StartsWithNothingChosenAndBothWorkflowsDisabled) {
-    EXPECT_EQ(m_window->windowTitle(), "Velmora v.1.0.1");
+    EXPECT_EQ(m_window->windowTitle(), "Velmora v." VELMORA_VERSION);
     EXPECT_EQ(m_window->size(), QSize(780, 346));
     EXPECT_FALSE(m_window->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(m_window->windowFlags() & Qt::WindowMaximizeButtonHint);

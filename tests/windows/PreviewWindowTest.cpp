@@ -2,9 +2,9 @@
 #include "GameFiles.h"
 #include "TempFolder.h"
 
-#include "conversion/ShownPicture.h"
-#include "images/QtPictureReader.h"
+#include "formats/qt/QtPictureReader.h"
 #include "windows/PreviewWindow.h"
+#include "workflows/ShownPicture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,32 @@
+# velmora_headers(TARGET [PRIVATE])
+# Gives TARGET an include root of its own, BUILD/include/TARGET, holding links to the headers
+# listed among its sources at their paths below src/ ("base/Result.h", "formats/qt/...").
+# Nothing includes src/ itself, so a header is reachable only through the target that lists
+# it: code that includes a library it does not link fails to compile, instead of building
+# until someone links it elsewhere. PUBLIC unless PRIVATE is given (for programs).
+function(velmora_headers target)
+    cmake_parse_arguments(ARG "PRIVATE" "" "" ${ARGN})
+    set(root ${CMAKE_BINARY_DIR}/include/${target})
+    file(REMOVE_RECURSE ${root})
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(source_dir ${target} SOURCE_DIR)
+    foreach(source IN LISTS sources)
+        if(NOT source MATCHES "\\.h$")
+            continue()
+        endif()
+        cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir} NORMALIZE OUTPUT_VARIABLE header)
+        cmake_path(IS_PREFIX VELMORA_SOURCE_ROOT ${header} NORMALIZE inside)
+        if(NOT inside)
+            message(FATAL_ERROR "velmora_headers(${target}): ${header} is not below src/")
+        endif()
+        cmake_path(RELATIVE_PATH header BASE_DIRECTORY ${VELMORA_SOURCE_ROOT} OUTPUT_VARIABLE name)
+        cmake_path(GET name PARENT_PATH folder)
+        file(MAKE_DIRECTORY ${root}/${folder})
+        file(CREATE_LINK ${header} ${root}/${name} SYMBOLIC)
+    endforeach()
+    if(ARG_PRIVATE)
+        target_include_directories(${target} PRIVATE ${root})
+    else()
+        target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${root}>)
+    endif()
+endfunction()

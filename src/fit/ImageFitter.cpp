@@ -1,0 +1,450 @@
+#include "fit/ImageFitter.h"
+
+#include "base/Formatting.h"
+#include "gamefile/SplitDeflate.h"
+#include "gamefile/ZlibStream.h"
+
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <future>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+
+namespace velmora::conversion {
+
+namespace {
+
+constexpr std::size_t kDdsHeaderSize = 128;
+constexpr std::size_t kSide = 1024;
+constexpr std::size_t kRowBytes = kSide * 4;
+constexpr std::uint64_t kColourSamples = kSide * kSide * 3;
+
+// Bands of whole rows, because deflate codes the image row after row: a band quantised
+// alike shares one Huffman table instead of mixing two histograms in one block.
+constexpr std::size_t kBandRows = 32;
+constexpr std::size_t kBands = kSide / kBandRows;
+constexpr std::size_t kBandBytes = kBandRows * kRowBytes;
+
+// Levels per colour channel, fine to coarse. Steps that are not powers of two matter: 86
+// levels (a step of exactly 3) never rounds a tie and saves more bytes per unit of error than
+// 128 levels (one bit less); 10 levels is about where the picture reaches 30 dB.
+constexpr std::array<int, 13> kLevelCounts{256, 171, 128, 103, 86, 69, 52, 40, 30, 22, 15, 11, 10};
+constexpr std::size_t kSteps = kLevelCounts.size();
+
+// Candidates are sized at a fast level and calibrated against the strongest one; level 1
+// ranks the steps as level 12 does at a tenth of its time or less.
+constexpr int kEstimateLevel = 1;
+// Rounds of strongest-level streams, two candidates each, before the best one found is kept.
+constexpr int kMaxRounds = 4;
+
+using Lut = std::array<std::uint8_t, 256>;
+
+Lut makeLut(int levels) {
+    Lut lut{};
+    const double step = 255.0 / (levels - 1);
+    for (int v = 0; v < 256; ++v) {
+        const long k = std::lround(v / step);
+        int best = 0;
+        int bestError = 256;
+        // Rounding to the nearest level, not truncating: half the error for the same levels.
+        for (long c = std::max(0L, k - 1); c <= std::min<long>(levels - 1, k + 1); ++c) {
+            const int level = static_cast<int>(std::lround(c * step));
+            const int error = std::abs(level - v);
+            if (error < bestError) {
+                best = level;
+                bestError = error;
+            }
+        }
+        lut[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(best);
+    }
+    return lut;
+}
+
+const std::array<Lut, kSteps>& luts() {
+    static const std::array<Lut, kSteps> tables = [] {
+        std::array<Lut, kSteps> t{};
+        for (std::size_t s = 0; s < kSteps; ++s)
+            t[s] = makeLut(kLevelCounts[s]);
+        return t;
+    }();
+    return tables;
+}
+
+double psnrOf(std::uint64_t sse) {
+    if (sse == 0)
+        return std::numeric_limits<double>::infinity();
+    const double mse = static_cast<double>(sse) / static_cast<double>(kColourSamples);
+    return 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+std::string psnrText(double psnr) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", psnr);
+    return text;
+}
+
+class Compressor {
+  public:
+    explicit Compressor(int level) : m_compressor(libdeflate_alloc_compressor(level)) {
+        if (!m_compressor)
+            throw std::bad_alloc();
+    }
+
+    std::vector<std::uint8_t> compress(std::span<const std::uint8_t> input) {
+        const std::size_t bound = libdeflate_zlib_compress_bound(m_compressor.get(), input.size());
+        if (m_out.size() < bound)
+            m_out.resize(bound);
+        const std::size_t size = libdeflate_zlib_compress(m_compressor.get(), input.data(),
+                                                          input.size(), m_out.data(), m_out.size());
+        return std::vector<std::uint8_t>(m_out.begin(),
+                                         m_out.begin() + static_cast<std::ptrdiff_t>(size));
+    }
+
+    std::size_t size(std::span<const std::uint8_t> input) {
+        const std::size_t bound = libdeflate_zlib_compress_bound(m_compressor.get(), input.size());
+        if (m_out.size() < bound)
+            m_out.resize(bound);
+        return libdeflate_zlib_compress(m_compressor.get(), input.data(), input.size(),
+                                        m_out.data(), m_out.size());
+    }
+
+  private:
+    struct Deleter {
+        void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+    };
+    std::unique_ptr<libdeflate_compressor, Deleter> m_compressor;
+    std::vector<std::uint8_t> m_out;
+};
+
+// Two workers take tasks in turn; every result goes to the task's own slot and no result
+// depends on which worker computed it, so the outcome is the same on every run.
+template <typename Task> void runOnTwoWorkers(std::size_t count, Task&& task) {
+    std::atomic<std::size_t> next{0};
+    auto work = [&](std::size_t worker) {
+        for (std::size_t i = next++; i < count; i = next++)
+            task(i, worker);
+    };
+    auto second = std::async(std::launch::async, work, std::size_t{1});
+    work(0);
+    second.get();
+}
+
+void quantiseBand(std::span<std::uint8_t> pixels, const Lut& lut) {
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+        pixels[i] = lut[pixels[i]];
+        pixels[i + 1] = lut[pixels[i + 1]];
+        pixels[i + 2] = lut[pixels[i + 2]];
+    }
+}
+
+struct BandCost {
+    std::size_t bytes = 0; // compressed alone at kEstimateLevel
+    std::uint64_t sse = 0; // squared error over blue, green and red
+};
+using CostTable = std::array<std::array<BandCost, kSteps>, kBands>;
+
+// `alongside(i, worker)` runs as `alongsideTasks` more tasks with the band compressions, first,
+// as they are the longest.
+template <typename Alongside>
+CostTable measureBands(std::span<const std::uint8_t> pixels, std::size_t alongsideTasks,
+                       Alongside&& alongside) {
+    CostTable table{};
+    std::array<std::array<std::uint64_t, 256>, kBands> histograms{};
+    for (std::size_t b = 0; b < kBands; ++b) {
+        const auto band = pixels.subspan(b * kBandBytes, kBandBytes);
+        for (std::size_t i = 0; i < band.size(); i += 4) {
+            ++histograms[b][band[i]];
+            ++histograms[b][band[i + 1]];
+            ++histograms[b][band[i + 2]];
+        }
+        for (std::size_t s = 0; s < kSteps; ++s) {
+            std::uint64_t sse = 0;
+            for (int v = 0; v < 256; ++v) {
+                const std::int64_t d = int(luts()[s][static_cast<std::size_t>(v)]) - v;
+                sse +=
+                    histograms[b][static_cast<std::size_t>(v)] * static_cast<std::uint64_t>(d * d);
+            }
+            table[b][s].sse = sse;
+        }
+    }
+
+    std::array<std::unique_ptr<Compressor>, 2> compressors{
+        std::make_unique<Compressor>(kEstimateLevel), std::make_unique<Compressor>(kEstimateLevel)};
+    std::array<std::vector<std::uint8_t>, 2> buffers;
+    runOnTwoWorkers(kBands * kSteps + alongsideTasks, [&](std::size_t task, std::size_t worker) {
+        if (task < alongsideTasks) {
+            alongside(task, worker);
+            return;
+        }
+        task -= alongsideTasks;
+        const std::size_t b = task / kSteps;
+        const std::size_t s = task % kSteps;
+        const auto band = pixels.subspan(b * kBandBytes, kBandBytes);
+        buffers[worker].assign(band.begin(), band.end());
+        quantiseBand(buffers[worker], luts()[s]);
+        table[b][s].bytes = compressors[worker]->size(buffers[worker]);
+    });
+    return table;
+}
+
+// One choice of levels for every band, with its estimated size and its exact error.
+struct Plan {
+    std::array<std::uint8_t, kBands> step{};
+    std::uint64_t estimate = 0;
+    std::uint64_t sse = 0;
+};
+
+// The least error for each size: from no change, repeatedly take the band move that saves the
+// most bytes per unit of added error (each band's choices along their lower convex hull).
+std::vector<Plan> planSequence(const CostTable& table) {
+    Plan plan;
+    for (std::size_t b = 0; b < kBands; ++b)
+        plan.estimate += table[b][0].bytes;
+    std::vector<Plan> plans{plan};
+    for (;;) {
+        double bestSlope = std::numeric_limits<double>::infinity();
+        std::size_t bestBand = kBands;
+        std::size_t bestStep = 0;
+        for (std::size_t b = 0; b < kBands; ++b) {
+            const BandCost& now = table[b][plan.step[b]];
+            for (std::size_t s = plan.step[b] + 1u; s < kSteps; ++s) {
+                const BandCost& next = table[b][s];
+                if (next.bytes >= now.bytes)
+                    continue;
+                const double slope = static_cast<double>(next.sse - std::min(next.sse, now.sse)) /
+                                     double(now.bytes - next.bytes);
+                if (slope < bestSlope) {
+                    bestSlope = slope;
+                    bestBand = b;
+                    bestStep = s;
+                }
+            }
+        }
+        if (bestBand == kBands)
+            return plans;
+        const BandCost& from = table[bestBand][plan.step[bestBand]];
+        const BandCost& to = table[bestBand][bestStep];
+        plan.estimate = plan.estimate - from.bytes + to.bytes;
+        plan.sse = plan.sse - from.sse + to.sse;
+        plan.step[bestBand] = static_cast<std::uint8_t>(bestStep);
+        plans.push_back(plan);
+    }
+}
+
+std::vector<std::uint8_t> applyPlan(std::span<const std::uint8_t> imageBlock, const Plan& plan) {
+    std::vector<std::uint8_t> block(imageBlock.begin(), imageBlock.end());
+    const auto pixels = std::span(block).subspan(kDdsHeaderSize);
+    for (std::size_t b = 0; b < kBands; ++b)
+        if (plan.step[b] != 0)
+            quantiseBand(pixels.subspan(b * kBandBytes, kBandBytes), luts()[plan.step[b]]);
+    return block;
+}
+
+std::vector<std::uint8_t> makeRecord(std::span<const std::uint8_t> block,
+                                     const RecordFrame& frame) {
+    std::vector<std::uint8_t> record;
+    record.reserve(frame.textureHeader.size() + block.size() + frame.textureName.size());
+    record.insert(record.end(), frame.textureHeader.begin(), frame.textureHeader.end());
+    record.insert(record.end(), block.begin(), block.end());
+    record.insert(record.end(), frame.textureName.begin(), frame.textureName.end());
+    return record;
+}
+
+using PartDeflaters = std::array<std::unique_ptr<PartDeflater>, 2>;
+using Parts = std::array<std::optional<DeflatedPart>, kDeflateParts>;
+
+// The strongest stream of `record` from its parts; in one piece when a part failed or when the
+// parts' cost is what keeps it out of the slot.
+std::vector<std::uint8_t> joinOrWhole(Parts& parts, std::span<const std::uint8_t> record,
+                                      std::size_t slotSize) {
+    std::array<DeflatedPart, kDeflateParts> done;
+    for (std::size_t p = 0; p < kDeflateParts; ++p) {
+        if (!parts[p])
+            return Compressor(kStrongestCompressionLevel).compress(record);
+        done[p] = std::move(*parts[p]);
+    }
+    auto stream = joinDeflatedParts(done, record);
+    if (partsMayCostTheFit(stream.size(), slotSize)) {
+        auto whole = Compressor(kStrongestCompressionLevel).compress(record);
+        if (whole.size() < stream.size())
+            return whole;
+    }
+    return stream;
+}
+
+struct Trial {
+    std::size_t index = 0;
+    std::vector<std::uint8_t> block;
+    std::vector<std::uint8_t> stream;
+    std::vector<std::uint8_t> record;
+    Parts parts;
+};
+
+// The strongest streams of the trials' blocks, every part of every trial one task, so both
+// workers stay busy even for a single trial.
+void measureTrials(std::span<Trial> trials, const RecordFrame& frame, PartDeflaters& deflaters,
+                   std::size_t slotSize) {
+    for (Trial& trial : trials)
+        trial.record = makeRecord(trial.block, frame);
+    runOnTwoWorkers(trials.size() * kDeflateParts, [&](std::size_t task, std::size_t worker) {
+        Trial& trial = trials[task / kDeflateParts];
+        const std::size_t p = task % kDeflateParts;
+        trial.parts[p] = deflaters[worker]->compress(deflatePart(trial.record, p));
+    });
+    for (Trial& trial : trials) {
+        trial.stream = joinOrWhole(trial.parts, trial.record, slotSize);
+        trial.record = {};
+    }
+}
+
+// The first plan at or after `from` whose calibrated estimate is within `target` bytes.
+std::size_t firstPlanWithin(const std::vector<Plan>& plans, std::size_t from, std::size_t last,
+                            double ratio, double target) {
+    std::size_t k = from;
+    while (k<last&& static_cast<double>(plans[k].estimate) * ratio> target)
+        ++k;
+    return k;
+}
+
+} // namespace
+
+double colourPsnr(std::span<const std::uint8_t> original, std::span<const std::uint8_t> changed) {
+    std::uint64_t sse = 0;
+    const std::size_t end = std::min(original.size(), changed.size());
+    for (std::size_t i = kDdsHeaderSize; i + 3 < end; i += 4)
+        for (std::size_t c = 0; c < 3; ++c) {
+            const std::int64_t d = int(original[i + c]) - int(changed[i + c]);
+            sse += static_cast<std::uint64_t>(d * d);
+        }
+    return psnrOf(sse);
+}
+
+Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, RecordFrame frame,
+                                 std::size_t slotSize, std::size_t measuredSize) {
+    if (imageBlock.size() != kImageBlockSize)
+        return fail(ErrorKind::Unsupported, "the image block is " +
+                                                groupedNumber(imageBlock.size()) +
+                                                " bytes; a 1024 x 1024 B8G8R8A8 image takes " +
+                                                groupedNumber(kImageBlockSize));
+
+    // The caller has usually tried already, but an image that fits must never be touched. The
+    // strongest level runs alongside the band measurements; it is needed for the answer and for
+    // calibrating them.
+    const auto original = makeRecord(imageBlock, frame);
+    PartDeflaters strongest{std::make_unique<PartDeflater>(kStrongestCompressionLevel),
+                            std::make_unique<PartDeflater>(kStrongestCompressionLevel)};
+    std::vector<std::uint8_t> unchanged;
+    std::size_t unfittedSize = measuredSize;
+    auto unchangedResult = [&] {
+        FitResult result;
+        result.block.assign(imageBlock.begin(), imageBlock.end());
+        result.stream = std::move(unchanged);
+        result.psnr = std::numeric_limits<double>::infinity();
+        result.description = "unchanged";
+        result.unfittedSize = unfittedSize;
+        return result;
+    };
+    const bool measured = measuredSize > slotSize;
+    if (!measured) {
+        unchanged = deflateCheaply(original, slotSize).stream;
+        unfittedSize = unchanged.size();
+        if (unfittedSize <= slotSize)
+            return unchangedResult();
+    }
+    // The fast miss is enough to start: the strongest stream of the unchanged record is made
+    // alongside the band measurements, one task per part.
+    const auto pixels = imageBlock.subspan(kDdsHeaderSize);
+    Parts unchangedParts;
+    const CostTable table =
+        measureBands(pixels, measured ? 0 : kDeflateParts, [&](std::size_t p, std::size_t worker) {
+            unchangedParts[p] = strongest[worker]->compress(deflatePart(original, p));
+        });
+    if (!measured) {
+        unchanged = joinOrWhole(unchangedParts, original, slotSize);
+        unfittedSize = unchanged.size();
+    }
+    if (unfittedSize <= slotSize)
+        return unchangedResult();
+    const std::vector<Plan> plans = planSequence(table);
+
+    // Plans past the last one that keeps 30 dB are never used.
+    const double sseLimit =
+        static_cast<double>(kColourSamples) * 255.0 * 255.0 / std::pow(10.0, kLowestFitPsnr / 10);
+    std::size_t lastAllowed = 0;
+    while (lastAllowed + 1 < plans.size() &&
+           static_cast<double>(plans[lastAllowed + 1].sse) <= sseLimit)
+        ++lastAllowed;
+
+    // Band estimates leave out what the strongest level gains over the fast one and what one
+    // stream gains over separate bands; the unchanged image measures that once, and every
+    // measured candidate refines it.
+    double ratio = static_cast<double>(unfittedSize) / static_cast<double>(plans[0].estimate);
+    const double slot = static_cast<double>(slotSize);
+    std::size_t tooBig = 0; // the most-changed plan known not to fit
+    std::optional<Trial> fits;
+    for (int round = 0; round < kMaxRounds; ++round) {
+        const std::size_t last = fits ? fits->index - 1 : lastAllowed;
+        if (tooBig >= last)
+            break;
+        // A bold candidate just under the slot and a safe one with a margin, measured together.
+        const std::size_t bold = firstPlanWithin(plans, tooBig + 1, last, ratio, slot * 0.998);
+        const std::size_t safe =
+            std::max(bold, firstPlanWithin(plans, tooBig + 1, last, ratio, slot * 0.99));
+        std::array<Trial, 2> trials{Trial{bold, {}, {}, {}, {}}, Trial{safe, {}, {}, {}, {}}};
+        const std::size_t count = bold == safe ? 1 : 2;
+        for (Trial& trial : std::span(trials).first(count))
+            trial.block = applyPlan(imageBlock, plans[trial.index]);
+        measureTrials(std::span(trials).first(count), frame, strongest, slotSize);
+        // The next candidates lie past the bold one, so its measurement calibrates them.
+        ratio = static_cast<double>(trials[0].stream.size()) /
+                static_cast<double>(plans[bold].estimate);
+        for (Trial& trial : std::span(trials).first(count)) {
+            if (trial.stream.size() > slotSize)
+                tooBig = std::max(tooBig, trial.index);
+            else if (!fits || trial.index < fits->index)
+                fits = std::move(trial);
+        }
+        // Close enough: what is left between the two would gain a few hundredths of a dB.
+        if (fits && static_cast<double>(fits->stream.size()) >= slot * 0.99)
+            break;
+    }
+
+    // Never refuse on an estimate: the coarsest allowed plan is measured before saying no.
+    if (!fits && tooBig < lastAllowed) {
+        std::array<Trial, 1> trial{
+            Trial{lastAllowed, applyPlan(imageBlock, plans[lastAllowed]), {}, {}, {}}};
+        measureTrials(trial, frame, strongest, slotSize);
+        if (trial[0].stream.size() <= slotSize)
+            fits = std::move(trial[0]);
+    }
+    if (!fits) {
+        const std::string advice =
+            "; use a picture with less fine detail or grain (smoothing it first helps)";
+        if (lastAllowed == 0)
+            return fail(ErrorKind::DoesNotFit,
+                        "the image does not fit the game file and lowering its colour "
+                        "precision cannot help" +
+                            advice);
+        return fail(ErrorKind::DoesNotFit, "even with colour precision reduced to PSNR " +
+                                               psnrText(psnrOf(plans[lastAllowed].sse)) +
+                                               " dB the image does not fit the game file" + advice);
+    }
+
+    FitResult result;
+    result.unfittedSize = unfittedSize;
+    result.psnr = colourPsnr(imageBlock, fits->block);
+    result.block = std::move(fits->block);
+    result.stream = std::move(fits->stream);
+    result.changed = true;
+    result.description = "colour precision reduced";
+    return result;
+}
+
+} // namespace velmora::conversion

@@ -1,0 +1,180 @@
+#include "formats/qt/QtPictureReader.h"
+
+#include "base/Formatting.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace velmora::images {
+
+// QImage's ARGB32 is a 32-bit value per pixel; only on a little-endian machine are its bytes
+// the game's B G R A.
+static_assert(std::endian::native == std::endian::little);
+
+namespace {
+
+using conversion::ErrorKind;
+using conversion::fail;
+using conversion::Picture;
+using conversion::Result;
+
+// Nothing a menu tile could come from is larger; a header claiming more is refused before
+// anything is allocated for it.
+constexpr int kMaxSide = 16384;
+
+std::string layoutOf(QImage::Format format) {
+    switch (format) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+        return "1-bit";
+    case QImage::Format_Indexed8:
+        return "palette";
+    case QImage::Format_Alpha8:
+        return "alpha only";
+    case QImage::Format_Grayscale8:
+        return "grey, 8 bits";
+    case QImage::Format_Grayscale16:
+        return "grey, 16 bits";
+    case QImage::Format_RGB32:
+    case QImage::Format_RGB888:
+    case QImage::Format_BGR888:
+    case QImage::Format_RGBX8888:
+        return "RGB, 8 bits per channel";
+    case QImage::Format_ARGB32:
+    case QImage::Format_RGBA8888:
+        return "RGBA, 8 bits per channel";
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBA8888_Premultiplied:
+        return "RGBA, 8 bits per channel, premultiplied";
+    case QImage::Format_RGBX64:
+        return "RGB, 16 bits per channel";
+    case QImage::Format_RGBA64:
+        return "RGBA, 16 bits per channel";
+    case QImage::Format_RGBA64_Premultiplied:
+        return "RGBA, 16 bits per channel, premultiplied";
+    case QImage::Format_RGBX16FPx4:
+    case QImage::Format_RGBX32FPx4:
+        return "RGB, floating point";
+    case QImage::Format_RGBA16FPx4:
+    case QImage::Format_RGBA32FPx4:
+        return "RGBA, floating point";
+    default:
+        return "RGB";
+    }
+}
+
+// Reads through a buffer over the caller's bytes, never copying them.
+struct Source {
+    explicit Source(std::span<const std::uint8_t> file)
+        : bytes(QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
+                                        static_cast<qsizetype>(file.size()))),
+          buffer(&bytes) {
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+        reader.setAutoTransform(false);
+    }
+    QByteArray bytes;
+    QBuffer buffer;
+    QImageReader reader;
+};
+
+Result<Picture> describeFrom(QImageReader& reader) {
+    if (!reader.canRead())
+        return fail(ErrorKind::Unsupported, "it is not a picture Velmora can read");
+    Picture picture;
+    picture.format = reader.format().toUpper().toStdString();
+    const QSize size = reader.size();
+    if (size.isValid()) {
+        picture.width = static_cast<std::uint32_t>(size.width());
+        picture.height = static_cast<std::uint32_t>(size.height());
+    }
+    const QImage::Format format = reader.imageFormat();
+    if (format != QImage::Format_Invalid) {
+        picture.layout = layoutOf(format);
+        picture.hasAlpha = QImage::toPixelFormat(format).alphaUsage() == QPixelFormat::UsesAlpha;
+    }
+    return picture;
+}
+
+} // namespace
+
+void QtPictureReader::loadPlugIns() {
+    // Listing the formats asks every plug-in what it reads, which loads them all.
+    (void)QImageReader::supportedImageFormats();
+}
+
+std::vector<std::string> QtPictureReader::formatNames() const {
+    // Qt names a format by its file suffixes, some by two.
+    const auto nameOf = [](const QByteArray& key) -> std::string {
+        const QByteArray lower = key.toLower();
+        if (lower == "jpg" || lower == "jpeg")
+            return "JPEG";
+        if (lower == "tif" || lower == "tiff")
+            return "TIFF";
+        if (lower == "webp")
+            return "WebP";
+        if (lower == "svgz")
+            return "SVG";
+        return lower.toUpper().toStdString();
+    };
+    std::vector<std::string> others;
+    for (const QByteArray& key : QImageReader::supportedImageFormats()) {
+        const std::string name = nameOf(key);
+        if (std::find(others.begin(), others.end(), name) == others.end())
+            others.push_back(name);
+    }
+    std::sort(others.begin(), others.end());
+    // The formats users make tiles in first, the rest after them.
+    std::vector<std::string> names;
+    for (const char* common : {"PNG", "BMP", "JPEG", "TIFF", "WebP"}) {
+        if (const auto it = std::find(others.begin(), others.end(), common); it != others.end()) {
+            names.push_back(*it);
+            others.erase(it);
+        }
+    }
+    names.insert(names.end(), others.begin(), others.end());
+    return names;
+}
+
+Result<Picture> QtPictureReader::describe(std::span<const std::uint8_t> file) const {
+    Source source(file);
+    return describeFrom(source.reader);
+}
+
+Result<Picture> QtPictureReader::read(std::span<const std::uint8_t> file) const {
+    Source source(file);
+    auto described = describeFrom(source.reader);
+    if (!described)
+        return described;
+    Picture picture = std::move(*described);
+    if (picture.width > kMaxSide || picture.height > kMaxSide)
+        return fail(ErrorKind::Unsupported,
+                    "it is " + conversion::sizeText(picture.width, picture.height) +
+                        ", far too large");
+    QImage image;
+    if (!source.reader.read(&image))
+        return fail(ErrorKind::Damaged, "the " + picture.format + " picture cannot be decoded (" +
+                                            source.reader.errorString().toStdString() + ")");
+    picture.width = static_cast<std::uint32_t>(image.width());
+    picture.height = static_cast<std::uint32_t>(image.height());
+    picture.layout = layoutOf(image.format());
+    picture.hasAlpha = image.hasAlphaChannel();
+    // ARGB32 is straight alpha stored B G R A on a little-endian machine, the game's order.
+    // The conversion rounds 16-bit channels to the nearest 8-bit value, expands grey and
+    // palette pictures, and makes pictures without alpha opaque; it changes no colour space.
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    const std::size_t rowBytes = std::size_t{picture.width} * 4;
+    picture.bgra.resize(rowBytes * picture.height);
+    for (int y = 0; y < argb.height(); ++y)
+        std::memcpy(picture.bgra.data() + rowBytes * static_cast<std::size_t>(y),
+                    argb.constScanLine(y), rowBytes);
+    return picture;
+}
+
+} // namespace velmora::images

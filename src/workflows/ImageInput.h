@@ -1,0 +1,71 @@
+#pragma once
+
+#include "base/Result.h"
+#include "formats/PictureReader.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::conversion {
+
+// What a file is, judged by its first bytes, so that a file handed to the wrong command is
+// named instead of failing somewhere inside it.
+enum class FileKind { GameFile, Dds, Picture, Unknown };
+
+struct FileIdentity {
+    FileKind kind = FileKind::Unknown;
+    std::string name; // "PNG", "JPEG", ... for a picture
+};
+
+// A TGA: pictures the core reads itself, since it has no signature for the picture reader.
+inline constexpr std::string_view kTgaName = "TGA";
+inline bool isTga(const FileIdentity& identity) {
+    return identity.kind == FileKind::Picture && identity.name == kTgaName;
+}
+
+// `head` is the start of the file: the whole file, unless fileSize gives its length. TGA, which
+// has no signature, is told by its header, so kIdentifyBytes of the start are needed to tell
+// every kind (the TGA 2.0 footer counts only when the whole file is given).
+inline constexpr std::size_t kIdentifyBytes = 18;
+FileIdentity identifyFile(std::span<const std::uint8_t> head,
+                          std::optional<std::uint64_t> fileSize = std::nullopt);
+
+// The pictures Velmora reads, for messages: TGA, which the core reads itself, and whatever
+// `pictures` decodes on this system ("PNG, BMP, TGA, JPEG, TIFF, WebP").
+std::string readablePictureFormats(const PictureReader* pictures);
+
+// Why a file that is neither a game file, a DDS image nor a picture cannot be used, in the same
+// words wherever it is asked for: "it is neither a game file, a DDS image nor a picture Velmora
+// reads (PNG, ...)".
+std::string neitherGameFileNorPicture(const PictureReader* pictures);
+
+// The message for a file given where a game file belongs that is none, told from its first
+// kIdentifyBytes (`head`, `fileSize` as for identifyFile): "this is a DDS image, not a game
+// file: to make a game file from it, use pack", or neitherGameFileNorPicture for one that is no
+// picture either. Empty for what may be a game file (its lead, or a zlib stream where a game
+// file's begins, as in one without "WESYS"), whose own fault says more.
+std::string notAGameFile(std::span<const std::uint8_t> head, std::optional<std::uint64_t> fileSize,
+                         const PictureReader* pictures);
+inline constexpr const char* kGameFileNotPicture =
+    "this is a game file: unpack it to get its image";
+
+// The image block Pack puts into the record, made from whatever picture the user chose.
+struct PackImage {
+    std::vector<std::uint8_t> block; // kImageBlockSize bytes: header and B8G8R8A8 pixels
+    std::string found; // "DDS, 1024x1024, 32-bit R8G8B8 (bytes B,G,R)", "PNG, 1024x1024, RGBA, ..."
+    std::string action; // "used as it is", "converted: ..."
+};
+
+// A DDS or a TGA of any layout their readers take, or any picture `pictures` decodes (when
+// given), made into the game's image block. Refusals say what was found and how to fix it.
+Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures);
+
+// Reads the image file, refusing one far larger than any 1024x1024 picture, then prepares it.
+Result<PackImage> loadImage(const std::filesystem::path& path, const PictureReader* pictures);
+
+} // namespace velmora::conversion

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "base/Result.h"
+#include "formats/PictureReader.h"
+
+#include <cstdint>
+#include <filesystem>
+
+namespace velmora::conversion {
+
+// Reading any file Velmora handles in order to show it: a game file's image, a DDS of any
+// layout the DDS reader takes, a TGA, or any picture `pictures` decodes (a TGA or another
+// picture of any size: it is only looked at, never packed). The pixels come back in B8G8R8A8 order,
+// straight alpha.
+Result<Picture> readShownPicture(const std::filesystem::path& path, const PictureReader* pictures);
+
+// The picture made to fit a `size` x `size` square with its proportions kept. Each output pixel
+// is the alpha-weighted mean of the source pixels it covers, so transparent pixels lend no
+// colour to the edges around them. A picture already small enough is returned as it is.
+Picture scaleToFit(const Picture& picture, std::uint32_t size);
+
+} // namespace velmora::conversion
