@@ -65,12 +65,13 @@ Result<Picture> readShownPicture(const std::filesystem::path& path, const Pictur
         return readTga(*file);
     if (!pictures)
         return fail(ErrorKind::Unsupported, "it is neither a game file nor a DDS image");
-    auto picture = pictures->read(*file);
-    if (!picture && picture.error().kind == ErrorKind::Unsupported)
+    // Only a file the reader does not know is "neither"; a picture it refuses says why.
+    if (const auto header = pictures->describe(*file);
+        !header && header.error().kind == ErrorKind::Unsupported)
         return fail(ErrorKind::Unsupported,
                     "it is neither a game file, a DDS image nor a picture Velmora reads (PNG, "
-                    "BMP, TGA, JPEG, TIFF, WebP)");
-    return picture;
+                    "BMP, TGA, JPEG, TIFF, WebP, GIF)");
+    return pictures->read(*file);
 }
 
 Picture scaleToFit(const Picture& picture, std::uint32_t size) {

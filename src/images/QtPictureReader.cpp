@@ -1,6 +1,10 @@
 #include "images/QtPictureReader.h"
 
 #include "conversion/Formatting.h"
+#include "conversion/ImageInput.h"
+#include "images/DecoderMessages.h"
+#include "images/TiffPictureReader.h"
+#include "images/WholeFileChecks.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -101,14 +105,28 @@ Result<Picture> describeFrom(QImageReader& reader) {
     return picture;
 }
 
+std::string formatOf(std::span<const std::uint8_t> file) {
+    return conversion::identifyFile(file).name;
+}
+
 } // namespace
 
 Result<Picture> QtPictureReader::describe(std::span<const std::uint8_t> file) const {
+    const DecoderMessages quiet;
+    const std::string format = formatOf(file);
+    if (format == "TIFF")
+        return describeTiff(file);
+    if (auto damaged = whyHeaderDamaged(format, file))
+        return fail(ErrorKind::Damaged, "the " + format + " picture is damaged: " + *damaged);
     Source source(file);
     return describeFrom(source.reader);
 }
 
 Result<Picture> QtPictureReader::read(std::span<const std::uint8_t> file) const {
+    const DecoderMessages quiet;
+    const std::string format = formatOf(file);
+    if (format == "TIFF")
+        return readTiff(file);
     Source source(file);
     auto described = describeFrom(source.reader);
     if (!described)
@@ -118,10 +136,30 @@ Result<Picture> QtPictureReader::read(std::span<const std::uint8_t> file) const 
         return fail(ErrorKind::Unsupported,
                     "it is " + conversion::sizeText(picture.width, picture.height) +
                         ", far too large");
+    // Qt refuses to allocate more than its limit and says only "cannot be decoded"; the size
+    // says more. 16-bit pictures decode to 8 bytes a pixel.
+    const QImage::Format decoded = source.reader.imageFormat();
+    const std::uint64_t pixelBytes =
+        decoded == QImage::Format_Invalid
+            ? 4
+            : std::max<std::uint64_t>(4, QImage::toPixelFormat(decoded).bitsPerPixel() / 8);
+    if (std::uint64_t{picture.width} * picture.height * pixelBytes >
+        std::uint64_t(std::max(source.reader.allocationLimit(), 0)) * 1024 * 1024)
+        return fail(ErrorKind::Unsupported,
+                    "it is a " + picture.format + " picture of " +
+                        conversion::sizeText(picture.width, picture.height) +
+                        ", too large to decode");
+    // Qt's readers make up what a cut file lacks; the file's own structure tells.
+    if (auto cut = whyNotWhole(format, file))
+        return fail(ErrorKind::Damaged,
+                    "the " + picture.format + " picture is cut short or damaged: " + *cut);
     QImage image;
-    if (!source.reader.read(&image))
-        return fail(ErrorKind::Damaged, "the " + picture.format + " picture cannot be decoded (" +
-                                            source.reader.errorString().toStdString() + ")");
+    if (!source.reader.read(&image)) {
+        const std::string detail = quiet.lines().empty() ? source.reader.errorString().toStdString()
+                                                         : quiet.lines().front();
+        return fail(ErrorKind::Damaged,
+                    "the " + picture.format + " picture cannot be decoded (" + detail + ")");
+    }
     picture.width = static_cast<std::uint32_t>(image.width());
     picture.height = static_cast<std::uint32_t>(image.height());
     picture.layout = layoutOf(image.format());
