@@ -95,7 +95,7 @@ struct TiffFile {
         TIFFOpenOptionsSetErrorHandlerExtR(options.get(), keepError, &source);
         TIFFOpenOptionsSetWarningHandlerExtR(options.get(), dropWarning, nullptr);
         TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxDecodedBytes);
-        tiff = TIFFClientOpenExt("TIFF", "rm", &source, readProc, writeProc, seekProc, closeProc,
+        tiff = TIFFClientOpenExt("TIFF", "r", &source, readProc, writeProc, seekProc, closeProc,
                                  sizeProc, mapProc, unmapProc, options.get());
     }
     ~TiffFile() {
