@@ -105,29 +105,44 @@ Result<Picture> describeFrom(QImageReader& reader) {
     return picture;
 }
 
-std::string formatOf(std::span<const std::uint8_t> file) {
-    return conversion::identifyFile(file).name;
+// The format by the file's signature, else as Qt's readers recognise it (they take less: a JPEG
+// needs only FF D8), so the checks below never miss a file Qt would decode.
+std::string formatOf(std::span<const std::uint8_t> file, QImageReader& reader) {
+    std::string name = conversion::identifyFile(file).name;
+    if (name.empty())
+        name = reader.format().toUpper().toStdString();
+    return name;
 }
 
 } // namespace
 
 Result<Picture> QtPictureReader::describe(std::span<const std::uint8_t> file) const {
     const DecoderMessages quiet;
-    const std::string format = formatOf(file);
+    Source source(file);
+    const std::string format = formatOf(file, source.reader);
     if (format == "TIFF")
         return describeTiff(file);
     if (auto damaged = whyHeaderDamaged(format, file))
         return fail(ErrorKind::Damaged, "the " + format + " picture is damaged: " + *damaged);
-    Source source(file);
-    return describeFrom(source.reader);
+    auto described = describeFrom(source.reader);
+    // Qt gives a GIF's first frame as its size but decodes the whole logical screen, which is
+    // what its header says.
+    if (described && format == "GIF" && file.size() >= 10 && (file[6] | file[7]) &&
+        (file[8] | file[9])) {
+        described->width = file[6] | std::uint32_t{file[7]} << 8;
+        described->height = file[8] | std::uint32_t{file[9]} << 8;
+    }
+    return described;
 }
 
 Result<Picture> QtPictureReader::read(std::span<const std::uint8_t> file) const {
     const DecoderMessages quiet;
-    const std::string format = formatOf(file);
+    Source source(file);
+    const std::string format = formatOf(file, source.reader);
     if (format == "TIFF")
         return readTiff(file);
-    Source source(file);
+    if (auto damaged = whyHeaderDamaged(format, file))
+        return fail(ErrorKind::Damaged, "the " + format + " picture is damaged: " + *damaged);
     auto described = describeFrom(source.reader);
     if (!described)
         return described;

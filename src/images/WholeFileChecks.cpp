@@ -154,6 +154,8 @@ std::optional<std::string> pngNotWhole(Bytes file, bool upToPixels) {
         if (length > 0x7FFFFFFFu)
             return "a chunk at byte " + groupedNumber(pos) + " has an impossible length";
         const std::uint32_t type = be32(file, pos + 4);
+        if ((pos == 8) != (type == 0x49484452u)) // IHDR, first and only there
+            return "its IHDR chunk is not the first and only one";
         if (upToPixels && type == 0x49444154u) // IDAT
             return std::nullopt;
         if (file.size() - pos - 12 < length)
@@ -210,6 +212,22 @@ std::optional<std::string> jpegNotWhole(Bytes file) {
 std::optional<std::string> whyHeaderDamaged(std::string_view format, Bytes file) {
     if (format == "PNG")
         return pngNotWhole(file, true);
+    // Qt's JPEG reader, failing inside the header, answers the pixel layout with whatever its
+    // variable held: the header is read here first.
+    if (format == "JPEG") {
+        const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitDecompress(), tjDestroy);
+        int width = 0;
+        int height = 0;
+        int subsampling = 0;
+        int colourSpace = 0;
+        if (handle && tjDecompressHeader3(handle.get(), const_cast<unsigned char*>(file.data()),
+                                          static_cast<unsigned long>(file.size()), &width, &height,
+                                          &subsampling, &colourSpace) != 0)
+            return std::string(tjGetErrorStr2(handle.get()));
+        // A stream of tables only, or one cut before its frame, has no size.
+        if (handle && (width <= 0 || height <= 0))
+            return "the file ends before the JPEG's frame header";
+    }
     return std::nullopt;
 }
 
