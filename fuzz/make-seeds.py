@@ -10,6 +10,8 @@ layout; the output is the same on every run.
 import json
 import os
 import struct
+import subprocess
+import tempfile
 import zlib
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
@@ -211,6 +213,40 @@ def region_seeds():
     write("fuzz_region", "negative", seed(-1, 5, grey, 0, pattern))
 
 
+# Small real files of every format the picture reader takes, written by ImageMagick (metadata
+# stripped, so the bytes are the same on every run), and a cut copy of each.
+PICTURES = {
+    "rgba.png": ["-define", "png:color-type=6"],
+    "grey16.png": ["-colorspace", "Gray", "-depth", "16"],
+    "palette.png": ["-alpha", "off", "-colors", "16", "png8:"],
+    "rgba.bmp": [],
+    "rle8.bmp": ["-alpha", "off", "-colors", "16", "-compress", "RLE", "bmp3:"],
+    "baseline.jpg": ["-alpha", "off"],
+    "progressive.jpg": ["-alpha", "off", "-interlace", "JPEG"],
+    "unassociated.tif": ["-define", "tiff:alpha=unassociated", "-compress", "lzw"],
+    "associated.tif": ["-define", "tiff:alpha=associated"],
+    "lossless.webp": ["-define", "webp:lossless=true"],
+    "lossy.webp": [],
+    "palette.gif": [],
+}
+
+
+def picture_seeds():
+    with tempfile.TemporaryDirectory() as work:
+        source = os.path.join(work, "source.png")
+        subprocess.run(["convert", "-size", "16x16", "gradient:red-blue", "-alpha", "on",
+                        "-channel", "A", "-fx", "i/16", "+channel", source], check=True)
+        for name, options in PICTURES.items():
+            target = os.path.join(work, name)
+            out = options[-1] + target if options and options[-1].endswith(":") else target
+            subprocess.run(["convert", source, "-strip"] + [o for o in options if not o.endswith(":")]
+                           + [out], check=True)
+            with open(target, "rb") as f:
+                data = f.read()
+            write("fuzz_pictures", name, data)
+            write("fuzz_pictures", "cut-" + name, data[: len(data) * 2 // 3])
+
+
 if __name__ == "__main__":
     unpack_seeds()
     pack_image_seeds()
@@ -218,3 +254,4 @@ if __name__ == "__main__":
     tga_reader_seeds()
     design_seeds()
     region_seeds()
+    picture_seeds()

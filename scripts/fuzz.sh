@@ -51,9 +51,9 @@ run_target() {
     fi
     # -malloc_limit_mb catches any single allocation far beyond the 8 MiB inflate bound;
     # -timeout catches a hang on one input. Pictures in a design may legitimately be as
-    # large as Qt's image reader allows (128 MiB).
+    # large as Qt's image reader allows (128 MiB), and so may a picture's decoder buffers.
     local malloc_limit=64
-    [[ $t == fuzz_design ]] && malloc_limit=160
+    [[ $t == fuzz_design || $t == fuzz_pictures ]] && malloc_limit=160
     TMPDIR="$work/tmp" ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0 \
         LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0" \
         QT_QPA_PLATFORM=offscreen \

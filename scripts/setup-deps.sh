@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config clang-format
-    qt6-base-dev libdeflate-dev zlib1g-dev libexpected-dev libsquish-dev
+    qt6-base-dev libdeflate-dev zlib1g-dev libexpected-dev libsquish-dev libtiff-dev libturbojpeg0-dev
     qt6-image-formats-plugins
     libgtest-dev libgmock-dev
     libcanberra-dev libcanberra-pulse fonts-liberation2

@@ -27,10 +27,12 @@ class PictureReader {
   public:
     virtual ~PictureReader() = default;
 
-    // Size, format and colour type, without decoding the pixels.
+    // Size, format and colour type, without decoding the pixels. Fails with
+    // ErrorKind::Unsupported when the bytes are no picture it knows.
     virtual Result<Picture> describe(std::span<const std::uint8_t> file) const = 0;
-    // The whole picture. Fails with ErrorKind::Unsupported when the bytes are no picture it
-    // knows, ErrorKind::Damaged when they are one but cannot be decoded.
+    // The whole picture, never one with made-up pixels: a file cut short fails with
+    // ErrorKind::Damaged, as does one that cannot be decoded; ErrorKind::Unsupported is a
+    // picture it does not know or will not decode (a layout, a size), with the reason.
     virtual Result<Picture> read(std::span<const std::uint8_t> file) const = 0;
     // The formats it decodes on this system ("PNG", "JPEG", "WebP"), for messages: some come
     // from plug-ins that may not be installed.

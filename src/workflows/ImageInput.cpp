@@ -62,14 +62,21 @@ PackImage packImageOf(const Picture& picture, std::string action) {
 }
 
 Result<PackImage> fromPicture(std::span<const std::uint8_t> file, const PictureReader& pictures) {
-    auto picture = pictures.read(file);
-    if (!picture) {
-        if (picture.error().kind == ErrorKind::Unsupported)
+    // The size is known from the header: a picture Pack cannot take is not decoded, however
+    // large it would be.
+    const auto header = pictures.describe(file);
+    if (!header) {
+        if (header.error().kind == ErrorKind::Unsupported)
             return fail(ErrorKind::Unsupported,
                         "it is neither a DDS image nor a picture Velmora reads (" +
                             readablePictureFormats(&pictures) + ")");
-        return fail(picture.error());
+        return fail(header.error());
     }
+    if (header->width != 0 && (header->width != 1024 || header->height != 1024))
+        return fail(wrongSize(header->format, header->width, header->height));
+    auto picture = pictures.read(file);
+    if (!picture)
+        return fail(picture.error());
     if (picture->width != 1024 || picture->height != 1024)
         return fail(wrongSize(picture->format, picture->width, picture->height));
     return packImageOf(*picture, "converted: " + picture->format +

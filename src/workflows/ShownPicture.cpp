@@ -65,10 +65,11 @@ Result<Picture> readShownPicture(const std::filesystem::path& path, const Pictur
         return readTga(*file);
     if (!pictures)
         return fail(ErrorKind::Unsupported, neitherGameFileNorPicture(nullptr));
-    auto picture = pictures->read(*file);
-    if (!picture && picture.error().kind == ErrorKind::Unsupported)
+    // Only a file the reader does not know is "neither"; a picture it refuses says why.
+    if (const auto header = pictures->describe(*file);
+        !header && header.error().kind == ErrorKind::Unsupported)
         return fail(ErrorKind::Unsupported, neitherGameFileNorPicture(pictures));
-    return picture;
+    return pictures->read(*file);
 }
 
 Picture scaleToFit(const Picture& picture, std::uint32_t size) {

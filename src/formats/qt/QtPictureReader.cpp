@@ -1,6 +1,11 @@
 #include "formats/qt/QtPictureReader.h"
 
 #include "base/Formatting.h"
+#include "base/Formatting.h"
+#include "workflows/ImageInput.h"
+#include "formats/qt/DecoderMessages.h"
+#include "formats/qt/TiffPictureReader.h"
+#include "formats/qt/WholeFileChecks.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -102,6 +107,15 @@ Result<Picture> describeFrom(QImageReader& reader) {
     return picture;
 }
 
+// The format by the file's signature, else as Qt's readers recognise it (they take less: a JPEG
+// needs only FF D8), so the checks below never miss a file Qt would decode.
+std::string formatOf(std::span<const std::uint8_t> file, QImageReader& reader) {
+    std::string name = conversion::identifyFile(file).name;
+    if (name.empty())
+        name = reader.format().toUpper().toStdString();
+    return name;
+}
+
 } // namespace
 
 void QtPictureReader::loadPlugIns() {
@@ -143,12 +157,32 @@ std::vector<std::string> QtPictureReader::formatNames() const {
 }
 
 Result<Picture> QtPictureReader::describe(std::span<const std::uint8_t> file) const {
+    const DecoderMessages quiet;
     Source source(file);
-    return describeFrom(source.reader);
+    const std::string format = formatOf(file, source.reader);
+    if (format == "TIFF")
+        return describeTiff(file);
+    if (auto damaged = whyHeaderDamaged(format, file))
+        return fail(ErrorKind::Damaged, "the " + format + " picture is damaged: " + *damaged);
+    auto described = describeFrom(source.reader);
+    // Qt gives a GIF's first frame as its size but decodes the whole logical screen, which is
+    // what its header says.
+    if (described && format == "GIF" && file.size() >= 10 && (file[6] | file[7]) &&
+        (file[8] | file[9])) {
+        described->width = file[6] | std::uint32_t{file[7]} << 8;
+        described->height = file[8] | std::uint32_t{file[9]} << 8;
+    }
+    return described;
 }
 
 Result<Picture> QtPictureReader::read(std::span<const std::uint8_t> file) const {
+    const DecoderMessages quiet;
     Source source(file);
+    const std::string format = formatOf(file, source.reader);
+    if (format == "TIFF")
+        return readTiff(file);
+    if (auto damaged = whyHeaderDamaged(format, file))
+        return fail(ErrorKind::Damaged, "the " + format + " picture is damaged: " + *damaged);
     auto described = describeFrom(source.reader);
     if (!described)
         return described;
@@ -157,10 +191,30 @@ Result<Picture> QtPictureReader::read(std::span<const std::uint8_t> file) const 
         return fail(ErrorKind::Unsupported,
                     "it is " + conversion::sizeText(picture.width, picture.height) +
                         ", far too large");
+    // Qt refuses to allocate more than its limit and says only "cannot be decoded"; the size
+    // says more. 16-bit pictures decode to 8 bytes a pixel.
+    const QImage::Format decoded = source.reader.imageFormat();
+    const std::uint64_t pixelBytes =
+        decoded == QImage::Format_Invalid
+            ? 4
+            : std::max<std::uint64_t>(4, QImage::toPixelFormat(decoded).bitsPerPixel() / 8);
+    if (std::uint64_t{picture.width} * picture.height * pixelBytes >
+        std::uint64_t(std::max(source.reader.allocationLimit(), 0)) * 1024 * 1024)
+        return fail(ErrorKind::Unsupported,
+                    "it is a " + picture.format + " picture of " +
+                        conversion::sizeText(picture.width, picture.height) +
+                        ", too large to decode");
+    // Qt's readers make up what a cut file lacks; the file's own structure tells.
+    if (auto cut = whyNotWhole(format, file))
+        return fail(ErrorKind::Damaged,
+                    "the " + picture.format + " picture is cut short or damaged: " + *cut);
     QImage image;
-    if (!source.reader.read(&image))
-        return fail(ErrorKind::Damaged, "the " + picture.format + " picture cannot be decoded (" +
-                                            source.reader.errorString().toStdString() + ")");
+    if (!source.reader.read(&image)) {
+        const std::string detail = quiet.lines().empty() ? source.reader.errorString().toStdString()
+                                                         : quiet.lines().front();
+        return fail(ErrorKind::Damaged,
+                    "the " + picture.format + " picture cannot be decoded (" + detail + ")");
+    }
     picture.width = static_cast<std::uint32_t>(image.width());
     picture.height = static_cast<std::uint32_t>(image.height());
     picture.layout = layoutOf(image.format());
