@@ -7,6 +7,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 #include <atomic>
 #include <optional>
@@ -42,10 +43,13 @@ class InputGate final : public QObject {
         case QEvent::TouchEnd:
         case QEvent::DragEnter:
         case QEvent::DragMove:
-        case QEvent::Drop: {
-            const auto* widget = qobject_cast<const QWidget*>(watched);
-            return widget == nullptr || widget->window() != m_open;
-        }
+        case QEvent::Drop:
+            // Input reaches the window system's window first, then the widget in it.
+            if (const auto* window = qobject_cast<const QWindow*>(watched))
+                return window != m_open->windowHandle();
+            if (const auto* widget = qobject_cast<const QWidget*>(watched))
+                return widget->window() != m_open;
+            return false;
         default:
             return false;
         }

@@ -536,6 +536,7 @@ TEST_P(FitOfferTest, FitsOnAWorkerAsksInWordsAndPacksOnlyOnYes) {
 
     // Ticks of the window's own thread: each notes the progress shown before the question.
     QStringList seen;
+    bool cancelPressed = false;
     QTimer ticks;
     ticks.setInterval(5);
     QObject::connect(&ticks, &QTimer::timeout, [&] {
@@ -544,10 +545,14 @@ TEST_P(FitOfferTest, FitsOnAWorkerAsksInWordsAndPacksOnlyOnYes) {
             return;
         if (!seen.contains(progress->labelText()))
             seen << progress->labelText();
-        if (c.cancelWhen != nullptr && progress->labelText().startsWith(c.cancelWhen)) {
+        if (c.cancelWhen != nullptr && progress->labelText().startsWith(c.cancelWhen) &&
+            progress->isVisible()) {
             auto* cancel = progress->findChild<QPushButton*>();
             ASSERT_NE(cancel, nullptr) << "the progress has a Cancel";
-            cancel->click();
+            // Through the window system's window, as a click of the user's arrives.
+            QTest::mouseClick(progress->windowHandle(), Qt::LeftButton, {},
+                              cancel->mapTo(progress, cancel->rect().center()));
+            cancelPressed = true;
         }
     });
     QImage previewed;
@@ -568,6 +573,8 @@ TEST_P(FitOfferTest, FitsOnAWorkerAsksInWordsAndPacksOnlyOnYes) {
     EXPECT_TRUE(seen.contains("Fitting the image to the game file..."))
         << seen.join('|').toStdString();
     if (c.cancelWhen != nullptr) {
+        ASSERT_TRUE(cancelPressed);
+        EXPECT_TRUE(seen.contains("Cancelling...")) << seen.join('|').toStdString();
         EXPECT_TRUE(m_messages.asked.empty());
         EXPECT_TRUE(m_messages.shown.empty()) << m_messages.shown.front().toStdString();
         EXPECT_FALSE(QFileInfo::exists(user("menu.bin")));
