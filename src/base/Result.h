@@ -18,6 +18,7 @@ enum class ErrorKind {
     Damaged,     // the bytes are not what they should be (stream, header)
     Unsupported, // valid data the game cannot take (image layout, size)
     DoesNotFit,  // the compressed stream is longer than the game file's slot
+    Stopped,     // the caller asked the run to stop; nothing was written
 };
 
 struct Error {

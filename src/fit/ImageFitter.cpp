@@ -327,7 +327,9 @@ double colourPsnr(std::span<const std::uint8_t> original, std::span<const std::u
 }
 
 Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, RecordFrame frame,
-                                 std::size_t slotSize, std::size_t measuredSize) {
+                                 std::size_t slotSize, std::size_t measuredSize,
+                                 const std::atomic<bool>* stop) {
+    const auto stopped = [stop] { return stop != nullptr && stop->load(); };
     if (imageBlock.size() != kImageBlockSize)
         return fail(ErrorKind::Unsupported, "the image block is " +
                                                 groupedNumber(imageBlock.size()) +
@@ -372,6 +374,8 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     }
     if (unfittedSize <= slotSize)
         return unchangedResult();
+    if (stopped())
+        return fail(ErrorKind::Stopped, "stopped before the image was fitted");
     const std::vector<Plan> plans = planSequence(table);
 
     // Plans past the last one that keeps 30 dB are never used.
@@ -393,6 +397,8 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
         const std::size_t last = fits ? fits->index - 1 : lastAllowed;
         if (tooBig >= last)
             break;
+        if (stopped())
+            return fail(ErrorKind::Stopped, "stopped before the image was fitted");
         // A bold candidate just under the slot and a safe one with a margin, measured together.
         const std::size_t bold = firstPlanWithin(plans, tooBig + 1, last, ratio, slot * 0.998);
         const std::size_t safe =

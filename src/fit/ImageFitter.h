@@ -3,6 +3,7 @@
 #include "base/GameFileLayout.h"
 #include "base/Result.h"
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -37,10 +38,12 @@ struct RecordFrame {
 // kLowestFitPsnr, and with ErrorKind::Unsupported when the block is not a 1024x1024 image.
 // Uses two threads; the same input always gives the same bytes. `measuredSize` is the unchanged
 // record's size at the strongest level when the caller has just measured it and found it over
-// the slot (0: measured here), which spares compressing it again.
+// the slot (0: measured here), which spares compressing it again. A raised `stop` ends the search
+// between its measurements with ErrorKind::Stopped.
 Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, RecordFrame frame,
                                  std::size_t slotSize = kCompressedBlockSize,
-                                 std::size_t measuredSize = 0);
+                                 std::size_t measuredSize = 0,
+                                 const std::atomic<bool>* stop = nullptr);
 
 // PSNR over blue, green and red of two image blocks of the same size (the 128-byte DDS header
 // is skipped); infinite for identical pixels.

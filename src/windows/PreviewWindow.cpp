@@ -36,6 +36,8 @@ namespace conv = velmora::conversion;
 constexpr int kFollowDelayMs = 250;
 constexpr QSize kWantedSize(600, 720);
 constexpr QSize kSmallestSize(320, 320);
+// What the window holds besides a square picture: the buttons above, the facts below.
+constexpr int kChromeHeight = kWantedSize.height() - kWantedSize.width();
 
 QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
@@ -309,27 +311,78 @@ PreviewWindow::PreviewWindow(QWidget* parent)
 
 PreviewWindow::~PreviewWindow() = default;
 
+QRect previewBeside(const QRect& window, const QRect& available, const QMargins& frame) {
+    // The client size for a square picture within `room` (a frame's outer size), or an empty
+    // size where even the smallest does not fit.
+    const auto squareIn = [&frame](QSize room) {
+        const QSize inner = room.shrunkBy(frame);
+        const int side =
+            std::min({inner.width(), inner.height() - kChromeHeight, kWantedSize.width()});
+        if (side < kSmallestSize.width() || side + kChromeHeight < kSmallestSize.height())
+            return QSize();
+        return QSize(side, side + kChromeHeight);
+    };
+    // The strips of the screen beside the window, each as wide or tall as the screen.
+    const QRect strips[] = {
+        QRect(QPoint(window.right() + 1, available.top()), available.bottomRight()),
+        QRect(available.topLeft(), QPoint(window.left() - 1, available.bottom())),
+        QRect(QPoint(available.left(), window.bottom() + 1), available.bottomRight()),
+        QRect(available.topLeft(), QPoint(available.right(), window.top() - 1)),
+    };
+    QRect best;
+    for (std::size_t i = 0; i < std::size(strips); ++i) {
+        const QRect strip = strips[i].intersected(available);
+        const QSize size = strip.isValid() ? squareIn(strip.size()) : QSize();
+        if (size.isEmpty() || (best.isValid() && size.width() <= best.width()))
+            continue;
+        const QSize outer = size.grownBy(frame);
+        QPoint at;
+        if (i < 2) {
+            // Beside it: next to it, level with its top where the screen allows.
+            at.setX(i == 0 ? strip.left() : strip.right() + 1 - outer.width());
+            at.setY(std::clamp(window.top(), strip.top(), strip.bottom() + 1 - outer.height()));
+        } else {
+            at.setY(i == 2 ? strip.top() : strip.bottom() + 1 - outer.height());
+            at.setX(std::clamp(window.left(), strip.left(), strip.right() + 1 - outer.width()));
+        }
+        best = QRect(at + QPoint(frame.left(), frame.top()), size);
+    }
+    if (best.isValid())
+        return best;
+    // No side has room: over the window, centred on the screen, as large as it allows.
+    QSize size = squareIn(available.size());
+    if (size.isEmpty())
+        size = kSmallestSize;
+    return placeOnArea(size, kSmallestSize, available, frame);
+}
+
 void PreviewWindow::placeBeside(const QWidget& window) {
     const QScreen* screen = window.screen();
     if (screen == nullptr)
         screen = QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
-    const QRect available = screen->availableGeometry();
-    const QRect beside = window.frameGeometry();
     // A usual title bar and border: this window has not been shown yet.
     const QMargins frame(4, 30, 4, 4);
-    const QRect right(beside.right() + 1, available.top(), available.right() - beside.right(),
-                      available.height());
-    const QRect left(available.left(), available.top(), beside.left() - available.left(),
-                     available.height());
-    QRect area = right.width() >= left.width() ? right : left;
-    // Too narrow a strip: over the main window rather than too small to see anything in.
-    if (area.width() < kSmallestSize.grownBy(frame).width())
-        area = available;
-    const QRect client = placeOnArea(kWantedSize, kSmallestSize, area, frame);
+    const QRect client = previewBeside(window.frameGeometry(), screen->availableGeometry(), frame);
     resize(client.size());
     move(client.topLeft() - QPoint(frame.left(), frame.top()));
+}
+
+void PreviewWindow::showPicture(const QImage& image, const QString& name, const QString& facts) {
+    if (m_box)
+        disconnect(m_box, nullptr, this, nullptr);
+    m_box = nullptr;
+    m_debounce->stop();
+    // A read still running for the box is stale from now on.
+    m_shownRequest = ++m_request;
+    PreviewContent content;
+    content.image = image.convertToFormat(QImage::Format_ARGB32);
+    if (content.image.isNull())
+        content.problem = QStringLiteral("There is no picture to show.");
+    content.facts = facts;
+    present(content);
+    setWindowTitle(QStringLiteral("Preview - ") + name);
 }
 
 void PreviewWindow::follow(QLineEdit* box, PathResolver resolve) {

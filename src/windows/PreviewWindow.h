@@ -38,6 +38,10 @@ struct PreviewContent {
     QString facts;   // one fact a line
 };
 
+// Where the preview goes, as a client rectangle, for a `window` (its frame's rectangle) on the
+// `available` area of its screen; `frame` is the preview's own title bar and borders.
+QRect previewBeside(const QRect& window, const QRect& available, const QMargins& frame);
+
 // Reads a file for the preview. Safe on any thread.
 PreviewContent readPreviewContent(const QString& path, const conversion::PictureReader& pictures);
 
@@ -53,6 +57,7 @@ class PreviewPicture : public QWidget {
     explicit PreviewPicture(QWidget* parent = nullptr);
 
     void setImage(const QImage& image);
+    const QImage& image() const { return m_source; }
     void setView(PreviewView view);
     PreviewView view() const { return m_view; }
     void setActualSize(bool actualSize);
@@ -84,13 +89,17 @@ class PreviewWindow : public QWidget {
     explicit PreviewWindow(QWidget* parent = nullptr);
     ~PreviewWindow() override;
 
-    // Beside `window` where the screen has room, else centred on the screen.
+    // Beside `window` (right, left, below or above, where the screen has most room), sized for
+    // a square picture; over it, centred on the screen, only where no side has room.
     void placeBeside(const QWidget& window);
 
     // Shows the file `box` names now and follows its text from here on; a file changed on disk
     // is read again.
     void follow(QLineEdit* box, PathResolver resolve);
     QLineEdit* followedBox() const { return m_box; }
+    // Shows a picture that is in no file the boxes name, titled `name`, with `facts` below it,
+    // and stops following the box until follow() is called again.
+    void showPicture(const QImage& image, const QString& name, const QString& facts);
 
     void setView(PreviewView view);
     PreviewView view() const { return m_picture->view(); }

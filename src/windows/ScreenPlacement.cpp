@@ -18,7 +18,17 @@ QRect placeOnArea(QSize wanted, QSize smallest, const QRect& area, const QMargin
     return {QPoint(left + frame.left(), top + frame.top()), size};
 }
 
-QRect placeOnScreen(QWidget& window, QSize wanted, QSize smallest) {
+QRect cascadeOnArea(const QRect& client, int steps, const QRect& area, const QMargins& frame) {
+    const int step = std::max(frame.top(), 1);
+    const QRect outer = client.marginsAdded(frame);
+    // How many steps fit before the frame would leave the area on the right or at the bottom.
+    const int room = std::min(area.right() - outer.right(), area.bottom() - outer.bottom());
+    const int fitting = std::max(room, 0) / step + 1;
+    const int taken = std::max(steps, 0) % fitting;
+    return client.translated(taken * step, taken * step);
+}
+
+QRect placeOnScreen(QWidget& window, QSize wanted, QSize smallest, int cascade) {
     const QScreen* screen = window.screen();
     if (screen == nullptr) {
         screen = QGuiApplication::primaryScreen();
@@ -34,7 +44,9 @@ QRect placeOnScreen(QWidget& window, QSize wanted, QSize smallest) {
         // A usual title bar and border until the window system reports the real ones.
         frame = QMargins(4, 30, 4, 4);
     }
-    const QRect client = placeOnArea(wanted, smallest, screen->availableGeometry(), frame);
+    const QRect area = screen->availableGeometry();
+    const QRect client =
+        cascadeOnArea(placeOnArea(wanted, smallest, area, frame), cascade, area, frame);
     window.setFixedSize(client.size());
     // A top-level window's position is that of its frame.
     window.move(client.topLeft() - QPoint(frame.left(), frame.top()));

@@ -22,21 +22,23 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QSettings>
 
+#include <atomic>
+
 namespace velmora {
 
 namespace {
 
 // Open and save flags of the system dialog: long names plus "must exist", or plus "ask
-// before creating" and "ask before overwriting".
+// before overwriting". A new name is what a save is for, so it is taken without a question.
 constexpr std::uint32_t kOpenFlags = DialogFlags::LongNames | DialogFlags::FileMustExist;
-constexpr std::uint32_t kSaveFlags =
-    DialogFlags::LongNames | DialogFlags::CreatePrompt | DialogFlags::OverwritePrompt;
+constexpr std::uint32_t kSaveFlags = DialogFlags::LongNames | DialogFlags::OverwritePrompt;
 
 std::string utf8(const QString& text) {
     return text.toStdString();
@@ -51,6 +53,43 @@ std::string placeholderNotice() {
     return "Packed with Velmora's placeholder texture header (\"WE00\" and zeros), which the game "
            "may not take: unpack one of your game files in this window before packing, or "
            "install its header once with 'velmora-cli header YOUR_GAME_FILE'.";
+}
+
+// What the fit's PSNR means to the eye, for the question that quotes it.
+QString psnrInWords(double psnr) {
+    if (psnr >= 45)
+        return QStringLiteral("differences too small to see");
+    if (psnr >= 38)
+        return QStringLiteral("differences visible only side by side with the original");
+    return QStringLiteral("differences visible");
+}
+
+// The fitted image block (DDS header, then 1024 x 1024 B8G8R8A8 rows) as a picture.
+QImage fittedPicture(const conversion::FitResult& fitted) {
+    constexpr int side = 1024;
+    constexpr std::size_t headerSize = 128;
+    if (fitted.block.size() != headerSize + std::size_t{side} * side * 4)
+        return {};
+    // B, G, R, A bytes are ARGB32 words on a little-endian machine.
+    QImage image(side, side, QImage::Format_ARGB32);
+    const std::uint8_t* pixel = fitted.block.data() + headerSize;
+    for (int y = 0; y < side; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < side; ++x, pixel += 4)
+            line[x] = qRgba(pixel[2], pixel[1], pixel[0], pixel[3]);
+    }
+    return image;
+}
+
+// The name an output dialog suggests: the input's name with the output's extension, in the
+// input's folder; nothing when that would be the input itself.
+QString suggestedOutput(const QString& input, const QString& extension) {
+    if (input.isEmpty())
+        return {};
+    const QFileInfo file(input);
+    const QString suggested = file.absolutePath() + QLatin1Char('/') + file.completeBaseName() +
+                              QLatin1Char('.') + extension;
+    return QFileInfo(suggested) == file ? QString() : suggested;
 }
 
 } // namespace
@@ -74,11 +113,25 @@ frmMain::frmMain(const AppContext& context, QWidget* parent)
     buildControls();
     acceptFileDrops();
     centreOnScreen();
+    // Unpack needs both of its boxes, however they were filled: Browse, typing, pasting, a
+    // drop or `velmora FILE`.
+    for (const int box : {2, 3})
+        connect(m_txt[static_cast<std::size_t>(box)], &QLineEdit::textChanged, this,
+                &frmMain::updateUnpackEnabled);
+    updateUnpackEnabled();
+}
+
+void frmMain::updateUnpackEnabled() {
+    const auto names = [](const QLineEdit* box) { return !box->text().trimmed().isEmpty(); };
+    m_cmdWypakuj->setEnabled(names(m_txt[2]) && names(m_txt[3]));
 }
 
 frmMain::~frmMain() {
     if (m_help) {
         delete m_help.data();
+    }
+    if (m_preview) {
+        delete m_preview.data();
     }
 }
 
@@ -205,8 +258,27 @@ XpFrame* frmMain::frame(const QString& caption) const {
 }
 
 void frmMain::centreOnScreen() {
-    // The background picture is drawn for this one size; only the place can give way.
-    placeOnScreen(*this, size(), size());
+    // The background picture is drawn for this one size; only the place can give way. Other
+    // windows of Velmora open now, in this program or another, each push this one a step down
+    // and right, so that no window hides another exactly.
+    placeOnScreen(*this, size(), size(), otherWindowsOpen());
+}
+
+int frmMain::otherWindowsOpen() const {
+    // Every open main window holds a locked work folder; those of closed or killed windows
+    // were removed when this one's was made.
+    if (!m_work)
+        return 0;
+    const std::filesystem::path own = m_work->path();
+    int others = 0;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(own.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("velmora-window-", 0) == 0 && it->path() != own)
+            ++others;
+    }
+    return others;
 }
 
 void frmMain::paintEvent(QPaintEvent*) {
@@ -266,7 +338,10 @@ QString frmMain::userPath(const QString& text) const {
     return QDir::cleanPath(QDir(m_userFolder).absoluteFilePath(QDir::fromNativeSeparators(text)));
 }
 
-bool frmMain::showDialog(bool save) {
+bool frmMain::showDialog(bool save, const QString& startName) {
+    // Each dialog starts from its own box (or the name suggested for it), never from the name
+    // the previous dialog left: an output dialog must not start on an input.
+    m_CD.FileName = startName;
     m_CD.InitDir = m_userFolder;
     if (!(save ? m_CD.ShowSave() : m_CD.ShowOpen())) {
         return false;
@@ -275,11 +350,23 @@ bool frmMain::showDialog(bool save) {
     return true;
 }
 
+QString frmMain::existingFileIn(int box) const {
+    const QString path = userPath(txt(box).text());
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+QString frmMain::outputStart(int outputBox, int inputBox, const QString& extension) const {
+    if (!txt(outputBox).text().trimmed().isEmpty())
+        return userPath(txt(outputBox).text());
+    return suggestedOutput(existingFileIn(inputBox), extension);
+}
+
 void frmMain::btnBF_Click() {
-    m_CD.DialogTitle = QStringLiteral("Open file");
+    m_CD.DialogTitle = QStringLiteral("Open game file");
     m_CD.Filter = QString();
+    m_CD.DefaultExt = QString();
     m_CD.Flags = kOpenFlags;
-    if (!showDialog(false)) {
+    if (!showDialog(false, existingFileIn(2))) {
         return;
     }
     openBinChosen(m_CD.FileName);
@@ -317,22 +404,23 @@ bool frmMain::rememberGameFile(const std::filesystem::path& copy) {
 }
 
 void frmMain::btnCF_Click() {
-    m_CD.DialogTitle = QStringLiteral("Open file");
+    m_CD.DialogTitle = QStringLiteral("Save DDS image as");
     m_CD.Filter = QString();
-    // A save dialog must take a new name; it asks before replacing a file.
+    m_CD.DefaultExt = QString();
+    // A save dialog takes a new name as it is; it asks before replacing a file.
     m_CD.Flags = kSaveFlags;
-    if (!showDialog(true)) {
+    if (!showDialog(true, outputStart(3, 2, QStringLiteral("dds")))) {
         return;
     }
     txt(3).setText(m_CD.FileName);
-    m_cmdWypakuj->setEnabled(true);
 }
 
 void frmMain::btnDF_Click() {
-    m_CD.DialogTitle = QStringLiteral("Open file");
+    m_CD.DialogTitle = QStringLiteral("Open picture");
     m_CD.Filter = QString();
+    m_CD.DefaultExt = QString();
     m_CD.Flags = kOpenFlags;
-    if (!showDialog(false)) {
+    if (!showDialog(false, existingFileIn(0))) {
         return;
     }
     openDdsChosen(m_CD.FileName);
@@ -349,12 +437,11 @@ void frmMain::openDdsChosen(const QString& path) {
 }
 
 void frmMain::btnAF_Click() {
-    m_CD.DialogTitle = QStringLiteral("Save file");
+    m_CD.DialogTitle = QStringLiteral("Save game file as");
     m_CD.Filter = QString();
     m_CD.DefaultExt = QString();
-    m_CD.FileName = QStringLiteral(".Bin");
     m_CD.Flags = kSaveFlags;
-    if (!showDialog(true)) {
+    if (!showDialog(true, outputStart(1, 0, QStringLiteral("bin")))) {
         return;
     }
     txt(1).setText(m_CD.FileName);
@@ -378,15 +465,25 @@ void frmMain::Unpack() {
     const auto before = m_lastGameFile;
     const bool readable =
         rememberGameFile(conversion::workFilePath(work->path(), conversion::WorkFile::Temp));
-    const auto outcome =
+    auto outcome =
         conversion::runUnpack(work->path(), utf8(gameFile), utf8(userPath(txt(3).text())),
                               m_ZlibTool1->component(), &m_pictures);
     if (!outcome) {
         m_lastGameFile = before;
+    } else {
+        nameWrittenFile(*outcome);
     }
     report(outcome, gameFile);
     if (outcome && readable) {
         followUnpack();
+    }
+}
+
+void frmMain::nameWrittenFile(conversion::RunReport& report) {
+    // The closing message names the file as written, its extension included, not the box.
+    if (report.messages.size() >= 2 && !report.writtenPath.empty()) {
+        report.messages.back() = utf8(
+            QDir::toNativeSeparators(QString::fromStdU16String(report.writtenPath.u16string())));
     }
 }
 
@@ -464,16 +561,38 @@ void frmMain::Pack() {
         return;
     }
     const QString output = userPath(txt(1).text());
-    auto outcome =
-        conversion::runPack(work->path(), utf8(userPath(txt(0).text())), utf8(output),
-                            utf8(m_Label1->text()), m_ZlibTool1->component(), packOptions());
+    const std::string image = utf8(userPath(txt(0).text()));
+    const std::string textureName = utf8(m_Label1->text());
+    const std::filesystem::path folder = work->path();
+    std::atomic<bool> stop = false;
+    auto options = packOptions();
+    options.stop = &stop;
+    // Compressing takes long enough to be felt: even the first attempt runs on a worker.
+    auto outcome = runWhileBusy(
+        this, QStringLiteral("Packing..."),
+        [&] {
+            return conversion::runPack(folder, image, utf8(output), textureName,
+                                       m_ZlibTool1->component(), options);
+        },
+        &stop);
+    // A Cancel that came after the last check is too late: what was written is reported.
+    if (stop && !outcome) {
+        return; // cancelled: nothing written, the window as it was
+    }
     if (!outcome && outcome.error().kind == conversion::ErrorKind::DoesNotFit) {
-        auto fitted = offerFit();
+        bool cancelled = false;
+        auto fitted = offerFit(cancelled);
+        if (cancelled) {
+            return;
+        }
         if (!fitted) {
             m_Text1->clear();
             return; // declined: nothing written, nothing more to say
         }
         outcome = std::move(*fitted);
+    }
+    if (outcome) {
+        nameWrittenFile(*outcome);
     }
     // The length shown is always that of the game file last written, never an older one.
     if (outcome && outcome->storedLength) {
@@ -488,34 +607,58 @@ void frmMain::Pack() {
     report(outcome, output);
 }
 
-std::optional<conversion::Outcome> frmMain::offerFit() {
+std::optional<conversion::Outcome> frmMain::offerFit(bool& cancelled) {
     const std::string image = utf8(userPath(txt(0).text()));
     const std::string output = utf8(userPath(txt(1).text()));
     const std::string textureName = utf8(m_Label1->text());
-    const auto options = packOptions();
+    std::atomic<bool> stop = false;
+    auto options = packOptions();
+    options.stop = &stop;
     const std::filesystem::path folder = workFolder();
-    const auto fitted =
-        runWhileBusy(this, QStringLiteral("Fitting the image to the game file..."),
-                     [&] { return conversion::fitPackImage(folder, image, textureName, options); });
+    const auto fitted = runWhileBusy(
+        this, QStringLiteral("Fitting the image to the game file..."),
+        [&] { return conversion::fitPackImage(folder, image, textureName, options); }, &stop);
+    if (stop) {
+        cancelled = true;
+        return std::nullopt;
+    }
     if (!fitted) {
         return conversion::Outcome(tl::unexpected(fitted.error()));
     }
     const QString question =
-        QStringLiteral("The image is too detailed to fit the game file: %1 bytes compressed, %2 "
-                       "allowed.\n\nReduce the colour precision just enough to fit (PSNR %3 dB)?")
+        QStringLiteral(
+            "The image is too detailed to fit the game file: %1 bytes compressed, %2 "
+            "allowed.\n\nReduce the colour precision just enough to fit? The result differs "
+            "from your image by a PSNR of %3 dB: %4.\n(PSNR: 45 dB and more, too small to see; "
+            "38 to 45 dB, visible only side by side; 30 to 38 dB, visible.)\n\nShow opens the "
+            "fitted image in the preview before you answer.")
             .arg(
                 QString::fromStdString(conversion::groupedNumber(fitted->unfittedSize)),
                 QString::fromStdString(conversion::groupedNumber(conversion::kCompressedBlockSize)),
-                QString::number(fitted->psnr, 'f', 1));
-    if (!m_context.messages->ask(question, this)) {
+                QString::number(fitted->psnr, 'f', 1), psnrInWords(fitted->psnr));
+    const auto show = [this, &fitted] {
+        showPicture(fittedPicture(*fitted), QStringLiteral("fitted image (not saved)"),
+                    QStringLiteral("The image as Pack fits it: PSNR %1 dB, %2.")
+                        .arg(QString::number(fitted->psnr, 'f', 1), psnrInWords(fitted->psnr)));
+    };
+    if (!m_context.messages->askWithShow(question, QStringLiteral("Show"), show, this)) {
         return std::nullopt;
     }
+    stop = false;
     conversion::PackOptions withFit = options;
     withFit.fitted = &*fitted;
-    return runWhileBusy(this, QStringLiteral("Packing..."), [&] {
-        return conversion::runPack(folder, image, output, textureName, m_ZlibTool1->component(),
-                                   withFit);
-    });
+    auto packed = runWhileBusy(
+        this, QStringLiteral("Packing the fitted image..."),
+        [&] {
+            return conversion::runPack(folder, image, output, textureName, m_ZlibTool1->component(),
+                                       withFit);
+        },
+        &stop);
+    if (stop && !packed) {
+        cancelled = true;
+        return std::nullopt;
+    }
+    return packed;
 }
 
 void frmMain::cmdWypakuj_Click() {
@@ -549,6 +692,10 @@ void frmMain::cmdTuto_Click() {
     }
     m_help->show();
     hide();
+    // The preview belongs with this window, which help replaces while it is open.
+    if (m_preview) {
+        m_preview->hide();
+    }
 }
 
 } // namespace velmora

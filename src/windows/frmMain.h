@@ -63,6 +63,9 @@ class frmMain : public QWidget {
     // The preview window while it is open, and opening it (or turning it) to a path box.
     PreviewWindow* previewWindow() const { return m_preview; }
     void showPreview(QLineEdit& box);
+    // Opens the preview window (or turns it) to a picture that is in no box, such as an image
+    // as Pack would fit it; `name` titles it, `facts` stand below it.
+    void showPicture(const QImage& image, const QString& name, const QString& facts);
 
     // This window's own work files; empty when the folder could not be made.
     std::filesystem::path workFolder() const;
@@ -93,6 +96,17 @@ class frmMain : public QWidget {
     std::unique_ptr<Button_XP> addButton(const QString& name, const QString& caption,
                                          QWidget* parent, const QRect& geometry);
     void centreOnScreen();
+    // How many other main windows of Velmora are open, in this program or another.
+    int otherWindowsOpen() const;
+    void updateUnpackEnabled();
+    // The file a box names when it exists, else an empty string.
+    QString existingFileIn(int box) const;
+    // Where an output dialog starts: its box, else a name made from its input's.
+    QString outputStart(int outputBox, int inputBox, const QString& extension) const;
+    // Puts the file written, as written, into a successful run's closing message.
+    static void nameWrittenFile(conversion::RunReport& report);
+    // The preview window, opened beside this one when it is not open yet.
+    PreviewWindow& previewOpened();
 
     void List1_Click();
     void btnBF_Click();
@@ -114,7 +128,7 @@ class frmMain : public QWidget {
     // A path as typed into a box, a relative one taken from the user's folder.
     QString userPath(const QString& text) const;
     // Sets the dialog's start folder, shows it, and on confirmation remembers its folder.
-    bool showDialog(bool save);
+    bool showDialog(bool save, const QString& startName);
     // The work folder, or nothing after saying why there is none.
     const conversion::PrivateWorkFolder* workFolderOrSay();
     // Pack's texture header: the user's installed one, else that of the game file last opened
@@ -128,9 +142,10 @@ class frmMain : public QWidget {
     // to install its genuine texture header when the user has none installed.
     void followUnpack();
     void offerHeaderInstall();
-    // Pack found the image too detailed: fit it (without freezing the window), ask, and pack
-    // the fitted image on Yes. Nothing on No.
-    std::optional<conversion::Outcome> offerFit();
+    // Pack found the image too detailed: fit it (without freezing the window), ask, offering
+    // a look at the fitted image first, and pack the fitted image on Yes. Nothing on No.
+    // `cancelled` tells a Cancel on the progress (nothing written) from a No.
+    std::optional<conversion::Outcome> offerFit(bool& cancelled);
 
     // The game file last opened or unpacked here: its texture header, unless that is the
     // placeholder, and its texture name.

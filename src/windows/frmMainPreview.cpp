@@ -42,16 +42,33 @@ void frmMain::offerPreview(QLineEdit* box) {
     });
 }
 
-void frmMain::showPreview(QLineEdit& box) {
+PreviewWindow& frmMain::previewOpened() {
     if (!m_preview) {
-        m_preview = new PreviewWindow(this);
+        // A window of its own, not this one's child: a question this window asks (the fit's)
+        // blocks this window and its children, and the preview must stay usable meanwhile.
+        // It closes with this window and never keeps the program running alone.
+        m_preview = new PreviewWindow(nullptr);
+        m_preview->setAttribute(Qt::WA_QuitOnClose, false);
+        m_preview->setWindowIcon(windowIcon());
         m_preview->placeBeside(*this);
     }
+    return *m_preview;
+}
+
+void frmMain::showPreview(QLineEdit& box) {
+    PreviewWindow& preview = previewOpened();
     // Relative paths are taken from the user's folder, as Unpack and Pack take them.
-    m_preview->follow(&box, [this](const QString& text) { return userPath(text); });
-    m_preview->show();
-    m_preview->raise();
-    m_preview->activateWindow();
+    preview.follow(&box, [this](const QString& text) { return userPath(text); });
+    preview.show();
+    preview.raise();
+    preview.activateWindow();
+}
+
+void frmMain::showPicture(const QImage& image, const QString& name, const QString& facts) {
+    PreviewWindow& preview = previewOpened();
+    preview.showPicture(image, name, facts);
+    preview.show();
+    preview.raise();
 }
 
 } // namespace velmora

@@ -143,13 +143,22 @@ void frmhelp::Dir1_Change(const QString& path) {
     m_file1Path = clean;
     const QSignalBlocker quiet(m_File1);
     m_File1->clear();
-    // A missing folder lists nothing; every file of an existing one is listed.
+    // A missing folder lists nothing; of an existing one, the pictures the window can show,
+    // told by their content, whatever their names say.
     const QDir dir(clean);
     const QStringList files = dir.exists()
                                   ? dir.entryList(QDir::Files | QDir::Hidden | QDir::System,
                                                   QDir::Name | QDir::IgnoreCase)
                                   : QStringList();
-    m_File1->addItems(files);
+    for (const QString& file : files) {
+        if (QImageReader(dir.filePath(file)).canRead())
+            m_File1->addItem(file);
+    }
+    // The window opens on the first picture rather than on an empty box.
+    if (m_File1->count() > 0) {
+        m_File1->setCurrentRow(0);
+        File1_Click();
+    }
 }
 
 void frmhelp::File1_Click() {

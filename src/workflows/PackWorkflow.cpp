@@ -27,6 +27,14 @@ Error tooDetailed(std::uint64_t streamSize) {
                 "blurring does not help"};
 }
 
+bool stopRequested(const PackOptions& options) {
+    return options.stop != nullptr && options.stop->load();
+}
+
+tl::unexpected<StepResult> stoppedRun() {
+    return stepFailed("Packing", {}, ErrorKind::Stopped, "stopped before anything was written");
+}
+
 } // namespace
 
 Result<std::array<std::uint8_t, kTextureHeaderBlockSize>>
@@ -147,7 +155,7 @@ Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& fold
 }
 
 Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder,
-                                         std::size_t measuredSize) {
+                                         std::size_t measuredSize, const std::atomic<bool>* stop) {
     const auto recordPath = workFilePath(folder, WorkFile::Template);
     const auto record = readWholeFile(recordPath, kInflateLimit);
     if (!record)
@@ -159,7 +167,7 @@ Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder,
     const auto header = bytes.first(kTextureHeaderBlockSize);
     const auto name = bytes.subspan(kRecordNameOffset);
     auto fitted = fitImageToSlot(bytes.subspan(kRecordImageOffset, kImageBlockSize), {header, name},
-                                 kCompressedBlockSize, measuredSize);
+                                 kCompressedBlockSize, measuredSize, stop);
     if (!fitted)
         return stepFailed("Fitting the image", recordPath, fitted.error());
     const std::array<std::span<const std::uint8_t>, 3> parts{
@@ -180,7 +188,9 @@ Result<FitResult, StepResult> fitPackImage(const std::filesystem::path& folder,
     plain.fitted = nullptr;
     if (auto payload = BuildTexturePayload(folder, imagePath, textureName, plain); !payload)
         return tl::unexpected(payload.error());
-    auto fitted = FitPayload(folder);
+    if (stopRequested(options))
+        return stoppedRun();
+    auto fitted = FitPayload(folder, 0, options.stop);
     if (!fitted)
         fitted.error().file = imagePath;
     return fitted;
@@ -197,6 +207,8 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     const auto payload = BuildTexturePayload(folder, imagePath, textureName, options);
     if (!payload)
         return tl::unexpected(payload.error());
+    if (stopRequested(options))
+        return stoppedRun();
     std::optional<double> fittedPsnr;
     if (options.fitted) {
         // The fit compressed this very record already; the proof below checks that it did.
@@ -205,7 +217,7 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     } else if (options.fitIfTooDetailed) {
         // The fit tries the cheap levels itself and, when they miss, makes the strongest stream
         // alongside its own measurements rather than waiting for Pack's first.
-        auto fitted = FitPayload(folder);
+        auto fitted = FitPayload(folder, 0, options.stop);
         if (!fitted) {
             fitted.error().file = imagePath;
             return tl::unexpected(fitted.error());
@@ -228,6 +240,8 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     const auto proven = [&record](const std::filesystem::path& written) {
         return verifyWrittenGameFile(written, *record);
     };
+    if (stopRequested(options))
+        return stoppedRun();
     if (auto saved =
             copyFileAtomically(workFilePath(folder, WorkFile::ZlibPES), target, UINT64_MAX, proven);
         !saved)

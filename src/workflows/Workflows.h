@@ -7,6 +7,7 @@
 #include "workflows/Outcome.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -42,6 +43,10 @@ struct PackOptions {
     // An image block fitted earlier (fitPackImage) for this image, header and texture name:
     // packed in place of the image file's own pixels.
     const FitResult* fitted = nullptr;
+    // Raised by another thread to end the run early (ErrorKind::Stopped): checked between the
+    // steps and during a fit, and last just before the output is written, so a stopped run
+    // writes nothing.
+    const std::atomic<bool>* stop = nullptr;
 
     static PackOptions reading(const PictureReader* pictures) {
         PackOptions options;
@@ -99,7 +104,8 @@ StepStatus Pack(const std::filesystem::path& folder, CompressionComponent& compo
 // The image in "\Template" made to fit: the changed record -> "\Template", its stream -> "\zlib".
 // measuredSize: the unchanged record's stream length at the strongest level, when known.
 Result<FitResult, StepResult> FitPayload(const std::filesystem::path& folder,
-                                         std::size_t measuredSize = 0);
+                                         std::size_t measuredSize = 0,
+                                         const std::atomic<bool>* stop = nullptr);
 // "\zlib" -> "\zlibPES" with the 16-byte game header; gives the value for Text1.
 Result<std::int32_t, StepResult> WriteGameFile(const std::filesystem::path& folder);
 

@@ -46,10 +46,26 @@ class FakeMessageBoxService final : public MessageBoxService {
         asked.push_back(text);
         return answer;
     }
+    // As ask(); when `pressShow` is set, the extra button is pressed first.
+    bool askWithShow(const QString& text, const QString& showCaption,
+                     const std::function<void()>& show, QWidget*) override {
+        asked.push_back(text);
+        showCaptions.push_back(showCaption);
+        if (pressShow) {
+            show();
+            if (afterShow)
+                afterShow();
+        }
+        return answer;
+    }
 
     std::vector<QString> shown;
     std::vector<QString> asked;
+    std::vector<QString> showCaptions;
     bool answer = false;
+    bool pressShow = false;
+    // Runs after Show was pressed, while the question is still open.
+    std::function<void()> afterShow;
 };
 
 // Records what it was asked to open; the opener's end comes when the test calls finish(), as

@@ -9,6 +9,7 @@
 #include "gamefile/GameFileVerification.h"
 #include "velmora/Version.h"
 #include "windows/PreviewWindow.h"
+#include "windows/ScreenPlacement.h"
 #include "windows/XpFrame.h"
 #include "windows/frmMain.h"
 #include "windows/frmhelp.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -23,13 +25,17 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -41,9 +47,12 @@ using velmora::test::FakeFileDialogService;
 using velmora::test::FakeMessageBoxService;
 
 constexpr std::uint32_t kOpenFlags = 0x201000;
-constexpr std::uint32_t kSaveFlags = 0x202002;
+// Overwrite prompt, no "create the file?" prompt.
+constexpr std::uint32_t kSaveFlags = 0x200002;
 
 const QStringList kWorkFiles = {"Temp", "Tempa", "Template", "zlib", "zlibPES", "DDS"};
+
+QByteArray gameFileOf(const velmora::test::Bytes& image);
 
 class FrmMainTest : public ::testing::Test {
   protected:
@@ -267,31 +276,52 @@ TEST_P(BrowseTest, CancelChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Buttons, BrowseTest,
-    ::testing::Values(BrowseCase{"btnBF", FileDialogKind::Open, "Open file", kOpenFlags, 2},
+    ::testing::Values(BrowseCase{"btnBF", FileDialogKind::Open, "Open game file", kOpenFlags, 2},
                       // Save DDS takes a new name and asks before replacing a file.
-                      BrowseCase{"btnCF", FileDialogKind::Save, "Open file", kSaveFlags, 3},
-                      BrowseCase{"btnDF", FileDialogKind::Open, "Open file", kOpenFlags, 0},
-                      BrowseCase{"btnAF", FileDialogKind::Save, "Save file", kSaveFlags, 1}),
+                      BrowseCase{"btnCF", FileDialogKind::Save, "Save DDS image as", kSaveFlags, 3},
+                      BrowseCase{"btnDF", FileDialogKind::Open, "Open picture", kOpenFlags, 0},
+                      BrowseCase{"btnAF", FileDialogKind::Save, "Save game file as", kSaveFlags,
+                                 1}),
     [](const auto& info) { return std::string(info.param.button); });
 
-TEST_F(FrmMainTest, FileNameFieldCarriesFromOneDialogToTheNext) {
-    m_dialogs.confirm(user("game.bin"));
-    click(m_window->btnBF());
-    m_dialogs.confirm(user("tile"));
+// Each dialog starts from its own box, an output dialog without one from a name made from its
+// input's, never from the name the dialog before it left: the input itself.
+TEST_F(FrmMainTest, EachDialogStartsFromItsOwnBoxNeverFromTheInput) {
+    ASSERT_TRUE(velmora::test::writeFile(user("game.bin"), "game"));
+    ASSERT_TRUE(velmora::test::writeFile(user("pic.png"), "picture"));
+    ASSERT_TRUE(velmora::test::writeFile(user("odd.dds"), "a game file named as a DDS"));
+    struct Step {
+        Button_XP& button;
+        std::optional<QString> answer;
+        QString expectedStart;
+    };
+    const std::vector<Step> steps = {
+        {m_window->btnBF(), user("game.bin"), ""},
+        {m_window->btnCF(), user("tile"), user("game.dds")},
+        {m_window->btnAF(), std::nullopt, ""}, // nothing to pack yet
+        {m_window->btnDF(), user("pic.png"), ""},
+        {m_window->btnAF(), std::nullopt, user("pic.bin")},
+        {m_window->btnCF(), std::nullopt, user("tile")},
+        {m_window->btnBF(), user("odd.dds"), user("game.bin")},
+        {m_window->btnDF(), std::nullopt, user("pic.png")},
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        m_dialogs.answers.push_back(steps[i].answer);
+        click(steps[i].button);
+        ASSERT_EQ(m_dialogs.requests.size(), i + 1);
+        const auto& request = m_dialogs.requests.back();
+        EXPECT_EQ(request.fileName, steps[i].expectedStart) << "dialog " << i;
+        EXPECT_NE(request.fileName, ".Bin") << "dialog " << i;
+        EXPECT_EQ(request.defaultExt, "") << "dialog " << i;
+        EXPECT_EQ(request.flags & velmora::DialogFlags::CreatePrompt, 0u) << "dialog " << i;
+        EXPECT_EQ(request.title.startsWith("Save"), request.kind == FileDialogKind::Save)
+            << request.title.toStdString();
+    }
+    // An input whose name already ends as the output would is never offered as the output.
+    m_window->txt(3).clear();
+    m_dialogs.cancel();
     click(m_window->btnCF());
-    m_dialogs.cancel();
-    click(m_window->btnAF());
-    m_dialogs.cancel();
-    click(m_window->btnDF());
-    m_dialogs.confirm(user("out"));
-    click(m_window->btnAF());
-    ASSERT_EQ(m_dialogs.requests.size(), 5u);
-    EXPECT_EQ(m_dialogs.requests[0].fileName, "");
-    EXPECT_EQ(m_dialogs.requests[1].fileName, user("game.bin"));
-    EXPECT_EQ(m_dialogs.requests[2].fileName, ".Bin");
-    EXPECT_EQ(m_dialogs.requests[3].fileName, ".Bin") << "left by the cancelled Save Bin";
-    EXPECT_EQ(m_dialogs.requests[4].fileName, ".Bin") << "Save Bin always starts so";
-    EXPECT_EQ(m_dialogs.requests[4].defaultExt, "");
+    EXPECT_EQ(m_dialogs.requests.back().fileName, "");
 }
 
 TEST_F(FrmMainTest, OpenBinCopiesTheGameFileToThePrivateWorkFolder) {
@@ -349,6 +379,69 @@ TEST_F(FrmMainTest, EnablingIsOneWay) {
     EXPECT_TRUE(m_window->cmdSpakuj().Enabled());
 }
 
+// Unpack is ready whenever both of its boxes name files, however they were filled.
+TEST_F(FrmMainTest, UnpackIsEnabledWheneverBothOfItsBoxesNameFiles) {
+    ASSERT_TRUE(
+        velmora::test::writeFile(user("game.bin"), gameFileOf(velmora::test::validImage(9))));
+    QLineEdit& input = m_window->txt(2);
+    QLineEdit& output = m_window->txt(3);
+    const std::vector<std::pair<std::function<void()>, bool>> steps = {
+        {[&] { m_window->openFile(user("game.bin")); }, false}, // as `velmora FILE` does
+        {[&] { QTest::keyClicks(&output, "typed"); }, true},
+        {[&] {
+             output.selectAll();
+             QTest::keyClick(&output, Qt::Key_Delete);
+         },
+         false},
+        {[&] {
+             QGuiApplication::clipboard()->setText(user("pasted"));
+             output.paste();
+         },
+         true},
+        {[&] { input.setText("   "); }, false},
+        {[&] { QTest::keyClicks(&input, "game.bin"); }, true}, // "   game.bin"
+        {[&] { input.setText(user("game.bin")); }, true},
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        steps[i].first();
+        EXPECT_EQ(m_window->cmdWypakuj().Enabled(), steps[i].second) << "step " << i;
+    }
+    click(m_window->cmdWypakuj());
+    EXPECT_EQ(m_messages.shown, (std::vector<QString>{"UncompressFile", user("pasted.dds")}));
+    EXPECT_TRUE(QFileInfo::exists(user("pasted.dds")));
+}
+
+// Windows opened while others are open each step a title bar down and right, so none hides
+// another exactly; the cascade starts over where it would leave the screen.
+TEST_F(FrmMainTest, EachFurtherWindowOpensOffsetFromTheOthers) {
+    // A folder of this test's own for the windows' work folders, which tell each window how
+    // many others are open: other programs' windows must not count.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    ASSERT_TRUE(QDir().mkpath(user("runtime")));
+    QFile(user("runtime")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", user("runtime").toUtf8());
+    m_window = open();
+    auto second = open();
+    auto third = open();
+    const QPoint step = second->pos() - m_window->pos();
+    EXPECT_GT(step.x(), 0);
+    EXPECT_EQ(step.y(), step.x());
+    EXPECT_EQ(third->pos() - second->pos(), step);
+    second.reset();
+    third.reset();
+    m_window.reset();
+    m_window = open();
+    qputenv("XDG_RUNTIME_DIR", runtime);
+
+    const QMargins frame(4, 30, 4, 4);
+    const QRect area(0, 0, 200, 200);
+    const QRect client(0, 0, 100, 100);
+    EXPECT_EQ(velmora::cascadeOnArea(client, 1, area, frame), client.translated(30, 30));
+    // Three steps of 30 fit below and right of it (96 pixels); the fifth starts over at one.
+    EXPECT_EQ(velmora::cascadeOnArea(client, 3, area, frame), client.translated(90, 90));
+    EXPECT_EQ(velmora::cascadeOnArea(client, 5, area, frame), client.translated(30, 30));
+}
+
 TEST_F(FrmMainTest, DisabledPackButtonDoesNothing) {
     click(m_window->cmdSpakuj());
     click(m_window->cmdWypakuj());
@@ -363,7 +456,8 @@ TEST_F(FrmMainTest, PackThenUnpackRoundTripsTheImage) {
     ASSERT_EQ(m_messages.shown.size(), 2u) << m_messages.shown.front().toStdString();
     EXPECT_EQ(m_messages.shown[0], "CompressFile");
     // Nothing better than the placeholder to go on, and the message says so.
-    EXPECT_EQ(m_messages.shown[1].section('\n', 0, 0), user("menu"));
+    // The file written, as written: ".bin" added.
+    EXPECT_EQ(m_messages.shown[1].section('\n', 0, 0), user("menu.bin"));
     EXPECT_TRUE(m_messages.shown[1].section('\n', 1).startsWith(
         "Packed with Velmora's placeholder texture header"))
         << m_messages.shown[1].toStdString();
@@ -388,13 +482,14 @@ TEST_F(FrmMainTest, PackThenUnpackRoundTripsTheImage) {
     click(m_window->cmdWypakuj());
     ASSERT_EQ(m_messages.shown.size(), 2u) << m_messages.shown.front().toStdString();
     EXPECT_EQ(m_messages.shown[0], "UncompressFile");
-    EXPECT_EQ(m_messages.shown[1], user("menu.bin"));
+    EXPECT_EQ(m_messages.shown[1], user("back.dds")) << "the file written, not the one read";
     EXPECT_EQ(velmora::test::readFile(user("back.dds")), image);
     EXPECT_TRUE(m_messages.asked.empty()) << "a placeholder is not offered for installing";
     expectNoWorkFiles();
 }
 
 TEST_F(FrmMainTest, UnpackWithoutAGameFileReportsOneFailure) {
+    m_window->txt(2).setText(user("missing.bin"));
     m_dialogs.confirm(user("tile"));
     click(m_window->btnCF());
     click(m_window->cmdWypakuj());
@@ -415,16 +510,75 @@ TEST_F(FrmMainTest, PackOfAnImageTheGameCannotUseIsRefused) {
     expectNoWorkFiles();
 }
 
-// A picture too detailed for the game file: the window fits it, asks with the figure, and
-// packs on Yes only.
-class FitOfferTest : public FrmMainTest, public testing::WithParamInterface<bool> {};
+// A picture too detailed for the game file: the window fits it on a worker while it keeps
+// running its events, asks with the figure in words, shows the fitted image on request while
+// the question waits, and packs on Yes only. Cancel on the progress writes nothing.
+struct FitCase {
+    const char* name;
+    bool yes;
+    bool show;              // Show pressed before answering
+    const char* cancelWhen; // the progress label Cancel is pressed at, or null
+};
 
-TEST_P(FitOfferTest, AsksWithThePsnrAndPacksOnlyOnYes) {
-    const bool yes = GetParam();
-    ASSERT_TRUE(velmora::test::writeFile(
-        user("photo.dds"), velmora::test::asQByteArray(velmora::test::photoLikeImage(3.0))));
-    m_messages.answer = yes;
+class FitOfferTest : public FrmMainTest, public testing::WithParamInterface<FitCase> {};
+
+TEST_P(FitOfferTest, FitsOnAWorkerAsksInWordsAndPacksOnlyOnYes) {
+    const FitCase& c = GetParam();
+    const auto photo = velmora::test::photoLikeImage(3.0);
+    ASSERT_TRUE(velmora::test::writeFile(user("photo.dds"), velmora::test::asQByteArray(photo)));
+    m_messages.answer = c.yes;
+    m_messages.pressShow = c.show;
+    m_window->Text1().setText("1234"); // the length of a game file written earlier
+
+    // Ticks of the window's own thread: each notes the progress shown before the question.
+    QStringList seen;
+    bool cancelPressed = false;
+    QTimer ticks;
+    ticks.setInterval(5);
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        auto* progress = m_window->findChild<QProgressDialog*>("busyProgress");
+        if (progress == nullptr || !m_messages.asked.empty())
+            return;
+        if (!seen.contains(progress->labelText()))
+            seen << progress->labelText();
+        if (c.cancelWhen != nullptr && progress->labelText().startsWith(c.cancelWhen) &&
+            progress->isVisible()) {
+            auto* cancel = progress->findChild<QPushButton*>();
+            ASSERT_NE(cancel, nullptr) << "the progress has a Cancel";
+            // Through the window system's window, as a click of the user's arrives.
+            QTest::mouseClick(progress->windowHandle(), Qt::LeftButton, {},
+                              cancel->mapTo(progress, cancel->rect().center()));
+            cancelPressed = true;
+        }
+    });
+    QImage previewed;
+    bool writtenBeforeAnswer = true;
+    m_messages.afterShow = [&] {
+        ASSERT_NE(m_window->previewWindow(), nullptr);
+        EXPECT_TRUE(m_window->previewWindow()->isVisible());
+        EXPECT_TRUE(m_window->previewWindow()->windowTitle().contains("fitted"));
+        previewed = m_window->previewWindow()->picture().image();
+        writtenBeforeAnswer = QFileInfo::exists(user("menu.bin"));
+    };
+    ticks.start();
     packImage(user("photo.dds"), user("menu"), "Online");
+    ticks.stop();
+
+    // Both the first attempt and the fit ran while the window's thread kept turning.
+    EXPECT_TRUE(seen.contains("Packing...")) << seen.join('|').toStdString();
+    EXPECT_TRUE(seen.contains("Fitting the image to the game file..."))
+        << seen.join('|').toStdString();
+    if (c.cancelWhen != nullptr) {
+        ASSERT_TRUE(cancelPressed);
+        EXPECT_TRUE(seen.contains("Cancelling...")) << seen.join('|').toStdString();
+        EXPECT_TRUE(m_messages.asked.empty());
+        EXPECT_TRUE(m_messages.shown.empty()) << m_messages.shown.front().toStdString();
+        EXPECT_FALSE(QFileInfo::exists(user("menu.bin")));
+        EXPECT_EQ(m_window->Text1().text(), "1234") << "the window as it was";
+        EXPECT_EQ(m_window->txt(0).text(), user("photo.dds"));
+        expectNoWorkFiles();
+        return;
+    }
 
     ASSERT_EQ(m_messages.asked.size(), 1u);
     const QString& question = m_messages.asked.front();
@@ -437,15 +591,38 @@ TEST_P(FitOfferTest, AsksWithThePsnrAndPacksOnlyOnYes) {
     const auto number = [&](int i) { return figures.captured(i).remove(',').toLongLong(); };
     EXPECT_EQ(number(2), velmora::conversion::kCompressedBlockSize);
     EXPECT_GT(number(1), number(2));
-    EXPECT_TRUE(question.contains(QRegularExpression(
-        "Reduce the colour precision just enough to fit \\(PSNR \\d+\\.\\d dB\\)\\?$")))
-        << question.toStdString();
-    if (yes) {
+    // The PSNR, and what it means to the eye by the scale the question gives.
+    const auto psnr = QRegularExpression("PSNR of (\\d+\\.\\d) dB: ([^.]+)\\.").match(question);
+    ASSERT_TRUE(psnr.hasMatch()) << question.toStdString();
+    const double db = psnr.captured(1).toDouble();
+    EXPECT_EQ(psnr.captured(2), db >= 45   ? "differences too small to see"
+                                : db >= 38 ? "differences visible only side by side with the "
+                                             "original"
+                                           : "differences visible");
+    EXPECT_TRUE(question.contains("45 dB and more, too small to see")) << question.toStdString();
+    EXPECT_EQ(m_messages.showCaptions, std::vector<QString>{"Show"});
+
+    if (c.show) {
+        EXPECT_FALSE(writtenBeforeAnswer) << "nothing is written while the question waits";
+        ASSERT_EQ(previewed.size(), QSize(1024, 1024));
+    }
+    if (c.yes) {
         ASSERT_EQ(m_messages.shown.size(), 2u);
         EXPECT_EQ(m_messages.shown[0], "CompressFile");
-        EXPECT_TRUE(m_messages.shown[1].startsWith(user("menu") + "\n"));
+        EXPECT_TRUE(m_messages.shown[1].startsWith(user("menu.bin") + "\n"))
+            << m_messages.shown[1].toStdString();
         EXPECT_EQ(velmora::test::readFile(user("menu.bin")).size(), 2400017);
-        EXPECT_FALSE(m_window->Text1().text().isEmpty());
+        EXPECT_NE(m_window->Text1().text(), "1234");
+        if (c.show) {
+            // What the preview showed is what was packed, pixel for pixel.
+            m_window->txt(2).setText(user("menu.bin"));
+            m_window->txt(3).setText(user("back.png"));
+            m_window->Unpack();
+            const QImage packed = QImage(user("back.png")).convertToFormat(QImage::Format_ARGB32);
+            EXPECT_EQ(packed, previewed);
+            QImage original(photo.data() + 128, 1024, 1024, QImage::Format_ARGB32);
+            EXPECT_NE(packed, original) << "the fit changed the picture";
+        }
     } else {
         EXPECT_TRUE(m_messages.shown.empty());
         EXPECT_FALSE(QFileInfo::exists(user("menu.bin")));
@@ -453,9 +630,12 @@ TEST_P(FitOfferTest, AsksWithThePsnrAndPacksOnlyOnYes) {
     expectNoWorkFiles();
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, FitOfferTest, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "Yes" : "No";
+INSTANTIATE_TEST_SUITE_P(Answers, FitOfferTest,
+                         testing::Values(FitCase{"No", false, false, nullptr},
+                                         FitCase{"ShowThenYes", true, true, nullptr},
+                                         FitCase{"CancelWhileFitting", true, false, "Fitting"}),
+                         [](const testing::TestParamInfo<FitCase>& info) {
+                             return info.param.name;
                          });
 
 // A genuine game file unpacked in the window and packed back keeps its texture header: the
@@ -509,7 +689,7 @@ TEST_P(HeaderTest, UnpackAndPackBackKeepsTheGameFilesHeaderAndOffersItOnce) {
     m_dialogs.confirm(user("back"));
     click(m_window->btnAF());
     click(m_window->cmdSpakuj());
-    EXPECT_EQ(m_messages.shown, (std::vector<QString>{"CompressFile", user("back")}));
+    EXPECT_EQ(m_messages.shown, (std::vector<QString>{"CompressFile", user("back.bin")}));
     EXPECT_EQ(headerOf(user("back.bin")), expected);
 
     // A new window, given the game file as `velmora FILE` does: no second offer, the same
@@ -593,7 +773,7 @@ TEST_P(TypedPathTest, UnpackConvertsTheFileTheBoxNames) {
     m_window->txt(2).setText(c.relative ? QString("wanted.bin") : user("wanted.bin"));
     click(m_window->cmdWypakuj());
     ASSERT_EQ(m_messages.shown.size(), 2u) << m_messages.shown.front().toStdString();
-    EXPECT_EQ(m_messages.shown[1], user("wanted.bin"));
+    EXPECT_EQ(m_messages.shown[1], user("out.dds"));
     EXPECT_EQ(velmora::test::readFile(user("out.dds")), velmora::test::asQByteArray(wanted));
     expectNoWorkFiles();
 }
@@ -614,7 +794,7 @@ TEST_F(FrmMainTest, DialogsOpenInTheHomeFolderThenInTheLastOneUsed) {
     ASSERT_EQ(m_dialogs.requests.size(), 3u);
     EXPECT_EQ(m_dialogs.requests[0].folder, QDir::homePath());
     EXPECT_EQ(m_dialogs.requests[1].folder, QDir::homePath());
-    EXPECT_EQ(m_dialogs.requests[2].folder, m_userFolder.path()) << "where .Bin is named";
+    EXPECT_EQ(m_dialogs.requests[2].folder, m_userFolder.path()) << "the folder last used";
 }
 
 TEST_F(FrmMainTest, TwoWindowsNeverMeet) {
@@ -632,8 +812,8 @@ TEST_F(FrmMainTest, TwoWindowsNeverMeet) {
     second->Unpack();
     EXPECT_EQ(velmora::test::readFile(user("a.dds")), velmora::test::asQByteArray(first));
     EXPECT_EQ(velmora::test::readFile(user("b.dds")), velmora::test::asQByteArray(other));
-    EXPECT_EQ(m_messages.shown, (std::vector<QString>{"UncompressFile", user("a.bin"),
-                                                      "UncompressFile", user("b.bin")}));
+    EXPECT_EQ(m_messages.shown, (std::vector<QString>{"UncompressFile", user("a.dds"),
+                                                      "UncompressFile", user("b.dds")}));
     const QString folder = QString::fromStdString(second->workFolder().string());
     second.reset();
     EXPECT_FALSE(QFileInfo::exists(folder)) << "a window's work folder goes with it";

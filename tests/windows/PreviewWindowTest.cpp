@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QMargins>
+#include <QRect>
 #include <QSignalSpy>
 
 #include <cstdlib>
@@ -246,5 +248,39 @@ TEST_F(PreviewWindowTest, FollowsTheBoxAndShowsOnlyTheLatestFile) {
     EXPECT_EQ(m_window.shownPath(), first);
     EXPECT_FALSE(m_window.problem().isEmpty());
 }
+
+// The preview opens beside the main window, sized for a square picture, wherever the screen has
+// room on some side, and over it only where no side has.
+struct PlacementCase {
+    const char* name;
+    QRect screen;
+    QRect window; // the main window's frame
+    bool beside;
+};
+
+class PreviewPlacementTest : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(PreviewPlacementTest, BesideWhereTheScreenHasRoomSquareIsh) {
+    const PlacementCase& c = GetParam();
+    const QMargins frame(4, 30, 4, 4);
+    const QRect client = velmora::previewBeside(c.window, c.screen, frame);
+    const QRect outer = client.marginsAdded(frame);
+    EXPECT_TRUE(c.screen.contains(outer)) << "whole on the screen";
+    EXPECT_EQ(!outer.intersects(c.window), c.beside);
+    // Buttons and facts take a strip; the rest is a square, never a narrow portrait.
+    EXPECT_GE(client.width(), 320);
+    EXPECT_LE(client.height() - client.width(), 120);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, PreviewPlacementTest,
+    ::testing::Values(
+        // The main window centred at scale 1: 406 pixels to its right.
+        PlacementCase{"CentredScale1", {0, 0, 1600, 1000}, {406, 310, 788, 380}, true},
+        PlacementCase{"AtTheRightEdge", {0, 0, 1600, 1000}, {800, 100, 788, 380}, true},
+        PlacementCase{"WideShortScreen", {0, 0, 1920, 600}, {566, 110, 788, 380}, true},
+        // Scale 2 on the same screen: 800 x 500, no side with room.
+        PlacementCase{"CentredScale2", {0, 0, 800, 500}, {6, 60, 788, 380}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
