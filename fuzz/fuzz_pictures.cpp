@@ -1,8 +1,8 @@
 // The pictures Pack reads through the picture reader (PNG, BMP, JPEG, TIFF, WebP, GIF) on
 // arbitrary bytes: described, read and prepared for Pack, each accepted or refused with a reason,
 // never a crash, and a picture read is exactly as large as its header said.
-#include "workflows/ImageInput.h"
 #include "formats/qt/QtPictureReader.h"
+#include "workflows/ImageInput.h"
 
 #include <cstdint>
 #include <cstdio>

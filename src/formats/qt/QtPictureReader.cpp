@@ -1,8 +1,7 @@
 #include "formats/qt/QtPictureReader.h"
 
 #include "base/Formatting.h"
-#include "base/Formatting.h"
-#include "workflows/ImageInput.h"
+#include "formats/FileIdentity.h"
 #include "formats/qt/DecoderMessages.h"
 #include "formats/qt/TiffPictureReader.h"
 #include "formats/qt/WholeFileChecks.h"
