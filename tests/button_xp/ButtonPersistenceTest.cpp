@@ -426,7 +426,7 @@ INSTANTIATE_TEST_SUITE_P(
         ShippedButton{":/designs/frmhelp.json",
                       "cmdDownload",
                       "Download DDS Plugins For PhotoShop",
-                      1,
+                      3,
                       true,
                       {137, 25}}),
     [](const testing::TestParamInfo<ShippedButton>& info) { return std::string(info.param.name); });
