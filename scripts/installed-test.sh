@@ -56,8 +56,8 @@ if [[ $status -ne 0 ]]; then
 fi
 cmp "$home/first.dds" "$home/first-back.dds"
 cmp "$home/second.dds" "$home/second-back.dds"
-grep -qx "message: $home/first.bin" "$top/a.log"
-grep -qx "message: $home/second.bin" "$top/b.log"
+grep -qx "message: $home/first-back.dds" "$top/a.log"
+grep -qx "message: $home/second-back.dds" "$top/b.log"
 say "two windows at once each unpacked their own game file"
 
 # The program itself starts as nobody from the read-only copy. Killed, it leaves its work
