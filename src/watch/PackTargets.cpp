@@ -17,7 +17,7 @@ bool isWatchedPicture(const std::filesystem::path& name) {
     std::string extension = name.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    static const std::array<const char*, 10> kPictures{".png", ".dds", ".tga",  ".bmp",  ".jpg",
+    static const std::array<const char*, 10> kPictures{".png",  ".dds", ".tga",  ".bmp",  ".jpg",
                                                        ".jpeg", ".tif", ".tiff", ".webp", ".gif"};
     return std::find(kPictures.begin(), kPictures.end(), extension) != kPictures.end();
 }
@@ -29,8 +29,8 @@ conv::Result<TargetFor> makeTargetFor(const TargetChoice& choice) {
         return folder / (picture.stem().string() + ".bin");
     };
     if (!choice.like.empty()) {
-        return TargetFor([like = choice.like,
-                          outputFor](const std::filesystem::path& picture) -> conv::Result<PackTarget> {
+        return TargetFor([like = choice.like, outputFor](
+                             const std::filesystem::path& picture) -> conv::Result<PackTarget> {
             const auto original = conv::likeFileFor(like, picture);
             const auto source = conv::readOriginalGameFile(original);
             if (!source)
@@ -52,8 +52,8 @@ conv::Result<TargetFor> makeTargetFor(const TargetChoice& choice) {
         const auto header = conv::readTextureHeader(headerFile);
         if (!header)
             return conv::fail(header.error().kind, "the texture header " + headerFile.string() +
-                                                       " cannot be read (" +
-                                                       header.error().reason + ")");
+                                                       " cannot be read (" + header.error().reason +
+                                                       ")");
         return PackTarget{outputFor(picture), textureName,
                           std::vector<std::uint8_t>(header->begin(), header->end())};
     });

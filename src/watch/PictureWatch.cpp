@@ -38,8 +38,8 @@ constexpr auto kQuiet = std::chrono::milliseconds(120);
 constexpr auto kCreatedQuiet = std::chrono::milliseconds(2000);
 
 constexpr std::uint32_t kFolderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE |
-                                        IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF |
-                                        IN_ONLYDIR | IN_EXCL_UNLINK;
+                                        IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
+                                        IN_EXCL_UNLINK;
 
 std::string systemError(int error) {
     return std::strerror(error);
@@ -127,10 +127,10 @@ class FolderWatch final : public PictureWatch {
         for (;;) {
             int timeout = -1;
             if (!due.empty()) {
-                const auto first = std::min_element(due.begin(), due.end(),
-                                                    [](const auto& a, const auto& b) {
-                                                        return a.second.at < b.second.at;
-                                                    })->second.at;
+                const auto first =
+                    std::min_element(due.begin(), due.end(), [](const auto& a, const auto& b) {
+                        return a.second.at < b.second.at;
+                    })->second.at;
                 const auto wait =
                     std::chrono::ceil<std::chrono::milliseconds>(first - Clock::now()).count();
                 timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60'000));
@@ -182,7 +182,10 @@ class FolderWatch final : public PictureWatch {
         }
         if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT | IN_IGNORED)) {
             if (!folderGone)
-                report({WatchEvent::Kind::Refused, m_options.folder, {}, std::nullopt,
+                report({WatchEvent::Kind::Refused,
+                        m_options.folder,
+                        {},
+                        std::nullopt,
                         "the folder " + m_options.folder.string() +
                             " was removed or moved; its pictures are no longer watched"});
             folderGone = true;
@@ -211,9 +214,8 @@ class FolderWatch final : public PictureWatch {
                 if (m_stopping)
                     return true;
                 // Never two packs of one picture at once: a save during its pack waits.
-                next = std::find_if(m_queue.begin(), m_queue.end(), [&](const Queued& q) {
-                    return !m_packing.count(q.picture);
-                });
+                next = std::find_if(m_queue.begin(), m_queue.end(),
+                                    [&](const Queued& q) { return !m_packing.count(q.picture); });
                 return next != m_queue.end();
             });
             if (m_stopping)
@@ -290,8 +292,11 @@ class FolderWatch final : public PictureWatch {
             conv::runPack(work->path(), job.picture.string(), target->output.string(),
                           target->textureName, component, options);
         if (outcome) {
-            report({WatchEvent::Kind::Written, job.picture, outcome->writtenPath,
-                    outcome->fittedPsnr, {}});
+            report({WatchEvent::Kind::Written,
+                    job.picture,
+                    outcome->writtenPath,
+                    outcome->fittedPsnr,
+                    {}});
             return;
         }
         if (outcome.error().kind == conv::ErrorKind::Stopped)
@@ -333,19 +338,20 @@ conv::Result<std::unique_ptr<PictureWatch>> PictureWatch::start(WatchOptions opt
                               (fs::exists(folder, error) ? " is not a folder" : " does not exist"));
     options.folder = folder.has_filename() ? folder : folder.parent_path();
     const int inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (inotifyFd < 0)
-        return conv::fail(conv::ErrorKind::ReadFailed,
-                          "cannot watch folders: " + systemError(errno) +
-                              (errno == EMFILE ? " (the system's fs.inotify.max_user_instances)"
-                                               : ""));
+    if (inotifyFd < 0) {
+        const int cause = errno;
+        return conv::fail(
+            conv::ErrorKind::ReadFailed,
+            "cannot watch folders: " + systemError(cause) +
+                (cause == EMFILE ? " (the system's fs.inotify.max_user_instances)" : ""));
+    }
     if (::inotify_add_watch(inotifyFd, options.folder.c_str(), kFolderEvents) < 0) {
         const int cause = errno;
         ::close(inotifyFd);
-        return conv::fail(conv::ErrorKind::ReadFailed,
-                          "cannot watch the folder " + options.folder.string() + ": " +
-                              systemError(cause) +
-                              (cause == ENOSPC ? " (the system's fs.inotify.max_user_watches)"
-                                               : ""));
+        return conv::fail(
+            conv::ErrorKind::ReadFailed,
+            "cannot watch the folder " + options.folder.string() + ": " + systemError(cause) +
+                (cause == ENOSPC ? " (the system's fs.inotify.max_user_watches)" : ""));
     }
     const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stopFd < 0) {
