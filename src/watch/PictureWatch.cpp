@@ -37,6 +37,9 @@ constexpr auto kQuiet = std::chrono::milliseconds(120);
 // it until then anyway. This only catches a file that appears whole without one (a hard link).
 constexpr auto kCreatedQuiet = std::chrono::milliseconds(2000);
 
+// How long a picture that was refused must stay as it is before the refusal is told.
+constexpr auto kRefusalGrace = std::chrono::milliseconds(1500);
+
 constexpr std::uint32_t kFolderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE |
                                         IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
                                         IN_EXCL_UNLINK;
@@ -200,6 +203,7 @@ class FolderWatch final : public PictureWatch {
             const std::lock_guard lock(m_lock);
             ++m_seen[picture];
         }
+        m_changed.notify_all();
         if (event.mask & IN_CREATE)
             due[picture] = {now + kCreatedQuiet, true};
         else
@@ -248,9 +252,11 @@ class FolderWatch final : public PictureWatch {
         std::error_code error;
         if (!fs::is_regular_file(job.picture, error))
             return; // gone since it was saved
-        const auto target = m_options.targetFor(job.picture);
+        auto target = m_options.targetFor(job.picture);
         if (!target)
             return refuse(job, seen, {}, target.error().reason);
+        // Pack takes a relative path from its work folder: make it this process's.
+        target->output = fs::absolute(target->output, error).lexically_normal();
         if (target->textureHeader.size() != 48)
             return refuse(job, seen, target->output,
                           "the texture header is " + std::to_string(target->textureHeader.size()) +
@@ -304,6 +310,14 @@ class FolderWatch final : public PictureWatch {
         // Created and not yet closed: still being written, its close brings another pack.
         if (job.awaitingClose && outcome.error().kind == conv::ErrorKind::Damaged)
             return;
+        // Editors that create the file first and write it later (ImageMagick), or write it in
+        // several opens, close it before it is whole: a refusal of such a picture is told only
+        // when no further save follows soon.
+        {
+            std::unique_lock lock(m_lock);
+            m_changed.wait_for(lock, kRefusalGrace,
+                               [&] { return m_stopping || m_seen[job.picture] != seen; });
+        }
         refuse(job, seen, target->output, outcome.error().message());
     }
 

@@ -78,12 +78,18 @@ void writeAll(int fd, const std::uint8_t* data, std::size_t size) {
     }
 }
 
-enum class Save { InPlace, TempRename, DeleteCreate, SlowInChunks };
+enum class Save { InPlace, TempRename, DeleteCreate, SlowInChunks, EmptyFirst };
 
 // How editors save: in place (truncate, write, close); to a temporary name renamed over the
 // picture (Krita, GIMP through GIO); delete then create; or slowly, a new file written in
-// chunks with pauses between them, as over a network share.
+// chunks with pauses between them, as over a network share; or made empty and closed first,
+// then written whole a moment later (ImageMagick).
 void save(const fs::path& picture, const Bytes& bytes, Save how) {
+    if (how == Save::EmptyFirst) {
+        fs::remove(picture);
+        writeFile(picture, Bytes{});
+        std::this_thread::sleep_for(600ms);
+    }
     if (how == Save::TempRename) {
         const fs::path temporary = picture.parent_path() / (picture.filename().string() + ".tmp");
         writeFile(temporary, bytes);
@@ -178,11 +184,8 @@ TEST(PictureWatch, EverySaveOfEveryEditorEndsInItsPictureAndNothingElse) {
     const struct {
         Save how;
         std::uint32_t seed;
-    } rows[] = {{Save::InPlace, 3},
-                {Save::TempRename, 4},
-                {Save::DeleteCreate, 5},
-                {Save::SlowInChunks, 6},
-                {Save::TempRename, 7}};
+    } rows[] = {{Save::InPlace, 3},      {Save::TempRename, 4}, {Save::DeleteCreate, 5},
+                {Save::SlowInChunks, 6}, {Save::EmptyFirst, 8}, {Save::TempRename, 7}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.seed);
         rig.saveAs(validImage(row.seed), row.how);
