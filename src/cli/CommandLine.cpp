@@ -65,6 +65,10 @@ constexpr const char* kUsage =
     "                                          uses ($XDG_DATA_HOME/velmora/WE00)\n"
     "  thumbnail INPUT OUTPUT.png [SIZE]       write a PNG of a game file's image or a picture,\n"
     "                                          scaled to fit SIZE x SIZE pixels (default 256)\n"
+    "  watch DIR --to OUT (--like GAME_OR_FOLDER | --mode MODE) [--fit] [--header FILE] [-j N]\n"
+    "                                          keep OUT/<stem>.bin packed from each picture in\n"
+    "                                          DIR, again after every save, until Ctrl-C;\n"
+    "                                          one line per game file written\n"
     "  modes                                   list the menu modes\n"
     "\n"
     "IMAGE is a 1024x1024 DDS (uncompressed in any channel order, DXT1/3/5, with or without\n"
@@ -147,6 +151,7 @@ int CommandLine::run(const std::vector<std::string>& args) {
         {"header", &CommandLine::header, {}, {}},
         {"thumbnail", &CommandLine::thumbnail, {}, {}},
         {"modes", &CommandLine::modes, {}, {}},
+        {"watch", &CommandLine::watch, {"--to", "--like", "--mode", "--header", "-j"}, {"--fit"}},
     };
     for (const Command& c : commands) {
         if (command != c.name)

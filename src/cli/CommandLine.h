@@ -36,6 +36,7 @@ class CommandLine {
                     bool json);
     int modes(const ParsedArguments& args);
     int thumbnail(const ParsedArguments& args);
+    int watch(const ParsedArguments& args);
     int gameFileJson(const std::filesystem::path& gameFile, const conversion::FileFacts& facts);
 
     std::filesystem::path singleOutput(const std::string& text, const std::filesystem::path& input,

@@ -2,6 +2,8 @@
 
 #include "io/TransientFiles.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include <csignal>
@@ -9,6 +11,26 @@
 #include <unistd.h>
 
 namespace velmora::cli {
+
+namespace {
+
+// A caller waiting in waitForStopSignal(), and the signal handed to it.
+std::mutex g_stopLock;
+std::condition_variable g_stopped;
+bool g_waiting = false;
+int g_received = 0;
+
+// Hands the signal to a waiting caller; false when there is none, or it already has one.
+bool handOver(int signal) {
+    const std::lock_guard lock(g_stopLock);
+    if (!g_waiting || g_received != 0)
+        return false;
+    g_received = signal;
+    g_stopped.notify_all();
+    return true;
+}
+
+} // namespace
 
 void removeWorkOnSignals() {
     sigset_t signals;
@@ -21,11 +43,21 @@ void removeWorkOnSignals() {
         return;
     std::thread([signals] {
         int received = 0;
-        while (sigwait(&signals, &received) != 0) {
-        }
+        do {
+            received = 0;
+            while (sigwait(&signals, &received) != 0) {
+            }
+        } while (handOver(received));
         conversion::transient::removeAll();
         _exit(128 + received);
     }).detach();
+}
+
+int waitForStopSignal() {
+    std::unique_lock lock(g_stopLock);
+    g_waiting = true;
+    g_stopped.wait(lock, [] { return g_received != 0; });
+    return g_received;
 }
 
 void keepWorkingWhenOutputCloses() {

@@ -8,6 +8,12 @@ namespace velmora::cli {
 // any other thread starts.
 void removeWorkOnSignals();
 
+// For a command that runs until it is told to stop (watch): blocks until SIGINT, SIGTERM or
+// SIGHUP arrives and returns its number, instead of the program ending at once, so the caller
+// can stop its work cleanly and then exit with 128 plus the number. A second signal while it
+// stops ends the program as removeWorkOnSignals() does. Needs removeWorkOnSignals() first.
+int waitForStopSignal();
+
 // A closed standard output or error (`velmora-cli ... | head -1`) must not end the run halfway:
 // SIGPIPE is ignored, the lines that cannot be written are dropped, and the exit status still
 // says how the conversions went.

@@ -103,6 +103,11 @@ void Process::signal(int number) {
     }
 }
 
+std::string Process::errSoFar() const {
+    std::error_code error;
+    return fs::exists(m_errFile, error) ? readText(m_errFile) : std::string();
+}
+
 ProcessResult Process::wait() {
     ProcessResult result;
     if (m_pid <= 0) {

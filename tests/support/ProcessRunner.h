@@ -42,6 +42,8 @@ class Process {
     ProcessResult wait();
     // Sends the signal (SIGKILL: a kill the program cannot clean up after); wait() still reaps.
     void signal(int number);
+    // What the program has written to stderr so far, while it runs.
+    std::string errSoFar() const;
 
   private:
     TempFolder m_capture;
