@@ -5,9 +5,9 @@
 #include "cli/CliSupport.h"
 #include "cli/CommandLine.h"
 #include "formats/qt/QtPictureReader.h"
-#include "gamefile/GameFileVerification.h"
 #include "io/PrivateWorkFolder.h"
 #include "workflows/DeflateCompressionComponent.h"
+#include "workflows/PackSource.h"
 #include "workflows/WorkFiles.h"
 #include "workflows/Workflows.h"
 
@@ -78,19 +78,6 @@ std::vector<std::filesystem::path> expandInputs(const std::vector<std::string>& 
     return files;
 }
 
-// The original game file `--like` names for an image: the file itself, or in a folder the one
-// named after the image's stem, with or without ".bin".
-std::filesystem::path likeFileFor(const std::filesystem::path& like,
-                                  const std::filesystem::path& image) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(like, error))
-        return like;
-    const auto withBin = like / (image.stem().string() + ".bin");
-    if (std::filesystem::exists(withBin, error))
-        return withBin;
-    return like / image.stem();
-}
-
 // Mode and texture header of one image, from --mode, --like or the image's file name.
 void choosePackSource(Job& job, const BatchRequest& request,
                       const std::filesystem::path& defaultHeader) {
@@ -101,12 +88,12 @@ void choosePackSource(Job& job, const BatchRequest& request,
         return;
     }
     if (!request.like.empty()) {
-        const auto original = likeFileFor(absoluteFromHere(request.like), job.input);
-        const auto check = conv::checkGameFile(original);
-        if (!check || check->record.size() <= conv::kRecordNameOffset)
-            job.problem = "the original game file " + shownName(original) + " cannot be read" +
-                          (check ? "" : " (" + check.error().reason + ")");
-        job.textureName = check ? check->textureName : std::string();
+        const auto original = conv::likeFileFor(absoluteFromHere(request.like), job.input);
+        const auto source = conv::readOriginalGameFile(original);
+        if (!source)
+            job.problem = "the original game file " + shownName(original) + " cannot be read (" +
+                          source.error().reason + ")";
+        job.textureName = source ? source->textureName : std::string();
         // Its own 48 bytes, so the repacked file differs from it only in its pixels.
         job.headerFile = original;
         return;

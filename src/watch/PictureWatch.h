@@ -15,6 +15,10 @@
 // place, through a temporary file renamed over the picture, or by deleting and creating it;
 // all three are seen. A half-written or damaged picture is never packed: its game file keeps
 // the last good picture and the watch goes on.
+namespace velmora::conversion {
+class PictureReader;
+}
+
 namespace velmora::watch {
 
 namespace conv = velmora::conversion;
@@ -50,6 +54,9 @@ struct WatchOptions {
     bool fit = false;         // fit pictures too detailed for the game file instead of refusing
     bool packExisting = true; // pack every picture already in the folder at start
     int jobs = 1;             // pictures packed at once
+    // Decodes pictures other than DDS and TGA (PNG, ...): the caller's, since this library
+    // does not link the toolkit that reads them; without it only DDS and TGA are packed.
+    const conv::PictureReader* pictures = nullptr;
     // Called from the watch's own threads, one event at a time.
     std::function<void(const WatchEvent&)> report;
 };
