@@ -201,6 +201,47 @@ TEST_F(MenuWorkspaceTest, EditUnpacksTheTileIntoTheEditFolderAndStartsTheEditorO
     EXPECT_TRUE(m_shell.opened.back().endsWith("topModeSelect_Mov06_OL.png"));
 }
 
+TEST_F(MenuWorkspaceTest, EverySaveInTheEditFolderReachesTheTilesGameFile) {
+    writeMenu();
+    MenuWorkspace& window = open();
+    ASSERT_TRUE(window.watching()) << window.status().toStdString();
+    const fs::path gameFile = *window.gameFileOf(7);
+    window.edit(7);
+    QTRY_VERIFY(QFileInfo::exists(path("marker")));
+    const QString picture = QString::fromStdString(window.editPictureOf(7).string());
+    struct Save {
+        const char* how;
+        QRgb colour;
+    };
+    // As editors save: written in place, and written aside then renamed over the picture.
+    for (const Save& save :
+         {Save{"in place", qRgb(10, 200, 10)}, Save{"renamed", qRgb(250, 250, 0)}}) {
+        SCOPED_TRACE(save.how);
+        QImage image(1024, 1024, QImage::Format_ARGB32);
+        image.fill(save.colour);
+        if (std::string(save.how) == "in place") {
+            ASSERT_TRUE(image.save(picture, "PNG"));
+        } else {
+            ASSERT_TRUE(image.save(picture + ".part", "PNG"));
+            ASSERT_EQ(std::rename((picture + ".part").toLocal8Bit().constData(),
+                                  picture.toLocal8Bit().constData()),
+                      0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(thumbnailCentre(window, 7), save.colour, 20000);
+        EXPECT_EQ(window.tile(7).state(), TileState::Edited);
+    }
+    // The game file holds the save, with the tile's own texture name: read back through the
+    // workspace's own scan of the folder, which knows tiles only by that name.
+    auto scan = velmora::workspace::scanMenuFolder(gameFile.parent_path());
+    ASSERT_TRUE(scan);
+    ASSERT_EQ(scan->tiles[7].size(), 1u);
+    EXPECT_EQ(scan->tiles[7].front().path, gameFile);
+    EXPECT_TRUE(m_messages.shown.empty());
+    // And the original is still there to go back to.
+    window.restoreOriginal(7);
+    QTRY_COMPARE(thumbnailCentre(window, 7), colourOf(7));
+}
+
 TEST_F(MenuWorkspaceTest, AReadOnlyFolderIsRefusedBeforeAnyEditorStarts) {
     writeMenu();
     ASSERT_EQ(::chmod(path("menu").toLocal8Bit().constData(), 0555), 0);
