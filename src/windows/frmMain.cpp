@@ -191,8 +191,9 @@ void frmMain::buildControls() {
     m_cmdTuto =
         addButton(QStringLiteral("cmdTuto"), QStringLiteral(">>>Help<<<"), help, {141, 28, 89, 18});
     // A whole menu at once: beside Help, in the same look.
-    m_cmdMenu =
-        addButton(QStringLiteral("cmdMenu"), QStringLiteral("Menu..."), help, {262, 28, 89, 18});
+    m_cmdMenu = makeCommandButtonLike(QStringLiteral("frmMain"), QStringLiteral("cmdTuto"),
+                                      QStringLiteral("cmdMenu"), QStringLiteral("Menu..."), help);
+    m_cmdMenu->host().move(262, 28);
     m_cmdMenu->host().setVisible(static_cast<bool>(m_context.openMenu));
 
     // Decoration, lower left; credits, lower right.

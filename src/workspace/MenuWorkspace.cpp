@@ -3,6 +3,7 @@
 #include "button_xp/Button_XP.h"
 #include "catalogue/MenuAnimationCatalogue.h"
 #include "io/FileIo.h"
+#include "io/PrivateWorkFolder.h"
 #include "platform/FileDialogService.h"
 #include "platform/MessageBoxService.h"
 #include "platform/ShellService.h"
@@ -219,7 +220,8 @@ void TileView::paintEvent(QPaintEvent*) {
     painter.drawPath(outline);
 
     // The thumbnail, square, over a checkerboard, on the left.
-    const int side = std::max(16, height() - 16);
+    // Square, and never so wide that the name beside it has no room.
+    const int side = std::max(16, std::min(height() - 16, width() * 2 / 5));
     const QRect thumb(8, 8, side, side);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (int y = 0; y < side; y += 8)
@@ -283,7 +285,7 @@ void TileView::paintEvent(QPaintEvent*) {
                 take = blank + 1;
         }
         fitted += rest.left(take).trimmed() + QLatin1Char('\n');
-        rest = rest.mid(take);
+        rest = rest.mid(take).trimmed();
     }
     painter.drawText(stateRect, Qt::AlignLeft | Qt::AlignTop, fitted.trimmed());
 }
@@ -414,11 +416,13 @@ void MenuWorkspace::buildControls() {
     m_status->setWordWrap(true);
     bottom->addWidget(m_status, 1);
     // The main window's buttons, in its look.
-    m_menuButton = makeCommandButton(QStringLiteral("frmMain"), QStringLiteral("cmdAllTiles"),
-                                     QStringLiteral("All tiles..."), this);
+    m_menuButton =
+        makeCommandButtonLike(QStringLiteral("frmMain"), QStringLiteral("cmdTuto"),
+                              QStringLiteral("cmdAllTiles"), QStringLiteral("All tiles..."), this);
     m_menuButton->host().setFixedSize(89, 22);
-    m_editorButton = makeCommandButton(QStringLiteral("frmMain"), QStringLiteral("cmdEditor"),
-                                       QStringLiteral("Editor..."), this);
+    m_editorButton =
+        makeCommandButtonLike(QStringLiteral("frmMain"), QStringLiteral("cmdTuto"),
+                              QStringLiteral("cmdEditor"), QStringLiteral("Editor..."), this);
     m_editorButton->host().setFixedSize(89, 22);
     bottom->addWidget(&m_menuButton->host());
     bottom->addWidget(&m_editorButton->host());
@@ -440,8 +444,9 @@ void MenuWorkspace::buildControls() {
 
     // Sized for the screen it opens on, as large as the tiles want and no larger.
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize room = screen ? screen->availableGeometry().size() : QSize(1024, 768);
-    resize(std::min(room.width() - 40, 900), std::min(room.height() - 60, 640));
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    resize(std::min(available.width() - 40, 1040), std::min(available.height() - 60, 680));
+    move(available.center() - rect().center());
 }
 
 void MenuWorkspace::paintEvent(QPaintEvent*) {
@@ -736,7 +741,7 @@ void MenuWorkspace::watchEvent(int position, int kind, std::optional<double> psn
         readThumbnail(position);
         break;
     case Kind::Refused:
-        if (message == QLatin1String(kUnchanged))
+        if (message.contains(QLatin1String(kUnchanged)))
             tile(position).setState(restingState(position));
         else
             tile(position).setState(TileState::Refused, message);
@@ -878,12 +883,20 @@ void MenuWorkspace::edit(int position) {
     const fs::path picture = editPictureOf(position);
     // A picture left from an earlier session holds the user's work: it is opened as it is.
     if (!fs::exists(picture, error)) {
-        {
-            std::lock_guard lock(m_book->mutex);
-            // Set before the picture appears, so the watch takes it for what it is.
-            m_book->entries.at(static_cast<std::size_t>(position)).unpackedHash = 1;
+        // Unpacked aside and only then put in the edit folder, its bytes known by then: the
+        // watch sees it arrive and must take it for the unchanged tile it is.
+        auto aside = conv::PrivateWorkFolder::create("menu-edit");
+        conv::Result<> unpacked =
+            aside ? unpackTile(gameFile, aside->path() / "tile.png", *m_pictures)
+                  : conv::Result<>(conv::fail(aside.error()));
+        if (unpacked) {
+            const std::uint64_t hash = hashOfFile(aside->path() / "tile.png");
+            {
+                std::lock_guard lock(m_book->mutex);
+                m_book->entries.at(static_cast<std::size_t>(position)).unpackedHash = hash;
+            }
+            unpacked = conv::copyFileAtomically(aside->path() / "tile.png", picture);
         }
-        const auto unpacked = unpackTile(gameFile, picture, *m_pictures);
         if (!unpacked) {
             m_context.messages->show(
                 QStringLiteral("%1 cannot be unpacked for editing: %2")
@@ -891,8 +904,6 @@ void MenuWorkspace::edit(int position) {
                 this);
             return;
         }
-        std::lock_guard lock(m_book->mutex);
-        m_book->entries.at(static_cast<std::size_t>(position)).unpackedHash = hashOfFile(picture);
     }
     if (startEditor(shown(picture)))
         m_status->setText(
