@@ -30,7 +30,8 @@ std::unique_ptr<RunningProgram> startProgram(const QStringList& arguments) {
     context.openMenu = [running](const QString& menu) { running->openMenu(menu); };
     program->window = std::make_unique<frmMain>(context);
     program->window->Form_Load();
-    if (arguments.size() > 1)
+    // "--menu" without its folder names no file either.
+    if (arguments.size() > 1 && arguments.at(1) != QStringLiteral("--menu"))
         program->window->openFile(arguments.at(1));
     return program;
 }

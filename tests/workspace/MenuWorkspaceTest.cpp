@@ -6,7 +6,9 @@
 #include "QtFileHelpers.h"
 #include "TestPaths.h"
 
+#include "button_xp/Button_XP.h"
 #include "catalogue/MenuAnimationCatalogue.h"
+#include "windows/frmMain.h"
 #include "workspace/MenuWorkspace.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +17,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <sys/stat.h>
 
@@ -297,6 +301,41 @@ TEST_F(MenuWorkspaceTest, AFolderWithoutGameFilesOffersAnother) {
     EXPECT_TRUE(m_messages.asked.front().contains("Choose another folder"));
     for (int position = 0; position < 13; ++position)
         EXPECT_EQ(window.tile(position).state(), TileState::Missing);
+}
+
+// The main window opens a menu without typing: its Menu... button asks for the folder, and a
+// folder dropped on it opens as a menu, while a dropped file still goes to a path box.
+TEST_F(MenuWorkspaceTest, TheMainWindowOpensAMenuFromItsButtonAndFromADroppedFolder) {
+    writeMenu();
+    velmora::AppContext context;
+    context.programFolder = fs::path(velmora::test::kBinDir);
+    context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
+    context.dialogs = &m_dialogs;
+    context.messages = &m_messages;
+    context.shell = &m_shell;
+    QStringList opened;
+    context.openMenu = [&opened](const QString& folder) { opened << folder; };
+    velmora::frmMain window(context);
+    window.Form_Load();
+
+    m_dialogs.confirm(path("menu"));
+    velmora::Button_XP& button = window.cmdMenu();
+    ASSERT_TRUE(button.host().isVisible());
+    QTest::mouseClick(&button.host(), Qt::LeftButton, {}, button.host().rect().center());
+    ASSERT_EQ(m_dialogs.requests.size(), 1u);
+    EXPECT_EQ(m_dialogs.requests.front().kind, velmora::FileDialogKind::Folder);
+    ASSERT_EQ(opened, QStringList{path("menu")});
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path("menu"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    QTRY_COMPARE(opened.size(), 2);
+    EXPECT_EQ(opened.back(), path("menu"));
+    EXPECT_TRUE(m_messages.shown.empty());
 }
 
 } // namespace
