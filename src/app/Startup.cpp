@@ -21,11 +21,37 @@ std::unique_ptr<RunningProgram> startProgram(const QStringList& arguments) {
             .u16string());
 
     auto program = std::make_unique<RunningProgram>();
-    program->window = std::make_unique<frmMain>(program->services.contextFor(folder));
+    if (arguments.size() > 2 && arguments.at(1) == QStringLiteral("--menu")) {
+        program->openMenu(arguments.at(2));
+        return program;
+    }
+    AppContext context = program->services.contextFor(folder);
+    RunningProgram* running = program.get();
+    context.openMenu = [running](const QString& menu) { running->openMenu(menu); };
+    program->window = std::make_unique<frmMain>(context);
     program->window->Form_Load();
-    if (arguments.size() > 1)
+    // "--menu" without its folder names no file either.
+    if (arguments.size() > 1 && arguments.at(1) != QStringLiteral("--menu"))
         program->window->openFile(arguments.at(1));
     return program;
+}
+
+workspace::MenuWorkspace& RunningProgram::openMenu(const QString& folder) {
+    const QString data = QString::fromStdU16String(
+        conversion::dataFolder(QCoreApplication::applicationDirPath().toStdU16String())
+            .u16string());
+    auto* menu = new workspace::MenuWorkspace(services.contextFor(data), folder);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menus.emplace_back(menu);
+    menu->show();
+    menu->raise();
+    menu->activateWindow();
+    return *menu;
+}
+
+RunningProgram::~RunningProgram() {
+    for (const QPointer<workspace::MenuWorkspace>& menu : menus)
+        delete menu.data();
 }
 
 } // namespace velmora

@@ -45,6 +45,10 @@ void QtFileDialogService::configure(QFileDialog& dialog, const FileDialogRequest
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     const bool mustExist = (request.flags & DialogFlags::FileMustExist) != 0;
     dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (request.kind == FileDialogKind::Folder) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    }
     dialog.setOption(QFileDialog::DontConfirmOverwrite,
                      (request.flags & DialogFlags::OverwritePrompt) == 0);
     const QStringList filters = nameFiltersOf(request.filter);

@@ -19,7 +19,8 @@ inline constexpr std::uint32_t CreatePrompt = 0x2000;
 inline constexpr std::uint32_t LongNames = 0x200000;
 } // namespace DialogFlags
 
-enum class FileDialogKind { Open, Save };
+// Folder chooses an existing folder; the filter and default extension do not apply to it.
+enum class FileDialogKind { Open, Save, Folder };
 
 // Everything one showing of the dialog is driven by.
 struct FileDialogRequest {

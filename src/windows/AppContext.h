@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <functional>
 
 namespace velmora {
 
@@ -24,6 +25,8 @@ struct AppContext {
     // Opens addresses in the default web browser.
     ShellService* shell = nullptr;
     ClipboardService* clipboard = nullptr;
+    // Opens the menu workspace on a folder of game files; unset where no workspace is offered.
+    std::function<void(const QString& folder)> openMenu;
 };
 
 } // namespace velmora

@@ -44,4 +44,19 @@ std::unique_ptr<Button_XP> makeCommandButton(const QString& formName, const QStr
     return button;
 }
 
+std::unique_ptr<Button_XP> makeCommandButtonLike(const QString& formName, const QString& like,
+                                                 const QString& name, const QString& caption,
+                                                 QWidget* parent) {
+    auto button = std::make_unique<Button_XP>(parent, name);
+    const WindowDesign* design = designOf(formName);
+    if (const ControlDesign* stored = design != nullptr ? design->control(like) : nullptr) {
+        if (const auto applied = applyDesign(*button, *stored); !applied) {
+            qWarning("Velmora: %s.%s: %s", qPrintable(formName), qPrintable(like),
+                     qPrintable(applied.error()));
+        }
+    }
+    button->setCaption(caption);
+    return button;
+}
+
 } // namespace velmora

@@ -15,4 +15,10 @@ class Button_XP;
 std::unique_ptr<Button_XP> makeCommandButton(const QString& formName, const QString& name,
                                              const QString& caption, QWidget* parent);
 
+// A button the design does not hold, in the look of one it does (`like`), with its own name and
+// caption: a new command that stands among the designed ones.
+std::unique_ptr<Button_XP> makeCommandButtonLike(const QString& formName, const QString& like,
+                                                 const QString& name, const QString& caption,
+                                                 QWidget* parent);
+
 } // namespace velmora

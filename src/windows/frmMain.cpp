@@ -6,6 +6,7 @@
 #include "catalogue/MenuAnimationCatalogue.h"
 #include "gamefile/GameFileInspection.h"
 #include "io/FileIo.h"
+#include "platform/FileDialogService.h"
 #include "platform/MessageBoxService.h"
 #include "velmora/Version.h"
 #include "windows/BusyWork.h"
@@ -189,6 +190,11 @@ void frmMain::buildControls() {
     XpFrame* help = addFrame(QStringLiteral("Help"), this, {8, 208, 372, 62});
     m_cmdTuto =
         addButton(QStringLiteral("cmdTuto"), QStringLiteral(">>>Help<<<"), help, {141, 28, 89, 18});
+    // A whole menu at once: beside Help, in the same look.
+    m_cmdMenu = makeCommandButtonLike(QStringLiteral("frmMain"), QStringLiteral("cmdTuto"),
+                                      QStringLiteral("cmdMenu"), QStringLiteral("Menu..."), help);
+    m_cmdMenu->host().move(262, 28);
+    m_cmdMenu->host().setVisible(static_cast<bool>(m_context.openMenu));
 
     // Decoration, lower left; credits, lower right.
     m_Picture1 = new QLabel(this);
@@ -220,6 +226,7 @@ void frmMain::buildControls() {
     connect(m_cmdWypakuj.get(), &Button_XP::Click, this, &frmMain::cmdWypakuj_Click);
     connect(m_cmdSpakuj.get(), &Button_XP::Click, this, &frmMain::cmdSpakuj_Click);
     connect(m_cmdTuto.get(), &Button_XP::Click, this, &frmMain::cmdTuto_Click);
+    connect(m_cmdMenu.get(), &Button_XP::Click, this, &frmMain::cmdMenu_Click);
 }
 
 XpFrame* frmMain::addFrame(const QString& caption, QWidget* parent, const QRect& geometry) {
@@ -696,6 +703,20 @@ void frmMain::cmdTuto_Click() {
     if (m_preview) {
         m_preview->hide();
     }
+}
+
+void frmMain::cmdMenu_Click() {
+    if (!m_context.openMenu)
+        return;
+    FileDialogRequest request;
+    request.kind = FileDialogKind::Folder;
+    request.title = QStringLiteral("Open the folder of a menu's game files");
+    request.folder = m_userFolder;
+    const auto chosen = m_context.dialogs->run(request, this);
+    if (!chosen)
+        return;
+    m_userFolder = *chosen;
+    m_context.openMenu(*chosen);
 }
 
 } // namespace velmora

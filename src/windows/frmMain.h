@@ -55,6 +55,7 @@ class frmMain : public QWidget {
     Button_XP& cmdWypakuj() const { return *m_cmdWypakuj; }
     Button_XP& cmdSpakuj() const { return *m_cmdSpakuj; }
     Button_XP& cmdTuto() const { return *m_cmdTuto; }
+    Button_XP& cmdMenu() const { return *m_cmdMenu; }
     CommonDialog& CD() { return m_CD; }
     // The frame with this caption, or null.
     XpFrame* frame(const QString& caption) const;
@@ -116,6 +117,8 @@ class frmMain : public QWidget {
     void cmdWypakuj_Click();
     void cmdSpakuj_Click();
     void cmdTuto_Click();
+    // Asks for a menu's folder and opens the menu workspace on it.
+    void cmdMenu_Click();
     // What a confirmed Open Bin or Open DDS choice does, whether browsed or dropped.
     void openBinChosen(const QString& path);
     void openDdsChosen(const QString& path);
@@ -178,6 +181,7 @@ class frmMain : public QWidget {
     std::unique_ptr<Button_XP> m_btnAF;
     std::unique_ptr<Button_XP> m_cmdSpakuj;
     std::unique_ptr<Button_XP> m_cmdTuto;
+    std::unique_ptr<Button_XP> m_cmdMenu;
     QPointer<frmhelp> m_help;
     QPointer<PreviewWindow> m_preview;
 };

@@ -33,6 +33,19 @@ QString droppedFile(const QMimeData* mime) {
     return QFileInfo(path).isFile() ? path : QString();
 }
 
+// The one local folder a drag carries, or an empty string.
+QString droppedFolder(const QMimeData* mime) {
+    if (mime == nullptr || !mime->hasUrls()) {
+        return {};
+    }
+    const QList<QUrl> urls = mime->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) {
+        return {};
+    }
+    const QString path = urls.front().toLocalFile();
+    return QFileInfo(path).isDir() ? path : QString();
+}
+
 bool within(const QWidget* side, const QWidget* target) {
     return side != nullptr && (side == target || side->isAncestorOf(target));
 }
@@ -58,7 +71,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (droppedFile(drag->mimeData()).isEmpty()) {
+        const bool menu = m_context.openMenu && !droppedFolder(drag->mimeData()).isEmpty();
+        if (droppedFile(drag->mimeData()).isEmpty() && !menu) {
             break;
         }
         drag->acceptProposedAction();
@@ -66,6 +80,13 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
+        // A folder is a whole menu: it opens in the menu workspace.
+        if (const QString folder = droppedFolder(drop->mimeData());
+            !folder.isEmpty() && m_context.openMenu) {
+            drop->acceptProposedAction();
+            QTimer::singleShot(0, this, [this, folder] { m_context.openMenu(folder); });
+            return true;
+        }
         const QString path = droppedFile(drop->mimeData());
         if (path.isEmpty() || !watched->isWidgetType()) {
             break;
