@@ -61,6 +61,8 @@ int main() {
     std::printf("13 tiles, unpack then pack:  -j 1 %.2f s   -j 2 %.2f s (%.2fx)   "
                 "26 single runs %.2f s (%.2fx slower than -j 2)\n",
                 one, two, one / two, single, single / two);
+    std::printf("-j 2 against -j 1, same run: %.2fx (target <= 0.55x: %s)\n", two / one,
+                two / one <= 0.55 ? "met" : "missed");
 
     // Pack's proof: read back, inflate and compare one written game file.
     const auto record = conversion::readWholeFile(f / "out" / "tile0.bin", 8u << 20);

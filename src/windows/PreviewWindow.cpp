@@ -1,6 +1,7 @@
 #include "windows/PreviewWindow.h"
 
 #include "base/Formatting.h"
+#include "io/FileIo.h"
 #include "windows/ScreenPlacement.h"
 #include "workflows/FileFacts.h"
 #include "workflows/ShownPicture.h"
@@ -34,6 +35,8 @@ namespace conv = velmora::conversion;
 
 // Typing a path changes the box at every key; the file is read once the typing pauses.
 constexpr int kFollowDelayMs = 250;
+// As much as the shown picture reads; a larger file is no picture to look at.
+constexpr std::size_t kMaxPreviewFileSize = 64u * 1024u * 1024u;
 constexpr QSize kWantedSize(600, 720);
 constexpr QSize kSmallestSize(320, 320);
 // What the window holds besides a square picture: the buttons above, the facts below.
@@ -131,9 +134,17 @@ PreviewContent readPreviewContent(const QString& path, const conv::PictureReader
     PreviewContent content;
     content.path = path;
     const std::filesystem::path file(path.toStdU16String());
-    if (const auto facts = conv::gatherFileFacts(file, &pictures))
+    // Read once for both the facts and the picture: the file may change between two reads
+    // (a Pack into it), and a large picture costs its read twice. One too large for the picture
+    // still has its facts, read as `info` reads them.
+    const auto bytes = conv::readWholeFile(file, kMaxPreviewFileSize);
+    if (bytes) {
+        content.facts = factsText(conv::fileFactsOf(*bytes, &pictures));
+    } else if (const auto facts = conv::gatherFileFacts(file, &pictures)) {
         content.facts = factsText(*facts);
-    const auto picture = conv::readShownPicture(file, &pictures);
+    }
+    const auto picture =
+        bytes ? conv::shownPictureOf(*bytes, &pictures) : conv::readShownPicture(file, &pictures);
     if (picture)
         content.image = toImage(*picture);
     if (!picture || content.image.isNull())

@@ -11,7 +11,7 @@ namespace {
 // Far more than any 1024x1024 picture, with every mip level, can take.
 constexpr std::size_t kMaxPictureFileSize = 64u * 1024u * 1024u;
 
-FileFacts pictureFacts(const std::vector<std::uint8_t>& file, const PictureReader* pictures) {
+FileFacts pictureFacts(std::span<const std::uint8_t> file, const PictureReader* pictures) {
     FileFacts facts;
     facts.fileSize = file.size();
     facts.identity = identifyFile(file);
@@ -34,6 +34,16 @@ FileFacts pictureFacts(const std::vector<std::uint8_t>& file, const PictureReade
     }
     facts.packAction =
         prepareImage(file, pictures).map([](PackImage image) { return std::move(image.action); });
+    return facts;
+}
+
+FileFacts gameFacts(GameFileInfo inspected) {
+    FileFacts facts;
+    facts.kind = FileFacts::Kind::GameFile;
+    facts.fileSize = inspected.fileSize;
+    facts.game = std::move(inspected);
+    if (facts.game.record)
+        facts.mode = MenuAnimationCatalogue::findByTextureName(facts.game.record->textureName);
     return facts;
 }
 
@@ -60,13 +70,18 @@ Result<FileFacts, StepResult> gatherFileFacts(const std::filesystem::path& path,
             file && pictures->describe(*file))
             return pictureFacts(*file, pictures);
     }
-    FileFacts facts;
-    facts.kind = FileFacts::Kind::GameFile;
-    facts.fileSize = inspected->fileSize;
-    facts.game = std::move(*inspected);
-    if (facts.game.record)
-        facts.mode = MenuAnimationCatalogue::findByTextureName(facts.game.record->textureName);
-    return facts;
+    return gameFacts(std::move(*inspected));
+}
+
+FileFacts fileFactsOf(std::span<const std::uint8_t> file, const PictureReader* pictures) {
+    const FileKind kind = identifyFile(file).kind;
+    if (kind == FileKind::Dds || kind == FileKind::Picture)
+        return pictureFacts(file, pictures);
+    GameFileInfo inspected = inspectGameFile(file);
+    inspected.fileSize = file.size();
+    if (!inspected.record && kind == FileKind::Unknown && pictures && pictures->describe(file))
+        return pictureFacts(file, pictures);
+    return gameFacts(std::move(inspected));
 }
 
 } // namespace velmora::conversion

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace velmora::conversion {
@@ -41,5 +42,7 @@ struct FileFacts {
 // `pictures` recognises pictures other than DDS; without it such a file counts as a game file.
 Result<FileFacts, StepResult> gatherFileFacts(const std::filesystem::path& path,
                                               const PictureReader* pictures);
+// The same from a whole file the caller has read (the preview, which shows its picture too).
+FileFacts fileFactsOf(std::span<const std::uint8_t> file, const PictureReader* pictures);
 
 } // namespace velmora::conversion

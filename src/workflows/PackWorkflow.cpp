@@ -97,16 +97,22 @@ Result<PayloadFacts, StepResult> BuildTexturePayload(const std::filesystem::path
 
     // Mip levels after the first one were dropped with the rest of the file.
     const auto* name = reinterpret_cast<const std::uint8_t*>(textureName.data());
-    const std::array<std::span<const std::uint8_t>, 3> record{
-        std::span<const std::uint8_t>(*header), std::span<const std::uint8_t>(image->block),
-        std::span<const std::uint8_t>(name, textureName.size())};
+    // One buffer for the run: both work files are written from it and the proof reads it, not
+    // the file again.
+    std::vector<std::uint8_t> record;
+    record.reserve(header->size() + image->block.size() + textureName.size());
+    record.insert(record.end(), header->begin(), header->end());
+    record.insert(record.end(), image->block.begin(), image->block.end());
+    record.insert(record.end(), name, name + textureName.size());
+    const std::array<std::span<const std::uint8_t>, 1> parts{std::span<const std::uint8_t>(record)};
     // The record stays in the work files; the user's output path never receives it.
-    if (auto step = writeWorkFile(folder, WorkFile::Template, record); !step)
+    if (auto step = writeWorkFile(folder, WorkFile::Template, parts); !step)
         return tl::unexpected(step.error());
     // "\zlib" holds the record too until the compressed stream replaces it.
-    if (auto step = writeWorkFile(folder, WorkFile::Zlib, record); !step)
+    if (auto step = writeWorkFile(folder, WorkFile::Zlib, parts); !step)
         return tl::unexpected(step.error());
-    return PayloadFacts{image->found, image->action, isPlaceholderHeader(*header)};
+    return PayloadFacts{image->found, image->action, isPlaceholderHeader(*header),
+                        std::move(record)};
 }
 
 StepStatus Pack(const std::filesystem::path& folder, CompressionComponent& component) {
@@ -204,11 +210,13 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
         return stepFailed("Saving the game file", {}, ErrorKind::NotFound,
                           "choose where to save the game file");
     const auto imagePath = resolveUserPath(folder, imageText);
-    const auto payload = BuildTexturePayload(folder, imagePath, textureName, options);
+    auto payload = BuildTexturePayload(folder, imagePath, textureName, options);
     if (!payload)
         return tl::unexpected(payload.error());
     if (stopRequested(options))
         return stoppedRun();
+    // The record as compressed, to prove the written file against before it takes the name.
+    std::vector<std::uint8_t> record = std::move(payload->record);
     std::optional<double> fittedPsnr;
     if (options.fitted) {
         // The fit compressed this very record already; the proof below checks that it did.
@@ -222,8 +230,11 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
             fitted.error().file = imagePath;
             return tl::unexpected(fitted.error());
         }
-        if (fitted->changed)
+        if (fitted->changed) {
             fittedPsnr = fitted->psnr;
+            std::copy(fitted->block.begin(), fitted->block.end(),
+                      record.begin() + kRecordImageOffset);
+        }
     } else if (auto step = Pack(folder, component); !step) {
         step.error().file = imagePath; // the user knows the image, not the work file made from it
         return tl::unexpected(step.error());
@@ -232,13 +243,8 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     if (!storedLength)
         return tl::unexpected(storedLength.error());
     const auto target = resolveUserPath(folder, withExtensionOnce(outputText, ".bin"));
-    // The record as compressed, to prove the written file against before it takes the name.
-    const auto record = readWholeFile(workFilePath(folder, WorkFile::Template), kInflateLimit);
-    if (!record)
-        return stepFailed("Saving the game file", workFilePath(folder, WorkFile::Template),
-                          record.error());
     const auto proven = [&record](const std::filesystem::path& written) {
-        return verifyWrittenGameFile(written, *record);
+        return verifyWrittenGameFile(written, record);
     };
     if (stopRequested(options))
         return stoppedRun();

@@ -52,24 +52,28 @@ Result<Picture> readShownPicture(const std::filesystem::path& path, const Pictur
     const auto file = readWholeFile(path, kMaxShownFileSize);
     if (!file)
         return fail(file.error());
-    const FileIdentity identity = identifyFile(*file);
+    return shownPictureOf(*file, pictures);
+}
+
+Result<Picture> shownPictureOf(std::span<const std::uint8_t> file, const PictureReader* pictures) {
+    const FileIdentity identity = identifyFile(file);
     if (identity.kind == FileKind::GameFile)
-        return gameFileImage(*file);
+        return gameFileImage(file);
     if (identity.kind == FileKind::Dds) {
-        auto image = readDdsImage(*file);
+        auto image = readDdsImage(file);
         if (!image)
             return fail(image.error());
         return fromImageBlock(std::move(image->block), "DDS");
     }
     if (isTga(identity))
-        return readTga(*file);
+        return readTga(file);
     if (!pictures)
         return fail(ErrorKind::Unsupported, neitherGameFileNorPicture(nullptr));
     // Only a file the reader does not know is "neither"; a picture it refuses says why.
-    if (const auto header = pictures->describe(*file);
+    if (const auto header = pictures->describe(file);
         !header && header.error().kind == ErrorKind::Unsupported)
         return fail(ErrorKind::Unsupported, neitherGameFileNorPicture(pictures));
-    return pictures->read(*file);
+    return pictures->read(file);
 }
 
 Picture scaleToFit(const Picture& picture, std::uint32_t size) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 
 namespace velmora::conversion {
 
@@ -13,6 +14,8 @@ namespace velmora::conversion {
 // picture of any size: it is only looked at, never packed). The pixels come back in B8G8R8A8 order,
 // straight alpha.
 Result<Picture> readShownPicture(const std::filesystem::path& path, const PictureReader* pictures);
+// The same from the file's bytes, read by the caller once for everything it shows of them.
+Result<Picture> shownPictureOf(std::span<const std::uint8_t> file, const PictureReader* pictures);
 
 // The picture made to fit a `size` x `size` square with its proportions kept. Each output pixel
 // is the alpha-weighted mean of the source pixels it covers, so transparent pixels lend no

@@ -84,7 +84,8 @@ StepStatus CorrectImageHeader(const std::filesystem::path& folder);
 struct PayloadFacts {
     std::string imageFound;
     std::string imageAction;
-    bool placeholderHeader = false; // the shipped "WE00" and zeros, not a genuine header
+    bool placeholderHeader = false;   // the shipped "WE00" and zeros, not a genuine header
+    std::vector<std::uint8_t> record; // as written to "\Template": Pack proves its file by it
 };
 
 // Texture header + the image made into the game's block + texture name -> "\Template" (and

@@ -4,6 +4,7 @@
 #include "formats/PngWriter.h"
 #include "gamefile/ZlibStream.h"
 #include "workflows/DeflateCompressionComponent.h"
+#include "workflows/FileFacts.h"
 #include "workflows/ImageInput.h"
 #include "workflows/ShownPicture.h"
 #include "workflows/WorkFiles.h"
@@ -317,6 +318,47 @@ TEST(NotAGameFile, OneWordingNamingTheFormatsPresent) {
     ASSERT_FALSE(packed.has_value());
     EXPECT_EQ(packed.error().reason,
               "it is neither a DDS image nor a picture Velmora reads " + formats);
+}
+
+// The preview reads a file once and takes its facts and its picture from those bytes: they say
+// what `info` and the thumbnail, reading the file themselves, say of it.
+TEST(ShownFromBytes, FactsAndPictureAgreeWithReadingTheFile) {
+    const PluginsOfThisSystem pictures;
+    const Bytes image = validImage(5);
+    Bytes cut = gameFileFor(recordFor(image, kTextureName));
+    cut.resize(5000);
+    const Bytes png = encodePng(std::span(image).subspan(128), 1024, 1024);
+    const struct {
+        const char* name;
+        Bytes bytes;
+    } cases[] = {{"game.bin", gameFileFor(recordFor(image, kTextureName))},
+                 {"cut.bin", cut},
+                 {"image.dds", image},
+                 {"picture.png", png},
+                 {"notes.txt", Bytes(300, 'x')}};
+    TempFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(folder / c.name, c.bytes);
+        const auto read = gatherFileFacts(folder / c.name, &pictures);
+        ASSERT_TRUE(read.has_value());
+        const FileFacts given = fileFactsOf(c.bytes, &pictures);
+        EXPECT_EQ(given.kind, read->kind);
+        EXPECT_EQ(given.fileSize, read->fileSize);
+        EXPECT_EQ(given.game.record.has_value(), read->game.record.has_value());
+        if (given.game.record && read->game.record) {
+            EXPECT_EQ(given.game.record->textureName, read->game.record->textureName);
+        }
+        EXPECT_EQ(given.mode, read->mode);
+        EXPECT_EQ(given.packAction.has_value(), read->packAction.has_value());
+        const auto shown = readShownPicture(folder / c.name, &pictures);
+        const auto fromBytes = shownPictureOf(c.bytes, &pictures);
+        ASSERT_EQ(fromBytes.has_value(), shown.has_value());
+        if (shown)
+            EXPECT_EQ(fromBytes->bgra, shown->bgra);
+        else
+            EXPECT_EQ(fromBytes.error().reason, shown.error().reason);
+    }
 }
 
 TEST(Unpack, SecondClickWithoutChoosingAgainIsRefused) {
