@@ -26,7 +26,6 @@
 #include <thread>
 
 #include <sched.h>
-#include <unistd.h>
 
 namespace velmora::cli {
 
@@ -39,8 +38,13 @@ struct Job {
     std::filesystem::path output;
     std::string textureName;          // pack
     std::filesystem::path headerFile; // pack
-    std::string problem;              // found before converting: the job fails with it
+    // What was found before converting: a refusal fails the job without running it.
+    Result<void, std::string> ready;
 };
+
+tl::unexpected<std::string> failure(std::string why) {
+    return tl::unexpected<std::string>(std::move(why));
+}
 
 // A name as compared with mode names: lower case, without blanks, '-' and '_'.
 std::string folded(std::string_view text) {
@@ -61,10 +65,9 @@ const MenuAnimation* modeFromFileName(const std::filesystem::path& image) {
     return nullptr;
 }
 
-std::vector<std::filesystem::path> expandInputs(const std::vector<std::string>& inputs) {
+std::vector<std::filesystem::path> expandInputs(const std::vector<std::filesystem::path>& inputs) {
     std::vector<std::filesystem::path> files;
-    for (const std::string& text : inputs) {
-        const auto path = absoluteFromHere(text);
+    for (const auto& path : inputs) {
         std::error_code error;
         if (!std::filesystem::is_directory(path, error)) {
             files.push_back(path);
@@ -81,20 +84,19 @@ std::vector<std::filesystem::path> expandInputs(const std::vector<std::string>& 
 }
 
 // Mode and texture header of one image, from --mode, --like or the image's file name.
-void choosePackSource(Job& job, const BatchRequest& request,
-                      const std::filesystem::path& defaultHeader) {
+void choosePackSource(Job& job, const BatchRequest& request) {
     if (!request.mode.empty()) {
         const MenuAnimation* mode = MenuAnimationCatalogue::findForCommandLine(request.mode);
         job.textureName = mode->textureName;
-        job.headerFile = request.headerFile.empty() ? defaultHeader : request.headerFile;
+        job.headerFile = request.headerFile;
         return;
     }
     if (!request.like.empty()) {
-        const auto original = conv::likeFileFor(absoluteFromHere(request.like), job.input);
+        const auto original = conv::likeFileFor(request.like, job.input);
         const auto source = conv::readOriginalGameFile(original);
         if (!source)
-            job.problem = "the original game file " + shownName(original) + " cannot be read (" +
-                          source.error().reason + ")";
+            job.ready = failure("the original game file " + shownName(original) +
+                                " cannot be read (" + source.error().reason + ")");
         job.textureName = source ? source->textureName : std::string();
         // Its own 48 bytes, so the repacked file differs from it only in its pixels.
         job.headerFile = original;
@@ -102,12 +104,13 @@ void choosePackSource(Job& job, const BatchRequest& request,
     }
     if (const MenuAnimation* mode = modeFromFileName(job.input)) {
         job.textureName = mode->textureName;
-        job.headerFile = request.headerFile.empty() ? defaultHeader : request.headerFile;
+        job.headerFile = request.headerFile;
         return;
     }
-    job.problem = "its mode is not known: name the file after its mode (a texture name such as "
-                  "topModeSelect_Mov03_ML, or a display name such as master-league), or give "
-                  "--mode or --like";
+    job.ready =
+        failure("its mode is not known: name the file after its mode (a texture name such as "
+                "topModeSelect_Mov03_ML, or a display name such as master-league), or give "
+                "--mode or --like");
 }
 
 // The cores this process may run on: its affinity mask, which holds only online ones.
@@ -195,7 +198,7 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     const auto files = expandInputs(request.inputs);
     if (files.empty())
         return usage("no input files");
-    const auto folder = absoluteFromHere(request.toFolder);
+    const auto& folder = request.toFolder;
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!std::filesystem::is_directory(folder, error)) {
@@ -204,12 +207,6 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     }
 
     const std::string extension = request.pack ? ".bin" : request.png ? ".png" : ".dds";
-    char selfPath[4096] = {};
-    const ssize_t selfLength = ::readlink("/proc/self/exe", selfPath, sizeof selfPath - 1);
-    const std::filesystem::path programFolder =
-        selfLength > 0 ? std::filesystem::path(selfPath).parent_path() : std::filesystem::path();
-    const auto defaultHeader = conv::defaultTextureHeader(conv::dataFolder(programFolder));
-
     std::vector<Job> jobs;
     std::map<std::filesystem::path, std::filesystem::path> claimed;
     for (const auto& input : files) {
@@ -223,37 +220,37 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
             if (sameFile(other, job.output))
                 return usage(shownName(job.output) + ": the output would replace the input");
         if (request.pack)
-            choosePackSource(job, request, defaultHeader);
+            choosePackSource(job, request);
         jobs.push_back(std::move(job));
     }
 
     std::mutex outputLock;
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    const bool terminal = request.progress;
     std::size_t done = 0;
     int failures = 0;
     // Said once for the run, not once a file: the header is usually the same for all of them.
     std::atomic<bool> placeholderWritten{false};
-    const auto report = [&](const Job& job, const std::string& failure) {
+    const auto report = [&](const Job& job, const Result<void, std::string>& converted) {
         const std::lock_guard lock(outputLock);
         ++done;
         if (terminal)
             err << "\r\033[K";
-        if (failure.empty()) {
+        if (converted) {
             out << "written: " << shownName(job.output) << '\n' << std::flush;
         } else {
             ++failures;
-            err << "velmora-cli: " << shownName(job.input) << ": " << failure << '\n';
+            err << "velmora-cli: " << shownName(job.input) << ": " << converted.error() << '\n';
         }
         if (terminal)
             err << '[' << done << '/' << jobs.size() << "] " << shownName(job.input.filename())
                 << std::flush;
     };
-    const auto convert = [&](const Job& job) -> std::string {
-        if (!job.problem.empty())
-            return job.problem;
+    const auto convert = [&](const Job& job) -> Result<void, std::string> {
+        if (!job.ready)
+            return job.ready;
         const auto work = conv::PrivateWorkFolder::create("cli");
         if (!work)
-            return work.error().reason;
+            return failure(work.error().reason);
         conv::DeflateCompressionComponent component;
         conv::Outcome outcome;
         const images::QtPictureReader pictures;
@@ -268,11 +265,13 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
         } else {
             if (auto copy = conv::copyToWorkFile(job.input, work->path(), conv::WorkFile::Temp);
                 !copy)
-                return copy.error().reason;
+                return failure(copy.error().reason);
             outcome = conv::runUnpack(work->path(), job.input.string(), job.output.string(),
                                       component, &pictures);
         }
-        return outcome ? std::string() : outcome.error().message();
+        if (!outcome)
+            return failure(outcome.error().message());
+        return {};
     };
 
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());

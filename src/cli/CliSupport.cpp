@@ -1,15 +1,20 @@
 #include "cli/CliSupport.h"
 
+#include <charconv>
 #include <cstdio>
+#include <optional>
 #include <system_error>
 
 #include <sys/stat.h>
 
 namespace velmora::cli {
 
-ParsedArguments parseArguments(const std::vector<std::string>& args,
-                               const std::set<std::string>& valueOptions,
-                               const std::set<std::string>& flagOptions) {
+Result<ParsedArguments, std::string> parseArguments(const std::vector<std::string>& args,
+                                                    const std::set<std::string>& valueOptions,
+                                                    const std::set<std::string>& flagOptions) {
+    const auto refused = [](std::string why) {
+        return tl::unexpected<std::string>(std::move(why));
+    };
     ParsedArguments parsed;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -27,37 +32,52 @@ ParsedArguments parseArguments(const std::vector<std::string>& args,
             continue;
         }
         const auto equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
+        std::string name = arg.substr(0, equals);
+        std::optional<std::string> value;
+        if (equals != std::string::npos)
+            value = arg.substr(equals + 1);
+        // A short option glued to its value, as "-j4".
+        if (arg[1] != '-' && !valueOptions.count(name) && valueOptions.count(arg.substr(0, 2))) {
+            name = arg.substr(0, 2);
+            value = arg.substr(2);
+        }
+        if (name == "--jobs" && valueOptions.count("-j"))
+            name = "-j";
         if (valueOptions.count(name)) {
-            if (equals != std::string::npos)
-                parsed.values[name] = arg.substr(equals + 1);
-            else if (i + 1 < args.size())
-                parsed.values[name] = args[++i];
-            else
-                parsed.error = name + " needs a value";
-            if (parsed.error.empty() && parsed.values[name].empty())
-                parsed.error = name + " needs a value";
-            if (name == "--header" && !parsed.error.empty())
-                parsed.error = "--header needs a FILE";
+            if (!value && i + 1 < args.size())
+                value = args[++i];
+            if (!value || value->empty())
+                return refused(name == "--header" ? "--header needs a FILE"
+                                                  : name + " needs a value");
+            parsed.values[name] = *value;
         } else if (flagOptions.count(arg)) {
             parsed.flags.insert(arg);
-        } else if (parsed.error.empty()) {
-            parsed.error = "unknown option \"" + arg + "\"";
+        } else {
+            return refused("unknown option \"" + arg + "\"");
         }
     }
     return parsed;
 }
 
-std::filesystem::path absoluteFromHere(const std::string& text) {
-    std::error_code error;
-    auto path = std::filesystem::absolute(text, error);
-    return error ? std::filesystem::path(text) : path;
+Result<unsigned, std::string> parseWholeNumber(std::string_view text, unsigned low, unsigned high) {
+    unsigned number = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (text.empty() || error != std::errc() || stop != end || number < low || number > high)
+        return tl::unexpected<std::string>("a whole number from " + std::to_string(low) + " to " +
+                                           std::to_string(high));
+    return number;
 }
 
-std::filesystem::path outputFor(const std::string& outputText, const std::filesystem::path& input,
-                                std::string_view extension) {
+std::filesystem::path absoluteFrom(const std::filesystem::path& here, const std::string& text) {
+    const std::filesystem::path path(text);
+    return path.is_absolute() ? path : here / path;
+}
+
+std::filesystem::path outputFor(const std::filesystem::path& here, const std::string& outputText,
+                                const std::filesystem::path& input, std::string_view extension) {
     std::error_code error;
-    const auto output = absoluteFromHere(outputText);
+    const auto output = absoluteFrom(here, outputText);
     if (outputText.back() == '/' || std::filesystem::is_directory(output, error))
         return output / (input.stem().string() + std::string(extension));
     return output;

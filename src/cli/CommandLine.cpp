@@ -17,10 +17,10 @@
 #include "workflows/WorkFiles.h"
 #include "workflows/Workflows.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iomanip>
 #include <ostream>
-#include <sstream>
 
 namespace velmora::cli {
 
@@ -28,17 +28,20 @@ namespace conv = velmora::conversion;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: velmora-cli COMMAND [ARGUMENTS]\n"
-    "\n"
-    "Converts the game's menu-tile files to pictures and back.\n"
-    "\n"
-    "Commands:\n"
+constexpr const char* kUsageHead = "Usage: velmora-cli COMMAND [ARGUMENTS]\n"
+                                   "\n"
+                                   "Converts the game's menu-tile files to pictures and back.\n"
+                                   "\n"
+                                   "Commands:\n";
+
+// Each command's own lines of the usage, in the order the usage lists them.
+constexpr const char* kUnpackUsage =
     "  unpack GAME_FILE OUTPUT                 write the game file's image to OUTPUT: a PNG when\n"
     "                                          OUTPUT ends in \".png\", else a DDS (\".dds\"\n"
     "                                          appended unless OUTPUT ends in it)\n"
     "  unpack GAME... --to DIR [--format dds|png] [-j N]\n"
-    "                                          unpack each game file to DIR/<its stem>.dds|png\n"
+    "                                          unpack each game file to DIR/<its stem>.dds|png\n";
+constexpr const char* kPackUsage =
     "  pack IMAGE MODE OUTPUT [--header FILE] [--fit]\n"
     "                                          write a game file for menu MODE to OUTPUT\n"
     "                                          (\".bin\" appended unless OUTPUT ends in it)\n"
@@ -49,53 +52,52 @@ constexpr const char* kUsage =
     "                                          pack each image to DIR/<its stem>.bin; the mode\n"
     "                                          and texture header from --mode, else from the\n"
     "                                          original game file (--like: a file, or a folder\n"
-    "                                          holding <stem>.bin), else from the image's name\n"
+    "                                          holding <stem>.bin), else from the image's name\n";
+constexpr const char* kVerifyUsage =
     "  verify GAME_FILE [IMAGE] [--strict]     check a game file before it goes into the game;\n"
     "                                          with IMAGE, that it holds that image's pixels;\n"
     "                                          the placeholder texture header is a warning,\n"
-    "                                          a fault only with --strict\n"
+    "                                          a fault only with --strict\n";
+constexpr const char* kFitUsage =
     "  fit IMAGE OUT [--header FILE]           write the picture --fit would pack, to look at\n"
-    "                                          first: a PNG when OUT ends in \".png\", else DDS\n"
+    "                                          first: a PNG when OUT ends in \".png\", else DDS\n";
+constexpr const char* kInfoUsage =
     "  info FILE [--json]                      show what a game file or a picture holds (for a\n"
     "                                          game file, whether its texture header is the\n"
     "                                          placeholder), and what pack would do with a "
-    "picture\n"
+    "picture\n";
+constexpr const char* kHeaderUsage =
     "  header GAME_FILE [OUT]                  write the game file's 48-byte texture header to\n"
     "                                          OUT, or without OUT install it as the one pack\n"
-    "                                          uses ($XDG_DATA_HOME/velmora/WE00)\n"
+    "                                          uses ($XDG_DATA_HOME/velmora/WE00)\n";
+constexpr const char* kThumbnailUsage =
     "  thumbnail INPUT OUTPUT.png [SIZE]       write a PNG of a game file's image or a picture,\n"
-    "                                          scaled to fit SIZE x SIZE pixels (default 256)\n"
+    "                                          scaled to fit SIZE x SIZE pixels (SIZE a whole\n"
+    "                                          number from 1 to 4096, default 256)\n";
+constexpr const char* kWatchUsage =
     "  watch DIR --to OUT (--like GAME_OR_FOLDER | --mode MODE) [--fit] [--header FILE] [-j N]\n"
     "                                          keep OUT/<stem>.bin packed from each picture in\n"
     "                                          DIR, again after every save, until Ctrl-C;\n"
-    "                                          one line per game file written\n"
-    "  modes                                   list the menu modes\n"
+    "                                          one line per game file written\n";
+constexpr const char* kModesUsage =
+    "  modes                                   list the menu modes\n";
+
+constexpr const char* kUsageTail =
     "\n"
     "IMAGE is a 1024x1024 DDS (uncompressed in any channel order, DXT1/3/5, with or without\n"
     "mip levels) or PNG, BMP, TGA, JPEG, TIFF or WebP picture. MODE is a position 0-12, a\n"
     "texture name or a display name (letter case and surrounding blanks do not matter).\n"
     "--header FILE takes the texture header from FILE (a 48-byte header or one of your game\n"
-    "files) instead of your installed one or the \"WE00\" beside the program. An OUTPUT that\n"
-    "is a folder or ends in \"/\" means FOLDER/<input stem>; \"--\" ends the options.\n"
+    "files) instead of your installed one or the \"WE00\" beside the program. -j N (also -jN,\n"
+    "--jobs N) runs N conversions at once. An OUTPUT that is a folder or ends in \"/\" means\n"
+    "FOLDER/<input stem>; \"--\" ends the options. 'velmora-cli COMMAND --help' shows one\n"
+    "command.\n"
     "\n"
     "Exit status: 0 success, 1 a conversion (or in the batch form, any input) failed,\n"
     "2 a usage error; 130, 143, 129 when interrupted (nothing is left behind).\n";
 
-// One command's lines of the usage: its own line or lines and their continuations.
-std::string commandUsage(const std::string& command) {
-    std::istringstream lines(kUsage);
-    std::string text = "Usage:\n";
-    bool inside = false;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("  " + command + ' ', 0) == 0 || line == "  " + command)
-            inside = true;
-        else if (line.rfind("   ", 0) != 0)
-            inside = false;
-        if (inside)
-            text += line + '\n';
-    }
-    return text;
-}
+// -j: far above any machine's cores; the batch lowers it to what the machine can run anyway.
+constexpr unsigned kMaxJobs = 1024;
 
 // The one line that says what fitting did: "fitted: colour precision reduced, PSNR 52.4 dB,
 // stream 2,399,104 bytes".
@@ -106,21 +108,41 @@ std::string fittedLine(double psnr, std::size_t streamSize) {
            conv::groupedNumber(streamSize) + " bytes";
 }
 
-unsigned jobCount(const std::string& text) {
-    if (text.empty())
-        return 0;
-    try {
-        const int n = std::stoi(text);
-        return n > 0 ? static_cast<unsigned>(n) : 0u;
-    } catch (const std::exception&) {
-        return 0;
-    }
-}
-
 } // namespace
 
-CommandLine::CommandLine(std::filesystem::path programFolder, std::ostream& out, std::ostream& err)
-    : m_programFolder(std::move(programFolder)), m_out(out), m_err(err) {}
+// A row per command, in the order the usage lists them.
+const std::vector<CommandLine::Command>& CommandLine::commands() {
+    static const std::vector<Command> table{
+        {"unpack", &CommandLine::unpack, {"--to", "--format", "-j"}, {}, kUnpackUsage},
+        {"pack",
+         &CommandLine::pack,
+         {"--header", "--to", "--mode", "--like", "-j"},
+         {"--fit"},
+         kPackUsage},
+        {"verify", &CommandLine::verify, {}, {"--strict"}, kVerifyUsage},
+        {"fit", &CommandLine::fit, {"--header"}, {}, kFitUsage},
+        {"info", &CommandLine::info, {}, {"--json"}, kInfoUsage},
+        {"header", &CommandLine::header, {}, {}, kHeaderUsage},
+        {"thumbnail", &CommandLine::thumbnail, {}, {}, kThumbnailUsage},
+        {"watch",
+         &CommandLine::watch,
+         {"--to", "--like", "--mode", "--header", "-j"},
+         {"--fit"},
+         kWatchUsage},
+        {"modes", &CommandLine::modes, {}, {}, kModesUsage},
+    };
+    return table;
+}
+
+std::string CommandLine::usage() {
+    std::string text = kUsageHead;
+    for (const Command& command : commands())
+        text += command.usage;
+    return text + kUsageTail;
+}
+
+CommandLine::CommandLine(RunContext context, std::ostream& out, std::ostream& err)
+    : m_context(std::move(context)), m_out(out), m_err(err) {}
 
 int CommandLine::run(const std::vector<std::string>& args) {
     if (args.empty())
@@ -128,44 +150,41 @@ int CommandLine::run(const std::vector<std::string>& args) {
     const std::string& command = args.front();
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
-        m_out << kUsage;
+        m_out << usage();
         return kExitOk;
     }
     if (command == "--version" || command == "-V") {
         m_out << "velmora-cli " << VELMORA_VERSION << '\n';
         return kExitOk;
     }
-    using Handler = int (CommandLine::*)(const ParsedArguments&);
-    struct Command {
-        const char* name;
-        Handler handler;
-        std::set<std::string> valueOptions;
-        std::set<std::string> flagOptions;
-    };
-    const Command commands[] = {
-        {"unpack", &CommandLine::unpack, {"--to", "--format", "-j"}, {}},
-        {"pack", &CommandLine::pack, {"--header", "--to", "--mode", "--like", "-j"}, {"--fit"}},
-        {"fit", &CommandLine::fit, {"--header"}, {}},
-        {"info", &CommandLine::info, {}, {"--json"}},
-        {"verify", &CommandLine::verify, {}, {"--strict"}},
-        {"header", &CommandLine::header, {}, {}},
-        {"thumbnail", &CommandLine::thumbnail, {}, {}},
-        {"modes", &CommandLine::modes, {}, {}},
-        {"watch", &CommandLine::watch, {"--to", "--like", "--mode", "--header", "-j"}, {"--fit"}},
-    };
-    for (const Command& c : commands) {
+    for (const Command& c : commands()) {
         if (command != c.name)
             continue;
-        const ParsedArguments parsed = parseArguments(rest, c.valueOptions, c.flagOptions);
-        if (parsed.help) {
-            m_out << commandUsage(command);
+        const auto parsed = parseArguments(rest, c.valueOptions, c.flagOptions);
+        // Asking for help wins over any other fault in the line.
+        const auto end = std::find(rest.begin(), rest.end(), "--");
+        const bool help = parsed ? parsed->help
+                                 : std::find(rest.begin(), end, "--help") != end ||
+                                       std::find(rest.begin(), end, "-h") != end;
+        if (help) {
+            m_out << "Usage:\n" << c.usage;
             return kExitOk;
         }
-        if (!parsed.error.empty())
-            return usageError(parsed.error);
-        return (this->*c.handler)(parsed);
+        if (!parsed)
+            return usageError(parsed.error());
+        return (this->*c.handler)(*parsed);
     }
     return usageError("unknown command \"" + command + "\"");
+}
+
+std::filesystem::path CommandLine::fromHere(const std::string& text) const {
+    return absoluteFrom(m_context.workingFolder, text);
+}
+
+// --header, else the user's installed header, else the "WE00" beside the program.
+std::filesystem::path CommandLine::headerFile(const ParsedArguments& args) const {
+    return args.values.count("--header") ? fromHere(args.value("--header"))
+                                         : conv::defaultTextureHeader(m_context.programFolder);
 }
 
 int CommandLine::usageError(const std::string& what) {
@@ -185,16 +204,21 @@ int CommandLine::failed(const conv::StepResult& step) {
 int CommandLine::batch(const ParsedArguments& args, bool pack) {
     BatchRequest request;
     request.pack = pack;
-    request.inputs = args.positional;
-    request.toFolder = args.value("--to");
-    request.jobs = jobCount(args.value("-j"));
-    if (args.values.count("-j") && request.jobs == 0)
-        return usageError("-j needs a number of jobs, 1 or more");
+    for (const std::string& input : args.positional)
+        request.inputs.push_back(fromHere(input));
+    request.toFolder = fromHere(args.value("--to"));
+    request.progress = m_context.progress;
+    if (args.values.count("-j")) {
+        const auto jobs = parseWholeNumber(args.value("-j"), 1, kMaxJobs);
+        if (!jobs)
+            return usageError("-j needs a number of jobs: " + jobs.error());
+        request.jobs = *jobs;
+    }
     if (pack) {
         request.mode = args.value("--mode");
-        request.like = args.value("--like");
-        if (args.values.count("--header"))
-            request.headerFile = absoluteFromHere(args.value("--header"));
+        if (args.values.count("--like"))
+            request.like = fromHere(args.value("--like"));
+        request.headerFile = headerFile(args);
         request.fit = args.has("--fit");
         if (!request.mode.empty() && !request.like.empty())
             return usageError("give --mode or --like, not both");
@@ -207,21 +231,19 @@ int CommandLine::batch(const ParsedArguments& args, bool pack) {
     return runBatch(request, m_out, m_err);
 }
 
-// Where a single-form output goes, or the usage error that refuses it (exit 2).
-std::filesystem::path CommandLine::singleOutput(const std::string& text,
-                                                const std::filesystem::path& input,
-                                                std::string_view extension, std::string& refusal) {
-    if (text.empty()) {
-        refusal = "OUTPUT is empty";
-        return {};
-    }
-    auto output = outputFor(text, input, extension);
+Result<std::filesystem::path, std::string>
+CommandLine::singleOutput(const std::string& text, const std::filesystem::path& input,
+                          std::string_view extension) const {
+    if (text.empty())
+        return tl::unexpected<std::string>("OUTPUT is empty");
+    auto output = outputFor(m_context.workingFolder, text, input, extension);
     const std::string name = output.string();
     const bool png = conv::hasExtension(name, ".png") && extension == ".dds";
     if (!png)
         output = conv::withExtensionOnce(name, extension);
     if (sameFile(input, output))
-        refusal = "the output would replace the input: " + shownName(output);
+        return tl::unexpected<std::string>("the output would replace the input: " +
+                                           shownName(output));
     return output;
 }
 
@@ -234,11 +256,10 @@ int CommandLine::unpack(const ParsedArguments& args) {
     if (positional.size() != 2)
         return usageError(positional.size() < 2 ? "unpack needs GAME_FILE and OUTPUT"
                                                 : "unpack takes two arguments");
-    const auto gameFile = absoluteFromHere(positional[0]);
-    std::string refusal;
-    const auto output = singleOutput(positional[1], gameFile, ".dds", refusal);
-    if (!refusal.empty())
-        return usageError(refusal);
+    const auto gameFile = fromHere(positional[0]);
+    const auto output = singleOutput(positional[1], gameFile, ".dds");
+    if (!output)
+        return usageError(output.error());
 
     const auto work = conv::PrivateWorkFolder::create("cli");
     if (!work)
@@ -252,7 +273,7 @@ int CommandLine::unpack(const ParsedArguments& args) {
     conv::DeflateCompressionComponent component;
     const images::QtPictureReader pictures;
     const conv::Outcome outcome =
-        conv::runUnpack(work->path(), gameFile.string(), output.string(), component, &pictures);
+        conv::runUnpack(work->path(), gameFile.string(), output->string(), component, &pictures);
     if (!outcome)
         return failed(outcome.error());
     m_out << "written: " << shownName(outcome->writtenPath) << '\n';
@@ -271,14 +292,10 @@ int CommandLine::pack(const ParsedArguments& args) {
     const MenuAnimation* mode = MenuAnimationCatalogue::findForCommandLine(positional[1]);
     if (!mode)
         return usageError("unknown mode \"" + positional[1] + "\"; 'velmora-cli modes' lists them");
-    const std::filesystem::path headerFile = args.values.count("--header")
-                                                 ? absoluteFromHere(args.value("--header"))
-                                                 : conv::defaultTextureHeader(m_programFolder);
-    const auto image = absoluteFromHere(positional[0]);
-    std::string refusal;
-    const auto output = singleOutput(positional[2], image, ".bin", refusal);
-    if (!refusal.empty())
-        return usageError(refusal);
+    const auto image = fromHere(positional[0]);
+    const auto output = singleOutput(positional[2], image, ".bin");
+    if (!output)
+        return usageError(output.error());
 
     const auto work = conv::PrivateWorkFolder::create("cli");
     if (!work)
@@ -286,9 +303,9 @@ int CommandLine::pack(const ParsedArguments& args) {
     conv::DeflateCompressionComponent component;
     const images::QtPictureReader pictures;
     auto options = conv::PackOptions::reading(&pictures);
-    options.textureHeaderFile = headerFile;
+    options.textureHeaderFile = headerFile(args);
     options.fitIfTooDetailed = args.has("--fit");
-    const conv::Outcome outcome = conv::runPack(work->path(), image.string(), output.string(),
+    const conv::Outcome outcome = conv::runPack(work->path(), image.string(), output->string(),
                                                 mode->textureName, component, options);
     if (!outcome)
         return failed(outcome.error());
@@ -306,47 +323,39 @@ int CommandLine::pack(const ParsedArguments& args) {
 
 int CommandLine::fit(const ParsedArguments& args) {
     const auto& positional = args.positional;
-    const std::filesystem::path headerFile = args.values.count("--header")
-                                                 ? absoluteFromHere(args.value("--header"))
-                                                 : conv::defaultTextureHeader(m_programFolder);
     if (positional.size() != 2)
         return usageError(positional.size() < 2 ? "fit needs IMAGE and OUT"
                                                 : "fit takes two arguments");
-    const auto imagePath = absoluteFromHere(positional[0]);
-    std::string refusal;
-    const auto output = singleOutput(positional[1], imagePath, ".dds", refusal);
-    if (!refusal.empty())
-        return usageError(refusal);
-    const bool png = conv::hasExtension(output.string(), ".png");
-    const images::QtPictureReader pictures;
-    const auto image = conv::loadImage(imagePath, &pictures);
-    if (!image)
-        return failed(conv::StepResult::of("Reading the image", imagePath, image.error()));
-    const auto header = conv::readTextureHeader(headerFile);
-    if (!header)
-        return failed(
-            conv::StepResult::of("Reading the texture header", headerFile, header.error()));
+    const auto imagePath = fromHere(positional[0]);
+    const auto output = singleOutput(positional[1], imagePath, ".dds");
+    if (!output)
+        return usageError(output.error());
+    const bool png = conv::hasExtension(output->string(), ".png");
     // The mode is not known here: the longest texture name keeps the fit safe for every mode.
     std::string_view name;
     for (const MenuAnimation& row : MenuAnimationCatalogue::rows())
         if (row.textureName.size() > name.size())
             name = row.textureName;
-    const auto fitted = conv::fitImageToSlot(
-        image->block,
-        {*header, std::span(reinterpret_cast<const std::uint8_t*>(name.data()), name.size())});
+    const auto work = conv::PrivateWorkFolder::create("cli");
+    if (!work)
+        return failed(work.error().reason);
+    const images::QtPictureReader pictures;
+    auto options = conv::PackOptions::reading(&pictures);
+    options.textureHeaderFile = headerFile(args);
+    const auto fitted = conv::fitPackImage(work->path(), imagePath.string(), name, options);
     if (!fitted)
-        return failed(conv::StepResult::of("Fitting the image", imagePath, fitted.error()));
-    const auto pixels = std::span(fitted->block).subspan(128);
-    const auto saved = png ? conv::writeFileAtomically(output, conv::encodePng(pixels, 1024, 1024))
-                           : conv::writeFileAtomically(output, fitted->block);
+        return failed(fitted.error());
+    const auto pixels = std::span(fitted->block).subspan(conv::kDdsHeaderSize);
+    const auto saved = png ? conv::writeFileAtomically(*output, conv::encodePng(pixels, 1024, 1024))
+                           : conv::writeFileAtomically(*output, fitted->block);
     if (!saved)
-        return failed(conv::StepResult::of("Saving the image", output, saved.error()));
+        return failed(conv::StepResult::of("Saving the image", *output, saved.error()));
     if (fitted->changed)
         m_out << fittedLine(fitted->psnr, fitted->stream.size()) << '\n';
     else
         m_out << "unchanged: the image fits the game file as it is, stream "
               << conv::groupedNumber(fitted->stream.size()) << " bytes\n";
-    m_out << "written: " << shownName(output) << '\n';
+    m_out << "written: " << shownName(*output) << '\n';
     return kExitOk;
 }
 
@@ -357,10 +366,11 @@ int CommandLine::header(const ParsedArguments& parsed) {
                                        : "header takes GAME_FILE and at most OUT");
     if (args.size() == 2 && args[1].empty())
         return usageError("OUT is empty");
-    const auto gameFile = absoluteFromHere(args[0]);
+    const auto gameFile = fromHere(args[0]);
     // Without OUT the header is installed where pack looks for the user's own.
     const bool install = args.size() == 1;
-    const auto out = install ? conv::userTextureHeaderPath() : outputFor(args[1], gameFile, "");
+    const auto out = install ? conv::userTextureHeaderPath()
+                             : outputFor(m_context.workingFolder, args[1], gameFile, "");
     if (out.empty())
         return failed("cannot tell where to install the texture header: set XDG_DATA_HOME or "
                       "HOME, or name OUT");
@@ -370,16 +380,11 @@ int CommandLine::header(const ParsedArguments& parsed) {
     if (!inspected)
         return failed(inspected.error());
     const auto& record = inspected->record;
-    if (const auto head = conv::readBlock(gameFile, 0, conv::kIdentifyBytes); !record && head) {
+    if (!record) {
         const images::QtPictureReader pictures;
-        const std::string picture = conv::notAGameFile(
-            std::span(head->bytes).first(head->bytesRead), head->fileSize, &pictures);
-        if (!picture.empty())
-            return failed(conv::StepResult::of("Reading the game file", gameFile,
-                                               {conv::ErrorKind::Unsupported, picture}));
+        return failed(conv::gameFileFault(
+            gameFile, conv::StepResult::of("Decompressing", gameFile, record.error()), &pictures));
     }
-    if (!record)
-        return failed(conv::StepResult::of("Decompressing", gameFile, record.error()));
     if (!record->textureHeader)
         return failed(conv::StepResult::of(
             "Reading the texture header", gameFile,

@@ -90,7 +90,7 @@ int CommandLine::verify(const ParsedArguments& parsed) {
     if (args.empty() || args.size() > 2)
         return usageError(args.empty() ? "verify needs GAME_FILE"
                                        : "verify takes GAME_FILE and at most IMAGE");
-    const auto gameFile = absoluteFromHere(args[0]);
+    const auto gameFile = fromHere(args[0]);
     const auto check = conv::checkGameFile(gameFile);
     if (!check)
         return failed(conv::StepResult::of("Reading the game file", gameFile, check.error()));
@@ -100,7 +100,7 @@ int CommandLine::verify(const ParsedArguments& parsed) {
         findings.push_back("the texture name \"" + shownName(check->textureName) +
                            "\" is not one of the menu's ('velmora-cli modes' lists them)");
     if (args.size() == 2) {
-        const auto imagePath = absoluteFromHere(args[1]);
+        const auto imagePath = fromHere(args[1]);
         const images::QtPictureReader pictures;
         // The image as Pack would make it into the block.
         const auto image = conv::loadImage(imagePath, &pictures);
@@ -133,7 +133,7 @@ int CommandLine::info(const ParsedArguments& parsed) {
     if (args.size() != 1)
         return usageError(args.empty() ? "info needs GAME_FILE" : "info takes one argument");
     const bool json = parsed.has("--json");
-    const auto gameFile = absoluteFromHere(args[0]);
+    const auto gameFile = fromHere(args[0]);
     const images::QtPictureReader pictures;
     const auto facts = conv::gatherFileFacts(gameFile, &pictures);
     if (!facts)

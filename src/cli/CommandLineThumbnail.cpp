@@ -20,15 +20,6 @@ constexpr std::uint32_t kDefaultThumbnailSize = 256;
 // Larger than the largest freedesktop thumbnail (1024) and than the game's image.
 constexpr std::uint32_t kMaxThumbnailSize = 4096;
 
-// The size argument, or 0 when it is not a whole number from 1 to kMaxThumbnailSize.
-std::uint32_t thumbnailSize(const std::string& text) {
-    if (text.empty() || text.size() > 4 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
-        return 0;
-    const auto size = static_cast<std::uint32_t>(std::stoul(text));
-    return size <= kMaxThumbnailSize ? size : 0;
-}
-
 } // namespace
 
 int CommandLine::thumbnail(const ParsedArguments& args) {
@@ -36,16 +27,18 @@ int CommandLine::thumbnail(const ParsedArguments& args) {
     if (positional.size() < 2 || positional.size() > 3)
         return usageError(positional.size() < 2 ? "thumbnail needs INPUT and OUTPUT"
                                                 : "thumbnail takes INPUT, OUTPUT and at most SIZE");
-    const std::uint32_t size =
-        positional.size() == 3 ? thumbnailSize(positional[2]) : kDefaultThumbnailSize;
-    if (size == 0)
-        return usageError("SIZE is a number of pixels from 1 to " +
-                          std::to_string(kMaxThumbnailSize));
+    std::uint32_t size = kDefaultThumbnailSize;
+    if (positional.size() == 3) {
+        const auto given = parseWholeNumber(positional[2], 1, kMaxThumbnailSize);
+        if (!given)
+            return usageError("SIZE is a number of pixels: " + given.error());
+        size = *given;
+    }
     if (positional[1].empty())
         return usageError("OUTPUT is empty");
-    const auto input = absoluteFromHere(positional[0]);
+    const auto input = fromHere(positional[0]);
     // File managers name the output themselves: it is written under exactly that name.
-    const auto output = absoluteFromHere(positional[1]);
+    const auto output = fromHere(positional[1]);
     if (sameFile(input, output))
         return usageError("the output would replace the input: " + shownName(output));
 

@@ -51,18 +51,14 @@ int CommandLine::watch(const ParsedArguments& args) {
         return usageError("--header goes with --mode; --like takes each original's own header");
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     if (args.values.count("-j")) {
-        try {
-            const int n = std::stoi(args.value("-j"));
-            jobs = n > 0 ? static_cast<unsigned>(n) : 0u;
-        } catch (const std::exception&) {
-            jobs = 0;
-        }
-        if (jobs == 0)
-            return usageError("-j needs a number of jobs, 1 or more");
+        const auto parsed = parseWholeNumber(args.value("-j"), 1, 1024);
+        if (!parsed)
+            return usageError("-j needs a number of jobs: " + parsed.error());
+        jobs = *parsed;
     }
 
-    const auto folder = absoluteFromHere(args.positional.front());
-    const auto out = absoluteFromHere(to);
+    const auto folder = fromHere(args.positional.front());
+    const auto out = fromHere(to);
     for (const auto& [path, write] : {std::pair{folder, false}, std::pair{out, true}})
         if (const std::string problem = folderProblem(path, write); !problem.empty())
             return failed(problem);
@@ -71,7 +67,7 @@ int CommandLine::watch(const ParsedArguments& args) {
     choice.outputFolder = out;
     choice.mode = mode;
     if (!like.empty()) {
-        choice.like = absoluteFromHere(like);
+        choice.like = fromHere(like);
         std::error_code error;
         if (!std::filesystem::exists(choice.like, error))
             return failed("the original game file or folder " + shownName(choice.like) +
@@ -82,8 +78,8 @@ int CommandLine::watch(const ParsedArguments& args) {
                           " holds the original game files of --like; pack into another folder");
     } else {
         if (args.values.count("--header"))
-            choice.headerFile = absoluteFromHere(args.value("--header"));
-        choice.defaultHeader = conv::defaultTextureHeader(m_programFolder);
+            choice.headerFile = fromHere(args.value("--header"));
+        choice.defaultHeader = conv::defaultTextureHeader(m_context.programFolder);
     }
     auto targetFor = watch::makeTargetFor(choice);
     if (!targetFor)
@@ -105,7 +101,7 @@ int CommandLine::watch(const ParsedArguments& args) {
     const images::QtPictureReader pictures;
     watch::WatchOptions options;
     options.folder = folder;
-    options.dataFolder = m_programFolder;
+    options.dataFolder = m_context.programFolder;
     options.targetFor = std::move(*targetFor);
     options.fit = args.has("--fit");
     options.jobs = static_cast<int>(jobs);

@@ -10,6 +10,8 @@
 #include <string>
 #include <system_error>
 
+#include <unistd.h>
+
 int main(int argc, char** argv) {
     velmora::cli::removeWorkOnSignals();
     velmora::cli::keepWorkingWhenOutputCloses();
@@ -27,7 +29,10 @@ int main(int argc, char** argv) {
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         self = std::filesystem::absolute(argv[0], error);
-    velmora::cli::CommandLine commandLine(velmora::conversion::dataFolder(self.parent_path()),
-                                          std::cout, std::cerr);
+    velmora::cli::RunContext context;
+    context.programFolder = velmora::conversion::dataFolder(self.parent_path());
+    context.workingFolder = std::filesystem::current_path(error);
+    context.progress = ::isatty(STDERR_FILENO) == 1;
+    velmora::cli::CommandLine commandLine(std::move(context), std::cout, std::cerr);
     return commandLine.run(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -107,6 +107,21 @@ std::string notAGameFile(std::span<const std::uint8_t> head, std::optional<std::
     return {};
 }
 
+StepResult gameFileFault(const std::filesystem::path& file, StepResult fault,
+                         const PictureReader* pictures) {
+    const auto head = readBlock(file, 0, kIdentifyBytes);
+    if (!head)
+        return fault;
+    std::string picture =
+        notAGameFile(std::span(head->bytes).first(head->bytesRead), head->fileSize, pictures);
+    if (picture.empty())
+        return fault;
+    fault.step = "Reading the game file";
+    fault.kind = ErrorKind::Unsupported;
+    fault.reason = std::move(picture);
+    return fault;
+}
+
 Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures) {
     const FileIdentity identity = identifyFile(file);
     if (identity.kind == FileKind::GameFile)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Result.h"
+#include "base/StepResult.h"
 #include "formats/FileIdentity.h"
 #include "formats/PictureReader.h"
 
@@ -29,6 +30,10 @@ std::string neitherGameFileNorPicture(const PictureReader* pictures);
 // picture either. Empty for what may be a game file (its lead, or a zlib stream where a game
 // file's begins, as in one without "WESYS"), whose own fault says more.
 std::string notAGameFile(std::span<const std::uint8_t> head, std::optional<std::uint64_t> fileSize,
+                         const PictureReader* pictures);
+// `fault`, met reading `file` as a game file; or, when `file` is a DDS image or a picture given
+// where a game file belongs, the fault that says so (in notAGameFile's words).
+StepResult gameFileFault(const std::filesystem::path& file, StepResult fault,
                          const PictureReader* pictures);
 inline constexpr const char* kGameFileNotPicture =
     "this is a game file: unpack it to get its image";

@@ -102,17 +102,8 @@ Outcome runUnpack(const std::filesystem::path& folder, std::string_view gameFile
         if (!gameFileText.empty())
             step.error().file = resolveUserPath(folder, gameFileText);
         // A picture chosen in place of a game file is named as what it is.
-        const auto head = readBlock(workFilePath(folder, WorkFile::Temp), 0, kIdentifyBytes);
-        if (const std::string picture =
-                head ? notAGameFile(std::span(head->bytes).first(head->bytesRead), head->fileSize,
-                                    pictures)
-                     : std::string();
-            !picture.empty()) {
-            step.error().step = "Reading the game file";
-            step.error().kind = ErrorKind::Unsupported;
-            step.error().reason = picture;
-        }
-        return tl::unexpected(step.error());
+        return tl::unexpected(
+            gameFileFault(workFilePath(folder, WorkFile::Temp), step.error(), pictures));
     }
     if (auto step = ExtractDdsImage(folder); !step)
         return tl::unexpected(step.error());

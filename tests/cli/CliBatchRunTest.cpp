@@ -1,5 +1,6 @@
 // The batch form as a whole run: the README's two commands on photographs, a reader that goes
 // away, and more jobs than the machine has.
+#include "CliInProcess.h"
 #include "DdsImages.h"
 #include "FileHelpers.h"
 #include "GameFiles.h"
@@ -60,7 +61,7 @@ TEST(CliBatchRun, TheReadmeCommandsOnPhotographsEndCleanly) {
     std::vector<std::string> unpack{"unpack"};
     unpack.insert(unpack.end(), menu.begin(), menu.end());
     unpack.insert(unpack.end(), {"--to", "edit", "--format", "png"});
-    const ProcessResult unpacked = runCli(f, unpack);
+    const ProcessResult unpacked = runCliInProcess(f, unpack);
     ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
     // The edit: each tile replaced by a detailed photograph, saved by Qt as an editor would.
     std::vector<std::string> pack{"pack"};
@@ -71,16 +72,16 @@ TEST(CliBatchRun, TheReadmeCommandsOnPhotographsEndCleanly) {
         ASSERT_TRUE(picture.save(QString::fromStdString((f / pack.back()).string()), "PNG"));
     }
     pack.insert(pack.end(), {"--to", "out", "--like", "menu"});
-    const ProcessResult packed = runCli(f, pack);
+    const ProcessResult packed = runCliInProcess(f, pack);
     EXPECT_EQ(packed.exitCode, 0) << packed.err;
     EXPECT_EQ(packed.err, "");
     EXPECT_EQ(count(packed.out, "\n4 written, 0 failed\n"), 1u) << packed.out;
     for (std::size_t i = 0; i < menu.size(); ++i) {
         const std::string out = "out/tile" + std::to_string(i) + ".bin";
-        const ProcessResult verify = runCli(f, {"verify", out, pack[1 + i]});
+        const ProcessResult verify = runCliInProcess(f, {"verify", out, pack[1 + i]});
         EXPECT_EQ(verify.out, "ok\n") << out << verify.err;
     }
-    EXPECT_EQ(leftInTemp(f / "tmp"), std::set<std::string>{});
+    EXPECT_EQ(leftInTemp(f / "tmp"), std::set<std::string>{}); // the parent folder stays
 }
 
 // `velmora-cli ... | head -1`: the reader is gone before the first line. Every conversion
@@ -105,8 +106,9 @@ TEST(CliBatchRun, AClosedOutputStopsNoConversion) {
     EXPECT_EQ(packed.err, "");
     for (std::size_t i = 0; i < menu.size(); ++i) {
         const std::string stem = "tile" + std::to_string(i);
-        EXPECT_EQ(runCli(f, {"verify", "out/" + stem + ".bin", "edit/" + stem + ".png"}).out,
-                  "ok\n")
+        EXPECT_EQ(
+            runCliInProcess(f, {"verify", "out/" + stem + ".bin", "edit/" + stem + ".png"}).out,
+            "ok\n")
             << stem;
     }
     // A failure is still told on stderr and in the status.
@@ -117,7 +119,7 @@ TEST(CliBatchRun, AClosedOutputStopsNoConversion) {
     EXPECT_EQ(count(failing.err, "\n"), 1u) << failing.err;
     EXPECT_EQ(count(failing.err, "tile0.png: Reading the image"), 1u) << failing.err;
     EXPECT_EQ(fileNames(f / "again").size(), menu.size() - 1);
-    EXPECT_EQ(leftInTemp(f / "tmp"), std::set<std::string>{});
+    EXPECT_EQ(leftInTemp(f / "tmp"), std::set<std::string>{}); // the parent folder stays
 }
 
 // Runs `arguments` with this thread (and so the forked program) on its first allowed core only.
@@ -133,7 +135,7 @@ ProcessResult onOneCore(const TempFolder& f, const std::vector<std::string>& arg
     CPU_ZERO(&one);
     CPU_SET(first, &one);
     ::sched_setaffinity(0, sizeof one, &one);
-    ProcessResult result = runCli(f, arguments);
+    ProcessResult result = runCliInProcess(f, arguments);
     ::sched_setaffinity(0, sizeof all, &all);
     return result;
 }

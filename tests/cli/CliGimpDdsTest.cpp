@@ -3,6 +3,7 @@
 // says how to export it again; info names the encoding either way.
 #include "TestPaths.h"
 
+#include "CliInProcess.h"
 #include "FileHelpers.h"
 #include "ProcessRunner.h"
 #include "TempFolder.h"
@@ -114,13 +115,13 @@ TEST_P(GimpDds, DecodedAsGimpShowsItOrRefusedWithTheRecipe) {
         EXPECT_NE(image.error().reason.find(c.encoding), std::string::npos) << image.error().reason;
         EXPECT_NE(image.error().reason.find(kRecipe), std::string::npos) << image.error().reason;
 
-        const ProcessResult pack = runCli(folder, {"pack", "tile.dds", "0", "out"});
+        const ProcessResult pack = runCliInProcess(folder, {"pack", "tile.dds", "0", "out"});
         EXPECT_EQ(pack.exitCode, 1);
         EXPECT_NE(pack.err.find(c.encoding), std::string::npos) << pack.err;
         EXPECT_FALSE(fs::exists(folder / "out.bin"));
     }
 
-    const ProcessResult info = runCli(folder, {"info", "tile.dds"});
+    const ProcessResult info = runCliInProcess(folder, {"info", "tile.dds"});
     EXPECT_EQ(info.exitCode, 0) << info.err;
     EXPECT_NE(info.out.find(c.encoding), std::string::npos) << info.out;
     EXPECT_EQ(info.out.find("pack:            refused") == std::string::npos,

@@ -1,5 +1,6 @@
 // Every picture format Pack reads, written by ImageMagick and packed by velmora-cli: whole, the
 // pixels are ImageMagick's reading of the file; cut short, the file is refused in one line.
+#include "CliInProcess.h"
 #include "FileHelpers.h"
 #include "ProcessRunner.h"
 #include "TempFolder.h"
@@ -113,14 +114,15 @@ Bytes blankPng16(std::uint32_t side) {
 // The picture velmora-cli packs: for an exact comparison the game file itself (its compression
 // is deterministic), else its pixels unpacked again.
 Bytes packed(const TempFolder& f, const std::string& picture) {
-    const ProcessResult result = runCli(f, {"pack", picture, "0", picture + "-game"});
+    const ProcessResult result = runCliInProcess(f, {"pack", picture, "0", picture + "-game"});
     EXPECT_EQ(result.exitCode, 0) << picture << ": " << result.err;
     return readFile(f / (picture + "-game.bin"));
 }
 
 QImage unpacked(const TempFolder& f, const std::string& picture) {
     packed(f, picture);
-    const ProcessResult back = runCli(f, {"unpack", picture + "-game.bin", picture + "-back.png"});
+    const ProcessResult back =
+        runCliInProcess(f, {"unpack", picture + "-game.bin", picture + "-back.png"});
     EXPECT_EQ(back.exitCode, 0) << picture << ": " << back.err;
     return QImage((f / (picture + "-back.png")).c_str()).convertToFormat(QImage::Format_ARGB32);
 }
@@ -194,7 +196,7 @@ TEST(CliPictureFormats, WholeAsImageMagickReadsThemCutShortRefusedInOneLine) {
             SCOPED_TRACE(percent);
             const std::string cut = std::to_string(percent) + "-" + name;
             writeFile(f / cut, std::span(whole).first(whole.size() * percent / 100));
-            const ProcessResult packed = runCli(f, {"pack", cut, "0", cut + "-game"});
+            const ProcessResult packed = runCliInProcess(f, {"pack", cut, "0", cut + "-game"});
             EXPECT_EQ(packed.exitCode, 1) << packed.err;
             EXPECT_EQ(std::count(packed.err.begin(), packed.err.end(), '\n'), 1) << packed.err;
             if (format.readByQt) {
@@ -213,8 +215,9 @@ TEST(CliPictureFormats, ADamagedPictureInABatchIsOneLineWhicheverThreadDecodesIt
     png[png.size() / 2] ^= 0x55; // whole, but a checksum fails: libpng would complain
     writeFile(f / "flipped.png", png);
     writeFile(f / "flipped-too.png", png);
-    const ProcessResult packed = runCli(f, {"pack", "cut.png", "flipped.png", "flipped-too.png",
-                                            "--to", "out", "--mode", "0", "-j", "2"});
+    const ProcessResult packed =
+        runCliInProcess(f, {"pack", "cut.png", "flipped.png", "flipped-too.png", "--to", "out",
+                            "--mode", "0", "-j", "2"});
     EXPECT_EQ(packed.exitCode, 1);
     std::size_t lines = 0;
     for (std::size_t at = 0; at < packed.err.size(); at = packed.err.find('\n', at) + 1, ++lines)
@@ -226,7 +229,7 @@ TEST(CliPictureFormats, AWrongSizeIsNamedFromTheHeaderWithoutDecoding) {
     TempFolder f;
     // 5800x5800 at 16 bits a channel is 269 MB decoded, past what Qt's reader allocates.
     writeFile(f / "large.png", blankPng16(5800));
-    const ProcessResult packed = runCli(f, {"pack", "large.png", "0", "out"});
+    const ProcessResult packed = runCliInProcess(f, {"pack", "large.png", "0", "out"});
     EXPECT_EQ(packed.exitCode, 1);
     EXPECT_EQ(packed.err, "velmora-cli: Reading the image \"" + (f / "large.png").string() +
                               "\" failed: it is a PNG picture of 5800x5800; the game's tile is "

@@ -1,6 +1,7 @@
 // velmora-cli as a user runs it: exit statuses, messages, file names, parallel runs.
 #include "TestPaths.h"
 
+#include "CliInProcess.h"
 #include "DdsImages.h"
 #include "FileHelpers.h"
 #include "ProcessRunner.h"
@@ -30,7 +31,7 @@ TEST(Cli, PackThenUnpackGivesTheImageBackByteForByte) {
     const Bytes image = validImage(9);
     writeFile(f / "tile.dds", image);
 
-    const ProcessResult pack = runCli(f, {"pack", "tile.dds", "Master League", "out"});
+    const ProcessResult pack = runCliInProcess(f, {"pack", "tile.dds", "Master League", "out"});
     ASSERT_EQ(pack.exitCode, 0) << pack.err;
     // The WE00 beside the build's binaries is the shipped placeholder.
     EXPECT_EQ(lineCount(pack.err), 1) << pack.err;
@@ -39,12 +40,12 @@ TEST(Cli, PackThenUnpackGivesTheImageBackByteForByte) {
     EXPECT_NE(pack.out.find("stored length: "), std::string::npos) << pack.out;
     EXPECT_EQ(readFile(f / "out.bin").size(), 2'400'017u);
 
-    const ProcessResult unpack = runCli(f, {"unpack", "out.bin", "back.DDS"});
+    const ProcessResult unpack = runCliInProcess(f, {"unpack", "out.bin", "back.DDS"});
     ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
     EXPECT_EQ(readFile(f / "back.DDS"), image);
     EXPECT_FALSE(std::filesystem::exists(f / "back.DDS.dds"));
 
-    const ProcessResult info = runCli(f, {"info", "out.bin"});
+    const ProcessResult info = runCliInProcess(f, {"info", "out.bin"});
     ASSERT_EQ(info.exitCode, 0) << info.err;
     for (const char* expected :
          {"topModeSelect_Mov03_ML.tex", "3 \"Master League\"", "1024x1024 B8G8R8A8",
@@ -61,39 +62,41 @@ TEST(Cli, HeaderOptionAndHeaderCommandCarryTheSame48Bytes) {
         genuine[i] = static_cast<std::uint8_t>(200 - i);
     writeFile(f / "genuine48", genuine);
 
-    ASSERT_EQ(runCli(f, {"pack", "tile.dds", "4", "g", "--header", "genuine48"}).exitCode, 0);
-    const ProcessResult header = runCli(f, {"header", "g.bin", "extracted"});
+    ASSERT_EQ(runCliInProcess(f, {"pack", "tile.dds", "4", "g", "--header", "genuine48"}).exitCode,
+              0);
+    const ProcessResult header = runCliInProcess(f, {"header", "g.bin", "extracted"});
     ASSERT_EQ(header.exitCode, 0) << header.err;
     EXPECT_EQ(readFile(f / "extracted"), genuine);
-    const ProcessResult info = runCli(f, {"info", "g.bin"});
+    const ProcessResult info = runCliInProcess(f, {"info", "g.bin"});
     EXPECT_NE(info.out.find("topModeSelect_Mov04_Cmm.tex"), std::string::npos);
 
     // A game file carries its texture header to the next pack, with no placeholder warning.
-    const ProcessResult again = runCli(f, {"pack", "tile.dds", "5", "h", "--header", "g.bin"});
+    const ProcessResult again =
+        runCliInProcess(f, {"pack", "tile.dds", "5", "h", "--header", "g.bin"});
     ASSERT_EQ(again.exitCode, 0) << again.err;
     EXPECT_TRUE(again.err.empty()) << again.err;
-    ASSERT_EQ(runCli(f, {"header", "h.bin", "extracted2"}).exitCode, 0);
+    ASSERT_EQ(runCliInProcess(f, {"header", "h.bin", "extracted2"}).exitCode, 0);
     EXPECT_EQ(readFile(f / "extracted2"), genuine);
 }
 
 TEST(Cli, FitMakesATooDetailedImageFitAndSaysByHowMuch) {
     TempFolder f;
     writeFile(f / "photo.dds", photoLikeImage(3.0));
-    const ProcessResult refused = runCli(f, {"pack", "photo.dds", "0", "out"});
+    const ProcessResult refused = runCliInProcess(f, {"pack", "photo.dds", "0", "out"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("pack --fit"), std::string::npos) << refused.err;
     EXPECT_NE(refused.err.find("blurring does not help"), std::string::npos) << refused.err;
     EXPECT_FALSE(std::filesystem::exists(f / "out.bin"));
 
-    const ProcessResult fitted = runCli(f, {"pack", "photo.dds", "0", "out", "--fit"});
+    const ProcessResult fitted = runCliInProcess(f, {"pack", "photo.dds", "0", "out", "--fit"});
     ASSERT_EQ(fitted.exitCode, 0) << fitted.err;
     EXPECT_NE(fitted.out.find("fitted: colour precision reduced, PSNR "), std::string::npos)
         << fitted.out;
     EXPECT_EQ(readFile(f / "out.bin").size(), 2'400'017u);
 
     // The picture fit writes packs as it is, with no fitting left to do.
-    ASSERT_EQ(runCli(f, {"fit", "photo.dds", "look.png"}).exitCode, 0);
-    const ProcessResult again = runCli(f, {"pack", "look.png", "0", "again"});
+    ASSERT_EQ(runCliInProcess(f, {"fit", "photo.dds", "look.png"}).exitCode, 0);
+    const ProcessResult again = runCliInProcess(f, {"pack", "look.png", "0", "again"});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.out.find("fitted:"), std::string::npos) << again.out;
 }
@@ -119,7 +122,7 @@ TEST(Cli, InfoOnAPictureSaysWhatItIsAndWhatPackWouldDo) {
          {"kind:            PNG picture", "layout:          RGBA, 8 bits per channel",
           "pack:            converted: PNG"}}};
     for (const auto& [file, expected] : rows) {
-        const ProcessResult info = runCli(f, {"info", file});
+        const ProcessResult info = runCliInProcess(f, {"info", file});
         EXPECT_EQ(info.exitCode, 0) << info.err;
         for (const char* line : expected)
             EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
@@ -129,8 +132,8 @@ TEST(Cli, InfoOnAPictureSaysWhatItIsAndWhatPackWouldDo) {
 TEST(Cli, PackWithoutHeaderUsesTheWE00BesideTheProgram) {
     TempFolder f;
     writeFile(f / "tile.dds", validImage());
-    ASSERT_EQ(runCli(f, {"pack", "tile.dds", "gallery", "g.bin"}).exitCode, 0);
-    ASSERT_EQ(runCli(f, {"header", "g.bin", "h"}).exitCode, 0);
+    ASSERT_EQ(runCliInProcess(f, {"pack", "tile.dds", "gallery", "g.bin"}).exitCode, 0);
+    ASSERT_EQ(runCliInProcess(f, {"header", "g.bin", "h"}).exitCode, 0);
     EXPECT_EQ(readFile(f / "h"), readFile(std::filesystem::path(kBinDir) / "WE00"));
 }
 
@@ -147,7 +150,7 @@ TEST_P(CliExit, StatusAndMessage) {
     writeFile(f / "tile.dds", validImage());
     writeText(f / "notgame.bin", "not a game file");
     writeText(f / "out", "unrelated");
-    const ProcessResult run = runCli(f, GetParam().arguments);
+    const ProcessResult run = runCliInProcess(f, GetParam().arguments);
     EXPECT_EQ(run.exitCode, GetParam().status) << run.err;
     if (GetParam().stderrText == nullptr) {
         EXPECT_TRUE(run.err.empty()) << run.err;
@@ -199,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Cli, VersionIsTheProjectVersion) {
     TempFolder f;
     for (const char* option : {"--version", "-V"}) {
-        const ProcessResult run = runCli(f, {option});
+        const ProcessResult run = runCliInProcess(f, {option});
         ASSERT_EQ(run.exitCode, 0) << option;
         EXPECT_EQ(run.out, "velmora-cli " VELMORA_VERSION "\n") << option;
     }
@@ -207,7 +210,7 @@ TEST(Cli, VersionIsTheProjectVersion) {
 
 TEST(Cli, ModesListsThe13Rows) {
     TempFolder f;
-    const ProcessResult run = runCli(f, {"modes"});
+    const ProcessResult run = runCliInProcess(f, {"modes"});
     ASSERT_EQ(run.exitCode, 0);
     EXPECT_EQ(lineCount(run.out), 13);
     EXPECT_NE(run.out.find("\"Gallery  \""), std::string::npos);

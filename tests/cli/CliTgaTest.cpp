@@ -1,5 +1,6 @@
 // TGA files ImageMagick writes, packed by velmora-cli: ImageMagick is the independent writer and
 // reader the core's TGA decoder is checked against.
+#include "CliInProcess.h"
 #include "DdsImages.h"
 #include "FileHelpers.h"
 #include "ProcessRunner.h"
@@ -59,7 +60,7 @@ TEST(CliTga, PacksWhatImageMagickWritesAsImageMagickReadsIt) {
         EXPECT_EQ(result.exitCode, 0) << result.err;
     };
     const auto pack = [&](const std::string& picture) {
-        const ProcessResult result = runCli(f, {"pack", picture, "0", picture + "-game"});
+        const ProcessResult result = runCliInProcess(f, {"pack", picture, "0", picture + "-game"});
         EXPECT_EQ(result.exitCode, 0) << picture << ": " << result.err;
         return readFile(f / (picture + "-game.bin"));
     };
@@ -93,7 +94,7 @@ TEST(CliTga, PacksWhatImageMagickWritesAsImageMagickReadsIt) {
         }
     }
 
-    const ProcessResult info = runCli(f, {"info", "plain-rle.tga"});
+    const ProcessResult info = runCliInProcess(f, {"info", "plain-rle.tga"});
     ASSERT_EQ(info.exitCode, 0) << info.err;
     for (const char* expected : {"kind:            TGA picture", "size:            1024x1024",
                                  "32-bit true colour with alpha (bytes B,G,R,A), RLE, origin "

@@ -1,6 +1,7 @@
 // velmora-cli thumbnail: the sizes and pixels file managers get, and what it refuses.
 #include "TestPaths.h"
 
+#include "CliInProcess.h"
 #include "DdsImages.h"
 #include "FileHelpers.h"
 #include "GameFiles.h"
@@ -28,7 +29,7 @@ namespace {
 
 ProcessResult runThumbnail(const TempFolder& folder, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "thumbnail");
-    return runCli(folder, arguments);
+    return runCliInProcess(folder, arguments);
 }
 
 // Every 4x4 block of the image has one colour; the alpha runs opaque, half, clear by block.

@@ -1,5 +1,7 @@
 #include "FaultSupport.h"
 
+#include "CliInProcess.h"
+
 #include "workflows/DeflateCompressionComponent.h"
 #include "workflows/WorkFiles.h"
 #include "workflows/Workflows.h"
@@ -119,6 +121,11 @@ RunResult packImage(const fs::path& work, const fs::path& image, const std::stri
     result.message = outcome ? std::string() : outcome.error().message();
     result.written = outcome ? outcome->writtenPath : std::filesystem::path();
     return result;
+}
+
+ProcessResult runCliHere(const std::vector<std::string>& argv, const ProcessOptions& options) {
+    const TempFolder scratch;
+    return test::runCliInProcess(scratch, {argv.begin() + 1, argv.end()}, options);
 }
 
 } // namespace velmora::faults

@@ -53,6 +53,11 @@ class ScopedMount {
     std::filesystem::path m_folder;
 };
 
+// velmora-cli run in this process: argv as for run() (cliPath() first), in a scratch folder of
+// its own that holds its temporary folder unless `options` names another. For what needs no
+// process (not a FIFO that may hang it, not another user).
+ProcessResult runCliHere(const std::vector<std::string>& argv, const ProcessOptions& options = {});
+
 // Every file under `root` with its content, and every folder (with an empty content marker),
 // keyed by relative path: two snapshots are equal only if nothing was added, removed or changed.
 using TreeSnapshot = std::map<std::string, std::optional<Bytes>>;

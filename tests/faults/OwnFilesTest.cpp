@@ -83,12 +83,12 @@ TEST(OwnFiles, FoldersThatOnlyLookLikeOursSurviveEveryRun) {
     const TreeSnapshot before = snapshot(tmp);
 
     const ProcessResult pack =
-        run({cliPath(), "pack", (root / "tile.dds").string(), "0", (root / "tile").string()},
-            withoutRuntime(tmp));
+        runCliHere({cliPath(), "pack", (root / "tile.dds").string(), "0", (root / "tile").string()},
+                   withoutRuntime(tmp));
     ASSERT_EQ(pack.exitCode, 0) << pack.err;
     const ProcessResult unpack =
-        run({cliPath(), "unpack", (root / "tile.bin").string(), (root / "back").string()},
-            withoutRuntime(tmp));
+        runCliHere({cliPath(), "unpack", (root / "tile.bin").string(), (root / "back").string()},
+                   withoutRuntime(tmp));
     ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
 
     TreeSnapshot after = snapshot(tmp);
