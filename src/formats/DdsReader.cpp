@@ -691,7 +691,8 @@ Result<Analysis> analyse(std::span<const std::uint8_t> head, std::uint64_t fileS
         return fail(ErrorKind::Damaged, "it is not a valid DDS image: its header gives a size of " +
                                             sizeText(layout.width, layout.height) +
                                             "; save the picture again as a DDS or a PNG");
-    if (layout.width > kMaxPictureSide || layout.height > kMaxPictureSide)
+    if (layout.width > kMaxPictureSide || layout.height > kMaxPictureSide ||
+        std::uint64_t{layout.width} * layout.height * 4 > kMaxDecodedBytes)
         return fail(ErrorKind::Unsupported,
                     "it is " + sizeText(layout.width, layout.height) +
                         ", far larger than the game's 1024x1024 tile: resize it in your editor");

@@ -11,5 +11,8 @@ inline constexpr std::size_t kMaxPictureFileSize = 64u * 1024u * 1024u;
 // Nothing a menu tile could come from is larger; a header claiming more is refused before
 // anything is allocated for it.
 inline constexpr std::uint32_t kMaxPictureSide = 16384;
+// The most a decoded picture may take (8192x8192 at 4 bytes a pixel), so a small file that
+// unpacks to a huge picture cannot exhaust the memory of the preview or the thumbnailer.
+inline constexpr std::uint64_t kMaxDecodedBytes = 256u * 1024u * 1024u;
 
 } // namespace velmora::conversion

@@ -696,6 +696,11 @@ const std::vector<Case>& legacyCases() {
         made(
             "ZeroSize", [] { return makeDdsHeader(0, 0); }, 128, Pixels::None,
             refused(ErrorKind::Damaged, {"its header gives a size of 0x0"})),
+        // Refused from the header, before anything is allocated for its pixels.
+        made(
+            "TooLargeToDecode", [] { return makeDdsHeader(16384, 8193); }, 128, Pixels::None,
+            refused(ErrorKind::Unsupported,
+                    {"it is 16384x8193, far larger than the game's 1024x1024 tile"})),
         made(
             "OneByteShort", [] { return makeDdsHeader(); }, kGameSize - 1, Pixels::Masks,
             refused(ErrorKind::Damaged,
