@@ -1,6 +1,6 @@
-// The DDS reader on arbitrary bytes: the game's image block or a one-line refusal, never a
-// crash, a read out of bounds or an unbounded allocation. The header-only inspection must agree
-// with the whole read, and every header handed to Pack must describe the game's layout.
+// The DDS reader on arbitrary bytes: the decoded picture or a one-line refusal, never a crash, a
+// read out of bounds or an unbounded allocation. The header-only inspection must agree with the
+// whole read, and every header Pack's input step makes of it must describe the game's layout.
 //
 // Input: byte 0 chooses the file length, the rest is the start of the file.
 //   selector % 8 == 0   the file is exactly the rest
@@ -9,6 +9,7 @@
 //                       one byte less when selector & 8, so the pixel paths are reached too
 #include "base/GameFileLayout.h"
 #include "formats/DdsReader.h"
+#include "workflows/ImageInput.h"
 
 #include <algorithm>
 #include <array>
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const std::size_t length = kLengths[selector % 8]; length != 0)
         file.resize(length - ((selector & 8) ? 1 : 0), 0);
 
-    const auto image = conv::readDdsImage(file);
+    const auto image = conv::readDdsPicture(file);
     const std::span<const std::uint8_t> whole(file);
     const auto inspected = conv::inspectDdsHeader(
         whole.first(std::min(file.size(), conv::kDdsInspectBytes)), file.size());
@@ -89,13 +90,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fault("different refusals: \"" + image.error().reason + "\" and \"" +
                   inspected.error().reason + "\"");
     } else {
-        checkGameHeader(image->block);
         const conv::DdsLayout& layout = image->layout;
         if (!(layout == *inspected))
             fault("the inspection describes another layout than the read");
-        if (layout.width != 1024 || layout.height != 1024 || layout.neededBytes > file.size() ||
-            layout.format.empty() || layout.packAction.empty() || layout.mipCount == 0)
+        if (layout.width == 0 || layout.height == 0 || layout.neededBytes > file.size() ||
+            image->bgra.size() != std::size_t{layout.width} * layout.height * 4 ||
+            layout.format.empty() || layout.mipCount == 0)
             fault("an accepted image with an odd description: " + layout.format);
+        const auto packed = conv::prepareImage(file, nullptr);
+        if (packed)
+            checkGameHeader(packed->block);
+        else if (layout.width == 1024 && layout.height == 1024)
+            fault("Pack refused a 1024x1024 picture the reader took: " + packed.error().reason);
+        if (packed && packed->action.empty())
+            fault("Pack took a picture without saying how");
     }
 
     // Given fewer bytes than the file has, the inspection refuses or is sure of the header.

@@ -31,11 +31,6 @@ constexpr std::uint32_t kCapsComplex = 0x8, kCapsTexture = 0x1000, kCapsMipMap =
 constexpr std::uint32_t kCaps2CubeMap = 0x200, kCaps2Volume = 0x200000;
 constexpr std::uint32_t kMiscTextureCube = 0x4;
 
-constexpr std::uint32_t kSide = 1024;
-constexpr std::size_t kPixelCount = std::size_t(kSide) * kSide;
-constexpr std::size_t kBc1LevelBytes = kPixelCount / 16 * 8;
-constexpr std::size_t kBc23LevelBytes = kPixelCount / 16 * 16;
-
 constexpr std::uint32_t code(const char (&text)[5]) {
     return std::uint32_t(std::uint8_t(text[0])) | std::uint32_t(std::uint8_t(text[1])) << 8 |
            std::uint32_t(std::uint8_t(text[2])) << 16 | std::uint32_t(std::uint8_t(text[3])) << 24;
@@ -60,7 +55,6 @@ struct Plan {
     // Byte offsets of the channels inside one pixel (Decode::Bytes); alpha < 0: none, 255.
     int red = 2, green = 1, blue = 0, alpha = 3;
     std::size_t dataOffset = kDdsHeaderSize;
-    std::size_t levelBytes = kPixelCount * 4;
     bool keepHeader = false; // the input is the game's layout with a sound header
     std::string format;
 };
@@ -77,7 +71,6 @@ Plan bytePlan(unsigned bytesPerPixel, int red, int green, int blue, int alpha, s
     plan.green = green;
     plan.blue = blue;
     plan.alpha = alpha;
-    plan.levelBytes = kPixelCount * bytesPerPixel;
     plan.format = std::move(format);
     return plan;
 }
@@ -85,7 +78,6 @@ Plan bytePlan(unsigned bytesPerPixel, int red, int green, int blue, int alpha, s
 Plan blockPlan(Decode decode, std::string format) {
     Plan plan;
     plan.decode = decode;
-    plan.levelBytes = decode == Decode::Bc1 ? kBc1LevelBytes : kBc23LevelBytes;
     plan.format = std::move(format);
     return plan;
 }
@@ -569,44 +561,38 @@ struct Analysis {
     DdsLayout layout;
 };
 
-std::string packAction(const Plan& plan, const DdsLayout& layout, std::uint64_t fileSize) {
-    std::string action;
-    if (plan.keepHeader) {
-        action = "used as it is";
-    } else if (sameBytesAsGame(plan)) {
-        action = "pixels used as they are, header rewritten";
-    } else {
-        std::vector<std::string> steps;
-        if (plan.decode != Decode::Bytes) {
-            steps.push_back(plan.format + " decoded");
-            if (plan.colour == Colour::YCoCg || plan.colour == Colour::ScaledYCoCg)
-                steps.emplace_back("YCoCg turned into RGB");
-            else if (plan.colour == Colour::AlphaExponent)
-                steps.emplace_back("colour multiplied by its alpha exponent");
-            if (plan.colour != Colour::Rgba)
-                steps.emplace_back("alpha set to 255 (as GIMP shows it)");
-        } else {
-            if (plan.bytesPerPixel == 3)
-                steps.emplace_back("24-bit to 32-bit");
-            if (plan.red == 0 && plan.green == 1 && plan.blue == 2)
-                steps.emplace_back("red and blue swapped");
-            else if (!(plan.red == 2 && plan.green == 1 && plan.blue == 0))
-                steps.emplace_back("channels reordered");
-            if (plan.alpha < 0)
-                steps.emplace_back("alpha set to 255");
-            else if (plan.alpha != 3)
-                steps.emplace_back("alpha moved");
-        }
-        action = "converted: ";
-        for (std::size_t i = 0; i < steps.size(); ++i)
-            action += (i ? ", " : "") + steps[i];
+// How the file's pixels become B8G8R8A8; none when they already are.
+std::vector<std::string> conversionSteps(const Plan& plan) {
+    std::vector<std::string> steps;
+    if (plan.decode != Decode::Bytes) {
+        steps.push_back(plan.format + " decoded");
+        if (plan.colour == Colour::YCoCg || plan.colour == Colour::ScaledYCoCg)
+            steps.emplace_back("YCoCg turned into RGB");
+        else if (plan.colour == Colour::AlphaExponent)
+            steps.emplace_back("colour multiplied by its alpha exponent");
+        if (plan.colour != Colour::Rgba)
+            steps.emplace_back("alpha set to 255 (as GIMP shows it)");
+        return steps;
     }
-    if (layout.mipCount > 1)
-        action += "; " + std::to_string(layout.mipCount - 1) + " smaller mip levels dropped";
-    else if (fileSize > layout.neededBytes)
-        action += "; " + groupedNumber(fileSize - layout.neededBytes) +
-                  " bytes after the picture dropped";
-    return action;
+    if (plan.bytesPerPixel == 3)
+        steps.emplace_back("24-bit to 32-bit");
+    if (plan.red == 0 && plan.green == 1 && plan.blue == 2)
+        steps.emplace_back("red and blue swapped");
+    else if (!(plan.red == 2 && plan.green == 1 && plan.blue == 0))
+        steps.emplace_back("channels reordered");
+    if (plan.alpha < 0)
+        steps.emplace_back("alpha set to 255");
+    else if (plan.alpha != 3)
+        steps.emplace_back("alpha moved");
+    return steps;
+}
+
+// The bytes of the first picture: whole 4x4 blocks when compressed.
+std::uint64_t levelBytes(const Plan& plan, std::uint32_t width, std::uint32_t height) {
+    if (plan.decode == Decode::Bytes)
+        return std::uint64_t{width} * height * plan.bytesPerPixel;
+    const std::uint64_t blocks = std::uint64_t{(width + 3) / 4} * ((height + 3) / 4);
+    return blocks * (plan.decode == Decode::Bc1 ? 8 : 16);
 }
 
 Result<Analysis> analyse(std::span<const std::uint8_t> head, std::uint64_t fileSize) {
@@ -701,14 +687,20 @@ Result<Analysis> analyse(std::span<const std::uint8_t> head, std::uint64_t fileS
     layout.width = readLe32(head, kWidthOffset);
     layout.mipCount = std::max<std::uint32_t>(readLe32(head, kMipCountOffset), 1);
     layout.writer = writer;
-    if (layout.width != kSide || layout.height != kSide)
+    if (layout.width == 0 || layout.height == 0)
+        return fail(ErrorKind::Damaged, "it is not a valid DDS image: its header gives a size of " +
+                                            sizeText(layout.width, layout.height) +
+                                            "; save the picture again as a DDS or a PNG");
+    if (layout.width > kMaxPictureSide || layout.height > kMaxPictureSide ||
+        std::uint64_t{layout.width} * layout.height * 4 > kMaxDecodedBytes)
         return fail(ErrorKind::Unsupported,
                     "it is " + sizeText(layout.width, layout.height) +
-                        "; the game's tile is 1024x1024: resize it in your editor");
-    layout.neededBytes = plan->dataOffset + plan->levelBytes;
+                        ", far larger than the game's 1024x1024 tile: resize it in your editor");
+    layout.neededBytes = plan->dataOffset + levelBytes(*plan, layout.width, layout.height);
     if (fileSize < layout.neededBytes)
         return fail(ErrorKind::Damaged, "the file is " + groupedNumber(fileSize) +
-                                            " bytes, but its header describes a 1024x1024 " +
+                                            " bytes, but its header describes a " +
+                                            sizeText(layout.width, layout.height) + " " +
                                             plan->format + " picture that needs " +
                                             groupedNumber(layout.neededBytes) +
                                             ": it was cut short; save it again");
@@ -717,23 +709,27 @@ Result<Analysis> analyse(std::span<const std::uint8_t> head, std::uint64_t fileS
     plan->keepHeader = sameBytesAsGame(*plan) && !byCode && plan->dataOffset == kDdsHeaderSize &&
                        readLe32(head, kPfSizeOffset) == 32 &&
                        pfFlags == (kDdpfRgb | kDdpfAlphaPixels) &&
-                       readLe32(head, kPitchOffset) == kSide * 4 &&
+                       readLe32(head, kPitchOffset) == layout.width * 4 &&
                        (flags & (kDdsdCaps | kDdsdHeight | kDdsdWidth | kDdsdPixelFormat)) ==
                            (kDdsdCaps | kDdsdHeight | kDdsdWidth | kDdsdPixelFormat) &&
                        (readLe32(head, kCapsOffset) & kCapsTexture);
-    layout.packAction = packAction(*plan, layout, fileSize);
+    layout.gameHeader = plan->keepHeader;
+    layout.conversion = conversionSteps(*plan);
+    layout.hasAlpha =
+        plan->decode == Decode::Bytes ? plan->alpha >= 0 : plan->colour == Colour::Rgba;
     return Analysis{std::move(*plan), std::move(layout)};
 }
 
 // ---- The pixels -------------------------------------------------------------------------
 
 template <unsigned BytesPerPixel, bool HasAlpha>
-void convertPixels(const std::uint8_t* source, std::uint8_t* target, const Plan& plan) {
+void convertPixels(const std::uint8_t* source, std::uint8_t* target, std::size_t pixelCount,
+                   const Plan& plan) {
     const auto red = static_cast<unsigned>(plan.red);
     const auto green = static_cast<unsigned>(plan.green);
     const auto blue = static_cast<unsigned>(plan.blue);
     const auto alpha = static_cast<unsigned>(HasAlpha ? plan.alpha : 0);
-    for (std::size_t i = 0; i < kPixelCount; ++i, source += BytesPerPixel, target += 4) {
+    for (std::size_t i = 0; i < pixelCount; ++i, source += BytesPerPixel, target += 4) {
         target[0] = source[blue];
         target[1] = source[green];
         target[2] = source[red];
@@ -774,13 +770,15 @@ void alphaExponentToBgra(std::uint8_t* pixel) {
     pixel[3] = 0xFF;
 }
 
-void decodeBlocks(const std::uint8_t* source, std::uint8_t* target, Decode decode, Colour colour) {
+void decodeBlocks(const std::uint8_t* source, std::uint8_t* target, std::uint32_t width,
+                  std::uint32_t height, Decode decode, Colour colour) {
     const int flags = decode == Decode::Bc1   ? squish::kDxt1
                       : decode == Decode::Bc2 ? squish::kDxt3
                                               : squish::kDxt5;
-    squish::DecompressImage(target, int(kSide), int(kSide), source, flags);
+    squish::DecompressImage(target, int(width), int(height), source, flags);
     // squish writes R,G,B,A
-    for (std::size_t i = 0; i < kPixelCount; ++i, target += 4) {
+    const std::size_t pixelCount = std::size_t{width} * height;
+    for (std::size_t i = 0; i < pixelCount; ++i, target += 4) {
         switch (colour) {
         case Colour::Rgba:
             std::swap(target[0], target[2]);
@@ -805,42 +803,36 @@ Result<DdsLayout> inspectDdsHeader(std::span<const std::uint8_t> head, std::uint
     return std::move(analysis->layout);
 }
 
-Result<DdsImage> readDdsImage(std::span<const std::uint8_t> fileBytes) {
+Result<DdsPicture> readDdsPicture(std::span<const std::uint8_t> fileBytes) {
     auto analysis = analyse(fileBytes, fileBytes.size());
     if (!analysis)
         return fail(std::move(analysis.error()));
     const Plan& plan = analysis->plan;
+    const DdsLayout& layout = analysis->layout;
+    const std::size_t pixelCount = std::size_t{layout.width} * layout.height;
 
-    DdsImage image;
-    image.block.resize(kImageBlockSize);
-    std::uint8_t* target = image.block.data();
-    if (plan.keepHeader) {
-        std::memcpy(target, fileBytes.data(), kDdsHeaderSize);
-        setSingleMipLevel(std::span<std::uint8_t, kDdsHeaderSize>(target, kDdsHeaderSize));
-    } else {
-        const std::vector<std::uint8_t> header = makeDdsHeader(kSide, kSide);
-        std::memcpy(target, header.data(), kDdsHeaderSize);
-    }
-    target += kDdsHeaderSize;
-    // analyse() made sure the file holds dataOffset + levelBytes.
+    DdsPicture picture;
+    picture.bgra.resize(pixelCount * 4);
+    std::uint8_t* target = picture.bgra.data();
+    // analyse() made sure the file holds the whole first picture.
     const std::uint8_t* source = fileBytes.data() + plan.dataOffset;
     switch (plan.decode) {
     case Decode::Bytes:
         if (sameBytesAsGame(plan))
-            std::memcpy(target, source, kPixelCount * 4);
+            std::memcpy(target, source, pixelCount * 4);
         else if (plan.bytesPerPixel == 4 && plan.alpha >= 0)
-            convertPixels<4, true>(source, target, plan);
+            convertPixels<4, true>(source, target, pixelCount, plan);
         else if (plan.bytesPerPixel == 4)
-            convertPixels<4, false>(source, target, plan);
+            convertPixels<4, false>(source, target, pixelCount, plan);
         else
-            convertPixels<3, false>(source, target, plan);
+            convertPixels<3, false>(source, target, pixelCount, plan);
         break;
     default:
-        decodeBlocks(source, target, plan.decode, plan.colour);
+        decodeBlocks(source, target, layout.width, layout.height, plan.decode, plan.colour);
         break;
     }
-    image.layout = std::move(analysis->layout);
-    return image;
+    picture.layout = std::move(analysis->layout);
+    return picture;
 }
 
 void setSingleMipLevel(std::span<std::uint8_t, kDdsHeaderSize> header) {

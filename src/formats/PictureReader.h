@@ -1,8 +1,10 @@
 #pragma once
 
 #include "base/Result.h"
+#include "formats/DdsReader.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,6 +20,10 @@ struct Picture {
     std::string format;             // "PNG", "JPEG", ...
     std::string layout;             // "RGBA, 16 bits per channel", "palette", ...
     bool hasAlpha = false;
+    // Steps the reader took to give straight B8G8R8A8 beyond decoding ("premultiplied alpha
+    // made straight").
+    std::vector<std::string> conversion;
+    std::optional<DdsLayout> dds; // a DDS: what its header says
 };
 
 // Reads the picture formats other than DDS and TGA, which the core reads itself (PNG, BMP, JPEG,

@@ -182,18 +182,6 @@ std::string originText(const Header& h) {
            ((h.descriptor & 0x10) ? "-right" : "-left");
 }
 
-std::string packActionOf(const Plan& plan) {
-    switch (plan.alpha) {
-    case Alpha::None:
-        return "converted: TGA, alpha set to 255";
-    case Alpha::Premultiplied:
-        return "converted: TGA, premultiplied alpha made straight";
-    case Alpha::Straight:
-        break;
-    }
-    return "converted: TGA";
-}
-
 Result<Plan> analyse(std::span<const std::uint8_t> file) {
     if (file.size() < kTgaHeaderSize)
         return fail(ErrorKind::Damaged, "the file is " + groupedNumber(file.size()) +
@@ -263,7 +251,7 @@ Result<Plan> analyse(std::span<const std::uint8_t> file) {
     layout.description =
         colourText(plan) + (plan.rle ? ", RLE, " : ", uncompressed, ") + originText(h);
     layout.hasAlpha = plan.alpha != Alpha::None;
-    layout.packAction = packActionOf(plan);
+    layout.premultiplied = plan.alpha == Alpha::Premultiplied;
 
     // Checked before anything is allocated for the pixels: an RLE packet holds at most 128
     // pixels, so even the most compressed picture needs this many bytes.
@@ -484,6 +472,8 @@ Result<Picture> readTga(std::span<const std::uint8_t> file) {
     picture.format = "TGA";
     picture.layout = plan->layout.description;
     picture.hasAlpha = plan->layout.hasAlpha;
+    if (plan->layout.premultiplied)
+        picture.conversion.emplace_back("premultiplied alpha made straight");
     PixelWriter writer(*plan, file, picture);
     const auto data = file.subspan(plan->dataOffset, plan->dataEnd - plan->dataOffset);
     const auto decoded = plan->rle ? decodeRle(data, plan->pixelBytes, writer, file.size())

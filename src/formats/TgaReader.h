@@ -23,7 +23,7 @@
 namespace velmora::conversion {
 
 inline constexpr std::size_t kTgaHeaderSize = 18;
-inline constexpr std::uint32_t kTgaMaxSide = 16384;
+inline constexpr std::uint32_t kTgaMaxSide = kMaxPictureSide;
 
 // Whether a file is a TGA. `head` is the start of the file (the whole file when its size is
 // fileSize, and only then is the TGA 2.0 footer looked at). The header alone must be plausible
@@ -31,14 +31,14 @@ inline constexpr std::uint32_t kTgaMaxSide = 16384;
 // formats that carry a signature first.
 bool looksLikeTga(std::span<const std::uint8_t> head, std::uint64_t fileSize);
 
-// What a TGA holds, from its header and extension area, and what Pack would do with it.
+// What a TGA holds, from its header and extension area.
 struct TgaLayout {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     // "32-bit true colour with alpha (bytes B,G,R,A), RLE, origin bottom-left"
     std::string description;
     bool hasAlpha = false;
-    std::string packAction; // "converted: TGA", "converted: TGA, alpha set to 255", ...
+    bool premultiplied = false; // alpha the file premultiplied, made straight when read
 
     bool operator==(const TgaLayout&) const = default;
 };

@@ -1,37 +1,31 @@
 #include "workflows/FileFacts.h"
 
 #include "base/GameFileLayout.h"
-#include "formats/TgaReader.h"
+#include "formats/PictureFormats.h"
 #include "io/FileIo.h"
 
 namespace velmora::conversion {
 
 namespace {
 
-// Far more than any 1024x1024 picture, with every mip level, can take.
-constexpr std::size_t kMaxPictureFileSize = 64u * 1024u * 1024u;
-
 FileFacts pictureFacts(std::span<const std::uint8_t> file, const PictureReader* pictures) {
     FileFacts facts;
     facts.fileSize = file.size();
     facts.identity = identifyFile(file);
+    const PictureFormats formats(pictures);
+    auto described = formats.describe(file);
     if (facts.identity.kind == FileKind::Dds) {
         facts.kind = FileFacts::Kind::Dds;
-        if (auto layout = inspectDdsHeader(file, file.size()))
-            facts.ddsLayout = std::move(*layout);
+        if (described)
+            facts.ddsLayout = std::move(described->dds);
         else if (DdsSummary summary = describeDds(file); summary.isDds)
             facts.ddsSummary = std::move(summary);
-    } else if (isTga(facts.identity)) {
-        facts.kind = FileFacts::Kind::Picture;
-        if (auto layout = inspectTga(file))
-            facts.picture = Picture{layout->width,         layout->height,      {},
-                                    std::string(kTgaName), layout->description, layout->hasAlpha};
     } else {
         facts.kind = FileFacts::Kind::Picture;
-        if (pictures)
-            if (auto described = pictures->describe(file))
-                facts.picture = std::move(*described);
+        if (described)
+            facts.picture = std::move(*described);
     }
+    // Pack's own verdict: whether the game takes the picture is its question alone.
     facts.packAction =
         prepareImage(file, pictures).map([](PackImage image) { return std::move(image.action); });
     return facts;
@@ -56,7 +50,7 @@ Result<FileFacts, StepResult> gatherFileFacts(const std::filesystem::path& path,
         head ? identifyFile(std::span(head->bytes).first(head->bytesRead), head->fileSize).kind
              : FileKind::Unknown;
     if (kind == FileKind::Dds || kind == FileKind::Picture) {
-        const auto file = readWholeFile(path, kMaxPictureFileSize);
+        const auto file = PictureFormats::readFile(path);
         if (!file)
             return stepFailed("Reading the image", path, file.error());
         return pictureFacts(*file, pictures);
@@ -66,8 +60,8 @@ Result<FileFacts, StepResult> gatherFileFacts(const std::filesystem::path& path,
         return tl::unexpected(std::move(inspected.error()));
     // Other pictures without a signature of their own are recognised by the picture reader.
     if (!inspected->record && kind == FileKind::Unknown && pictures) {
-        if (const auto file = readWholeFile(path, kMaxPictureFileSize);
-            file && pictures->describe(*file))
+        if (const auto file = PictureFormats::readFile(path);
+            file && PictureFormats(pictures).describe(*file))
             return pictureFacts(*file, pictures);
     }
     return gameFacts(std::move(*inspected));
@@ -79,7 +73,8 @@ FileFacts fileFactsOf(std::span<const std::uint8_t> file, const PictureReader* p
         return pictureFacts(file, pictures);
     GameFileInfo inspected = inspectGameFile(file);
     inspected.fileSize = file.size();
-    if (!inspected.record && kind == FileKind::Unknown && pictures && pictures->describe(file))
+    if (!inspected.record && kind == FileKind::Unknown && pictures &&
+        PictureFormats(pictures).describe(file))
         return pictureFacts(file, pictures);
     return gameFacts(std::move(inspected));
 }

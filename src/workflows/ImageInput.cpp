@@ -4,9 +4,9 @@
 #include "base/GameFileLayout.h"
 #include "formats/DdsImageCheck.h"
 #include "formats/DdsReader.h"
+#include "formats/PictureFormats.h"
 #include "formats/TgaReader.h"
 #include "gamefile/ZlibStream.h"
-#include "io/FileIo.h"
 
 #include <algorithm>
 #include <array>
@@ -16,80 +16,73 @@ namespace velmora::conversion {
 
 namespace {
 
-// A 1024x1024 picture with every mip level at 16 bytes a pixel is under 23 MB.
-constexpr std::size_t kMaxImageFileSize = 64u * 1024u * 1024u;
+// The game's tile is one picture of exactly this size; Pack takes no other.
+constexpr std::uint32_t kTileSide = 1024;
 
-Error wrongSize(const std::string& format, std::uint32_t width, std::uint32_t height) {
-    return {ErrorKind::Unsupported, "it is a " + format + " picture of " + sizeText(width, height) +
+Error wrongSize(const Picture& picture) {
+    // A DDS has always been refused in these words, without its format.
+    const std::string what = picture.dds ? "" : "a " + picture.format + " picture of ";
+    return {ErrorKind::Unsupported, "it is " + what + sizeText(picture.width, picture.height) +
                                         "; the game's tile is 1024x1024: resize it in your editor"};
 }
 
-PackImage packImageOf(const Picture& picture, std::string action) {
+// What Pack does with a DDS the reader takes: its header kept where it already is the game's,
+// the pixels converted where they are not the game's bytes, levels and bytes after the first
+// picture dropped.
+std::string ddsAction(const DdsLayout& layout, std::uint64_t fileSize) {
+    std::string action;
+    if (layout.gameHeader) {
+        action = "used as it is";
+    } else if (layout.conversion.empty()) {
+        action = "pixels used as they are, header rewritten";
+    } else {
+        action = "converted: ";
+        for (std::size_t i = 0; i < layout.conversion.size(); ++i)
+            action += (i ? ", " : "") + layout.conversion[i];
+    }
+    if (layout.mipCount > 1)
+        action += "; " + std::to_string(layout.mipCount - 1) + " smaller mip levels dropped";
+    else if (fileSize > layout.neededBytes)
+        action += "; " + groupedNumber(fileSize - layout.neededBytes) +
+                  " bytes after the picture dropped";
+    return action;
+}
+
+PackImage packImageOf(std::span<const std::uint8_t> file, Picture picture) {
     PackImage image;
-    image.block = makeDdsHeader(1024, 1024);
+    if (picture.dds && picture.dds->gameHeader) {
+        image.block.assign(file.begin(), file.begin() + kDdsHeaderSize);
+        setSingleMipLevel(
+            std::span<std::uint8_t, kDdsHeaderSize>(image.block.data(), kDdsHeaderSize));
+    } else {
+        image.block = makeDdsHeader(kTileSide, kTileSide);
+    }
     image.block.insert(image.block.end(), picture.bgra.begin(), picture.bgra.end());
     image.found =
         picture.format + ", " + sizeText(picture.width, picture.height) + ", " + picture.layout;
-    image.action = std::move(action);
+    image.action = packAction(picture, file.size());
     return image;
-}
-
-Result<PackImage> fromPicture(std::span<const std::uint8_t> file, const PictureReader& pictures) {
-    // The size is known from the header: a picture Pack cannot take is not decoded, however
-    // large it would be.
-    const auto header = pictures.describe(file);
-    if (!header) {
-        if (header.error().kind == ErrorKind::Unsupported)
-            return fail(ErrorKind::Unsupported,
-                        "it is neither a DDS image nor a picture Velmora reads (" +
-                            readablePictureFormats(&pictures) + ")");
-        return fail(header.error());
-    }
-    if (header->width != 0 && (header->width != 1024 || header->height != 1024))
-        return fail(wrongSize(header->format, header->width, header->height));
-    auto picture = pictures.read(file);
-    if (!picture)
-        return fail(picture.error());
-    if (picture->width != 1024 || picture->height != 1024)
-        return fail(wrongSize(picture->format, picture->width, picture->height));
-    return packImageOf(*picture, "converted: " + picture->format +
-                                     (picture->hasAlpha ? "" : ", alpha set to 255"));
-}
-
-Result<PackImage> fromTga(std::span<const std::uint8_t> file) {
-    // The size is known from the header: a picture Pack cannot take is not decoded.
-    const auto layout = inspectTga(file);
-    if (!layout)
-        return fail(layout.error());
-    if (layout->width != 1024 || layout->height != 1024)
-        return fail(wrongSize(std::string(kTgaName), layout->width, layout->height));
-    const auto picture = readTga(file);
-    if (!picture)
-        return fail(picture.error());
-    return packImageOf(*picture, layout->packAction);
 }
 
 } // namespace
 
+std::string packAction(const Picture& picture, std::uint64_t fileSize) {
+    if (picture.dds)
+        return ddsAction(*picture.dds, fileSize);
+    std::string action = "converted: " + picture.format;
+    if (!picture.hasAlpha)
+        action += ", alpha set to 255";
+    for (const std::string& step : picture.conversion)
+        action += ", " + step;
+    return action;
+}
+
 std::string readablePictureFormats(const PictureReader* pictures) {
-    std::vector<std::string> names =
-        pictures ? pictures->formatNames() : std::vector<std::string>{};
-    // TGA is read here, whatever the reader says of it: named after PNG and BMP, the formats
-    // users know it beside.
-    std::erase(names, std::string(kTgaName));
-    const auto tgaAt = std::find_if(names.begin(), names.end(), [](const std::string& name) {
-        return name != "PNG" && name != "BMP";
-    });
-    names.insert(tgaAt, std::string(kTgaName));
-    std::string text;
-    for (const std::string& name : names)
-        text += (text.empty() ? "" : ", ") + name;
-    return text;
+    return PictureFormats(pictures).names();
 }
 
 std::string neitherGameFileNorPicture(const PictureReader* pictures) {
-    return "it is neither a game file, a DDS image nor a picture Velmora reads (" +
-           readablePictureFormats(pictures) + ")";
+    return PictureFormats(pictures).neitherGameFileNorPicture();
 }
 
 std::string notAGameFile(std::span<const std::uint8_t> head, std::optional<std::uint64_t> fileSize,
@@ -123,25 +116,38 @@ StepResult gameFileFault(const std::filesystem::path& file, StepResult fault,
 }
 
 Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures) {
-    const FileIdentity identity = identifyFile(file);
-    if (identity.kind == FileKind::GameFile)
+    if (identifyFile(file).kind == FileKind::GameFile)
         return fail(ErrorKind::Unsupported, kGameFileNotPicture);
-    if (isTga(identity))
-        return fromTga(file);
-    if (identity.kind == FileKind::Dds || !pictures) {
-        auto dds = readDdsImage(file);
-        if (!dds)
-            return fail(dds.error());
-        const DdsLayout& layout = dds->layout;
-        return PackImage{std::move(dds->block),
-                         "DDS, " + sizeText(layout.width, layout.height) + ", " + layout.format,
-                         layout.packAction};
+    const PictureFormats formats(pictures);
+    // The size is known from the header: a picture Pack cannot take is not decoded, however
+    // large it would be.
+    const auto header = formats.describe(file);
+    if (!header) {
+        // DDS and TGA refusals say what was found; the toolkit's say only that it is none of
+        // its pictures.
+        const PictureFormat* format = formats.formatOf(file);
+        // Without the toolkit's reader, bytes of no format were always refused as no DDS.
+        if (!format && !pictures)
+            return fail(inspectDdsHeader(file, file.size()).error());
+        const bool core = format && (format->name() == "DDS" || format->name() == kTgaName);
+        if (header.error().kind == ErrorKind::Unsupported && !core)
+            return fail(ErrorKind::Unsupported,
+                        "it is neither a DDS image nor a picture Velmora reads (" +
+                            formats.names() + ")");
+        return fail(header.error());
     }
-    return fromPicture(file, *pictures);
+    if (header->width != 0 && (header->width != kTileSide || header->height != kTileSide))
+        return fail(wrongSize(*header));
+    auto picture = formats.decode(file);
+    if (!picture)
+        return fail(picture.error());
+    if (picture->width != kTileSide || picture->height != kTileSide)
+        return fail(wrongSize(*picture));
+    return packImageOf(file, std::move(*picture));
 }
 
 Result<PackImage> loadImage(const std::filesystem::path& path, const PictureReader* pictures) {
-    auto file = readWholeFile(path, kMaxImageFileSize);
+    auto file = PictureFormats::readFile(path);
     if (!file) {
         if (file.error().kind == ErrorKind::TooLarge)
             return fail(ErrorKind::TooLarge,

@@ -45,11 +45,16 @@ struct PackImage {
     std::string action; // "used as it is", "converted: ..."
 };
 
-// A DDS or a TGA of any layout their readers take, or any picture `pictures` decodes (when
-// given), made into the game's image block. Refusals say what was found and how to fix it.
+// What Pack does with a picture of the game's size as a reader of PictureFormats describes it
+// (`fileSize`: the whole file's): "used as it is", "converted: PNG, alpha set to 255", ...
+std::string packAction(const Picture& picture, std::uint64_t fileSize);
+
+// Pack's input step: a picture any reader of PictureFormats takes (DDS, TGA, and what `pictures`
+// decodes when given), made into the game's image block. Here alone live the game's 1024x1024
+// rule and what Pack does with each picture; refusals say what was found and how to fix it.
 Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures);
 
-// Reads the image file, refusing one far larger than any 1024x1024 picture, then prepares it.
+// Reads the image file, refusing one larger than kMaxPictureFileSize, then prepares it.
 Result<PackImage> loadImage(const std::filesystem::path& path, const PictureReader* pictures);
 
 } // namespace velmora::conversion

@@ -2,31 +2,15 @@
 
 #include "base/GameFileLayout.h"
 #include "formats/DdsReader.h"
-#include "formats/TgaReader.h"
+#include "formats/FileIdentity.h"
+#include "formats/PictureFormats.h"
 #include "gamefile/ZlibStream.h"
-#include "io/FileIo.h"
-#include "workflows/ImageInput.h"
 
 #include <algorithm>
 
 namespace velmora::conversion {
 
 namespace {
-
-// A 1024x1024 picture with every mip level at 16 bytes a pixel is under 23 MB; a larger file is
-// no picture anyone means to look at through this.
-constexpr std::size_t kMaxShownFileSize = 64u * 1024u * 1024u;
-
-Picture fromImageBlock(std::vector<std::uint8_t> block, std::string format) {
-    Picture picture;
-    picture.width = 1024;
-    picture.height = 1024;
-    picture.format = std::move(format);
-    block.erase(block.begin(), block.begin() + kDdsHeaderSize);
-    picture.bgra = std::move(block);
-    picture.hasAlpha = true;
-    return picture;
-}
 
 Result<Picture> gameFileImage(std::span<const std::uint8_t> file) {
     if (file.size() <= kGameHeaderSize)
@@ -40,40 +24,35 @@ Result<Picture> gameFileImage(std::span<const std::uint8_t> file) {
     if (record->bytes.size() < kRecordNameOffset)
         return fail(ErrorKind::Damaged, "the record is too short to hold a 1024x1024 image");
     const auto block = std::span(record->bytes).subspan(kRecordImageOffset, kImageBlockSize);
-    auto image = readDdsImage(block);
+    auto image = readDdsPicture(block);
     if (!image)
         return fail(image.error());
-    return fromImageBlock(std::move(image->block), "game file");
+    Picture picture;
+    picture.width = image->layout.width;
+    picture.height = image->layout.height;
+    picture.format = "game file";
+    picture.bgra = std::move(image->bgra);
+    picture.hasAlpha = true;
+    return picture;
 }
 
 } // namespace
 
 Result<Picture> readShownPicture(const std::filesystem::path& path, const PictureReader* pictures) {
-    const auto file = readWholeFile(path, kMaxShownFileSize);
+    const auto file = PictureFormats::readFile(path);
     if (!file)
         return fail(file.error());
     return shownPictureOf(*file, pictures);
 }
 
 Result<Picture> shownPictureOf(std::span<const std::uint8_t> file, const PictureReader* pictures) {
-    const FileIdentity identity = identifyFile(file);
-    if (identity.kind == FileKind::GameFile)
+    if (identifyFile(file).kind == FileKind::GameFile)
         return gameFileImage(file);
-    if (identity.kind == FileKind::Dds) {
-        auto image = readDdsImage(file);
-        if (!image)
-            return fail(image.error());
-        return fromImageBlock(std::move(image->block), "DDS");
-    }
-    if (isTga(identity))
-        return readTga(file);
-    if (!pictures)
-        return fail(ErrorKind::Unsupported, neitherGameFileNorPicture(nullptr));
-    // Only a file the reader does not know is "neither"; a picture it refuses says why.
-    if (const auto header = pictures->describe(file);
-        !header && header.error().kind == ErrorKind::Unsupported)
-        return fail(ErrorKind::Unsupported, neitherGameFileNorPicture(pictures));
-    return pictures->read(file);
+    auto picture = PictureFormats(pictures).decode(file);
+    // The pixels as the game would show them: a DDS without alpha reads as opaque.
+    if (picture && picture->dds)
+        picture->hasAlpha = true;
+    return picture;
 }
 
 Picture scaleToFit(const Picture& picture, std::uint32_t size) {

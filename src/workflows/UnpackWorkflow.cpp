@@ -77,13 +77,13 @@ Result<> savePng(const std::filesystem::path& folder, const std::filesystem::pat
     const auto block = readBlock(workFilePath(folder, WorkFile::DDS), 0, kImageBlockSize);
     if (!block)
         return fail(block.error());
-    const auto image = readDdsImage(block->bytes);
+    const auto image = readDdsPicture(block->bytes);
     if (!image)
         return fail(ErrorKind::Unsupported, "the game file's image cannot become a PNG (" +
                                                 image.error().reason +
                                                 "); save it with the .dds extension instead");
-    const auto pixels = std::span(image->block).subspan(kDdsHeaderSize);
-    return writeFileAtomically(target, encodePng(pixels, 1024, 1024));
+    return writeFileAtomically(target,
+                               encodePng(image->bgra, image->layout.width, image->layout.height));
 }
 
 } // namespace

@@ -58,7 +58,7 @@ Bytes tiledTo1024(const Bytes& file) {
 // GIMP's rendering tiled.
 std::array<int, 4> worstDifference(const Bytes& block, const QImage& rendering) {
     std::array<int, 4> worst{};
-    const std::uint8_t* pixel = block.data() + conversion::kDdsHeaderSize;
+    const std::uint8_t* pixel = block.data();
     for (std::size_t y = 0; y < kSide; ++y)
         for (std::size_t x = 0; x < kSide; ++x, pixel += 4) {
             const QRgb shown = rendering.pixel(int(x % kTile), int(y % kTile));
@@ -98,13 +98,13 @@ TEST_P(GimpDds, DecodedAsGimpShowsItOrRefusedWithTheRecipe) {
     const Bytes file = tiledTo1024(readFile(gimpFile(c.file)));
     writeFile(folder / "tile.dds", file);
 
-    const auto image = conversion::readDdsImage(file);
+    const auto image = conversion::readDdsPicture(file);
     if (c.rendering) {
         ASSERT_TRUE(image) << image.error().reason;
         QImage rendering;
         ASSERT_TRUE(rendering.load(QString::fromStdString(gimpFile(c.rendering).string())));
         rendering = rendering.convertToFormat(QImage::Format_ARGB32);
-        const auto worst = worstDifference(image->block, rendering);
+        const auto worst = worstDifference(image->bgra, rendering);
         for (std::size_t ch = 0; ch < 4; ++ch)
             EXPECT_LE(worst[ch], kTolerance) << "channel "
                                              << "BGRA"[ch];
@@ -142,7 +142,7 @@ TEST(GimpDdsMark, UnknownIsRefusedNotTakenForPlainDxt5) {
     Bytes file = tiledTo1024(readFile(gimpFile("dxt5.dds")));
     const std::array<std::uint8_t, 4> mark{'Y', 'C', 'G', '9'};
     std::copy(mark.begin(), mark.end(), file.begin() + 44);
-    const auto image = conversion::readDdsImage(file);
+    const auto image = conversion::readDdsPicture(file);
     ASSERT_FALSE(image);
     EXPECT_NE(image.error().reason.find("BC3 / DXT5 with GIMP's format code \"YCG9\""),
               std::string::npos)

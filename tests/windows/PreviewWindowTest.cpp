@@ -173,6 +173,17 @@ TEST_F(PreviewWindowTest, ShowsTheFactsInfoGivesForAGameFile) {
                                                      << m_window.facts().toStdString();
 }
 
+// A DDS of another size is shown like any picture; only Pack refuses it, and the facts say so.
+TEST_F(PreviewWindowTest, ShowsADdsOfAnotherSizeAndWhyPackRefusesIt) {
+    follow(write("small.dds", velmora::test::blankDdsImage(512)));
+    settle();
+    EXPECT_TRUE(m_window.problem().isEmpty()) << m_window.problem().toStdString();
+    EXPECT_TRUE(m_window.picture().isVisible());
+    for (const char* fact : {"Size: 512x512", "it is 512x512; the game's tile is 1024x1024"})
+        EXPECT_TRUE(m_window.facts().contains(fact)) << fact << "\n"
+                                                     << m_window.facts().toStdString();
+}
+
 struct UnshownCase {
     const char* name;
     Bytes bytes; // nothing written when empty
@@ -215,7 +226,11 @@ INSTANTIATE_TEST_SUITE_P(
                                       file.resize(3000);
                                       return file;
                                   }()},
-                      UnshownCase{"small.dds", velmora::test::blankDdsImage(512)}));
+                      UnshownCase{"cut.dds", [] {
+                                      Bytes file = velmora::test::blankDdsImage(512);
+                                      file.resize(5000);
+                                      return file;
+                                  }()}));
 
 TEST_F(PreviewWindowTest, FollowsTheBoxAndShowsOnlyTheLatestFile) {
     const QString first = write("first.dds", quadrantImage());
@@ -242,7 +257,7 @@ TEST_F(PreviewWindowTest, FollowsTheBoxAndShowsOnlyTheLatestFile) {
 
     // The box it no longer follows is not read; the file it shows is, when it changes on disk.
     m_box.setText(path("elsewhere.bin"));
-    velmora::test::writeFile(m_folder / "first.dds", velmora::test::blankDdsImage(512));
+    velmora::test::writeFile(m_folder / "first.dds", Bytes{'D', 'D', 'S', ' ', 0});
     ASSERT_TRUE(shown.wait(10000));
     settle();
     EXPECT_EQ(m_window.shownPath(), first);

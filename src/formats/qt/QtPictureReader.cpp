@@ -28,9 +28,7 @@ using conversion::fail;
 using conversion::Picture;
 using conversion::Result;
 
-// Nothing a menu tile could come from is larger; a header claiming more is refused before
-// anything is allocated for it.
-constexpr int kMaxSide = 16384;
+constexpr auto kMaxSide = conversion::kMaxPictureSide;
 
 std::string layoutOf(QImage::Format format) {
     switch (format) {

@@ -1,6 +1,7 @@
 #include "formats/qt/TiffPictureReader.h"
 
 #include "base/Formatting.h"
+#include "formats/PictureLimits.h"
 
 #include <tiffio.h>
 
@@ -19,9 +20,7 @@ using conversion::fail;
 using conversion::Picture;
 using conversion::Result;
 
-// Nothing larger is decoded: a menu tile is 4 MB, and this is far past any picture an editor
-// would hand over for one.
-constexpr std::uint64_t kMaxDecodedBytes = 256u * 1024u * 1024u;
+using conversion::kMaxDecodedBytes;
 
 // The file in memory, read through libtiff's client procedures; its messages are kept, not
 // printed.
