@@ -294,7 +294,7 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     if (threads > 1) {
         std::vector<std::uint64_t> work(jobs.size());
         for (std::size_t i = 0; i < jobs.size(); ++i)
-            work[i] = jobs[i].problem.empty() ? expectedWork(jobs[i].input) : 0;
+            work[i] = jobs[i].ready ? expectedWork(jobs[i].input) : 0;
         std::vector<std::size_t> order(jobs.size());
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = i;

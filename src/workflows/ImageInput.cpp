@@ -7,6 +7,7 @@
 #include "formats/PictureFormats.h"
 #include "formats/TgaReader.h"
 #include "gamefile/ZlibStream.h"
+#include "io/FileIo.h"
 
 #include <algorithm>
 #include <array>
