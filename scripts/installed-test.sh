@@ -2,7 +2,8 @@
 # The window as a user meets it once installed: installs BUILD_DIR into a temporary prefix,
 # makes the prefix read-only, and as the unprivileged user "nobody" packs two pictures and
 # unpacks the two game files with two windows at once, each of which must get its own picture
-# back. Nothing may be written into the prefix and no work folder may be left behind.
+# back, and keeps a picture packed with velmora-cli watch. Nothing may be written into the
+# prefix and no work folder may be left behind.
 #   scripts/installed-test.sh BUILD_DIR      (as root: it needs runuser)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -65,6 +66,29 @@ say "two windows at once each unpacked their own game file"
 as_nobody timeout -s KILL 5 "$prefix/velmora" || [[ $? -eq 137 ]]
 as_nobody "$check" unpack "$home/first.bin" "$home/again" >/dev/null 2>&1
 cmp "$home/first.dds" "$home/again.dds"
+
+# velmora-cli watch from the read-only copy: a picture in the watched folder reaches its game
+# file, and SIGTERM ends the watch with exit 143 and nothing left behind.
+mkdir -p "$home/pictures" "$home/tiles"
+cp "$home/first.dds" "$home/pictures/tile.dds"
+chown -R nobody "$home/pictures" "$home/tiles"
+as_nobody "$prefix/velmora-cli" watch "$home/pictures" --to "$home/tiles" --mode Online \
+    >"$top/watch.out" 2>"$top/watch.err" &
+watcher=$!
+for _ in $(seq 1 300); do
+    grep -q "^written: " "$top/watch.out" 2>/dev/null && break
+    sleep 0.1
+done
+pkill -TERM -u nobody -f "velmora-cli watch" || true
+status=0
+wait $watcher || status=$?
+if [[ $status -ne 143 ]] || ! grep -qx "written: $home/tiles/tile.bin" "$top/watch.out"; then
+    say "the watch did not pack the picture and end on SIGTERM (exit $status)"
+    cat "$top/watch.out" "$top/watch.err"
+    exit 1
+fi
+[[ "$(as_nobody "$prefix/velmora-cli" verify "$home/tiles/tile.bin" "$home/first.dds" 2>/dev/null)" == ok ]]
+say "the watch packed a saved picture as nobody and ended on SIGTERM"
 
 if [[ "$(listing)" != "$before" ]]; then
     say "the installed folder changed"

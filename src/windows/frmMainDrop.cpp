@@ -19,9 +19,9 @@ namespace velmora {
 
 namespace {
 
-// The one local file a drag carries, or an empty string: several files, a folder or a web
-// address are not something either side can take.
-QString droppedFile(const QMimeData* mime) {
+// The one local path a drag carries, or an empty string: several paths or a web address are
+// not something either side can take.
+QString droppedPath(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls()) {
         return {};
     }
@@ -29,21 +29,19 @@ QString droppedFile(const QMimeData* mime) {
     if (urls.size() != 1 || !urls.front().isLocalFile()) {
         return {};
     }
-    const QString path = urls.front().toLocalFile();
-    return QFileInfo(path).isFile() ? path : QString();
+    return urls.front().toLocalFile();
+}
+
+// The one local file a drag carries, or an empty string (a folder is no file).
+QString droppedFile(const QMimeData* mime) {
+    const QString path = droppedPath(mime);
+    return !path.isEmpty() && QFileInfo(path).isFile() ? path : QString();
 }
 
 // The one local folder a drag carries, or an empty string.
 QString droppedFolder(const QMimeData* mime) {
-    if (mime == nullptr || !mime->hasUrls()) {
-        return {};
-    }
-    const QList<QUrl> urls = mime->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile()) {
-        return {};
-    }
-    const QString path = urls.front().toLocalFile();
-    return QFileInfo(path).isDir() ? path : QString();
+    const QString path = droppedPath(mime);
+    return !path.isEmpty() && QFileInfo(path).isDir() ? path : QString();
 }
 
 bool within(const QWidget* side, const QWidget* target) {

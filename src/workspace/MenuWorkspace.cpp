@@ -164,6 +164,16 @@ QImage thumbnailOf(const fs::path& gameFile, const conv::PictureReader& pictures
 
 } // namespace
 
+// A window-modal progress over `count` steps whose Cancel sets `stop` for the worker to see.
+QProgressDialog* MenuWorkspace::stoppableProgress(const QString& label, int count,
+                                                  const std::shared_ptr<std::atomic<bool>>& stop) {
+    auto* progress = new QProgressDialog(label, QStringLiteral("Cancel"), 0, count, this);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(300);
+    connect(progress, &QProgressDialog::canceled, this, [stop] { *stop = true; });
+    return progress;
+}
+
 // ---- TileView ----
 
 TileView::TileView(int position, QWidget* parent) : QWidget(parent), m_position(position) {
@@ -1096,13 +1106,9 @@ void MenuWorkspace::exportAll(bool png) {
                 .arg(*chosen),
             this))
         return;
-    auto* progress =
-        new QProgressDialog(QStringLiteral("Exporting the tiles..."), QStringLiteral("Cancel"), 0,
-                            static_cast<int>(jobs.size()), this);
-    progress->setWindowModality(Qt::WindowModal);
-    progress->setMinimumDuration(300);
-    auto stop = std::make_shared<std::atomic<bool>>(false);
-    connect(progress, &QProgressDialog::canceled, this, [stop] { *stop = true; });
+    const auto stop = std::make_shared<std::atomic<bool>>(false);
+    auto* progress = stoppableProgress(QStringLiteral("Exporting the tiles..."),
+                                       static_cast<int>(jobs.size()), stop);
     auto pictures = m_pictures;
     QPointer<QProgressDialog> shownProgress(progress);
     QtConcurrent::run([jobs, pictures, stop, shownProgress] {
@@ -1195,13 +1201,9 @@ void MenuWorkspace::packAllFrom() {
     }
     for (const Job& job : jobs)
         tile(job.position).setState(TileState::Packing);
-    auto* progress =
-        new QProgressDialog(QStringLiteral("Packing the tiles..."), QStringLiteral("Cancel"), 0,
-                            static_cast<int>(jobs.size()), this);
-    progress->setWindowModality(Qt::WindowModal);
-    progress->setMinimumDuration(300);
-    auto stop = std::make_shared<std::atomic<bool>>(false);
-    connect(progress, &QProgressDialog::canceled, this, [stop] { *stop = true; });
+    const auto stop = std::make_shared<std::atomic<bool>>(false);
+    auto* progress = stoppableProgress(QStringLiteral("Packing the tiles..."),
+                                       static_cast<int>(jobs.size()), stop);
     auto pictures = m_pictures;
     QPointer<QProgressDialog> shownProgress(progress);
     using Outcomes = std::vector<std::pair<int, conv::Result<PackedTile>>>;

@@ -6,10 +6,12 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QString>
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -123,6 +125,8 @@ class MenuWorkspace : public QWidget {
   private:
     void buildControls();
     void layoutTiles();
+    QProgressDialog* stoppableProgress(const QString& label, int count,
+                                       const std::shared_ptr<std::atomic<bool>>& stop);
     void startWatch();
     void showTileMenu(int position, const QPoint& global);
     void moveFocus(int from, int key);
