@@ -41,6 +41,9 @@ constexpr std::size_t kSteps = kLevelCounts.size();
 // Candidates are sized at a fast level and calibrated against the strongest one; level 1
 // ranks the steps as level 12 does at a tenth of its time or less.
 constexpr int kEstimateLevel = 1;
+// Steps measured before the search starts (256 to 52 levels): the fits of photographs missing the
+// slot by up to 30 % use 86 levels or more.
+constexpr std::size_t kFirstMeasuredSteps = 7;
 // Rounds of strongest-level streams, one candidate each, before the best one found is kept.
 constexpr int kMaxRounds = 4;
 // Strongest-level bytes saved per fast-level byte saved by the bands, before anything of this
@@ -153,48 +156,52 @@ struct BandCost {
 };
 using CostTable = std::array<std::array<BandCost, kSteps>, kBands>;
 
-// `alongside(i, worker)` runs as `alongsideTasks` more tasks with the band compressions, first,
-// as they are the longest.
-template <typename Alongside>
-CostTable measureBands(std::span<const std::uint8_t> pixels, std::size_t alongsideTasks,
-                       Alongside&& alongside) {
+// The squared error of every step of every band, from the bands' histograms; the byte counts
+// are left to measureBands.
+CostTable bandErrors(std::span<const std::uint8_t> pixels) {
     CostTable table{};
-    std::array<std::array<std::uint64_t, 256>, kBands> histograms{};
     for (std::size_t b = 0; b < kBands; ++b) {
+        std::array<std::uint64_t, 256> histogram{};
         const auto band = pixels.subspan(b * kBandBytes, kBandBytes);
         for (std::size_t i = 0; i < band.size(); i += 4) {
-            ++histograms[b][band[i]];
-            ++histograms[b][band[i + 1]];
-            ++histograms[b][band[i + 2]];
+            ++histogram[band[i]];
+            ++histogram[band[i + 1]];
+            ++histogram[band[i + 2]];
         }
         for (std::size_t s = 0; s < kSteps; ++s) {
             std::uint64_t sse = 0;
             for (int v = 0; v < 256; ++v) {
                 const std::int64_t d = int(luts()[s][static_cast<std::size_t>(v)]) - v;
-                sse +=
-                    histograms[b][static_cast<std::size_t>(v)] * static_cast<std::uint64_t>(d * d);
+                sse += histogram[static_cast<std::size_t>(v)] * static_cast<std::uint64_t>(d * d);
             }
             table[b][s].sse = sse;
         }
     }
+    return table;
+}
 
+// Fills in the bytes of steps [firstStep, endStep) of every band. `alongside(i, worker)` runs as
+// `alongsideTasks` more tasks with the band compressions, first, as they are the longest.
+template <typename Alongside>
+void measureBands(CostTable& table, std::span<const std::uint8_t> pixels, std::size_t firstStep,
+                  std::size_t endStep, std::size_t alongsideTasks, Alongside&& alongside) {
+    const std::size_t steps = endStep - firstStep;
     std::array<std::unique_ptr<Compressor>, 2> compressors{
         std::make_unique<Compressor>(kEstimateLevel), std::make_unique<Compressor>(kEstimateLevel)};
     std::array<std::vector<std::uint8_t>, 2> buffers;
-    runOnTwoWorkers(kBands * kSteps + alongsideTasks, [&](std::size_t task, std::size_t worker) {
+    runOnTwoWorkers(kBands * steps + alongsideTasks, [&](std::size_t task, std::size_t worker) {
         if (task < alongsideTasks) {
             alongside(task, worker);
             return;
         }
         task -= alongsideTasks;
-        const std::size_t b = task / kSteps;
-        const std::size_t s = task % kSteps;
+        const std::size_t b = task / steps;
+        const std::size_t s = firstStep + task % steps;
         const auto band = pixels.subspan(b * kBandBytes, kBandBytes);
         buffers[worker].assign(band.begin(), band.end());
         quantiseBand(buffers[worker], luts()[s]);
         table[b][s].bytes = compressors[worker]->size(buffers[worker]);
     });
-    return table;
 }
 
 // One choice of levels for every band, with its estimated size and its exact error.
@@ -205,20 +212,37 @@ struct Plan {
 };
 
 // The least error for each size: from no change, repeatedly take the band move that saves the
-// most bytes per unit of added error (each band's choices along their lower convex hull).
-std::vector<Plan> planSequence(const CostTable& table) {
+// most bytes per unit of added error (each band's choices along their lower convex hull). Only
+// steps below `measuredSteps` have their bytes; a move is taken only when no unmeasured step
+// could beat it (it would save at most all of the band's bytes for its known added error), so
+// the sequence is the start of the one all steps give, and `complete` says whether it is all.
+struct PlanSequence {
+    std::vector<Plan> plans;
+    bool complete = true;
+};
+
+PlanSequence planSequence(const CostTable& table, std::size_t measuredSteps = kSteps) {
     Plan plan;
     for (std::size_t b = 0; b < kBands; ++b)
         plan.estimate += table[b][0].bytes;
-    std::vector<Plan> plans{plan};
+    PlanSequence sequence{{plan}, true};
     for (;;) {
         double bestSlope = std::numeric_limits<double>::infinity();
+        double unmeasuredBound = std::numeric_limits<double>::infinity();
         std::size_t bestBand = kBands;
         std::size_t bestStep = 0;
         for (std::size_t b = 0; b < kBands; ++b) {
             const BandCost& now = table[b][plan.step[b]];
             for (std::size_t s = plan.step[b] + 1u; s < kSteps; ++s) {
                 const BandCost& next = table[b][s];
+                if (s >= measuredSteps) {
+                    const double bound =
+                        next.sse <= now.sse
+                            ? 0.0
+                            : static_cast<double>(next.sse - now.sse) / double(now.bytes);
+                    unmeasuredBound = std::min(unmeasuredBound, bound);
+                    continue;
+                }
                 if (next.bytes >= now.bytes)
                     continue;
                 const double slope = static_cast<double>(next.sse - std::min(next.sse, now.sse)) /
@@ -230,14 +254,16 @@ std::vector<Plan> planSequence(const CostTable& table) {
                 }
             }
         }
-        if (bestBand == kBands)
-            return plans;
+        if (!(bestSlope < unmeasuredBound)) {
+            sequence.complete = std::isinf(unmeasuredBound);
+            return sequence;
+        }
         const BandCost& from = table[bestBand][plan.step[bestBand]];
         const BandCost& to = table[bestBand][bestStep];
         plan.estimate = plan.estimate - from.bytes + to.bytes;
         plan.sse = plan.sse - from.sse + to.sse;
         plan.step[bestBand] = static_cast<std::uint8_t>(bestStep);
-        plans.push_back(plan);
+        sequence.plans.push_back(plan);
     }
 }
 
@@ -360,10 +386,11 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     // alongside the band measurements, one task per part.
     const auto pixels = imageBlock.subspan(kDdsHeaderSize);
     Parts unchangedParts;
-    const CostTable table =
-        measureBands(pixels, measured ? 0 : kDeflateParts, [&](std::size_t p, std::size_t worker) {
-            unchangedParts[p] = strongest[worker]->compress(deflatePart(original, p));
-        });
+    CostTable table = bandErrors(pixels);
+    measureBands(table, pixels, 0, kFirstMeasuredSteps, measured ? 0 : kDeflateParts,
+                 [&](std::size_t p, std::size_t worker) {
+                     unchangedParts[p] = strongest[worker]->compress(deflatePart(original, p));
+                 });
     if (!measured) {
         unchanged = joinOrWhole(unchangedParts, original, slotSize);
         unfittedSize = unchanged.size();
@@ -372,15 +399,31 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
         return unchangedResult();
     if (stopped())
         return fail(ErrorKind::Stopped, "stopped before the image was fitted");
-    const std::vector<Plan> plans = planSequence(table);
+    PlanSequence sequence = planSequence(table, kFirstMeasuredSteps);
+    const std::vector<Plan>& plans = sequence.plans;
 
     // Plans past the last one that keeps 30 dB are never used.
     const double sseLimit =
         static_cast<double>(kColourSamples) * 255.0 * 255.0 / std::pow(10.0, kLowestFitPsnr / 10);
     std::size_t lastAllowed = 0;
-    while (lastAllowed + 1 < plans.size() &&
-           static_cast<double>(plans[lastAllowed + 1].sse) <= sseLimit)
-        ++lastAllowed;
+    const auto findLastAllowed = [&] {
+        while (lastAllowed + 1 < plans.size() &&
+               static_cast<double>(plans[lastAllowed + 1].sse) <= sseLimit)
+            ++lastAllowed;
+    };
+    findLastAllowed();
+    // The fine steps decide the fit on nearly every picture; the coarse ones are measured only
+    // when the search reaches the end of what the fine ones settle. The plans known so far stay
+    // as they are, so measured candidates keep their places.
+    const auto needsMorePlans = [&](std::size_t index) {
+        return index >= lastAllowed && lastAllowed + 1 == plans.size() && !sequence.complete;
+    };
+    const auto measureTheRest = [&] {
+        measureBands(table, pixels, kFirstMeasuredSteps, kSteps, 0,
+                     [](std::size_t, std::size_t) {});
+        sequence = planSequence(table);
+        findLastAllowed();
+    };
 
     // Band estimates leave out what the strongest level gains over the fast one and what one
     // stream gains over separate bands; the unchanged image measures that once, and every
@@ -413,7 +456,9 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
                slope * (static_cast<double>(plans[index].estimate) - eNear);
     };
     for (int round = 0; round < kMaxRounds; ++round) {
-        const std::size_t last = fits ? fits->index - 1 : lastAllowed;
+        if (!fits && needsMorePlans(tooBig.index))
+            measureTheRest();
+        std::size_t last = fits ? fits->index - 1 : lastAllowed;
         if (tooBig.index >= last && fits)
             break;
         if (tooBig.index >= lastAllowed)
@@ -430,13 +475,29 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
                 return static_cast<double>(unfittedSize) -
                        kFirstGuessSlope * (e0 - static_cast<double>(plans[index].estimate));
             };
-            candidate = tooBig.index + 1;
-            while (candidate < last && guessed(candidate) > slot * 0.997)
-                ++candidate;
+            const auto search = [&] {
+                candidate = tooBig.index + 1;
+                while (candidate < last && guessed(candidate) > slot * 0.997)
+                    ++candidate;
+            };
+            search();
+            if (!fits && needsMorePlans(candidate)) {
+                measureTheRest();
+                last = lastAllowed;
+                search();
+            }
         } else {
-            candidate = tooBig.index + 1;
-            while (candidate < last && predicted(candidate) > slot * 0.997)
-                ++candidate;
+            const auto search = [&] {
+                candidate = tooBig.index + 1;
+                while (candidate < last && predicted(candidate) > slot * 0.997)
+                    ++candidate;
+            };
+            search();
+            if (!fits && needsMorePlans(candidate)) {
+                measureTheRest();
+                last = lastAllowed;
+                search();
+            }
             // Nothing between is expected to fit: the fitting plan is the answer unless the one
             // just before it is too close to call.
             if (fits && candidate == last && predicted(candidate) > slot * 0.997 &&
@@ -467,6 +528,8 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     }
 
     // Never refuse on an estimate: the coarsest allowed plan is measured before saying no.
+    if (!fits && !sequence.complete)
+        measureTheRest();
     if (!fits && tooBig.index < lastAllowed) {
         std::array<Trial, 1> trial{
             Trial{lastAllowed, applyPlan(imageBlock, plans[lastAllowed]), {}, {}, {}}};

@@ -99,6 +99,22 @@ TEST_P(FitsTooDetailedImage, WithAStreamThatHoldsTheChangedRecordAndATruePsnr) {
 INSTANTIATE_TEST_SUITE_P(Generated, FitsTooDetailedImage,
                          ::testing::Values(Picture::PhotoLike, Picture::GradientWithNoise));
 
+// The quality the search reached when it measured every step of every band: a faster search must
+// not give any of it away. Grain 6 is settled by the fine steps alone, grain 12 needs the coarse
+// ones too.
+TEST(ImageFitter, KeepsTheQualityOfAFullSearch) {
+    const struct {
+        double grain;
+        double psnr;
+    } cases[] = {{6.0, 51.0105}, {12.0, 47.8433}};
+    for (const auto& c : cases) {
+        const auto fit = fitImageToSlot(photoLikeImage(c.grain, 7), frame());
+        ASSERT_TRUE(fit) << "grain " << c.grain << ": " << fit.error().reason;
+        EXPECT_GE(fit->psnr, c.psnr - 0.0001) << "grain " << c.grain;
+        EXPECT_LE(fit->stream.size(), kCompressedBlockSize) << "grain " << c.grain;
+    }
+}
+
 TEST(ImageFitter, LeavesAnImageThatFitsUnchanged) {
     const Bytes original = validImage(3);
     const auto fit = fitImageToSlot(original, frame());
