@@ -160,29 +160,23 @@ JobLimit machineJobLimit(bool fit) {
 // spread over the file. A detailed picture takes the slow levels (and maybe the fitter) where a
 // flat one stops at level 1, whatever its format; an unreadable file costs nothing.
 std::uint64_t expectedWork(const std::filesystem::path& file) {
-    constexpr std::uint64_t kPieces = 16;
-    constexpr std::uint64_t kPieceBytes = 8192;
     std::error_code error;
     const std::uint64_t size = std::filesystem::file_size(file, error);
     if (error || size == 0)
         return 0;
     std::ifstream in(file, std::ios::binary);
     std::vector<std::uint8_t> sample;
-    const std::uint64_t pieces = std::min(kPieces, std::max<std::uint64_t>(1, size / kPieceBytes));
-    for (std::uint64_t i = 0; i < pieces && in; ++i) {
-        const std::uint64_t at = size / pieces * i;
-        const std::size_t length = static_cast<std::size_t>(std::min(kPieceBytes, size - at));
+    for (const conv::SamplePiece& piece : conv::fastSampleLayout(size, 16, 8192)) {
+        if (!in)
+            break;
         const std::size_t old = sample.size();
-        sample.resize(old + length);
-        in.seekg(static_cast<std::streamoff>(at));
-        in.read(reinterpret_cast<char*>(sample.data() + old), static_cast<std::streamsize>(length));
+        sample.resize(old + piece.length);
+        in.seekg(static_cast<std::streamoff>(piece.offset));
+        in.read(reinterpret_cast<char*>(sample.data() + old),
+                static_cast<std::streamsize>(piece.length));
         sample.resize(old + static_cast<std::size_t>(in.gcount()));
     }
-    if (sample.empty())
-        return 0;
-    const std::size_t packed =
-        conv::deflateCheaply(sample, std::numeric_limits<std::size_t>::max()).stream.size();
-    return size * packed / sample.size();
+    return conv::estimateFastSize(sample, size);
 }
 
 } // namespace

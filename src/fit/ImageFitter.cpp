@@ -376,7 +376,7 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
         return result;
     };
     const bool measured = measuredSize > slotSize;
-    if (!measured) {
+    if (!measured && !fastLevelsClearlyMiss(original, slotSize)) {
         unchanged = deflateCheaply(original, slotSize).stream;
         unfittedSize = unchanged.size();
         if (unfittedSize <= slotSize)
