@@ -1,9 +1,9 @@
 #include "cli/BatchRunner.h"
 
-#include "base/Formatting.h"
 #include "catalogue/MenuAnimationCatalogue.h"
 #include "cli/CliSupport.h"
 #include "cli/CommandLine.h"
+#include "cli/JobLimit.h"
 #include "formats/qt/QtPictureReader.h"
 #include "gamefile/ZlibStream.h"
 #include "io/PrivateWorkFolder.h"
@@ -20,12 +20,8 @@
 #include <limits>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <ostream>
-#include <sstream>
 #include <thread>
-
-#include <sched.h>
 
 namespace velmora::cli {
 
@@ -111,49 +107,6 @@ void choosePackSource(Job& job, const BatchRequest& request) {
         failure("its mode is not known: name the file after its mode (a texture name such as "
                 "topModeSelect_Mov03_ML, or a display name such as master-league), or give "
                 "--mode or --like");
-}
-
-// The cores this process may run on: its affinity mask, which holds only online ones.
-unsigned usableCores() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return static_cast<unsigned>(CPU_COUNT(&set));
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
-// MemAvailable from /proc/meminfo, in bytes; nothing when it cannot be read.
-std::optional<std::uint64_t> availableMemory() {
-    std::ifstream meminfo("/proc/meminfo");
-    for (std::string line; std::getline(meminfo, line);) {
-        std::istringstream fields(line);
-        std::string key;
-        std::uint64_t kilobytes = 0;
-        if (fields >> key >> kilobytes && key == "MemAvailable:")
-            return kilobytes * 1024;
-    }
-    return std::nullopt;
-}
-
-// How many jobs the machine can run at once, and what limits it: the cores, or the memory a
-// job takes (a plain one about 16 MB, one that may fit its image about 96 MB), never below 1.
-struct JobLimit {
-    unsigned jobs = 1;
-    std::string reason;
-};
-
-JobLimit machineJobLimit(bool fit) {
-    const unsigned cores = usableCores();
-    JobLimit limit{cores, std::to_string(cores) + (cores == 1 ? " core" : " cores")};
-    if (const auto memory = availableMemory()) {
-        const std::uint64_t perJob = std::uint64_t{fit ? 96u : 16u} << 20;
-        const std::uint64_t byMemory = std::max<std::uint64_t>(1, *memory / perJob);
-        if (byMemory < limit.jobs)
-            limit = {static_cast<unsigned>(byMemory),
-                     conv::groupedNumber(*memory >> 20) + " MB of memory available, about " +
-                         std::to_string(perJob >> 20) + " MB a job"};
-    }
-    return limit;
 }
 
 // The work a job is expected to take: its size as level 1 would leave it, from a few pieces
@@ -270,15 +223,8 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
 
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     unsigned threads = request.jobs ? request.jobs : cores;
-    // More jobs than the machine can run only make every one wait, or run it out of memory.
-    if (request.jobs) {
-        const JobLimit limit = machineJobLimit(request.pack && request.fit);
-        if (std::min<std::size_t>(request.jobs, jobs.size()) > limit.jobs) {
-            err << "velmora-cli: -j " << request.jobs << " lowered to " << limit.jobs << " ("
-                << limit.reason << ")\n";
-            threads = limit.jobs;
-        }
-    }
+    if (request.jobs)
+        threads = jobsForMachine(request.jobs, jobs.size(), request.pack && request.fit, err);
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs.size()));
     // Read pictures on worker threads only once the image plug-ins belong to this one.
     if (request.pack)

@@ -5,6 +5,7 @@
 #include "catalogue/MenuAnimationCatalogue.h"
 #include "cli/BatchRunner.h"
 #include "cli/CliSupport.h"
+#include "cli/JobLimit.h"
 #include "fit/ImageFitter.h"
 #include "formats/PngWriter.h"
 #include "formats/qt/QtPictureReader.h"
@@ -78,7 +79,8 @@ constexpr const char* kWatchUsage =
     "  watch DIR --to OUT (--like GAME_OR_FOLDER | --mode MODE) [--fit] [--header FILE] [-j N]\n"
     "                                          keep OUT/<stem>.bin packed from each picture in\n"
     "                                          DIR, again after every save, until Ctrl-C;\n"
-    "                                          one line per game file written\n";
+    "                                          one line per game file written; ends with\n"
+    "                                          status 3 when DIR or OUT is removed or moved\n";
 constexpr const char* kModesUsage =
     "  modes                                   list the menu modes\n";
 
@@ -94,10 +96,8 @@ constexpr const char* kUsageTail =
     "command.\n"
     "\n"
     "Exit status: 0 success, 1 a conversion (or in the batch form, any input) failed,\n"
-    "2 a usage error; 130, 143, 129 when interrupted (nothing is left behind).\n";
-
-// -j: far above any machine's cores; the batch lowers it to what the machine can run anyway.
-constexpr unsigned kMaxJobs = 1024;
+    "2 a usage error, 3 the folder watch watched or wrote into was removed or moved away;\n"
+    "130, 143, 129 when interrupted (nothing is left behind).\n";
 
 // The one line that says what fitting did: "fitted: colour precision reduced, PSNR 52.4 dB,
 // stream 2,399,104 bytes".

@@ -15,8 +15,9 @@ namespace velmora::cli {
 
 // Exit statuses of velmora-cli.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1; // a conversion failed
-inline constexpr int kExitUsage = 2;  // unknown command or mode, missing argument
+inline constexpr int kExitFailed = 1;     // a conversion failed
+inline constexpr int kExitUsage = 2;      // unknown command or mode, missing argument
+inline constexpr int kExitFolderGone = 3; // watch: DIR or OUT was removed or moved away
 
 // What a run takes from its surroundings, given rather than read from the process, so that
 // runs in one process (the tests) do not depend on its current folder.

@@ -1,5 +1,7 @@
-// velmora-cli watch: a folder of pictures kept packed into game files until a signal ends it.
+// velmora-cli watch: a folder of pictures kept packed into game files until a signal ends it,
+// or its folder or OUT goes away.
 #include "cli/CommandLine.h"
+#include "cli/JobLimit.h"
 #include "cli/Signals.h"
 #include "formats/qt/QtPictureReader.h"
 #include "watch/PackTargets.h"
@@ -8,6 +10,8 @@
 #include "workflows/Workflows.h"
 
 #include <cstdio>
+#include <limits>
+#include <optional>
 #include <ostream>
 #include <thread>
 
@@ -50,11 +54,12 @@ int CommandLine::watch(const ParsedArguments& args) {
     if (!like.empty() && args.values.count("--header"))
         return usageError("--header goes with --mode; --like takes each original's own header");
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    std::optional<unsigned> requestedJobs;
     if (args.values.count("-j")) {
-        const auto parsed = parseWholeNumber(args.value("-j"), 1, 1024);
+        const auto parsed = parseWholeNumber(args.value("-j"), 1, kMaxJobs);
         if (!parsed)
             return usageError("-j needs a number of jobs: " + parsed.error());
-        jobs = *parsed;
+        requestedJobs = *parsed;
     }
 
     const auto folder = fromHere(args.positional.front());
@@ -96,19 +101,40 @@ int CommandLine::watch(const ParsedArguments& args) {
             m_err << placeholderHeaderWarning() << std::flush;
     }
 
+    // Any number of pictures may be saved at once: only the machine limits -j.
+    if (requestedJobs)
+        jobs = jobsForMachine(*requestedJobs, std::numeric_limits<std::size_t>::max(),
+                              args.has("--fit"), m_err);
+
     // Pictures are read on the watch's threads only once the image plug-ins belong to this one.
     images::QtPictureReader::loadPlugIns();
     const images::QtPictureReader pictures;
     watch::WatchOptions options;
     options.folder = folder;
     options.dataFolder = m_context.programFolder;
+    options.outputFolder = out;
     options.targetFor = std::move(*targetFor);
     options.fit = args.has("--fit");
     options.jobs = static_cast<int>(jobs);
     options.pictures = &pictures;
-    options.report = [this, to](const watch::WatchEvent& event) {
+    // The first folder that went away, told once when the watch has stopped; it ends the watch.
+    // Set on the watch's thread, read once its threads are joined.
+    std::string goneLine;
+    const std::string dirGiven = args.positional.front();
+    options.report = [&, this, to](const watch::WatchEvent& event) {
         using Kind = watch::WatchEvent::Kind;
-        if (event.kind == Kind::Written) {
+        using Gone = watch::WatchEvent::FolderGone;
+        if (event.gone != Gone::No) {
+            if (!goneLine.empty())
+                return;
+            // Named as given, as the written lines are.
+            const bool output = !event.output.empty();
+            goneLine = "velmora-cli: the folder " + shownName(output ? to : dirGiven) +
+                       (output ? " (--to)" : "") +
+                       (event.gone == Gone::MovedAway ? " was moved away" : " was removed") +
+                       ", so watching ended\n";
+            endWaitForStopSignal();
+        } else if (event.kind == Kind::Written) {
             // Named as OUT was given, as the user typed it.
             m_out << "written: " << shownName(std::filesystem::path(to) / event.output.filename());
             if (event.psnr) {
@@ -133,7 +159,11 @@ int CommandLine::watch(const ParsedArguments& args) {
     // A pack in progress is abandoned (its output is written whole or not at all) and its
     // work folder removed before the program exits.
     started->reset();
-    return 128 + signal;
+    if (signal != 0)
+        return 128 + signal;
+    // A script waiting on the watch learns why it ended, after the last line of the packs.
+    m_err << goneLine << std::flush;
+    return kExitFolderGone;
 }
 
 } // namespace velmora::cli

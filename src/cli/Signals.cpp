@@ -14,11 +14,13 @@ namespace velmora::cli {
 
 namespace {
 
-// A caller waiting in waitForStopSignal(), and the signal handed to it.
+// A caller waiting in waitForStopSignal(), and the signal handed to it (kEnded: none, the
+// work ended by itself).
 std::mutex g_stopLock;
 std::condition_variable g_stopped;
 bool g_waiting = false;
 int g_received = 0;
+constexpr int kEnded = -1;
 
 // Hands the signal to a waiting caller; false when there is none, or it already has one.
 bool handOver(int signal) {
@@ -57,7 +59,19 @@ int waitForStopSignal() {
     std::unique_lock lock(g_stopLock);
     g_waiting = true;
     g_stopped.wait(lock, [] { return g_received != 0; });
-    return g_received;
+    if (g_received != kEnded)
+        return g_received;
+    // Ready for another run in this process (the tests); a signal from now on ends it at once.
+    g_waiting = false;
+    g_received = 0;
+    return 0;
+}
+
+void endWaitForStopSignal() {
+    const std::lock_guard lock(g_stopLock);
+    if (g_received == 0)
+        g_received = kEnded;
+    g_stopped.notify_all();
 }
 
 void keepWorkingWhenOutputCloses() {

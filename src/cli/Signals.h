@@ -14,6 +14,11 @@ void removeWorkOnSignals();
 // stops ends the program as removeWorkOnSignals() does. Needs removeWorkOnSignals() first.
 int waitForStopSignal();
 
+// Ends waitForStopSignal() without a signal, for work that ends by itself (a watched folder
+// removed): it returns 0. Callable from any thread, before or during the wait; a signal after
+// it ends the program as removeWorkOnSignals() does.
+void endWaitForStopSignal();
+
 // A closed standard output or error (`velmora-cli ... | head -1`) must not end the run halfway:
 // SIGPIPE is ignored, the lines that cannot be written are dropped, and the exit status still
 // says how the conversions went.

@@ -43,6 +43,8 @@ constexpr auto kRefusalGrace = std::chrono::milliseconds(1500);
 constexpr std::uint32_t kFolderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE |
                                         IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
                                         IN_EXCL_UNLINK;
+// The output folder is written, not read: only its going matters.
+constexpr std::uint32_t kOutputFolderEvents = IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 std::string systemError(int error) {
     return std::strerror(error);
@@ -60,8 +62,9 @@ std::vector<fs::path> picturesIn(const fs::path& folder) {
 
 class FolderWatch final : public PictureWatch {
   public:
-    FolderWatch(WatchOptions options, int inotifyFd, int stopFd)
-        : m_options(std::move(options)), m_inotify(inotifyFd), m_stopFd(stopFd) {}
+    FolderWatch(WatchOptions options, int inotifyFd, int folderWatch, int outputWatch, int stopFd)
+        : m_options(std::move(options)), m_inotify(inotifyFd), m_folderWatch(folderWatch),
+          m_outputWatch(outputWatch), m_stopFd(stopFd) {}
 
     ~FolderWatch() override {
         {
@@ -125,7 +128,7 @@ class FolderWatch final : public PictureWatch {
     // The one thread that reads the folder's events; it hands complete saves to the workers.
     void readEvents() {
         std::map<fs::path, Due> due;
-        bool folderGone = false;
+        std::set<int> gone; // the watches whose folder was removed or moved away
         alignas(inotify_event) std::array<char, 16384> buffer;
         for (;;) {
             int timeout = -1;
@@ -138,7 +141,7 @@ class FolderWatch final : public PictureWatch {
                     std::chrono::ceil<std::chrono::milliseconds>(first - Clock::now()).count();
                 timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60'000));
             }
-            pollfd fds[2] = {{m_stopFd, POLLIN, 0}, {folderGone ? -1 : m_inotify, POLLIN, 0}};
+            pollfd fds[2] = {{m_stopFd, POLLIN, 0}, {m_inotify, POLLIN, 0}};
             if (::poll(fds, 2, timeout) < 0 && errno != EINTR)
                 return;
             if (fds[0].revents != 0)
@@ -151,7 +154,7 @@ class FolderWatch final : public PictureWatch {
                     for (ssize_t at = 0; at < length;) {
                         const auto* event = reinterpret_cast<const inotify_event*>(&buffer[at]);
                         at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                        take(*event, due, folderGone);
+                        take(*event, due, gone);
                     }
                 }
             }
@@ -172,8 +175,11 @@ class FolderWatch final : public PictureWatch {
         }
     }
 
-    void take(const inotify_event& event, std::map<fs::path, Due>& due, bool& folderGone) {
+    void take(const inotify_event& event, std::map<fs::path, Due>& due, std::set<int>& gone) {
         const auto now = Clock::now();
+        // A folder moved away is still watched where it is now, under a name we do not know.
+        if (gone.count(event.wd))
+            return;
         if (event.mask & IN_Q_OVERFLOW) {
             // Events were lost: every picture may have changed.
             for (const fs::path& picture : picturesIn(m_options.folder)) {
@@ -184,14 +190,21 @@ class FolderWatch final : public PictureWatch {
             return;
         }
         if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT | IN_IGNORED)) {
-            if (!folderGone)
-                report({WatchEvent::Kind::Refused,
-                        m_options.folder,
-                        {},
-                        std::nullopt,
-                        "the folder " + m_options.folder.string() +
-                            " was removed or moved; its pictures are no longer watched"});
-            folderGone = true;
+            gone.insert(event.wd);
+            const bool output = event.wd == m_outputWatch && event.wd != m_folderWatch;
+            const bool moved = (event.mask & IN_MOVE_SELF) != 0;
+            WatchEvent told{WatchEvent::Kind::Refused,
+                            output ? m_options.outputFolder : m_options.folder,
+                            output ? m_options.outputFolder : fs::path(),
+                            std::nullopt,
+                            {}};
+            told.gone = moved ? WatchEvent::FolderGone::MovedAway : WatchEvent::FolderGone::Removed;
+            told.message = "the folder " + told.picture.string() +
+                           (output ? ", where the game files go," : "") +
+                           (moved ? " was moved away" : " was removed") +
+                           (output ? "; nothing more can be packed into it"
+                                   : "; its pictures are no longer watched");
+            report(std::move(told));
             return;
         }
         if (event.len == 0 || (event.mask & IN_ISDIR))
@@ -318,11 +331,17 @@ class FolderWatch final : public PictureWatch {
             m_changed.wait_for(lock, kRefusalGrace,
                                [&] { return m_stopping || m_seen[job.picture] != seen; });
         }
+        // Gone while it was packed (deleted, or its folder moved away): nothing to tell, as when
+        // it is gone before its pack begins.
+        if (!fs::is_regular_file(job.picture, error))
+            return;
         refuse(job, seen, target->output, outcome.error().message());
     }
 
     WatchOptions m_options;
     int m_inotify;
+    int m_folderWatch;
+    int m_outputWatch; // -1: no output folder watched
     int m_stopFd;
     std::atomic<bool> m_stopping{false};
 
@@ -359,13 +378,34 @@ conv::Result<std::unique_ptr<PictureWatch>> PictureWatch::start(WatchOptions opt
             "cannot watch folders: " + systemError(cause) +
                 (cause == EMFILE ? " (the system's fs.inotify.max_user_instances)" : ""));
     }
-    if (::inotify_add_watch(inotifyFd, options.folder.c_str(), kFolderEvents) < 0) {
+    const auto watchFolder = [&](const fs::path& watched, std::uint32_t events) {
+        const int watch = ::inotify_add_watch(inotifyFd, watched.c_str(), events);
+        if (watch >= 0)
+            return conv::Result<int>(watch);
         const int cause = errno;
+        return conv::Result<int>(
+            conv::fail(conv::ErrorKind::ReadFailed,
+                       "cannot watch the folder " + watched.string() + ": " + systemError(cause) +
+                           (cause == ENOSPC ? " (the system's fs.inotify.max_user_watches)" : "")));
+    };
+    const auto folderWatch = watchFolder(options.folder, kFolderEvents);
+    if (!folderWatch) {
         ::close(inotifyFd);
-        return conv::fail(
-            conv::ErrorKind::ReadFailed,
-            "cannot watch the folder " + options.folder.string() + ": " + systemError(cause) +
-                (cause == ENOSPC ? " (the system's fs.inotify.max_user_watches)" : ""));
+        return conv::fail(folderWatch.error());
+    }
+    int outputWatch = -1;
+    if (!options.outputFolder.empty()) {
+        const fs::path output = fs::absolute(options.outputFolder, error).lexically_normal();
+        options.outputFolder = output.has_filename() ? output : output.parent_path();
+        // The watched folder itself: one watch sees it go (a second would replace its events).
+        if (!fs::equivalent(options.outputFolder, options.folder, error)) {
+            const auto watched = watchFolder(options.outputFolder, kOutputFolderEvents);
+            if (!watched) {
+                ::close(inotifyFd);
+                return conv::fail(watched.error());
+            }
+            outputWatch = *watched;
+        }
     }
     const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stopFd < 0) {
@@ -373,7 +413,8 @@ conv::Result<std::unique_ptr<PictureWatch>> PictureWatch::start(WatchOptions opt
         ::close(inotifyFd);
         return conv::fail(conv::ErrorKind::ReadFailed, "cannot watch: " + systemError(cause));
     }
-    auto watch = std::make_unique<FolderWatch>(std::move(options), inotifyFd, stopFd);
+    auto watch = std::make_unique<FolderWatch>(std::move(options), inotifyFd, *folderWatch,
+                                               outputWatch, stopFd);
     watch->begin();
     return std::unique_ptr<PictureWatch>(std::move(watch));
 }

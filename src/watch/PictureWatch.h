@@ -40,16 +40,24 @@ struct WatchEvent {
         Written, // output holds the picture now; psnr is set when it had to be fitted
         Refused, // the picture was not packed; message says why; output is unchanged
     };
+    // Set on the one Refused event told when a folder the watch depends on goes; its `picture`
+    // is that folder: the watched one (no save is seen after it, `output` is empty), or
+    // WatchOptions::outputFolder (also its `output`; every pack after it is refused).
+    enum class FolderGone { No, Removed, MovedAway };
     Kind kind = Kind::Packing;
     std::filesystem::path picture;
     std::filesystem::path output;
     std::optional<double> psnr;
     std::string message;
+    FolderGone gone = FolderGone::No;
 };
 
 struct WatchOptions {
     std::filesystem::path folder;     // the pictures
     std::filesystem::path dataFolder; // the program's data (WE00), as the workflows take it
+    // Where every game file goes, when the targets share one folder: its removal or move is told
+    // as the watched folder's is. Empty: not watched.
+    std::filesystem::path outputFolder;
     TargetFor targetFor;
     bool fit = false;         // fit pictures too detailed for the game file instead of refusing
     bool packExisting = true; // pack every picture already in the folder at start

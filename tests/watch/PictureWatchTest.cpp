@@ -132,9 +132,9 @@ struct Rig {
     }
     ~Rig() { watch.reset(); }
 
-    void start(bool packExisting = true) {
+    void start(bool packExisting = true, const fs::path& outputFolder = {}) {
         watch::TargetChoice choice;
-        choice.outputFolder = f / "out";
+        choice.outputFolder = outputFolder.empty() ? f / "out" : outputFolder;
         choice.like = f / "menu";
         auto targetFor = watch::makeTargetFor(choice);
         ASSERT_TRUE(targetFor) << targetFor.error().reason;
@@ -142,6 +142,7 @@ struct Rig {
         options.folder = f / "edit";
         options.targetFor = *targetFor;
         options.packExisting = packExisting;
+        options.outputFolder = outputFolder;
         options.jobs = 2;
         options.report = [this](const WatchEvent& event) {
             const std::lock_guard guard(lock);
@@ -273,6 +274,65 @@ TEST(PictureWatch, StoppingDuringAPackLeavesNoPartialOutputAndNoWorkFolder) {
             holdsPixels(rig.f / "out" / name, validImage(40 + static_cast<std::uint32_t>(i))));
     }
     EXPECT_EQ(leftInTemp(rig.f / "run"), std::set<std::string>{});
+}
+
+// The watched folder or the output folder taken away: told once, as that folder and how it went,
+// and a save packed into an output folder that is gone is refused, the watch going on. An
+// output folder that is the watched folder itself is watched once, its saves still seen.
+TEST(PictureWatch, AFolderThatGoesIsToldOnceAndAPackIntoAMissingOutputIsRefused) {
+    using Gone = WatchEvent::FolderGone;
+    const struct {
+        const char* what;
+        const char* output;    // the output folder, under the rig's folder
+        const char* takenAway; // the folder taken away
+        const char* movedTo;   // where it goes, nullptr: removed
+        bool savedAfter;       // a save after it is refused
+    } rows[] = {
+        {"output removed", "out", "out", nullptr, true},
+        {"watched folder moved away", "out", "edit", "elsewhere", false},
+        {"output is the watched folder, removed", "edit", "edit", nullptr, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Rig rig;
+        rig.start(true, rig.f / row.output);
+        const fs::path game = rig.f / row.output / "tile.bin";
+        rig.saveAs(validImage(51), Save::TempRename);
+        ASSERT_TRUE(eventually([&] { return holdsPixels(game, validImage(51)); }));
+        const fs::path away = rig.f / row.takenAway;
+        if (row.movedTo)
+            fs::rename(away, rig.f / row.movedTo);
+        else
+            fs::remove_all(away);
+        const auto goneEvents = [&] {
+            const std::lock_guard guard(rig.lock);
+            std::vector<WatchEvent> gone;
+            for (const WatchEvent& event : rig.events)
+                if (event.gone != Gone::No)
+                    gone.push_back(event);
+            return gone;
+        };
+        ASSERT_TRUE(eventually([&] { return !goneEvents().empty(); }));
+        if (row.savedAfter) {
+            rig.saveAs(validImage(52), Save::InPlace);
+            ASSERT_TRUE(eventually([&] {
+                const std::lock_guard guard(rig.lock);
+                return rig.events.back().kind == WatchEvent::Kind::Refused &&
+                       rig.events.back().picture == rig.f / "edit" / "tile.dds";
+            }));
+        }
+        std::this_thread::sleep_for(300ms); // time for a second telling to show
+        rig.watch.reset();
+        const auto gone = goneEvents();
+        ASSERT_EQ(gone.size(), 1u);
+        EXPECT_EQ(gone[0].kind, WatchEvent::Kind::Refused);
+        EXPECT_EQ(gone[0].picture, away);
+        const bool output = std::string(row.takenAway) != "edit";
+        EXPECT_EQ(gone[0].output, output ? away : fs::path());
+        EXPECT_EQ(gone[0].gone, row.movedTo ? Gone::MovedAway : Gone::Removed);
+        EXPECT_NE(gone[0].message.find(away.string()), std::string::npos) << gone[0].message;
+        EXPECT_EQ(leftInTemp(rig.f / "run"), std::set<std::string>{});
+    }
 }
 
 TEST(PictureWatch, AFolderThatCannotBeWatchedIsAnErrorAtStart) {
