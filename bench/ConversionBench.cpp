@@ -2,6 +2,7 @@
 // three generated 1024x1024 images, and prints one table.
 #include "TestImages.h"
 #include "Timing.h"
+#include "base/LargeBuffers.h"
 
 #include "FileHelpers.h"
 #include "GameFiles.h"
@@ -172,6 +173,8 @@ Row measure(const velmora::bench::TestImage& image, const fs::path& root) {
 } // namespace
 
 int main() {
+    // As the programs do, so the figures are theirs.
+    velmora::conversion::preferLargePagesForBuffers();
     const fs::path root =
         fs::temp_directory_path() / ("velmora-bench-" + std::to_string(::getpid()));
     const auto images = velmora::bench::makeTestImages();

@@ -11,6 +11,7 @@
 #include "GameFiles.h"
 #include "TempFolder.h"
 #include "Timing.h"
+#include "base/LargeBuffers.h"
 
 #include "base/GameFileLayout.h"
 #include "fit/ImageFitter.h"
@@ -133,6 +134,8 @@ PackFitTimes timePackFit(const Bytes& block) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // As the programs do, so the figures are theirs.
+    velmora::conversion::preferLargePagesForBuffers();
     std::vector<Sample> samples;
     // Each with the PSNR the fitter reached before it aimed its first candidate by the bytes the
     // bands save and stopped measuring plans it can tell apart by prediction.

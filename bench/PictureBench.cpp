@@ -2,6 +2,7 @@
 // same runs with DDS, and the command line against ImageMagick's convert on the same files.
 #include "TestImages.h"
 #include "Timing.h"
+#include "base/LargeBuffers.h"
 
 #include "FileHelpers.h"
 
@@ -50,6 +51,8 @@ void run(const std::string& command) {
 } // namespace
 
 int main() {
+    // As the programs do, so the figures are theirs.
+    velmora::conversion::preferLargePagesForBuffers();
     const fs::path root =
         fs::temp_directory_path() / ("velmora-picture-bench-" + std::to_string(::getpid()));
     const fs::path app = root / "app";

@@ -3,6 +3,7 @@
 // DISPLAY says otherwise.
 #include "TestImages.h"
 #include "Timing.h"
+#include "base/LargeBuffers.h"
 
 #include "FileHelpers.h"
 
@@ -66,6 +67,8 @@ void openPreview(const QString& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // As the programs do, so the figures are theirs.
+    velmora::conversion::preferLargePagesForBuffers();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);

@@ -4,6 +4,7 @@
 // PNG. The quiet period that tells a complete save is part of the wait. Figures are printed,
 // never asserted.
 #include "TestImages.h"
+#include "base/LargeBuffers.h"
 
 #include "FileHelpers.h"
 #include "TempFolder.h"
@@ -52,6 +53,8 @@ std::vector<std::uint8_t> pngOf(const std::vector<std::uint8_t>& dds, const fs::
 } // namespace
 
 int main() {
+    // As the programs do, so the figures are theirs.
+    velmora::conversion::preferLargePagesForBuffers();
     test::TempFolder f;
     ::setenv("XDG_RUNTIME_DIR", (f / "run").c_str(), 1);
     fs::create_directories(f / "run");

@@ -3,6 +3,7 @@
 // unless QT_QPA_PLATFORM or a DISPLAY says otherwise.
 #include "TestImages.h"
 #include "Timing.h"
+#include "base/LargeBuffers.h"
 
 #include "DdsImages.h"
 #include "FileHelpers.h"
@@ -32,6 +33,8 @@ constexpr int kRepeats = 7;
 } // namespace
 
 int main(int argc, char** argv) {
+    // As the programs do, so the figures are theirs.
+    velmora::conversion::preferLargePagesForBuffers();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);

@@ -1,3 +1,4 @@
+#include "base/LargeBuffers.h"
 #include "cli/CommandLine.h"
 #include "cli/Signals.h"
 #include "workflows/WorkFiles.h"
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    velmora::conversion::preferLargePagesForBuffers();
     velmora::cli::removeWorkOnSignals();
     velmora::cli::keepWorkingWhenOutputCloses();
     // Qt's image plug-ins are QObjects that belong to the thread that loads them; with an
