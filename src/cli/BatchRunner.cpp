@@ -5,6 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/JobLimit.h"
 #include "formats/qt/QtPictureReader.h"
+#include "gamefile/JobShare.h"
 #include "gamefile/ZlibStream.h"
 #include "io/PrivateWorkFolder.h"
 #include "workflows/DeflateCompressionComponent.h"
@@ -250,8 +251,10 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t)
         workers.emplace_back([&] {
-            for (std::size_t i = next++; i < jobs.size(); i = next++)
+            for (std::size_t i = next++; i < jobs.size(); i = next++) {
+                const conv::RunningJob running;
                 report(jobs[i], convert(jobs[i]));
+            }
         });
     for (std::thread& worker : workers)
         worker.join();

@@ -1,6 +1,7 @@
 #include "cli/JobLimit.h"
 
 #include "base/Formatting.h"
+#include "gamefile/JobShare.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,9 +9,6 @@
 #include <optional>
 #include <ostream>
 #include <sstream>
-#include <thread>
-
-#include <sched.h>
 
 namespace velmora::cli {
 
@@ -19,14 +17,6 @@ namespace conv = velmora::conversion;
 namespace {
 
 // The cores this process may run on: its affinity mask, which holds only online ones.
-unsigned usableCores() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return static_cast<unsigned>(CPU_COUNT(&set));
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
 // MemAvailable from /proc/meminfo, in bytes; nothing when it cannot be read.
 std::optional<std::uint64_t> availableMemory() {
     std::ifstream meminfo("/proc/meminfo");
@@ -43,7 +33,7 @@ std::optional<std::uint64_t> availableMemory() {
 } // namespace
 
 JobLimit machineJobLimit(bool fit) {
-    const unsigned cores = usableCores();
+    const unsigned cores = conv::usableCores();
     JobLimit limit{cores, std::to_string(cores) + (cores == 1 ? " core" : " cores")};
     if (const auto memory = availableMemory()) {
         const std::uint64_t perJob = std::uint64_t{fit ? 96u : 16u} << 20;

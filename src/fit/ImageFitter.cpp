@@ -1,6 +1,7 @@
 #include "fit/ImageFitter.h"
 
 #include "base/Formatting.h"
+#include "gamefile/JobShare.h"
 #include "gamefile/SplitDeflate.h"
 #include "gamefile/ZlibStream.h"
 
@@ -129,14 +130,19 @@ class Compressor {
     std::vector<std::uint8_t> m_out;
 };
 
-// Two workers take tasks in turn; every result goes to the task's own slot and no result
-// depends on which worker computed it, so the outcome is the same on every run.
+// Two workers take tasks in turn (one, when jobs running at once leave this one a single
+// core); every result goes to the task's own slot and no result depends on which worker
+// computed it, so the outcome is the same on every run.
 template <typename Task> void runOnTwoWorkers(std::size_t count, Task&& task) {
     std::atomic<std::size_t> next{0};
     auto work = [&](std::size_t worker) {
         for (std::size_t i = next++; i < count; i = next++)
             task(i, worker);
     };
+    if (threadsForOneJob() < 2) {
+        work(0);
+        return;
+    }
     auto second = std::async(std::launch::async, work, std::size_t{1});
     work(0);
     second.get();

@@ -1,5 +1,7 @@
 #include "gamefile/SplitDeflate.h"
 
+#include "gamefile/JobShare.h"
+
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -132,17 +134,21 @@ bool partsMayCostTheFit(std::size_t joinedSize, std::size_t fitLimit) {
 std::optional<std::vector<std::uint8_t>> deflateInParts(std::span<const std::uint8_t> input,
                                                         int level) {
     std::array<std::optional<DeflatedPart>, kDeflateParts> parts;
-    {
+    const auto compressPart = [&](std::size_t i) {
+        try {
+            parts[i] = PartDeflater(level).compress(deflatePart(input, i));
+        } catch (const std::bad_alloc&) {
+            // Left empty: the caller compresses in one piece instead.
+        }
+    };
+    if (threadsForOneJob() < 2) {
+        for (std::size_t i = 0; i < kDeflateParts; ++i)
+            compressPart(i);
+    } else {
         std::array<std::jthread, kDeflateParts - 1> others;
         for (std::size_t i = 1; i < kDeflateParts; ++i)
-            others[i - 1] = std::jthread([&, i] {
-                try {
-                    parts[i] = PartDeflater(level).compress(deflatePart(input, i));
-                } catch (const std::bad_alloc&) {
-                    // Left empty: the caller compresses in one piece instead.
-                }
-            });
-        parts[0] = PartDeflater(level).compress(deflatePart(input, 0));
+            others[i - 1] = std::jthread(compressPart, i);
+        compressPart(0);
     }
     std::array<DeflatedPart, kDeflateParts> done;
     for (std::size_t i = 0; i < kDeflateParts; ++i) {

@@ -1,5 +1,6 @@
 #include "watch/PictureWatch.h"
 
+#include "gamefile/JobShare.h"
 #include "io/PrivateWorkFolder.h"
 #include "watch/PackTargets.h"
 #include "workflows/DeflateCompressionComponent.h"
@@ -307,6 +308,7 @@ class FolderWatch final : public PictureWatch {
         // Stopping abandons the pack: its output is written whole or not at all.
         options.stop = &m_stopping;
         conv::DeflateCompressionComponent component;
+        const conv::RunningJob running;
         const conv::Outcome outcome =
             conv::runPack(work->path(), job.picture.string(), target->output.string(),
                           target->textureName, component, options);

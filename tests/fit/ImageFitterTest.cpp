@@ -3,6 +3,7 @@
 #include "ConversionTestSupport.h"
 
 #include "fit/ImageFitter.h"
+#include "gamefile/JobShare.h"
 #include "gamefile/ZlibStream.h"
 
 #include <gtest/gtest.h>
@@ -93,6 +94,11 @@ TEST_P(FitsTooDetailedImage, WithAStreamThatHoldsTheChangedRecordAndATruePsnr) {
         ASSERT_TRUE(again);
         EXPECT_EQ(again->block, fit->block) << "not deterministic";
         EXPECT_EQ(again->stream, fit->stream) << "not deterministic";
+        // With the cores shared among jobs, on one thread: the same answer.
+        const RunningJob first, second;
+        const auto alone = fitImageToSlot(original, frame());
+        ASSERT_TRUE(alone);
+        EXPECT_EQ(alone->stream, fit->stream) << "depends on the threads it had";
     }
 }
 

@@ -1,0 +1,23 @@
+#pragma once
+
+namespace velmora::conversion {
+
+// The cores this process may run on (its affinity mask), at least 1.
+unsigned usableCores();
+
+// A batch or watch job counts itself as running while this lives. Jobs running at once share
+// the cores: each one's compression and fit then use fewer threads, so several jobs do not
+// each start a thread per core. The work is cut the same way whatever the share, so the bytes
+// written do not depend on it.
+class RunningJob {
+  public:
+    RunningJob();
+    ~RunningJob();
+    RunningJob(const RunningJob&) = delete;
+    RunningJob& operator=(const RunningJob&) = delete;
+};
+
+// The threads one compression or fit may use now: its share of the usable cores, at least 1.
+unsigned threadsForOneJob();
+
+} // namespace velmora::conversion
