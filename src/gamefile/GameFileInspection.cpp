@@ -9,7 +9,8 @@
 
 namespace velmora::conversion {
 
-GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes) {
+GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes,
+                             std::vector<std::uint8_t>* kept) {
     GameFileInfo info;
     info.fileSize = fileBytes.size();
 
@@ -30,7 +31,7 @@ GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes) {
     if (fileBytes.size() > kGameHeaderSize)
         payload = fileBytes.subspan(
             kGameHeaderSize, std::min(fileBytes.size() - kGameHeaderSize, kGamePayloadBlockSize));
-    info.record = inflateZlibStream(payload).map([](Inflated inflated) {
+    info.record = inflateZlibStream(payload).map([kept](Inflated inflated) {
         RecordInfo record;
         record.streamSize = inflated.consumed;
         record.recordSize = inflated.bytes.size();
@@ -44,6 +45,8 @@ GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes) {
             record.textureName.assign(bytes.begin() + kRecordNameOffset, bytes.end());
         if (bytes.size() > kRecordImageOffset)
             record.image = describeDds(std::span(bytes).subspan(kRecordImageOffset));
+        if (kept)
+            *kept = std::move(inflated.bytes);
         return record;
     });
     return info;

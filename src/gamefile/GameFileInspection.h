@@ -35,8 +35,10 @@ struct GameFileInfo {
 };
 
 // Inspects a whole game file held in memory (at most the first 16 + 3,000,001 bytes are used,
-// as Unpack does). What could not be read is marked in the result.
-GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes);
+// as Unpack does). What could not be read is marked in the result. With `record`, the inflated
+// record is kept there for a caller that goes on to read its image.
+GameFileInfo inspectGameFile(std::span<const std::uint8_t> fileBytes,
+                             std::vector<std::uint8_t>* record = nullptr);
 
 // The game file as far as Unpack would read it, inspected. Fails only when the file cannot be
 // read at all.

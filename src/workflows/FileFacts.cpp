@@ -3,12 +3,15 @@
 #include "base/GameFileLayout.h"
 #include "formats/PictureFormats.h"
 #include "io/FileIo.h"
+#include "workflows/ImageInput.h"
+#include "workflows/ShownPicture.h"
 
 namespace velmora::conversion {
 
 namespace {
 
-FileFacts pictureFacts(std::span<const std::uint8_t> file, const PictureReader* pictures) {
+FileFacts pictureFacts(std::span<const std::uint8_t> file, const PictureReader* pictures,
+                       const Result<Picture>* decoded = nullptr) {
     FileFacts facts;
     facts.fileSize = file.size();
     facts.identity = identifyFile(file);
@@ -26,8 +29,9 @@ FileFacts pictureFacts(std::span<const std::uint8_t> file, const PictureReader* 
             facts.picture = std::move(*described);
     }
     // Pack's own verdict: whether the game takes the picture is its question alone.
-    facts.packAction =
-        prepareImage(file, pictures).map([](PackImage image) { return std::move(image.action); });
+    facts.packAction = prepareImage(file, pictures, decoded).map([](PackImage image) {
+        return std::move(image.action);
+    });
     return facts;
 }
 
@@ -65,6 +69,29 @@ Result<FileFacts, StepResult> gatherFileFacts(const std::filesystem::path& path,
             return pictureFacts(*file, pictures);
     }
     return gameFacts(std::move(*inspected));
+}
+
+ShownFile shownFileOf(std::span<const std::uint8_t> file, const PictureReader* pictures) {
+    const FileKind kind = identifyFile(file).kind;
+    if (kind == FileKind::Dds || kind == FileKind::Picture) {
+        // One decoding for the pixels shown and for Pack's verdict.
+        const Result<Picture> decoded = PictureFormats(pictures).decode(file);
+        ShownFile shown{pictureFacts(file, pictures, &decoded), decoded};
+        // The pixels as the game would show them: a DDS without alpha reads as opaque.
+        if (shown.picture && shown.picture->dds)
+            shown.picture->hasAlpha = true;
+        return shown;
+    }
+    if (kind == FileKind::GameFile && file.size() > kGameHeaderSize) {
+        // One inflation for the facts and the pixels.
+        std::vector<std::uint8_t> record;
+        GameFileInfo inspected = inspectGameFile(file, &record);
+        inspected.fileSize = file.size();
+        Result<Picture> picture =
+            inspected.record ? gameRecordPicture(record) : fail(inspected.record.error());
+        return {gameFacts(std::move(inspected)), std::move(picture)};
+    }
+    return {fileFactsOf(file, pictures), shownPictureOf(file, pictures)};
 }
 
 FileFacts fileFactsOf(std::span<const std::uint8_t> file, const PictureReader* pictures) {

@@ -45,4 +45,12 @@ Result<FileFacts, StepResult> gatherFileFacts(const std::filesystem::path& path,
 // The same from a whole file the caller has read (the preview, which shows its picture too).
 FileFacts fileFactsOf(std::span<const std::uint8_t> file, const PictureReader* pictures);
 
+// A file's facts and the picture it shows (as shownPictureOf reads it), from one decoding of a
+// picture or one inflation of a game file.
+struct ShownFile {
+    FileFacts facts;
+    Result<Picture> picture;
+};
+ShownFile shownFileOf(std::span<const std::uint8_t> file, const PictureReader* pictures);
+
 } // namespace velmora::conversion

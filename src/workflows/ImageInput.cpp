@@ -116,7 +116,8 @@ StepResult gameFileFault(const std::filesystem::path& file, StepResult fault,
     return fault;
 }
 
-Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures) {
+Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures,
+                               const Result<Picture>* decoded) {
     if (identifyFile(file).kind == FileKind::GameFile)
         return fail(ErrorKind::Unsupported, kGameFileNotPicture);
     const PictureFormats formats(pictures);
@@ -139,7 +140,7 @@ Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const Picture
     }
     if (header->width != 0 && (header->width != kTileSide || header->height != kTileSide))
         return fail(wrongSize(*header));
-    auto picture = formats.decode(file);
+    auto picture = decoded ? *decoded : formats.decode(file);
     if (!picture)
         return fail(picture.error());
     if (picture->width != kTileSide || picture->height != kTileSide)

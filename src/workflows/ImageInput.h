@@ -52,7 +52,9 @@ std::string packAction(const Picture& picture, std::uint64_t fileSize);
 // Pack's input step: a picture any reader of PictureFormats takes (DDS, TGA, and what `pictures`
 // decodes when given), made into the game's image block. Here alone live the game's 1024x1024
 // rule and what Pack does with each picture; refusals say what was found and how to fix it.
-Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures);
+// `decoded`: the file's picture as PictureFormats decoded it already, not decoded again.
+Result<PackImage> prepareImage(std::span<const std::uint8_t> file, const PictureReader* pictures,
+                               const Result<Picture>* decoded = nullptr);
 
 // Reads the image file, refusing one larger than kMaxPictureFileSize, then prepares it.
 Result<PackImage> loadImage(const std::filesystem::path& path, const PictureReader* pictures);

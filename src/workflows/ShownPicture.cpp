@@ -21,9 +21,15 @@ Result<Picture> gameFileImage(std::span<const std::uint8_t> file) {
     auto record = inflateZlibStream(payload);
     if (!record)
         return fail(record.error());
-    if (record->bytes.size() < kRecordNameOffset)
+    return gameRecordPicture(record->bytes);
+}
+
+} // namespace
+
+Result<Picture> gameRecordPicture(std::span<const std::uint8_t> record) {
+    if (record.size() < kRecordNameOffset)
         return fail(ErrorKind::Damaged, "the record is too short to hold a 1024x1024 image");
-    const auto block = std::span(record->bytes).subspan(kRecordImageOffset, kImageBlockSize);
+    const auto block = record.subspan(kRecordImageOffset, kImageBlockSize);
     auto image = readDdsPicture(block);
     if (!image)
         return fail(image.error());
@@ -35,8 +41,6 @@ Result<Picture> gameFileImage(std::span<const std::uint8_t> file) {
     picture.hasAlpha = true;
     return picture;
 }
-
-} // namespace
 
 Result<Picture> readShownPicture(const std::filesystem::path& path, const PictureReader* pictures) {
     const auto file = PictureFormats::readFile(path);

@@ -335,6 +335,7 @@ TEST(ShownFromBytes, FactsAndPictureAgreeWithReadingTheFile) {
                  {"cut.bin", cut},
                  {"image.dds", image},
                  {"picture.png", png},
+                 {"small.png", encodePng(std::span(image).subspan(128, 64 * 64 * 4), 64, 64)},
                  {"notes.txt", Bytes(300, 'x')}};
     TempFolder folder;
     for (const auto& c : cases) {
@@ -358,6 +359,21 @@ TEST(ShownFromBytes, FactsAndPictureAgreeWithReadingTheFile) {
             EXPECT_EQ(fromBytes->bgra, shown->bgra);
         else
             EXPECT_EQ(fromBytes.error().reason, shown.error().reason);
+        // Both from one decoding or inflation, as the preview reads them.
+        const ShownFile once = shownFileOf(c.bytes, &pictures);
+        EXPECT_EQ(once.facts.kind, given.kind);
+        EXPECT_EQ(once.facts.mode, given.mode);
+        ASSERT_EQ(once.facts.packAction.has_value(), given.packAction.has_value());
+        EXPECT_EQ(once.facts.packAction ? *once.facts.packAction
+                                        : once.facts.packAction.error().reason,
+                  given.packAction ? *given.packAction : given.packAction.error().reason);
+        ASSERT_EQ(once.picture.has_value(), shown.has_value());
+        if (shown) {
+            EXPECT_EQ(once.picture->bgra, shown->bgra);
+            EXPECT_EQ(once.picture->hasAlpha, shown->hasAlpha);
+        } else {
+            EXPECT_EQ(once.picture.error().reason, shown.error().reason);
+        }
     }
 }
 
