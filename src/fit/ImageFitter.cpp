@@ -473,37 +473,31 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
             return fail(ErrorKind::Stopped, "stopped before the image was fitted");
         // One candidate a round, both cores on its parts, each chosen on what was measured.
         std::size_t candidate = 0;
+        // The least-changed plan after the largest known miss that `size` expects to fit, with
+        // the coarse steps measured first when the search runs out of settled plans.
+        const auto search = [&](const auto& size) {
+            const auto walk = [&] {
+                candidate = tooBig.index + 1;
+                while (candidate < last && size(candidate) > slot * 0.997)
+                    ++candidate;
+            };
+            walk();
+            if (!fits && needsMorePlans(candidate)) {
+                measureTheRest();
+                last = lastAllowed;
+                walk();
+            }
+        };
         if (round == 0) {
             // Bytes the bands save at the fast level are saved almost one for one at the
             // strongest (0.95 to 0.97 on photographs), more than the ratio of the whole sizes.
             const double e0 = static_cast<double>(plans[0].estimate);
-            const auto guessed = [&](std::size_t index) {
+            search([&](std::size_t index) {
                 return static_cast<double>(unfittedSize) -
                        kFirstGuessSlope * (e0 - static_cast<double>(plans[index].estimate));
-            };
-            const auto search = [&] {
-                candidate = tooBig.index + 1;
-                while (candidate < last && guessed(candidate) > slot * 0.997)
-                    ++candidate;
-            };
-            search();
-            if (!fits && needsMorePlans(candidate)) {
-                measureTheRest();
-                last = lastAllowed;
-                search();
-            }
+            });
         } else {
-            const auto search = [&] {
-                candidate = tooBig.index + 1;
-                while (candidate < last && predicted(candidate) > slot * 0.997)
-                    ++candidate;
-            };
-            search();
-            if (!fits && needsMorePlans(candidate)) {
-                measureTheRest();
-                last = lastAllowed;
-                search();
-            }
+            search(predicted);
             // Nothing between is expected to fit: the fitting plan is the answer unless the one
             // just before it is too close to call.
             if (fits && candidate == last && predicted(candidate) > slot * 0.997 &&

@@ -124,20 +124,8 @@ TEST(CliBatchRun, AClosedOutputStopsNoConversion) {
 
 // Runs `arguments` with this thread (and so the forked program) on its first allowed core only.
 ProcessResult onOneCore(const TempFolder& f, const std::vector<std::string>& arguments) {
-    cpu_set_t all;
-    CPU_ZERO(&all);
-    if (::sched_getaffinity(0, sizeof all, &all) != 0)
-        ADD_FAILURE() << "no affinity mask";
-    int first = 0;
-    while (first < CPU_SETSIZE && !CPU_ISSET(first, &all))
-        ++first;
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(first, &one);
-    ::sched_setaffinity(0, sizeof one, &one);
-    ProcessResult result = runCliInProcess(f, arguments);
-    ::sched_setaffinity(0, sizeof all, &all);
-    return result;
+    const PinnedToOneCore pinned;
+    return runCliInProcess(f, arguments);
 }
 
 TEST(CliBatchRun, MoreJobsThanTheMachineHasAreLoweredOnce) {

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include <csignal>
@@ -123,21 +124,13 @@ TEST(CliWatch, AFolderTakenAwayEndsTheWatchWithItsOwnStatus) {
                                {"XDG_DATA_HOME", (f / "data").string()}};
         options.timeoutSeconds = 60; // a watch that does not end fails here
         std::vector<std::string> argv{cliPath(), "watch", "edit", "--to", "out", "--like", "menu"};
-        cpu_set_t all;
-        CPU_ZERO(&all);
-        ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
-        if (row.oneCore) {
+        if (row.oneCore)
             argv.insert(argv.end(), {"-j", "64"});
-            int first = 0;
-            while (first < CPU_SETSIZE && !CPU_ISSET(first, &all))
-                ++first;
-            cpu_set_t one;
-            CPU_ZERO(&one);
-            CPU_SET(first, &one);
-            ::sched_setaffinity(0, sizeof one, &one); // the forked program inherits it
-        }
+        std::optional<PinnedToOneCore> pinned;
+        if (row.oneCore)
+            pinned.emplace(); // the forked program inherits it
         Process watch(argv, options);
-        ::sched_setaffinity(0, sizeof all, &all);
+        pinned.reset();
         bool verified = false;
         for (int i = 0; i < 600 && !verified; ++i) {
             std::this_thread::sleep_for(100ms);

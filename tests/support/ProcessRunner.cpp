@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 #include <fcntl.h>
@@ -179,6 +180,23 @@ std::set<std::string> leftInTemp(const fs::path& tmp) {
             left.insert(name + "/" + inner.path().filename().string());
     }
     return left;
+}
+
+PinnedToOneCore::PinnedToOneCore() {
+    CPU_ZERO(&m_all);
+    if (::sched_getaffinity(0, sizeof m_all, &m_all) != 0)
+        throw std::runtime_error("no affinity mask");
+    int first = 0;
+    while (first < CPU_SETSIZE && !CPU_ISSET(first, &m_all))
+        ++first;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ::sched_setaffinity(0, sizeof one, &one);
+}
+
+PinnedToOneCore::~PinnedToOneCore() {
+    ::sched_setaffinity(0, sizeof m_all, &m_all);
 }
 
 } // namespace velmora::test

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <sched.h>
+
 namespace velmora::test {
 
 // One run of a program with its output captured.
@@ -67,5 +69,17 @@ ProcessResult runCli(const TempFolder& folder, const std::vector<std::string>& a
 // What the program left in `tmp`, its temporary or runtime folder: the names in its parent of
 // work folders ("velmora" or "velmora-<uid>", which itself stays), and anything else there.
 std::set<std::string> leftInTemp(const std::filesystem::path& tmp);
+
+// While it lives, this thread (and so any program it forks) runs on its first allowed core only.
+class PinnedToOneCore {
+  public:
+    PinnedToOneCore();
+    ~PinnedToOneCore();
+    PinnedToOneCore(const PinnedToOneCore&) = delete;
+    PinnedToOneCore& operator=(const PinnedToOneCore&) = delete;
+
+  private:
+    cpu_set_t m_all{};
+};
 
 } // namespace velmora::test
