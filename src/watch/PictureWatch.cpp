@@ -1,5 +1,6 @@
 #include "watch/PictureWatch.h"
 
+#include "io/FileIo.h"
 #include "io/PrivateWorkFolder.h"
 #include "watch/PackTargets.h"
 #include "workflows/DeflateCompressionComponent.h"
@@ -294,17 +295,22 @@ class FolderWatch final : public PictureWatch {
         // Stopping abandons the pack: its output is written whole or not at all.
         options.stop = &m_stopping;
         conv::DeflateCompressionComponent component;
+        // Packed inside the work folder first: Pack names its output "*.bin", while a target
+        // may be called anything (a menu's game file), and it is replaced only by a complete,
+        // checked result.
+        const fs::path packed = work->path() / "packed.bin";
         const conv::Outcome outcome =
-            conv::runPack(work->path(), job.picture.string(), target->output.string(),
-                          target->textureName, component, options);
-        if (outcome) {
-            report({WatchEvent::Kind::Written,
-                    job.picture,
-                    outcome->writtenPath,
-                    outcome->fittedPsnr,
-                    {}});
+            conv::runPack(work->path(), job.picture.string(), packed.string(), target->textureName,
+                          component, options);
+        if (outcome && !m_stopping) {
+            if (auto copied = conv::copyFileAtomically(packed, target->output); !copied)
+                return refuse(job, seen, target->output, copied.error().reason);
+            report(
+                {WatchEvent::Kind::Written, job.picture, target->output, outcome->fittedPsnr, {}});
             return;
         }
+        if (outcome)
+            return; // stopping
         if (outcome.error().kind == conv::ErrorKind::Stopped)
             return;
         // Created and not yet closed: still being written, its close brings another pack.
