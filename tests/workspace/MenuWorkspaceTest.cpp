@@ -66,7 +66,7 @@ Bytes gameFileFor(int position, QRgb colour) {
 
 // Waits for the window's work, handling its events meanwhile. (QTest's QTRY_ macros report to
 // QTest's own log, which GoogleTest never reads: a wait of theirs that ran out passed silently.)
-template <typename Condition> bool eventually(Condition&& condition, int timeoutMs = 10000) {
+template <typename Condition> bool eventually(Condition&& condition, int timeoutMs = 30000) {
     QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {
         if (deadline.hasExpired())
