@@ -52,6 +52,7 @@ class PictureWatch {
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <unistd.h>
+#include <wordexp.h>
 
 #include <atomic>
 #include <mutex>
@@ -67,6 +68,7 @@ struct TileBook {
         FileStamp known;                // the game file as last read or written here
         std::uint64_t unpackedHash = 0; // the edit picture as Edit unpacked it
         bool busy = false;              // a pack into it is running
+        bool opening = false;           // Edit is unpacking it (the window's thread only)
     };
     std::mutex mutex;
     std::array<Entry, kTileCount> entries;
@@ -137,6 +139,32 @@ int positionForPictureName(const QString& stem) {
     return -1;
 }
 
+// The words of a command as a shell splits them (quotes, backslashes, $VARIABLES, ~), never
+// running a command inside it: one with $(...) or `...` is refused. Empty when it cannot be
+// split.
+QStringList shellWords(const QString& command) {
+    const QByteArray text = command.toLocal8Bit();
+    wordexp_t words{};
+    const int error = ::wordexp(text.constData(), &words, WRDE_NOCMD);
+    if (error != 0) {
+        if (error == WRDE_NOSPACE)
+            ::wordfree(&words);
+        return {};
+    }
+    QStringList result;
+    for (std::size_t i = 0; i < words.we_wordc; ++i)
+        result << QString::fromLocal8Bit(words.we_wordv[i]);
+    ::wordfree(&words);
+    return result;
+}
+
+// A path as one word of such a command, whatever characters it holds.
+QString shellQuoted(const QString& path) {
+    QString quoted = path;
+    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
 bool sameBytes(const fs::path& a, const fs::path& b) {
     const auto first = conv::readWholeFile(a, kLargestPicture);
     const auto second = conv::readWholeFile(b, kLargestPicture);
@@ -190,6 +218,8 @@ QString TileView::stateText() const {
         return QStringLiteral("original");
     case TileState::Edited:
         return QStringLiteral("edited");
+    case TileState::Opening:
+        return QStringLiteral("opening...");
     case TileState::Packing:
         return QStringLiteral("packing...");
     case TileState::Fitted:
@@ -381,6 +411,11 @@ MenuWorkspace::MenuWorkspace(const AppContext& context, const QString& folder, Q
 MenuWorkspace::~MenuWorkspace() {
     // The watch first: its threads call back into this window.
     m_watch.reset();
+    // An unpack for Edit still running puts no picture in the edit folder now, and is waited
+    // for: its end is then never told to a window that is gone.
+    *m_closing = true;
+    for (auto& unpack : m_unpacks)
+        unpack.waitForFinished();
     if (m_preview)
         delete m_preview.data();
 }
@@ -661,6 +696,17 @@ QString MenuWorkspace::unwritableReason(int position) const {
     return {};
 }
 
+QString MenuWorkspace::busyReason(const TileBook& book, int position) {
+    const auto& entry = book.entries.at(static_cast<std::size_t>(position));
+    if (entry.busy)
+        return QStringLiteral("%1 is being packed; try again in a moment.")
+            .arg(displayName(position));
+    if (entry.opening)
+        return QStringLiteral("%1 is being opened for editing; try again in a moment.")
+            .arg(displayName(position));
+    return {};
+}
+
 void MenuWorkspace::startWatch() {
 #ifdef VELMORA_WORKSPACE_WATCH
     if (m_dataFolder.empty())
@@ -820,8 +866,8 @@ void MenuWorkspace::chooseEditor() {
         return;
     }
     QSettings settings(shown(settingsFile), QSettings::IniFormat);
-    // Quoted, so that a path with blanks stays one program.
-    settings.setValue(QStringLiteral("workspace/editor"), QStringLiteral("\"%1\"").arg(*chosen));
+    // Quoted, so that a path with blanks or quotes stays one program.
+    settings.setValue(QStringLiteral("workspace/editor"), shellQuoted(*chosen));
     settings.sync();
     m_status->setText(QStringLiteral("Tiles open in %1 from now on.").arg(*chosen));
 }
@@ -837,7 +883,7 @@ bool MenuWorkspace::startEditor(const QString& picture) {
         QStringLiteral("Choose one with the Editor... button, or set VELMORA_EDITOR to its "
                        "command (for example \"gimp\").");
     if (!command.trimmed().isEmpty()) {
-        QStringList arguments = QProcess::splitCommand(command);
+        QStringList arguments = shellWords(command);
         const QString program = arguments.isEmpty() ? QString() : arguments.takeFirst();
         arguments << picture;
         if (program.isEmpty() || !QProcess::startDetached(program, arguments)) {
@@ -892,33 +938,79 @@ void MenuWorkspace::edit(int position) {
         startWatch();
     const fs::path picture = editPictureOf(position);
     // A picture left from an earlier session holds the user's work: it is opened as it is.
-    if (!fs::exists(picture, error)) {
-        // Unpacked aside and only then put in the edit folder, its bytes known by then: the
-        // watch sees it arrive and must take it for the unchanged tile it is.
-        auto aside = conv::PrivateWorkFolder::create("menu-edit");
-        conv::Result<> unpacked =
-            aside ? unpackTile(gameFile, aside->path() / "tile.png", *m_pictures)
-                  : conv::Result<>(conv::fail(aside.error()));
-        if (unpacked) {
-            const std::uint64_t hash = hashOfFile(aside->path() / "tile.png");
-            {
-                std::lock_guard lock(m_book->mutex);
-                m_book->entries.at(static_cast<std::size_t>(position)).unpackedHash = hash;
-            }
-            unpacked = conv::copyFileAtomically(aside->path() / "tile.png", picture);
-        }
-        if (!unpacked) {
-            m_context.messages->show(
-                QStringLiteral("%1 cannot be unpacked for editing: %2")
-                    .arg(displayName(position), QString::fromStdString(unpacked.error().reason)),
-                this);
+    const bool present = fs::exists(picture, error);
+    {
+        std::lock_guard lock(m_book->mutex);
+        auto& entry = m_book->entries.at(static_cast<std::size_t>(position));
+        // A second Edit while the first still unpacks waits for the editor the first opens.
+        if (entry.opening)
             return;
-        }
+        entry.opening = !present;
     }
+    const TileState before = tile(position).state();
+    const QString beforeDetail = tile(position).detail();
+    if (present) {
+        editUnpacked(position, {}, before, beforeDetail);
+        return;
+    }
+    tile(position).setState(TileState::Opening);
+    emit tileChanged(position);
+    auto book = m_book;
+    auto pictures = m_pictures;
+    auto closing = m_closing;
+    auto& unpack = m_unpacks.at(static_cast<std::size_t>(position));
+    unpack = QtConcurrent::run(
+        [book, pictures, closing, gameFile, picture, position]() -> conv::Result<> {
+            // Unpacked aside and only then put in the edit folder, its bytes known by then: the
+            // watch sees it arrive and must take it for the unchanged tile it is.
+            auto aside = conv::PrivateWorkFolder::create("menu-edit");
+            if (!aside)
+                return conv::fail(aside.error());
+            const fs::path unpacked = aside->path() / "tile.png";
+            if (auto result = unpackTile(gameFile, unpacked, *pictures); !result)
+                return result;
+            const std::uint64_t hash = hashOfFile(unpacked);
+            {
+                std::lock_guard lock(book->mutex);
+                book->entries.at(static_cast<std::size_t>(position)).unpackedHash = hash;
+            }
+            // A window closed meanwhile starts no editor, so it leaves no picture either.
+            return conv::copyFileAtomically(
+                unpacked, picture, UINT64_MAX, [closing](const fs::path&) -> conv::Result<> {
+                    if (*closing)
+                        return conv::fail(conv::ErrorKind::Stopped, "the window was closed");
+                    return {};
+                });
+        });
+    unpack.then(this, [this, position, before, beforeDetail](const conv::Result<>& result) {
+        {
+            std::lock_guard lock(m_book->mutex);
+            m_book->entries.at(static_cast<std::size_t>(position)).opening = false;
+        }
+        editUnpacked(position, result, before, beforeDetail);
+    });
+}
+
+void MenuWorkspace::editUnpacked(int position, const conv::Result<>& unpacked, TileState before,
+                                 const QString& beforeDetail) {
+    // Back to what the tile showed, unless something else has told its state meanwhile.
+    if (tile(position).state() == TileState::Opening) {
+        tile(position).setState(before, beforeDetail);
+        emit tileChanged(position);
+    }
+    if (!unpacked) {
+        m_context.messages->show(
+            QStringLiteral("%1 cannot be unpacked for editing: %2")
+                .arg(displayName(position), QString::fromStdString(unpacked.error().reason)),
+            this);
+        return;
+    }
+    const auto gameFile = gameFileOf(position);
+    const fs::path picture = editPictureOf(position);
     if (startEditor(shown(picture)))
-        m_status->setText(
-            QStringLiteral("Editing %1: every save of %2 is packed into %3.")
-                .arg(displayName(position), shown(picture.filename()), shown(gameFile.filename())));
+        m_status->setText(QStringLiteral("Editing %1: every save of %2 is packed into %3.")
+                              .arg(displayName(position), shown(picture.filename()),
+                                   gameFile ? shown(gameFile->filename()) : QString()));
 }
 
 void MenuWorkspace::browseReplace(int position) {
@@ -941,10 +1033,8 @@ void MenuWorkspace::replace(int position, const QString& picturePath) {
     {
         std::lock_guard lock(m_book->mutex);
         auto& entry = m_book->entries.at(static_cast<std::size_t>(position));
-        if (entry.busy) {
-            m_context.messages->show(QStringLiteral("%1 is being packed; try again in a moment.")
-                                         .arg(displayName(position)),
-                                     this);
+        if (const QString reason = busyReason(*m_book, position); !reason.isEmpty()) {
+            m_context.messages->show(reason, this);
             return;
         }
         if (stampOf(entry.files.front().path) != entry.known) {
@@ -1034,10 +1124,8 @@ void MenuWorkspace::restoreOriginal(int position) {
     {
         std::lock_guard lock(m_book->mutex);
         auto& entry = m_book->entries.at(static_cast<std::size_t>(position));
-        if (entry.busy) {
-            m_context.messages->show(QStringLiteral("%1 is being packed; try again in a moment.")
-                                         .arg(displayName(position)),
-                                     this);
+        if (const QString reason = busyReason(*m_book, position); !reason.isEmpty()) {
+            m_context.messages->show(reason, this);
             return;
         }
         if (auto copied = conv::copyFileAtomically(kept, gameFile); !copied) {
@@ -1121,8 +1209,10 @@ void MenuWorkspace::exportAll(bool png) {
                 failures << QStringLiteral("%1: %2").arg(
                     displayName(job.position), QString::fromStdString(result.error().reason));
             ++done;
+            // Told through the application, which outlives the window: the progress is looked
+            // at on the window's thread only, where it may be gone once the window is closed.
             QMetaObject::invokeMethod(
-                shownProgress,
+                QCoreApplication::instance(),
                 [shownProgress, done] {
                     if (shownProgress)
                         shownProgress->setValue(done);
@@ -1193,11 +1283,22 @@ void MenuWorkspace::packAllFrom() {
         this);
     {
         std::lock_guard lock(m_book->mutex);
-        for (const Job& job : jobs) {
-            auto& entry = m_book->entries.at(static_cast<std::size_t>(job.position));
-            entry.busy = true;
-            (void)keepOriginal(job.file.path, m_book->originals, job.file.textureName);
+        std::vector<Job> kept;
+        for (Job& job : jobs) {
+            // Never written without its original: Restore could not give it back.
+            if (auto original =
+                    keepOriginal(job.file.path, m_book->originals, job.file.textureName);
+                !original) {
+                skipped << QStringLiteral("%1: its original cannot be kept, so it is left as it "
+                                          "is: %2")
+                               .arg(displayName(job.position),
+                                    QString::fromStdString(original.error().reason));
+                continue;
+            }
+            m_book->entries.at(static_cast<std::size_t>(job.position)).busy = true;
+            kept.push_back(std::move(job));
         }
+        jobs = std::move(kept);
     }
     for (const Job& job : jobs)
         tile(job.position).setState(TileState::Packing);
@@ -1219,7 +1320,7 @@ void MenuWorkspace::packAllFrom() {
                                   packTile(job.picture, job.file.path, job.file.textureName,
                                            job.file.header, fit, *pictures));
             QMetaObject::invokeMethod(
-                shownProgress,
+                QCoreApplication::instance(),
                 [shownProgress, done = static_cast<int>(outcomes.size())] {
                     if (shownProgress)
                         shownProgress->setValue(done);

@@ -4,6 +4,7 @@
 #include "windows/AppContext.h"
 #include "workspace/MenuFolder.h"
 
+#include <QFuture>
 #include <QImage>
 #include <QPointer>
 #include <QProgressDialog>
@@ -31,7 +32,7 @@ class PictureWatch;
 
 namespace workspace {
 
-enum class TileState { Original, Edited, Packing, Fitted, Refused, Missing, Conflict };
+enum class TileState { Original, Edited, Opening, Packing, Fitted, Refused, Missing, Conflict };
 
 // One tile of the menu as the workspace shows it: its thumbnail, mode name and state. Takes the
 // keyboard focus; Return asks for Edit, the context-menu key (or a right click) for its menu.
@@ -42,6 +43,7 @@ class TileView : public QWidget {
 
     int position() const { return m_position; }
     TileState state() const { return m_state; }
+    const QString& detail() const { return m_detail; }
     // The state in words, as the tile shows it: "original", "fitted (PSNR 41.2 dB)", ...
     QString stateText() const;
     void setState(TileState state, const QString& detail = QString());
@@ -139,6 +141,13 @@ class MenuWorkspace : public QWidget {
     TileState restingState(int position) const;
     // Says why a tile cannot be written, or nothing when it can.
     QString unwritableReason(int position) const;
+    // Says why a tile cannot be written just now (a pack into it, or its unpack for Edit, is
+    // running), or nothing. The caller holds the book's lock.
+    static QString busyReason(const TileBook& book, int position);
+    // Puts the unpacked edit picture in place and starts the editor on it, back on the window's
+    // thread once the unpack has ended.
+    void editUnpacked(int position, const conv::Result<>& unpacked, TileState before,
+                      const QString& beforeDetail);
     bool startEditor(const QString& picture);
     QString configuredEditor() const;
 
@@ -157,6 +166,10 @@ class MenuWorkspace : public QWidget {
     QPointer<PreviewWindow> m_preview;
     QLineEdit* m_previewBox = nullptr;
     int m_thumbnailsPending = 0;
+    // Set when the window closes, for the workers it started to see.
+    std::shared_ptr<std::atomic<bool>> m_closing = std::make_shared<std::atomic<bool>>(false);
+    // Edit's unpacks, waited for when the window closes so that none ends after it.
+    std::array<QFuture<conv::Result<>>, kTileCount> m_unpacks{};
     bool m_focusGiven = false;
 };
 

@@ -8,22 +8,32 @@
 
 #include "button_xp/Button_XP.h"
 #include "catalogue/MenuAnimationCatalogue.h"
+#include "formats/qt/QtPictureReader.h"
+#include "windows/PreviewWindow.h"
 #include "windows/frmMain.h"
 #include "workspace/MenuWorkspace.h"
+#include "workspace/TileWork.h"
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMenu>
 #include <QMimeData>
+#include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
+#include <QTimer>
 #include <QUrl>
 
 #include <sys/stat.h>
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -54,6 +64,52 @@ Bytes gameFileFor(int position, QRgb colour) {
         velmora::test::textureRecord(velmora::test::paintDdsImage(flat), name), 6));
 }
 
+// Waits for the window's work, handling its events meanwhile. (QTest's QTRY_ macros report to
+// QTest's own log, which GoogleTest never reads: a wait of theirs that ran out passed silently.)
+template <typename Condition> bool eventually(Condition&& condition, int timeoutMs = 30000) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// One pixel of a picture as ImageMagick decodes it, independently of Velmora's readers; 0 when
+// it cannot decode the file.
+QRgb pixelByImageMagick(const QString& file, int x, int y) {
+    QProcess convert;
+    convert.start("convert", {file, "-crop", QStringLiteral("1x1+%1+%2").arg(x).arg(y), "+repage",
+                              "-depth", "8", "rgba:-"});
+    if (!convert.waitForFinished(60000) || convert.exitCode() != 0)
+        return 0;
+    const QByteArray rgba = convert.readAllStandardOutput();
+    if (rgba.size() != 4)
+        return 0;
+    const auto at = [&rgba](int i) { return static_cast<int>(static_cast<std::uint8_t>(rgba[i])); };
+    return qRgba(at(0), at(1), at(2), at(3));
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QString textureStem(int position) {
+    const auto name =
+        MenuAnimationCatalogue::rows()[static_cast<std::size_t>(position)].textureName;
+    return QFileInfo(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())))
+        .completeBaseName();
+}
+
+// The picture a game file holds, unpacked by the core into a PNG and read back.
+QImage unpacked(const fs::path& gameFile, const QString& scratch) {
+    velmora::images::QtPictureReader pictures;
+    if (!velmora::workspace::unpackTile(gameFile, fs::path(scratch.toStdString()), pictures))
+        return {};
+    return QImage(scratch);
+}
+
 class MenuWorkspaceTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -61,15 +117,24 @@ class MenuWorkspaceTest : public ::testing::Test {
         QDir(m_root.path()).mkpath("menu");
         qputenv("XDG_DATA_HOME", path("data").toUtf8());
         qputenv("XDG_CONFIG_HOME", path("config").toUtf8());
-        // The editor: writes the file it was given into a marker file.
+        // The editor: writes the file it was given into a marker file, and counts its starts.
         const QString script = path("editor.sh");
+        writeEditor(script);
+        qputenv("VELMORA_EDITOR", ("'" + script + "'").toUtf8());
+    }
+
+    // An editor script that writes into the test's root folder, wherever the script lies.
+    void writeEditor(const QString& script) {
         QFile file(script);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/marker.tmp\"\n"
-                   "mv \"$(dirname \"$0\")/marker.tmp\" \"$(dirname \"$0\")/marker\"\n");
+        const QString root = m_root.path();
+        file.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1/starts'\n"
+                                  "printf '%s' \"$1\" > '%1/marker.tmp'\n"
+                                  "mv '%1/marker.tmp' '%1/marker'\n")
+                       .arg(root)
+                       .toUtf8());
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("VELMORA_EDITOR", ("'" + script + "'").toUtf8());
     }
 
     void TearDown() override {
@@ -136,7 +201,7 @@ TEST_F(MenuWorkspaceTest, FindsTilesByTextureNameAndShowsADuplicateAsAConflictIt
         EXPECT_EQ(window.tile(position).state(), TileState::Original);
         ASSERT_TRUE(window.gameFileOf(position));
         // The file really holds this tile: its picture is the tile's colour.
-        QTRY_VERIFY(!window.tile(position).thumbnail().isNull());
+        ASSERT_TRUE(eventually([&] { return !window.tile(position).thumbnail().isNull(); }));
         EXPECT_EQ(thumbnailCentre(window, position), colourOf(position));
     }
     // Neither file of the conflict is edited nor replaced.
@@ -152,7 +217,7 @@ TEST_F(MenuWorkspaceTest, FocusStartsOnExhibitionAndTheArrowsFollowTheMenusLayou
     MenuWorkspace& window = open();
     window.show();
     QApplication::setActiveWindow(&window);
-    QTRY_COMPARE(QApplication::focusWidget(), &window.tile(0));
+    ASSERT_TRUE(eventually([&] { return QApplication::focusWidget() == &window.tile(0); }));
     struct Step {
         Qt::Key key;
         int expected;
@@ -166,7 +231,7 @@ TEST_F(MenuWorkspaceTest, FocusStartsOnExhibitionAndTheArrowsFollowTheMenusLayou
     }
     // Return edits the focused tile.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QTRY_VERIFY(QFileInfo::exists(path("marker")));
+    ASSERT_TRUE(eventually([&] { return QFileInfo::exists(path("marker")); }));
 }
 
 TEST_F(MenuWorkspaceTest, EditUnpacksTheTileIntoTheEditFolderAndStartsTheEditorOnIt) {
@@ -175,7 +240,7 @@ TEST_F(MenuWorkspaceTest, EditUnpacksTheTileIntoTheEditFolderAndStartsTheEditorO
     const fs::path gameFile = *window.gameFileOf(3);
     const Bytes before = velmora::test::readFile(gameFile);
     window.edit(3);
-    QTRY_VERIFY(QFileInfo::exists(path("marker")));
+    ASSERT_TRUE(eventually([&] { return QFileInfo::exists(path("marker")); }));
     const QString picture =
         QString::fromStdString(velmora::test::readText(path("marker").toStdString()));
     EXPECT_EQ(picture.toStdString(), window.editPictureOf(3).string());
@@ -195,13 +260,13 @@ TEST_F(MenuWorkspaceTest, EditUnpacksTheTileIntoTheEditFolderAndStartsTheEditorO
     QFile::remove(path("marker"));
     qputenv("VELMORA_EDITOR", "/nonexistent/editor --flag");
     window.edit(5);
-    ASSERT_EQ(m_messages.shown.size(), 1u);
+    ASSERT_TRUE(eventually([&] { return m_messages.shown.size() == 1u; }));
     EXPECT_TRUE(m_messages.shown.back().contains("Editor..."))
         << m_messages.shown.back().toStdString();
     // Without any editor set, the desktop's application for PNG opens it.
     qunsetenv("VELMORA_EDITOR");
     window.edit(6);
-    ASSERT_EQ(m_shell.opened.size(), 1u);
+    ASSERT_TRUE(eventually([&] { return m_shell.opened.size() == 1u; }));
     EXPECT_TRUE(m_shell.opened.back().endsWith("topModeSelect_Mov06_OL.png"));
 }
 
@@ -211,7 +276,7 @@ TEST_F(MenuWorkspaceTest, EverySaveInTheEditFolderReachesTheTilesGameFile) {
     ASSERT_TRUE(window.watching()) << window.status().toStdString();
     const fs::path gameFile = *window.gameFileOf(7);
     window.edit(7);
-    QTRY_VERIFY(QFileInfo::exists(path("marker")));
+    ASSERT_TRUE(eventually([&] { return QFileInfo::exists(path("marker")); }));
     const QString picture = QString::fromStdString(window.editPictureOf(7).string());
     struct Save {
         const char* how;
@@ -231,7 +296,8 @@ TEST_F(MenuWorkspaceTest, EverySaveInTheEditFolderReachesTheTilesGameFile) {
                                   picture.toLocal8Bit().constData()),
                       0);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(thumbnailCentre(window, 7), save.colour, 20000);
+        ASSERT_TRUE(eventually([&] { return thumbnailCentre(window, 7) == save.colour; }, 20000))
+            << window.tile(7).stateText().toStdString();
         EXPECT_EQ(window.tile(7).state(), TileState::Edited);
     }
     // The game file holds the save, with the tile's own texture name: read back through the
@@ -243,7 +309,7 @@ TEST_F(MenuWorkspaceTest, EverySaveInTheEditFolderReachesTheTilesGameFile) {
     EXPECT_TRUE(m_messages.shown.empty());
     // And the original is still there to go back to.
     window.restoreOriginal(7);
-    QTRY_COMPARE(thumbnailCentre(window, 7), colourOf(7));
+    ASSERT_TRUE(eventually([&] { return thumbnailCentre(window, 7) == colourOf(7); }));
 }
 
 TEST_F(MenuWorkspaceTest, AReadOnlyFolderIsRefusedBeforeAnyEditorStarts) {
@@ -268,18 +334,18 @@ TEST_F(MenuWorkspaceTest, ReplaceKeepsTheOriginalAndRestoreGivesItBackByteForByt
     ASSERT_TRUE(picture.save(path("red.png")));
 
     window.replace(2, path("red.png"));
-    QTRY_COMPARE(window.tile(2).state(), TileState::Edited);
+    ASSERT_TRUE(eventually([&] { return window.tile(2).state() == TileState::Edited; }));
     EXPECT_NE(velmora::test::readFile(gameFile), original);
-    QTRY_COMPARE(thumbnailCentre(window, 2), qRgb(200, 10, 10));
+    ASSERT_TRUE(eventually([&] { return thumbnailCentre(window, 2) == qRgb(200, 10, 10); }));
     EXPECT_TRUE(m_messages.shown.empty());
 
     // A second replace keeps the first original, not the replaced file.
     window.replace(2, path("red.png"));
-    QTRY_COMPARE(window.tile(2).state(), TileState::Edited);
+    ASSERT_TRUE(eventually([&] { return window.tile(2).state() == TileState::Edited; }));
     window.restoreOriginal(2);
     EXPECT_EQ(velmora::test::readFile(gameFile), original);
     EXPECT_EQ(window.tile(2).state(), TileState::Original);
-    QTRY_COMPARE(thumbnailCentre(window, 2), colourOf(2));
+    ASSERT_TRUE(eventually([&] { return thumbnailCentre(window, 2) == colourOf(2); }));
 
     // Another program writes the file: it is read again, and a replace is refused, not
     // written over it.
@@ -290,14 +356,14 @@ TEST_F(MenuWorkspaceTest, ReplaceKeepsTheOriginalAndRestoreGivesItBackByteForByt
     ASSERT_FALSE(m_messages.shown.empty());
     EXPECT_TRUE(m_messages.shown.back().contains("Another program"))
         << m_messages.shown.back().toStdString();
-    QTRY_COMPARE(thumbnailCentre(window, 2), qRgb(0, 0, 255));
+    ASSERT_TRUE(eventually([&] { return thumbnailCentre(window, 2) == qRgb(0, 0, 255); }));
 }
 
 TEST_F(MenuWorkspaceTest, AFolderWithoutGameFilesOffersAnother) {
     velmora::test::writeText(menuFile("readme.txt"), "nothing here");
     MenuWorkspace& window = open();
     window.show();
-    QTRY_COMPARE(m_messages.asked.size(), 1u);
+    ASSERT_TRUE(eventually([&] { return m_messages.asked.size() == 1u; }));
     EXPECT_TRUE(m_messages.asked.front().contains("Choose another folder"));
     for (int position = 0; position < 13; ++position)
         EXPECT_EQ(window.tile(position).state(), TileState::Missing);
@@ -333,9 +399,285 @@ TEST_F(MenuWorkspaceTest, TheMainWindowOpensAMenuFromItsButtonAndFromADroppedFol
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &drop);
-    QTRY_COMPARE(opened.size(), 2);
+    ASSERT_TRUE(eventually([&] { return opened.size() == 2; }));
     EXPECT_EQ(opened.back(), path("menu"));
     EXPECT_TRUE(m_messages.shown.empty());
+}
+
+// Edit unpacks on a worker: the tile says so meanwhile, a second Edit starts nothing more, and a
+// window closed before the unpack ends starts no editor and leaves a whole picture or none.
+TEST_F(MenuWorkspaceTest, EditUnpacksOffTheWindowsThreadOnceAndAClosedWindowStartsNoEditor) {
+    writeMenu();
+    {
+        MenuWorkspace& window = open();
+        window.edit(3);
+        EXPECT_EQ(window.tile(3).state(), TileState::Opening);
+        EXPECT_EQ(window.tile(3).stateText(), "opening...");
+        window.edit(3); // pressed again while it unpacks
+        // No pack lands between the unpack and its editor.
+        QImage red(1024, 1024, QImage::Format_ARGB32);
+        red.fill(qRgb(200, 10, 10));
+        ASSERT_TRUE(red.save(path("red.png")));
+        window.replace(3, path("red.png"));
+        ASSERT_EQ(m_messages.shown.size(), 1u);
+        EXPECT_TRUE(m_messages.shown.back().contains("being opened for editing"));
+        ASSERT_TRUE(eventually([&] { return QFileInfo::exists(path("marker")); }));
+        QTest::qWait(500);
+        EXPECT_EQ(velmora::test::readText(path("starts").toStdString()),
+                  window.editPictureOf(3).string() + "\n");
+        EXPECT_EQ(window.tile(3).state(), TileState::Original);
+    }
+    QFile::remove(path("marker"));
+    for (int position : {5, 9}) {
+        SCOPED_TRACE(position);
+        MenuWorkspace& window = open();
+        const QString edit = QString::fromStdString(window.editFolder().string());
+        const QStringList before = filesIn(edit);
+        window.edit(position);
+        ASSERT_EQ(window.tile(position).state(), TileState::Opening);
+        m_window.reset(); // closed at once
+        QThreadPool::globalInstance()->waitForDone();
+        QTest::qWait(300);
+        EXPECT_FALSE(QFileInfo::exists(path("marker")));
+        const QString picture = textureStem(position) + ".png";
+        QStringList added = filesIn(edit);
+        for (const QString& name : before)
+            added.removeOne(name);
+        EXPECT_TRUE(added.isEmpty() || added == QStringList{picture})
+            << added.join(' ').toStdString();
+        if (!added.isEmpty()) {
+            EXPECT_EQ(QImage(edit + "/" + picture).size(), QSize(1024, 1024));
+        }
+    }
+}
+
+TEST_F(MenuWorkspaceTest, ExportAllWritesEveryTileAsADecodablePictureAndReplacesOnlyWhenTold) {
+    writeMenu();
+    MenuWorkspace& window = open();
+    struct Row {
+        bool png;
+        const char* extension;
+    };
+    for (const Row row : {Row{true, ".png"}, Row{false, ".dds"}}) {
+        SCOPED_TRACE(row.extension);
+        const QString target = path(QStringLiteral("export%1").arg(row.extension));
+        QDir().mkpath(target);
+        // One picture of the user's already there under a tile's name.
+        const QString theirs = target + "/" + textureStem(4) + row.extension;
+        velmora::test::writeText(fs::path(theirs.toStdString()), "mine");
+        m_messages.shown.clear();
+        m_messages.asked.clear();
+
+        m_messages.answer = false;
+        m_dialogs.confirm(target);
+        window.exportAll(row.png);
+        ASSERT_EQ(m_messages.asked.size(), 1u);
+        EXPECT_TRUE(m_messages.asked.back().contains("Replace"))
+            << m_messages.asked.back().toStdString();
+        QTest::qWait(300);
+        EXPECT_EQ(filesIn(target), QStringList{textureStem(4) + row.extension});
+        EXPECT_EQ(velmora::test::readText(theirs.toStdString()), "mine");
+
+        m_messages.answer = true;
+        m_dialogs.confirm(target);
+        window.exportAll(row.png);
+        ASSERT_TRUE(eventually([&] { return m_messages.shown.size() == 1u; }, 60000));
+        EXPECT_TRUE(m_messages.shown.back().startsWith("13 tiles exported"))
+            << m_messages.shown.back().toStdString();
+        QStringList expected;
+        for (int position = 0; position < 13; ++position)
+            expected << textureStem(position) + row.extension;
+        expected.sort();
+        EXPECT_EQ(filesIn(target), expected); // nothing else written, no work file left
+        for (int position = 0; position < 13; ++position)
+            EXPECT_EQ(
+                pixelByImageMagick(target + "/" + textureStem(position) + row.extension, 700, 300),
+                colourOf(position))
+                << position;
+    }
+}
+
+TEST_F(MenuWorkspaceTest, PackAllTakesPicturesByTileOrModeNameAndRefusesADamagedOneByName) {
+    writeMenu();
+    MenuWorkspace& window = open();
+    std::array<Bytes, 13> before;
+    for (int position = 0; position < 13; ++position)
+        before.at(static_cast<std::size_t>(position)) =
+            velmora::test::readFile(*window.gameFileOf(position));
+    const QString pictures = path("pictures");
+    QDir().mkpath(pictures);
+    struct Picture {
+        int position;
+        QString name;
+        QRgb colour;
+        bool damaged;
+    };
+    const Picture rows[] = {{0, textureStem(0) + ".png", qRgb(250, 0, 0), false},
+                            {3, "master-league.png", qRgb(0, 250, 0), false},
+                            {10, "Gallery.bmp", qRgb(0, 0, 250), false},
+                            {6, textureStem(6) + ".png", qRgb(9, 9, 9), true}};
+    for (const Picture& row : rows) {
+        QImage image(1024, 1024, QImage::Format_ARGB32);
+        image.fill(row.colour);
+        const QString file = pictures + "/" + row.name;
+        ASSERT_TRUE(image.save(file));
+        if (row.damaged)
+            QFile(file).resize(QFileInfo(file).size() / 2); // an editor still saving
+    }
+    velmora::test::writeText(fs::path((pictures + "/notes.txt").toStdString()), "not a tile");
+
+    m_dialogs.confirm(pictures);
+    window.packAllFrom();
+    ASSERT_TRUE(eventually([&] { return m_messages.shown.size() == 1u; }, 120000));
+    const QString report = m_messages.shown.back();
+    EXPECT_TRUE(report.startsWith("3 tiles packed")) << report.toStdString();
+    EXPECT_TRUE(report.contains(textureStem(6) + ".png")) << report.toStdString();
+    for (const Picture& row : rows) {
+        SCOPED_TRACE(row.name.toStdString());
+        const fs::path gameFile = *window.gameFileOf(row.position);
+        const auto index = static_cast<std::size_t>(row.position);
+        if (row.damaged) {
+            EXPECT_EQ(velmora::test::readFile(gameFile), before.at(index));
+            EXPECT_EQ(window.tile(row.position).state(), TileState::Original);
+            continue;
+        }
+        EXPECT_EQ(window.tile(row.position).state(), TileState::Edited);
+        EXPECT_EQ(unpacked(gameFile, path("check.png")).pixel(100, 900), row.colour);
+        // Kept as it was, for Restore.
+        EXPECT_EQ(velmora::test::readFile(velmora::workspace::originalPath(
+                      window.originalsFolder(), textureStem(row.position).toStdString() + ".tex")),
+                  before.at(index));
+    }
+    window.restoreOriginal(3);
+    EXPECT_EQ(velmora::test::readFile(*window.gameFileOf(3)), before.at(3));
+
+    // A tile whose original cannot be kept is left as it is, never written without it. (A file
+    // where the folder of originals belongs stops even the superuser.)
+    const QString originals = QString::fromStdString(window.originalsFolder().string());
+    ASSERT_TRUE(QDir().rename(originals, originals + ".away"));
+    velmora::test::writeText(fs::path(originals.toStdString()), "in the way");
+    QImage image(1024, 1024, QImage::Format_ARGB32);
+    image.fill(qRgb(1, 100, 200));
+    ASSERT_TRUE(image.save(pictures + "/" + textureStem(8) + ".png"));
+    QFile::remove(pictures + "/" + textureStem(6) + ".png");
+    m_messages.shown.clear();
+    m_dialogs.confirm(pictures);
+    window.packAllFrom();
+    ASSERT_TRUE(eventually([&] { return m_messages.shown.size() == 1u; }, 120000));
+    QFile::remove(originals);
+    ASSERT_TRUE(QDir().rename(originals + ".away", originals));
+    EXPECT_TRUE(m_messages.shown.back().contains("original cannot be kept"))
+        << m_messages.shown.back().toStdString();
+    EXPECT_EQ(velmora::test::readFile(*window.gameFileOf(8)), before.at(8));
+}
+
+TEST_F(MenuWorkspaceTest, PreviewFromATilesMenuShowsThatTile) {
+    writeMenu();
+    MenuWorkspace& window = open();
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(eventually([&] { return QApplication::focusWidget() == &window.tile(0); }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    // The menu is open while the key is handled: its Preview is chosen once it shows.
+    QStringList offered;
+    QTimer::singleShot(200, [&offered] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction* action : menu->actions())
+            offered << action->text();
+        for (QAction* action : menu->actions())
+            if (action->text() == "Preview")
+                action->trigger();
+        menu->close();
+    });
+    QTest::keyClick(&window.tile(2), Qt::Key_Menu);
+    EXPECT_TRUE(offered.contains("Preview")) << offered.join(',').toStdString();
+    velmora::PreviewWindow* preview = nullptr;
+    ASSERT_TRUE(eventually([&] {
+        return [&preview] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* found = qobject_cast<velmora::PreviewWindow*>(widget);
+                    found && found->isVisible())
+                    preview = found;
+            return preview != nullptr;
+        }();
+    }));
+    ASSERT_TRUE(eventually([&] { return preview->facts().contains(textureStem(2)); }));
+    EXPECT_TRUE(preview->problem().isEmpty()) << preview->problem().toStdString();
+}
+
+TEST_F(MenuWorkspaceTest, TheEditorChosenIsRememberedAndUsedAndOneThatCannotStartSaysWhatToDo) {
+    writeMenu();
+    qunsetenv("VELMORA_EDITOR");
+    QDir().mkpath(path("my tools"));
+    struct Row {
+        QString editor;
+        bool starts;
+    };
+    const Row rows[] = {{path("my tools/the \"best\" editor's.sh"), true},
+                        {path("my tools/not-a-program.txt"), false}};
+    writeEditor(rows[0].editor);
+    velmora::test::writeText(fs::path(rows[1].editor.toStdString()), "text");
+    int position = 1;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.editor.toStdString());
+        MenuWorkspace& window = open(); // a new window each time: the choice outlives it
+        m_dialogs.confirm(row.editor);
+        window.chooseEditor();
+        const QSettings settings(path("config/velmora/velmora.conf"), QSettings::IniFormat);
+        EXPECT_FALSE(settings.value("workspace/editor").toString().isEmpty());
+        m_messages.shown.clear();
+        QFile::remove(path("marker"));
+        window.edit(position);
+        if (row.starts) {
+            ASSERT_TRUE(eventually([&] { return QFileInfo::exists(path("marker")); }));
+            EXPECT_EQ(velmora::test::readText(path("marker").toStdString()),
+                      window.editPictureOf(position).string());
+            EXPECT_TRUE(m_messages.shown.empty());
+        } else {
+            ASSERT_TRUE(eventually([&] { return m_messages.shown.size() == 1u; }));
+            EXPECT_TRUE(m_messages.shown.back().contains("Editor..."))
+                << m_messages.shown.back().toStdString();
+            EXPECT_FALSE(QFileInfo::exists(path("marker")));
+        }
+        EXPECT_TRUE(m_shell.opened.empty()); // never the desktop's default instead
+        ++position;
+    }
+}
+
+TEST_F(MenuWorkspaceTest, ATooDetailedReplacementIsFittedOnlyWhenTheUserSaysYes) {
+    writeMenu();
+    MenuWorkspace& window = open();
+    const fs::path gameFile = *window.gameFileOf(9);
+    const Bytes original = velmora::test::readFile(gameFile);
+    velmora::test::writeFile(fs::path(path("photo.dds").toStdString()),
+                             velmora::test::photoLikeImage(4.0, 31));
+    struct Row {
+        bool yes;
+        TileState state;
+    };
+    for (const Row row : {Row{false, TileState::Refused}, Row{true, TileState::Fitted}}) {
+        SCOPED_TRACE(row.yes);
+        m_messages.asked.clear();
+        m_messages.shown.clear();
+        m_messages.answer = row.yes;
+        window.replace(9, path("photo.dds"));
+        ASSERT_TRUE(eventually([&] { return window.tile(9).state() == row.state; }, 180000));
+        ASSERT_EQ(m_messages.asked.size(), 1u);
+        EXPECT_TRUE(m_messages.asked.back().contains("more detail"));
+        if (!row.yes) {
+            EXPECT_EQ(velmora::test::readFile(gameFile), original);
+            EXPECT_EQ(m_messages.shown.size(), 1u);
+        } else {
+            EXPECT_TRUE(window.tile(9).stateText().contains("PSNR"))
+                << window.tile(9).stateText().toStdString();
+            EXPECT_NE(velmora::test::readFile(gameFile), original);
+            EXPECT_EQ(velmora::test::readFile(gameFile).size(), 2400017u);
+            EXPECT_TRUE(m_messages.shown.empty());
+        }
+    }
 }
 
 } // namespace
