@@ -199,6 +199,8 @@ QProgressDialog* MenuWorkspace::stoppableProgress(const QString& label, int coun
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(300);
     connect(progress, &QProgressDialog::canceled, this, [stop] { *stop = true; });
+    std::erase_if(m_batchStops, [](const auto& flag) { return flag.expired(); });
+    m_batchStops.push_back(stop);
     return progress;
 }
 
@@ -416,6 +418,9 @@ MenuWorkspace::~MenuWorkspace() {
     *m_closing = true;
     for (auto& unpack : m_unpacks)
         unpack.waitForFinished();
+    for (const auto& flag : m_batchStops)
+        if (const auto stop = flag.lock())
+            *stop = true;
     if (m_preview)
         delete m_preview.data();
 }

@@ -9,6 +9,7 @@
 #include "button_xp/Button_XP.h"
 #include "catalogue/MenuAnimationCatalogue.h"
 #include "formats/qt/QtPictureReader.h"
+#include "gamefile/GameFileVerification.h"
 #include "windows/PreviewWindow.h"
 #include "windows/frmMain.h"
 #include "workspace/MenuWorkspace.h"
@@ -569,6 +570,38 @@ TEST_F(MenuWorkspaceTest, PackAllTakesPicturesByTileOrModeNameAndRefusesADamaged
     EXPECT_TRUE(m_messages.shown.back().contains("original cannot be kept"))
         << m_messages.shown.back().toStdString();
     EXPECT_EQ(velmora::test::readFile(*window.gameFileOf(8)), before.at(8));
+}
+
+// Closing the window stops Pack all after the tile in hand: the program does not go on packing
+// unseen, and every game file is whole, packed or as it was.
+TEST_F(MenuWorkspaceTest, ClosingTheWindowStopsPackAllWithEveryGameFileWhole) {
+    writeMenu();
+    MenuWorkspace& window = open();
+    std::vector<fs::path> files;
+    std::vector<Bytes> before;
+    const QString pictures = path("pictures");
+    QDir().mkpath(pictures);
+    for (int position = 0; position < 13; ++position) {
+        files.push_back(*window.gameFileOf(position));
+        before.push_back(velmora::test::readFile(files.back()));
+        QImage image(1024, 1024, QImage::Format_ARGB32);
+        image.fill(qRgb(200, position * 15, 40));
+        ASSERT_TRUE(image.save(pictures + "/" + textureStem(position) + ".png"));
+    }
+    m_dialogs.confirm(pictures);
+    window.packAllFrom();
+    m_window.reset();
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(60000));
+    int packed = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (velmora::test::readFile(files[i]) == before[i])
+            continue;
+        ++packed;
+        const auto check = velmora::conversion::checkGameFile(files[i]);
+        ASSERT_TRUE(check) << files[i];
+        EXPECT_TRUE(check->findings.empty()) << files[i];
+    }
+    EXPECT_LT(packed, 13) << "went on packing after the window closed";
 }
 
 TEST_F(MenuWorkspaceTest, PreviewFromATilesMenuShowsThatTile) {
