@@ -16,7 +16,6 @@ namespace conv = velmora::conversion;
 
 namespace {
 
-// The cores this process may run on: its affinity mask, which holds only online ones.
 // MemAvailable from /proc/meminfo, in bytes; nothing when it cannot be read.
 std::optional<std::uint64_t> availableMemory() {
     std::ifstream meminfo("/proc/meminfo");

@@ -8,6 +8,15 @@
 
 namespace velmora {
 
+std::optional<QString> FileDialogService::chooseFolder(const QString& title, QWidget* parent,
+                                                       const QString& start) {
+    FileDialogRequest request;
+    request.kind = FileDialogKind::Folder;
+    request.title = title;
+    request.folder = start;
+    return run(request, parent);
+}
+
 namespace {
 
 // "Text (*.txt)|*.txt|All|*.*" becomes the toolkit's "Text (*.txt) (*.txt)" list.

@@ -40,6 +40,10 @@ class FileDialogService {
 
     // The confirmed path, or nothing when the user cancelled or the dialog failed.
     virtual std::optional<QString> run(const FileDialogRequest& request, QWidget* parent) = 0;
+
+    // A folder the user chooses, the dialog opening at `start` (the current folder when empty).
+    std::optional<QString> chooseFolder(const QString& title, QWidget* parent,
+                                        const QString& start = {});
 };
 
 // The toolkit's own file dialog.

@@ -1,7 +1,6 @@
 #include "watch/PictureWatch.h"
 
 #include "gamefile/JobShare.h"
-#include "io/FileIo.h"
 #include "io/PrivateWorkFolder.h"
 #include "watch/PackTargets.h"
 #include "workflows/DeflateCompressionComponent.h"
@@ -308,35 +307,20 @@ class FolderWatch final : public PictureWatch {
         options.fitIfTooDetailed = m_options.fit;
         // Stopping abandons the pack: its output is written whole or not at all.
         options.stop = &m_stopping;
+        options.outputNamedAsGiven = true;
         conv::DeflateCompressionComponent component;
         const conv::RunningJob running;
-        // Packed inside the work folder first: Pack names its output "*.bin", while a target
-        // may be called anything (a menu's game file), and it is replaced only by a complete,
-        // checked result.
-        const fs::path packed = work->path() / "packed.bin";
         const conv::Outcome outcome =
-            conv::runPack(work->path(), job.picture.string(), packed.string(), target->textureName,
-                          component, options);
-        if (outcome && !m_stopping) {
-            // The copy is proven as Pack proved the original: read back, the same bytes.
-            const auto sameAsPacked = [&packed](const fs::path& written) -> conv::Result<> {
-                const auto want = conv::readWholeFile(packed, conv::kGameFileSize);
-                const auto got = conv::readWholeFile(written, conv::kGameFileSize);
-                if (want && got && *want == *got)
-                    return {};
-                return conv::fail(conv::ErrorKind::WriteFailed,
-                                  "the game file written does not read back as packed");
-            };
-            if (auto copied =
-                    conv::copyFileAtomically(packed, target->output, UINT64_MAX, sameAsPacked);
-                !copied)
-                return refuse(job, seen, target->output, copied.error().reason);
-            report(
-                {WatchEvent::Kind::Written, job.picture, target->output, outcome->fittedPsnr, {}});
+            conv::runPack(work->path(), job.picture.string(), target->output.string(),
+                          target->textureName, component, options);
+        if (outcome) {
+            report({WatchEvent::Kind::Written,
+                    job.picture,
+                    outcome->writtenPath,
+                    outcome->fittedPsnr,
+                    {}});
             return;
         }
-        if (outcome)
-            return; // stopping
         if (outcome.error().kind == conv::ErrorKind::Stopped)
             return;
         // Created and not yet closed: still being written, its close brings another pack.

@@ -138,16 +138,16 @@ PreviewContent readPreviewContent(const QString& path, const conv::PictureReader
     // (a Pack into it), and a large picture costs its read twice. One too large for the picture
     // still has its facts, read as `info` reads them.
     const auto bytes = conv::readWholeFile(file, kMaxPreviewFileSize);
-    conv::Result<conv::Picture> picture = conv::fail(conv::ErrorKind::ReadFailed, "");
-    if (bytes) {
-        conv::ShownFile shown = conv::shownFileOf(*bytes, &pictures);
-        content.facts = factsText(shown.facts);
-        picture = std::move(shown.picture);
-    } else {
+    const auto picture = [&]() -> conv::Result<conv::Picture> {
+        if (bytes) {
+            conv::ShownFile shown = conv::shownFileOf(*bytes, &pictures);
+            content.facts = factsText(shown.facts);
+            return std::move(shown.picture);
+        }
         if (const auto facts = conv::gatherFileFacts(file, &pictures))
             content.facts = factsText(*facts);
-        picture = conv::readShownPicture(file, &pictures);
-    }
+        return conv::readShownPicture(file, &pictures);
+    }();
     if (picture)
         content.image = toImage(*picture);
     if (!picture || content.image.isNull())

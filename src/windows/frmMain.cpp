@@ -708,11 +708,8 @@ void frmMain::cmdTuto_Click() {
 void frmMain::cmdMenu_Click() {
     if (!m_context.openMenu)
         return;
-    FileDialogRequest request;
-    request.kind = FileDialogKind::Folder;
-    request.title = QStringLiteral("Open the folder of a menu's game files");
-    request.folder = m_userFolder;
-    const auto chosen = m_context.dialogs->run(request, this);
+    const auto chosen = m_context.dialogs->chooseFolder(
+        QStringLiteral("Open the folder of a menu's game files"), this, m_userFolder);
     if (!chosen)
         return;
     m_userFolder = *chosen;

@@ -76,11 +76,7 @@ ShownFile shownFileOf(std::span<const std::uint8_t> file, const PictureReader* p
     if (kind == FileKind::Dds || kind == FileKind::Picture) {
         // One decoding for the pixels shown and for Pack's verdict.
         const Result<Picture> decoded = PictureFormats(pictures).decode(file);
-        ShownFile shown{pictureFacts(file, pictures, &decoded), decoded};
-        // The pixels as the game would show them: a DDS without alpha reads as opaque.
-        if (shown.picture && shown.picture->dds)
-            shown.picture->hasAlpha = true;
-        return shown;
+        return {pictureFacts(file, pictures, &decoded), asShown(decoded)};
     }
     if (kind == FileKind::GameFile && file.size() > kGameHeaderSize) {
         // One inflation for the facts and the pixels.

@@ -242,7 +242,9 @@ Outcome runPack(const std::filesystem::path& folder, std::string_view imageText,
     const auto storedLength = WriteGameFile(folder);
     if (!storedLength)
         return tl::unexpected(storedLength.error());
-    const auto target = resolveUserPath(folder, withExtensionOnce(outputText, ".bin"));
+    const auto target =
+        resolveUserPath(folder, options.outputNamedAsGiven ? std::string(outputText)
+                                                           : withExtensionOnce(outputText, ".bin"));
     const auto proven = [&record](const std::filesystem::path& written) {
         return verifyWrittenGameFile(written, record);
     };

@@ -52,11 +52,14 @@ Result<Picture> readShownPicture(const std::filesystem::path& path, const Pictur
 Result<Picture> shownPictureOf(std::span<const std::uint8_t> file, const PictureReader* pictures) {
     if (identifyFile(file).kind == FileKind::GameFile)
         return gameFileImage(file);
-    auto picture = PictureFormats(pictures).decode(file);
+    return asShown(PictureFormats(pictures).decode(file));
+}
+
+Result<Picture> asShown(Result<Picture> decoded) {
     // The pixels as the game would show them: a DDS without alpha reads as opaque.
-    if (picture && picture->dds)
-        picture->hasAlpha = true;
-    return picture;
+    if (decoded && decoded->dds)
+        decoded->hasAlpha = true;
+    return decoded;
 }
 
 Picture scaleToFit(const Picture& picture, std::uint32_t size) {

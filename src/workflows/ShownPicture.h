@@ -16,6 +16,8 @@ namespace velmora::conversion {
 Result<Picture> readShownPicture(const std::filesystem::path& path, const PictureReader* pictures);
 // The same from the file's bytes, read by the caller once for everything it shows of them.
 Result<Picture> shownPictureOf(std::span<const std::uint8_t> file, const PictureReader* pictures);
+// A picture PictureFormats decoded, as the preview shows it.
+Result<Picture> asShown(Result<Picture> decoded);
 // The image of a game file's inflated record.
 Result<Picture> gameRecordPicture(std::span<const std::uint8_t> record);
 

@@ -47,6 +47,9 @@ struct PackOptions {
     // steps and during a fit, and last just before the output is written, so a stopped run
     // writes nothing.
     const std::atomic<bool>* stop = nullptr;
+    // The game file is written at outputText as it is, no ".bin" added: a menu's game files may
+    // be called anything.
+    bool outputNamedAsGiven = false;
 
     static PackOptions reading(const PictureReader* pictures) {
         PackOptions options;

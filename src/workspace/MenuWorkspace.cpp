@@ -199,8 +199,9 @@ QProgressDialog* MenuWorkspace::stoppableProgress(const QString& label, int coun
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(300);
     connect(progress, &QProgressDialog::canceled, this, [stop] { *stop = true; });
-    std::erase_if(m_batchStops, [](const auto& flag) { return flag.expired(); });
-    m_batchStops.push_back(stop);
+    // Gone with the window before its job ends: the job stops after the tile in hand rather
+    // than run on unseen.
+    connect(progress, &QObject::destroyed, [stop] { *stop = true; });
     return progress;
 }
 
@@ -418,9 +419,6 @@ MenuWorkspace::~MenuWorkspace() {
     *m_closing = true;
     for (auto& unpack : m_unpacks)
         unpack.waitForFinished();
-    for (const auto& flag : m_batchStops)
-        if (const auto stop = flag.lock())
-            *stop = true;
     if (m_preview)
         delete m_preview.data();
 }
@@ -531,11 +529,8 @@ void MenuWorkspace::offerAnotherFolder() {
             .arg(m_folder);
     if (!m_context.messages->ask(text, this))
         return;
-    FileDialogRequest request;
-    request.kind = FileDialogKind::Folder;
-    request.title = QStringLiteral("Choose the menu's folder");
-    request.folder = m_folder;
-    const auto chosen = m_context.dialogs->run(request, this);
+    const auto chosen =
+        m_context.dialogs->chooseFolder(QStringLiteral("Choose the menu's folder"), this, m_folder);
     if (!chosen)
         return;
     m_folder = QFileInfo(*chosen).absoluteFilePath();
@@ -1169,11 +1164,10 @@ void MenuWorkspace::preview(int position) {
 }
 
 void MenuWorkspace::exportAll(bool png) {
-    FileDialogRequest request;
-    request.kind = FileDialogKind::Folder;
-    request.title = png ? QStringLiteral("Export every tile as PNG to")
-                        : QStringLiteral("Export every tile as DDS to");
-    const auto chosen = m_context.dialogs->run(request, this);
+    const auto chosen =
+        m_context.dialogs->chooseFolder(png ? QStringLiteral("Export every tile as PNG to")
+                                            : QStringLiteral("Export every tile as DDS to"),
+                                        this);
     if (!chosen)
         return;
     const fs::path target = pathOf(*chosen);
@@ -1236,10 +1230,8 @@ void MenuWorkspace::exportAll(bool png) {
 }
 
 void MenuWorkspace::packAllFrom() {
-    FileDialogRequest request;
-    request.kind = FileDialogKind::Folder;
-    request.title = QStringLiteral("Pack every tile from the pictures in");
-    const auto chosen = m_context.dialogs->run(request, this);
+    const auto chosen = m_context.dialogs->chooseFolder(
+        QStringLiteral("Pack every tile from the pictures in"), this);
     if (!chosen)
         return;
     struct Job {

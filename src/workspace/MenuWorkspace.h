@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <vector>
 
 class QFileSystemWatcher;
 class QLabel;
@@ -171,9 +170,6 @@ class MenuWorkspace : public QWidget {
     std::shared_ptr<std::atomic<bool>> m_closing = std::make_shared<std::atomic<bool>>(false);
     // Edit's unpacks, waited for when the window closes so that none ends after it.
     std::array<QFuture<conv::Result<>>, kTileCount> m_unpacks{};
-    // The stop flags of Export all and Pack all jobs: closing the window stops them after the
-    // tile in hand, rather than leave the program running on unseen.
-    std::vector<std::weak_ptr<std::atomic<bool>>> m_batchStops;
     bool m_focusGiven = false;
 };
 

@@ -1,6 +1,5 @@
 #include "workspace/TileWork.h"
 
-#include "io/FileIo.h"
 #include "io/PrivateWorkFolder.h"
 #include "workflows/DeflateCompressionComponent.h"
 #include "workflows/WorkFiles.h"
@@ -43,16 +42,12 @@ conv::Result<PackedTile> packTile(const fs::path& picture, const fs::path& gameF
     auto options = conv::PackOptions::reading(&pictures);
     options.textureHeader = header;
     options.fitIfTooDetailed = fit;
-    // Packed inside the work folder first: the game file may be called anything, and is
-    // replaced only by a complete, checked result.
-    const fs::path packed = work->path() / "packed.bin";
+    options.outputNamedAsGiven = true;
     conv::DeflateCompressionComponent component;
-    const auto outcome = conv::runPack(work->path(), picture.string(), packed.string(), textureName,
-                                       component, options);
+    const auto outcome = conv::runPack(work->path(), picture.string(), gameFile.string(),
+                                       textureName, component, options);
     if (!outcome)
         return conv::fail(errorOf(outcome.error()));
-    if (auto copied = conv::copyFileAtomically(packed, gameFile); !copied)
-        return conv::fail(copied.error());
     return PackedTile{outcome->fittedPsnr};
 }
 

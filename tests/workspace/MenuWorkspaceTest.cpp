@@ -159,14 +159,19 @@ class MenuWorkspaceTest : public ::testing::Test {
                                      gameFileFor(order[i], colourOf(order[i])));
     }
 
-    MenuWorkspace& open() {
+    // The program's folders of the build tree, with the fake dialogs, messages and shell.
+    velmora::AppContext context() {
         velmora::AppContext context;
         context.programFolder = fs::path(velmora::test::kBinDir);
         context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
         context.dialogs = &m_dialogs;
         context.messages = &m_messages;
         context.shell = &m_shell;
-        m_window = std::make_unique<MenuWorkspace>(context, path("menu"));
+        return context;
+    }
+
+    MenuWorkspace& open() {
+        m_window = std::make_unique<MenuWorkspace>(context(), path("menu"));
         return *m_window;
     }
 
@@ -374,12 +379,7 @@ TEST_F(MenuWorkspaceTest, AFolderWithoutGameFilesOffersAnother) {
 // folder dropped on it opens as a menu, while a dropped file still goes to a path box.
 TEST_F(MenuWorkspaceTest, TheMainWindowOpensAMenuFromItsButtonAndFromADroppedFolder) {
     writeMenu();
-    velmora::AppContext context;
-    context.programFolder = fs::path(velmora::test::kBinDir);
-    context.resourcesFolder = QString::fromLatin1(velmora::test::kBinDir) + "/resources";
-    context.dialogs = &m_dialogs;
-    context.messages = &m_messages;
-    context.shell = &m_shell;
+    velmora::AppContext context = this->context();
     QStringList opened;
     context.openMenu = [&opened](const QString& folder) { opened << folder; };
     velmora::frmMain window(context);
