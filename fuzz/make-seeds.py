@@ -245,6 +245,10 @@ def picture_seeds():
                 data = f.read()
             write("fuzz_pictures", name, data)
             write("fuzz_pictures", "cut-" + name, data[: len(data) * 2 // 3])
+            if name == "palette.gif":
+                # A logical screen with one side 0, as the fuzzer found: refused, never read at
+                # another size than described.
+                write("fuzz_pictures", "screen-one-side-0.gif", data[:6] + b"\xff\x3f\x00\x00" + data[10:])
 
 
 if __name__ == "__main__":

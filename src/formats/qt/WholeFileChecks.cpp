@@ -228,6 +228,14 @@ std::optional<std::string> whyHeaderDamaged(std::string_view format, Bytes file)
         if (handle && (width <= 0 || height <= 0))
             return "the file ends before the JPEG's frame header";
     }
+    // A logical screen with one side 0 gives no size to trust: Qt then decodes the other side
+    // from the screen and this one from the first frame.
+    if (format == "GIF" && file.size() >= 10) {
+        const unsigned width = file[6] | unsigned{file[7]} << 8;
+        const unsigned height = file[8] | unsigned{file[9]} << 8;
+        if ((width == 0) != (height == 0))
+            return "its logical screen is " + std::to_string(width) + "x" + std::to_string(height);
+    }
     return std::nullopt;
 }
 
