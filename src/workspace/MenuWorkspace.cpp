@@ -609,9 +609,11 @@ void MenuWorkspace::reload() {
             tile(position).setState(TileState::Conflict,
                                     names.join(QStringLiteral(", ")) +
                                         QStringLiteral(" hold this tile; neither is written"));
+            ++m_thumbnailRead.at(static_cast<std::size_t>(position));
             tile(position).setThumbnail({});
         } else if (files.empty()) {
             tile(position).setState(TileState::Missing);
+            ++m_thumbnailRead.at(static_cast<std::size_t>(position));
             tile(position).setThumbnail({});
         } else {
             tile(position).setState(restingState(position));
@@ -640,12 +642,15 @@ void MenuWorkspace::readThumbnail(int position) {
     if (!gameFile)
         return;
     ++m_thumbnailsPending;
+    const std::uint64_t read = ++m_thumbnailRead.at(static_cast<std::size_t>(position));
     auto pictures = m_pictures;
     const fs::path path = *gameFile;
     QtConcurrent::run([pictures, path] {
         return thumbnailOf(path, *pictures);
-    }).then(this, [this, position](const QImage& image) {
+    }).then(this, [this, position, read](const QImage& image) {
         --m_thumbnailsPending;
+        if (read != m_thumbnailRead.at(static_cast<std::size_t>(position)))
+            return;
         tile(position).setThumbnail(image);
         emit tileChanged(position);
     });

@@ -166,6 +166,8 @@ class MenuWorkspace : public QWidget {
     QPointer<PreviewWindow> m_preview;
     QLineEdit* m_previewBox = nullptr;
     int m_thumbnailsPending = 0;
+    // Which read of each tile's thumbnail is the latest: an older one that ends later is dropped.
+    std::array<std::uint64_t, kTileCount> m_thumbnailRead{};
     // Set when the window closes, for the workers it started to see.
     std::shared_ptr<std::atomic<bool>> m_closing = std::make_shared<std::atomic<bool>>(false);
     // Edit's unpacks, waited for when the window closes so that none ends after it.
