@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +50,33 @@ int lockAbandoned(const std::filesystem::path& folder) {
         return fd;
     ::close(fd);
     return -1;
+}
+
+// A run killed between creating its folder and marking it leaves the folder empty, or with a
+// partly written owner file. Such a folder is removed once the process its name carries is gone;
+// rmdir keeps it if anything else is inside.
+bool removeUnmarkedOfDeadRun(const std::filesystem::path& folder) {
+    const std::string name = folder.filename().string();
+    const std::size_t last = name.rfind('-');
+    const std::size_t before =
+        last == std::string::npos || last == 0 ? std::string::npos : name.rfind('-', last - 1);
+    if (before == std::string::npos || last - before < 2)
+        return false;
+    const std::string digits = name.substr(before + 1, last - before - 1);
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH)
+        return false;
+    const std::filesystem::path unmarked = folder / (std::string(kOwnerFile) + ".new");
+    struct stat info {};
+    if (::lstat(unmarked.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+            info.st_size >= static_cast<off_t>(kMark.size()))
+            return false;
+        ::unlink(unmarked.c_str());
+    }
+    return ::rmdir(folder.c_str()) == 0;
 }
 
 tl::unexpected<Error> parentRefused(const std::filesystem::path& parent, const std::string& why) {
@@ -108,8 +136,11 @@ int PrivateWorkFolder::removeAbandoned(const std::filesystem::path& base) {
             !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
             continue;
         const int lock = lockAbandoned(it->path());
-        if (lock < 0)
+        if (lock < 0) {
+            if (removeUnmarkedOfDeadRun(it->path()))
+                ++removed;
             continue;
+        }
         // Held while removing, so another run does not remove it at the same time.
         if (transient::removeWorkFolder(it->path()))
             ++removed;
@@ -124,40 +155,46 @@ Result<PrivateWorkFolder> PrivateWorkFolder::create(std::string_view purpose) {
         return fail(parent.error());
     const std::filesystem::path& folder = *parent;
     removeAbandoned(folder);
-    std::string pattern = (folder / (std::string(kPrefix) + std::string(purpose) + "-" +
-                                     std::to_string(::getpid()) + "-XXXXXX"))
-                              .string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!transient::createFolder(buffer.data()))
-        return fail(ErrorKind::WriteFailed, "cannot create a work folder in " + folder.string() +
-                                                " (" + std::strerror(errno) + ")");
-    std::filesystem::path path = buffer.data();
-    // The mark is written only once the lock is held, and the owner file takes its real name
-    // only then: a run scanning for abandoned folders never finds a marked one unlocked while
-    // its owner lives. A run killed before the mark leaves an empty folder in our own parent.
-    const std::filesystem::path unlocked = path / (std::string(kOwnerFile) + ".new");
-    const int fd = ::open(unlocked.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    const auto markAndLock = [&]() -> bool {
-        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
-            return false;
-        const ssize_t n = ::write(fd, kMark.data(), kMark.size());
-        if (n >= 0 && static_cast<std::size_t>(n) != kMark.size())
-            errno = ENOSPC;
-        return static_cast<std::size_t>(n) == kMark.size() &&
-               ::rename(unlocked.c_str(), (path / kOwnerFile).c_str()) == 0;
-    };
-    if (!markAndLock()) {
+    const std::string pattern = (folder / (std::string(kPrefix) + std::string(purpose) + "-" +
+                                           std::to_string(::getpid()) + "-XXXXXX"))
+                                    .string();
+    // A second try only when the fresh folder vanished before it was marked: a run in another
+    // process namespace, seeing no process of our number, took it for a dead run's.
+    for (int attempt = 0;; ++attempt) {
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (!transient::createFolder(buffer.data()))
+            return fail(ErrorKind::WriteFailed, "cannot create a work folder in " +
+                                                    folder.string() + " (" + std::strerror(errno) +
+                                                    ")");
+        std::filesystem::path path = buffer.data();
+        // The mark is written only once the lock is held, and the owner file takes its real
+        // name only then: a run scanning for abandoned folders never finds a marked one
+        // unlocked while its owner lives.
+        const std::filesystem::path unlocked = path / (std::string(kOwnerFile) + ".new");
+        const int fd = ::open(unlocked.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const auto markAndLock = [&]() -> bool {
+            if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+                return false;
+            const ssize_t n = ::write(fd, kMark.data(), kMark.size());
+            if (n >= 0 && static_cast<std::size_t>(n) != kMark.size())
+                errno = ENOSPC;
+            return static_cast<std::size_t>(n) == kMark.size() &&
+                   ::rename(unlocked.c_str(), (path / kOwnerFile).c_str()) == 0;
+        };
+        if (markAndLock())
+            return PrivateWorkFolder(std::move(path), fd);
         const int error = errno;
         if (fd >= 0)
             ::close(fd);
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
         transient::forget(path);
+        if (error == ENOENT && attempt == 0)
+            continue;
         return fail(ErrorKind::WriteFailed, "cannot lock the work folder " + path.string() + " (" +
                                                 std::strerror(error) + ")");
     }
-    return PrivateWorkFolder(std::move(path), fd);
 }
 
 PrivateWorkFolder::PrivateWorkFolder(PrivateWorkFolder&& other) noexcept

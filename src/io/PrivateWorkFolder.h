@@ -17,7 +17,8 @@ namespace velmora::conversion {
 //
 // The owner holds a lock on a marked file inside for as long as it lives; a marked folder whose
 // lock nobody holds belongs to a run that was killed, and the next one to start removes it.
-// Nothing outside the parent, and nothing inside without the mark, is ever removed.
+// A folder killed before its mark is removed only when it is empty and the process its name
+// carries is gone. Nothing outside the parent is ever removed.
 class PrivateWorkFolder {
   public:
     // `purpose` becomes part of the name: "velmora-<purpose>-<pid>-XXXXXX".

@@ -13,6 +13,7 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -95,6 +96,47 @@ TEST(OwnFiles, FoldersThatOnlyLookLikeOursSurviveEveryRun) {
     ASSERT_EQ(after.erase(uidName()), 1u) << "the work folders' parent is " << uidName();
     EXPECT_EQ(after, before) << describeChanges(before, after);
     EXPECT_TRUE(fs::is_empty(tmp / uidName())) << "a work folder was left behind";
+}
+
+// A run killed between creating its work folder and marking it leaves the folder empty or with
+// a partly written owner file; the next run removes it once that run's process is gone, and
+// keeps anything else.
+TEST(OwnFiles, AFolderKilledBeforeItsMarkGoesOnlyWhenItsRunIsGone) {
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        ::_exit(0);
+    ASSERT_GT(dead, 0);
+    ::waitpid(dead, nullptr, 0);
+    TempFolder root;
+    const fs::path tmp = root / "tmp";
+    const fs::path parent = tmp / uidName();
+    fs::create_directories(parent);
+    ::chmod(parent.c_str(), 0700);
+    const std::string deadRun = "velmora-cli-" + std::to_string(dead) + "-";
+    const std::string liveRun = "velmora-cli-" + std::to_string(::getpid()) + "-";
+    struct Planted {
+        std::string name;
+        const char* file; // inside, with "half" of the mark as content; nullptr: empty folder
+        bool survives;
+    };
+    const Planted planted[] = {
+        {deadRun + "Empty1", nullptr, false},      {deadRun + "HalfMk", ".owner.new", false},
+        {liveRun + "Empty2", nullptr, true},       {liveRun + "HalfM2", ".owner.new", true},
+        {deadRun + "Theirs", "picture.png", true}, {"velmora-cli-notapid-Empty3", nullptr, true},
+    };
+    for (const auto& p : planted) {
+        fs::create_directory(parent / p.name);
+        if (p.file)
+            writeText(parent / p.name / p.file, "velmora work");
+    }
+    writeFile(root / "tile.dds", image());
+
+    const ProcessResult pack =
+        run({cliPath(), "pack", (root / "tile.dds").string(), "0", (root / "tile").string()},
+            withoutRuntime(tmp));
+    ASSERT_EQ(pack.exitCode, 0) << pack.err;
+    for (const auto& p : planted)
+        EXPECT_EQ(fs::exists(parent / p.name), p.survives) << p.name;
 }
 
 struct ParentCase {
