@@ -21,6 +21,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <thread>
 
@@ -222,10 +223,13 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
         return {};
     };
 
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    unsigned threads = request.jobs ? request.jobs : cores;
-    if (request.jobs)
+    unsigned threads = conv::usableCores();
+    // -j N: N at once, and the jobs' own threads within N cores.
+    std::optional<conv::CoreBudget> budget;
+    if (request.jobs) {
         threads = jobsForMachine(request.jobs, jobs.size(), request.pack && request.fit, err);
+        budget.emplace(threads);
+    }
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs.size()));
     // Read pictures on worker threads only once the image plug-ins belong to this one.
     if (request.pack)

@@ -4,6 +4,7 @@
 #include "cli/JobLimit.h"
 #include "cli/Signals.h"
 #include "formats/qt/QtPictureReader.h"
+#include "gamefile/JobShare.h"
 #include "watch/PackTargets.h"
 #include "watch/PictureWatch.h"
 #include "workflows/WorkFiles.h"
@@ -53,7 +54,7 @@ int CommandLine::watch(const ParsedArguments& args) {
                                        : "give --mode or --like, not both");
     if (!like.empty() && args.values.count("--header"))
         return usageError("--header goes with --mode; --like takes each original's own header");
-    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    unsigned jobs = conv::usableCores();
     std::optional<unsigned> requestedJobs;
     if (args.values.count("-j")) {
         const auto parsed = parseWholeNumber(args.value("-j"), 1, kMaxJobs);
@@ -102,9 +103,13 @@ int CommandLine::watch(const ParsedArguments& args) {
     }
 
     // Any number of pictures may be saved at once: only the machine limits -j.
-    if (requestedJobs)
+    // -j N: N at once, and the packs' own threads within N cores.
+    std::optional<conv::CoreBudget> budget;
+    if (requestedJobs) {
         jobs = jobsForMachine(*requestedJobs, std::numeric_limits<std::size_t>::max(),
                               args.has("--fit"), m_err);
+        budget.emplace(jobs);
+    }
 
     // Pictures are read on the watch's threads only once the image plug-ins belong to this one.
     images::QtPictureReader::loadPlugIns();

@@ -10,6 +10,7 @@ namespace velmora::conversion {
 
 namespace {
 std::atomic<unsigned> g_running{0};
+std::atomic<unsigned> g_budget{0};
 } // namespace
 
 unsigned usableCores() {
@@ -28,9 +29,17 @@ RunningJob::~RunningJob() {
     --g_running;
 }
 
+CoreBudget::CoreBudget(unsigned cores) : m_previous(g_budget.exchange(cores)) {}
+
+CoreBudget::~CoreBudget() {
+    g_budget = m_previous;
+}
+
 unsigned threadsForOneJob() {
     static const unsigned cores = usableCores();
-    return std::max(1u, cores / std::max(1u, g_running.load()));
+    const unsigned budget = g_budget.load();
+    const unsigned usable = budget == 0 ? cores : std::min(budget, cores);
+    return std::max(1u, usable / std::max(1u, g_running.load()));
 }
 
 } // namespace velmora::conversion

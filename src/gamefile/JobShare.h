@@ -17,7 +17,21 @@ class RunningJob {
     RunningJob& operator=(const RunningJob&) = delete;
 };
 
-// The threads one compression or fit may use now: its share of the usable cores, at least 1.
+// While it lives, all jobs together use at most `cores` cores (velmora-cli's -j N: N at once,
+// and no more cores than that, so -j 1 leaves the other cores to the user); 0 lifts the cap.
+class CoreBudget {
+  public:
+    explicit CoreBudget(unsigned cores);
+    ~CoreBudget();
+    CoreBudget(const CoreBudget&) = delete;
+    CoreBudget& operator=(const CoreBudget&) = delete;
+
+  private:
+    unsigned m_previous;
+};
+
+// The threads one compression or fit may use now: its share of the usable cores (within the
+// budget), at least 1.
 unsigned threadsForOneJob();
 
 } // namespace velmora::conversion

@@ -117,6 +117,22 @@ TEST(SplitDeflate, JoinedStreamIsTheExactRecordForZlibAndLibdeflateAndTheSameEve
     EXPECT_GE(*spareBits.rbegin(), 3u) << "room for the header never tried";
 }
 
+// -j N caps the cores of all jobs together; jobs running at once share them; the cap ends with
+// the run that set it.
+TEST(SplitDeflate, JobsShareTheCoresWithinTheBudget) {
+    const unsigned cores = usableCores();
+    EXPECT_EQ(threadsForOneJob(), cores);
+    {
+        const CoreBudget oneCore(1);
+        EXPECT_EQ(threadsForOneJob(), 1u);
+        const CoreBudget more(cores + 4);
+        EXPECT_EQ(threadsForOneJob(), cores) << "more than the machine has";
+        const RunningJob first, second;
+        EXPECT_EQ(threadsForOneJob(), std::max(1u, cores / 2));
+    }
+    EXPECT_EQ(threadsForOneJob(), cores);
+}
+
 // Level 1 when it fits, level 6 for a small miss, the strongest for a large one; the level
 // reported is the one that made the stream.
 TEST(SplitDeflate, CheapestLevelThatFitsAndTheLevelSaidIsTheLevelUsed) {
