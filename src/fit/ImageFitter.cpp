@@ -297,13 +297,13 @@ using Parts = std::array<std::optional<DeflatedPart>, kDeflateParts>;
 
 // The strongest stream of `record` from its parts; in one piece when a part failed or when the
 // parts' cost is what keeps it out of the slot.
-std::vector<std::uint8_t> joinOrWhole(Parts& parts, std::span<const std::uint8_t> record,
+std::vector<std::uint8_t> joinOrWhole(const Parts& parts, std::span<const std::uint8_t> record,
                                       std::size_t slotSize, bool wholeIfClose = true) {
     std::array<DeflatedPart, kDeflateParts> done;
     for (std::size_t p = 0; p < kDeflateParts; ++p) {
         if (!parts[p])
             return Compressor(kStrongestCompressionLevel).compress(record);
-        done[p] = std::move(*parts[p]);
+        done[p] = *parts[p];
     }
     auto stream = joinDeflatedParts(done, record);
     if (wholeIfClose && partsMayCostTheFit(stream.size(), slotSize)) {
@@ -318,27 +318,38 @@ struct Trial {
     std::size_t index = 0;
     std::vector<std::uint8_t> block;
     std::vector<std::uint8_t> stream;
+};
+
+// The record of the latest trial and its compressed parts. Neighbouring plans differ in one
+// band, so the next trial usually repeats one part byte for byte and takes its stream as it is.
+struct LastTrial {
     std::vector<std::uint8_t> record;
     Parts parts;
 };
 
-// The strongest streams of the trials' blocks, every part of every trial one task, so both
-// workers stay busy even for a single trial. A stream that misses by the parts' small cost is
-// made again in one piece (one core, a whole strongest pass) only when `wholeIfClose` says so:
-// while the search has a fitting candidate, such a near miss is cheaper to treat as too big.
-void measureTrials(std::span<Trial> trials, const RecordFrame& frame, PartDeflaters& deflaters,
-                   std::size_t slotSize, bool wholeIfClose = true) {
-    for (Trial& trial : trials)
-        trial.record = makeRecord(trial.block, frame);
-    runOnTwoWorkers(trials.size() * kDeflateParts, [&](std::size_t task, std::size_t worker) {
-        Trial& trial = trials[task / kDeflateParts];
-        const std::size_t p = task % kDeflateParts;
-        trial.parts[p] = deflaters[worker]->compress(deflatePart(trial.record, p));
-    });
-    for (Trial& trial : trials) {
-        trial.stream = joinOrWhole(trial.parts, trial.record, slotSize, wholeIfClose);
-        trial.record = {};
+// The strongest stream of the trial's block, each part not repeated from `last` one task, so
+// both workers stay busy. A stream that misses by the parts' small cost is made again in one
+// piece (one core, a whole strongest pass) only when `wholeIfClose` says so: while the search
+// has a fitting candidate, such a near miss is cheaper to treat as too big.
+void measureTrial(Trial& trial, const RecordFrame& frame, PartDeflaters& deflaters,
+                  std::size_t slotSize, LastTrial& last, bool wholeIfClose = true) {
+    auto record = makeRecord(trial.block, frame);
+    Parts parts;
+    std::vector<std::size_t> toCompress;
+    for (std::size_t p = 0; p < kDeflateParts; ++p) {
+        const auto part = deflatePart(record, p);
+        if (last.parts[p] && last.record.size() == record.size() &&
+            std::ranges::equal(part, deflatePart(last.record, p)))
+            parts[p] = std::move(last.parts[p]);
+        else
+            toCompress.push_back(p);
     }
+    runOnTwoWorkers(toCompress.size(), [&](std::size_t task, std::size_t worker) {
+        const std::size_t p = toCompress[task];
+        parts[p] = deflaters[worker]->compress(deflatePart(record, p));
+    });
+    trial.stream = joinOrWhole(parts, record, slotSize, wholeIfClose);
+    last = {std::move(record), std::move(parts)};
 }
 
 } // namespace
@@ -367,7 +378,7 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     // The caller has usually tried already, but an image that fits must never be touched. The
     // strongest level runs alongside the band measurements; it is needed for the answer and for
     // calibrating them.
-    const auto original = makeRecord(imageBlock, frame);
+    auto original = makeRecord(imageBlock, frame);
     PartDeflaters strongest{std::make_unique<PartDeflater>(kStrongestCompressionLevel),
                             std::make_unique<PartDeflater>(kStrongestCompressionLevel)};
     std::vector<std::uint8_t> unchanged;
@@ -391,6 +402,7 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     // The fast miss is enough to start: the strongest stream of the unchanged record is made
     // alongside the band measurements, one task per part.
     const auto pixels = imageBlock.subspan(kDdsHeaderSize);
+    LastTrial previous;
     Parts unchangedParts;
     CostTable table = bandErrors(pixels);
     measureBands(table, pixels, 0, kFirstMeasuredSteps, measured ? 0 : kDeflateParts,
@@ -403,6 +415,9 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     }
     if (unfittedSize <= slotSize)
         return unchangedResult();
+    // A first candidate that leaves one part's bands as they are repeats that part.
+    if (!measured)
+        previous = {std::move(original), std::move(unchangedParts)};
     if (stopped())
         return fail(ErrorKind::Stopped, "stopped before the image was fitted");
     PlanSequence sequence = planSequence(table, kFirstMeasuredSteps);
@@ -504,26 +519,23 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
                 predicted(fits->index - 1) > slot * 1.003)
                 break;
         }
-        std::array<Trial, 1> trial{};
-        trial[0].index = candidate;
-        trial[0].block = applyPlan(imageBlock, plans[candidate]);
-        measureTrials(trial, frame, strongest, slotSize, false);
+        Trial trial{candidate, applyPlan(imageBlock, plans[candidate]), {}};
+        measureTrial(trial, frame, strongest, slotSize, previous, false);
         // A near miss is worth a stream in one piece (one core, a whole strongest pass) only
         // when no more-changed plan is left to try.
         if (!fits && candidate == lastAllowed &&
-            partsMayCostTheFit(trial[0].stream.size(), slotSize)) {
-            auto whole =
-                Compressor(kStrongestCompressionLevel).compress(makeRecord(trial[0].block, frame));
-            if (whole.size() < trial[0].stream.size())
-                trial[0].stream = std::move(whole);
+            partsMayCostTheFit(trial.stream.size(), slotSize)) {
+            auto whole = Compressor(kStrongestCompressionLevel).compress(previous.record);
+            if (whole.size() < trial.stream.size())
+                trial.stream = std::move(whole);
         }
-        ratio = static_cast<double>(trial[0].stream.size()) /
+        ratio = static_cast<double>(trial.stream.size()) /
                 static_cast<double>(plans[candidate].estimate);
-        if (trial[0].stream.size() > slotSize) {
+        if (trial.stream.size() > slotSize) {
             tooBigBefore = tooBig;
-            tooBig = {candidate, trial[0].stream.size()};
+            tooBig = {candidate, trial.stream.size()};
         } else {
-            fits = std::move(trial[0]);
+            fits = std::move(trial);
         }
     }
 
@@ -531,11 +543,10 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
     if (!fits && !sequence.complete)
         measureTheRest();
     if (!fits && tooBig.index < lastAllowed) {
-        std::array<Trial, 1> trial{
-            Trial{lastAllowed, applyPlan(imageBlock, plans[lastAllowed]), {}, {}, {}}};
-        measureTrials(trial, frame, strongest, slotSize);
-        if (trial[0].stream.size() <= slotSize)
-            fits = std::move(trial[0]);
+        Trial trial{lastAllowed, applyPlan(imageBlock, plans[lastAllowed]), {}};
+        measureTrial(trial, frame, strongest, slotSize, previous);
+        if (trial.stream.size() <= slotSize)
+            fits = std::move(trial);
     }
     if (!fits) {
         const std::string advice =
