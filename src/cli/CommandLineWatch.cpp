@@ -14,7 +14,6 @@
 #include <limits>
 #include <optional>
 #include <ostream>
-#include <thread>
 
 #include <unistd.h>
 
@@ -102,8 +101,8 @@ int CommandLine::watch(const ParsedArguments& args) {
             m_err << placeholderHeaderWarning() << std::flush;
     }
 
-    // Any number of pictures may be saved at once: only the machine limits -j.
-    // -j N: N at once, and the packs' own threads within N cores.
+    // -j N: N packs at once (any number of pictures may be saved at once, so only the machine
+    // lowers it), and their own threads within N cores.
     std::optional<conv::CoreBudget> budget;
     if (requestedJobs) {
         jobs = jobsForMachine(*requestedJobs, std::numeric_limits<std::size_t>::max(),

@@ -12,7 +12,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <future>
 #include <limits>
 #include <memory>
 #include <new>
@@ -129,24 +128,6 @@ class Compressor {
     std::unique_ptr<libdeflate_compressor, Deleter> m_compressor;
     std::vector<std::uint8_t> m_out;
 };
-
-// Two workers take tasks in turn (one, when jobs running at once leave this one a single
-// core); every result goes to the task's own slot and no result depends on which worker
-// computed it, so the outcome is the same on every run.
-template <typename Task> void runOnTwoWorkers(std::size_t count, Task&& task) {
-    std::atomic<std::size_t> next{0};
-    auto work = [&](std::size_t worker) {
-        for (std::size_t i = next++; i < count; i = next++)
-            task(i, worker);
-    };
-    if (threadsForOneJob() < 2) {
-        work(0);
-        return;
-    }
-    auto second = std::async(std::launch::async, work, std::size_t{1});
-    work(0);
-    second.get();
-}
 
 void quantiseBand(std::span<std::uint8_t> pixels, const Lut& lut) {
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
@@ -486,7 +467,8 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
             break;
         if (stopped())
             return fail(ErrorKind::Stopped, "stopped before the image was fitted");
-        // One candidate a round, both cores on its parts, each chosen on what was measured.
+        // One candidate a round, both cores on the parts it changes, each chosen on what was
+        // measured.
         std::size_t candidate = 0;
         // The least-changed plan after the largest known miss that `size` expects to fit, with
         // the coarse steps measured first when the search runs out of settled plans.

@@ -9,7 +9,6 @@
 #include <array>
 #include <cstring>
 #include <new>
-#include <thread>
 
 namespace velmora::conversion {
 
@@ -141,15 +140,7 @@ std::optional<std::vector<std::uint8_t>> deflateInParts(std::span<const std::uin
             // Left empty: the caller compresses in one piece instead.
         }
     };
-    if (threadsForOneJob() < 2) {
-        for (std::size_t i = 0; i < kDeflateParts; ++i)
-            compressPart(i);
-    } else {
-        std::array<std::jthread, kDeflateParts - 1> others;
-        for (std::size_t i = 1; i < kDeflateParts; ++i)
-            others[i - 1] = std::jthread(compressPart, i);
-        compressPart(0);
-    }
+    runOnTwoWorkers(kDeflateParts, [&](std::size_t i, std::size_t) { compressPart(i); });
     std::array<DeflatedPart, kDeflateParts> done;
     for (std::size_t i = 0; i < kDeflateParts; ++i) {
         if (!parts[i])
