@@ -471,11 +471,16 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
         // measured.
         std::size_t candidate = 0;
         // The least-changed plan after the largest known miss that `size` expects to fit, with
-        // the coarse steps measured first when the search runs out of settled plans.
+        // the coarse steps measured first when the search runs out of settled plans. Until a
+        // plan fits, aim a little under the slot so that the next one measured is likely to;
+        // once one does, the line through two measured plans is good to a few hundredths of a
+        // percent, so aim at the slot itself: the plans within the margin of it are measured
+        // anyway, and one measured further away only adds a round.
+        const double aim = fits ? slot : slot * 0.997;
         const auto search = [&](const auto& size) {
             const auto walk = [&] {
                 candidate = tooBig.index + 1;
-                while (candidate < last && size(candidate) > slot * 0.997)
+                while (candidate < last && size(candidate) > aim)
                     ++candidate;
             };
             walk();
@@ -497,8 +502,7 @@ Result<FitResult> fitImageToSlot(std::span<const std::uint8_t> imageBlock, Recor
             search(predicted);
             // Nothing between is expected to fit: the fitting plan is the answer unless the one
             // just before it is too close to call.
-            if (fits && candidate == last && predicted(candidate) > slot * 0.997 &&
-                predicted(fits->index - 1) > slot * 1.003)
+            if (fits && candidate == last && predicted(candidate) > slot * 1.003)
                 break;
         }
         Trial trial{candidate, applyPlan(imageBlock, plans[candidate]), {}};
