@@ -404,8 +404,13 @@ MenuWorkspace::MenuWorkspace(const AppContext& context, const QString& folder, Q
     debounce->setSingleShot(true);
     debounce->setInterval(250);
     connect(debounce, &QTimer::timeout, this, &MenuWorkspace::folderChanged);
-    connect(m_folderWatcher, &QFileSystemWatcher::directoryChanged, debounce,
-            qOverload<>(&QTimer::start));
+    // The folder's parent is watched too: a folder renamed or moved away tells its own watch
+    // nothing. Only the folder's going or coming back matters there.
+    connect(m_folderWatcher, &QFileSystemWatcher::directoryChanged, this,
+            [this, debounce](const QString& changed) {
+                if (changed == m_folder || m_folderGone == QFileInfo(m_folder).isDir())
+                    debounce->start();
+            });
     connect(m_folderWatcher, &QFileSystemWatcher::fileChanged, debounce,
             qOverload<>(&QTimer::start));
     reload();
@@ -524,9 +529,13 @@ QString MenuWorkspace::status() const {
 
 void MenuWorkspace::offerAnotherFolder() {
     const QString text =
-        QStringLiteral("No game file of the menu is in \"%1\": Velmora looks for the files whose "
-                       "record names one of the 13 tiles.\nChoose another folder?")
-            .arg(m_folder);
+        m_folderGone
+            ? QStringLiteral("The folder \"%1\" was moved away or removed: its tiles can no "
+                             "longer be read or written.\nChoose the menu's folder again?")
+                  .arg(m_folder)
+            : QStringLiteral("No game file of the menu is in \"%1\": Velmora looks for the files "
+                             "whose record names one of the 13 tiles.\nChoose another folder?")
+                  .arg(m_folder);
     if (!m_context.messages->ask(text, this))
         return;
     const auto chosen =
@@ -570,12 +579,21 @@ void MenuWorkspace::reload() {
     setWindowTitle(QStringLiteral("Velmora - Menu: %1").arg(QFileInfo(m_folder).fileName()));
     m_title->setText(QStringLiteral("Menu: %1").arg(QDir::toNativeSeparators(m_folder)));
     m_dataFolder = menuDataFolder(pathOf(m_folder));
+    const bool wasGone = m_folderGone;
+    m_folderGone = !QFileInfo(m_folder).isDir();
     auto scan = scanMenuFolder(pathOf(m_folder));
     {
         std::lock_guard lock(m_book->mutex);
         m_book->originals = originalsFolder();
     }
-    if (!scan) {
+    if (wasGone && !m_folderGone)
+        m_status->clear();
+    if (m_folderGone) {
+        m_status->setText(QStringLiteral("The folder \"%1\" was moved away or removed: its tiles "
+                                         "can no longer be read or written.")
+                              .arg(m_folder));
+        scan = MenuScan{};
+    } else if (!scan) {
         m_status->setText(QStringLiteral("\"%1\" cannot be read: %2.")
                               .arg(m_folder, QString::fromStdString(scan.error().reason)));
         scan = MenuScan{};
@@ -626,7 +644,10 @@ void MenuWorkspace::reload() {
         m_folderWatcher->removePaths(m_folderWatcher->files());
     if (!m_folderWatcher->directories().isEmpty())
         m_folderWatcher->removePaths(m_folderWatcher->directories());
-    m_folderWatcher->addPath(m_folder);
+    if (!m_folderGone)
+        m_folderWatcher->addPath(m_folder);
+    if (const QString parent = QFileInfo(m_folder).absolutePath(); QFileInfo(parent).isDir())
+        m_folderWatcher->addPath(parent);
     for (int position = 0; position < kTileCount; ++position)
         if (const auto file = gameFileOf(position))
             m_folderWatcher->addPath(shown(*file));
@@ -678,8 +699,12 @@ void MenuWorkspace::folderChanged() {
                     entry.files.front().path.filename().u16string());
         }
     }
+    const bool wasGone = m_folderGone;
     reload();
-    if (!changedByOthers.isEmpty())
+    // Asked once as the folder goes, and only of a window the user sees.
+    if (m_folderGone && !wasGone && isVisible())
+        QTimer::singleShot(0, this, &MenuWorkspace::offerAnotherFolder);
+    if (!changedByOthers.isEmpty() && !m_folderGone)
         m_status->setText(QStringLiteral("Changed by another program, read again: %1.")
                               .arg(changedByOthers.join(QStringLiteral(", "))));
 }
@@ -692,8 +717,16 @@ QString MenuWorkspace::unwritableReason(int position) const {
             return QStringLiteral("Two or more files in this folder hold %1: Velmora writes "
                                   "neither. Move all but one out of the folder.")
                 .arg(displayName(position));
+        if (m_folderGone)
+            return QStringLiteral("The folder \"%1\" was moved away or removed: %2 can no "
+                                  "longer be written. Open the menu where it is now.")
+                .arg(m_folder, displayName(position));
         return QStringLiteral("No game file in this folder holds %1.").arg(displayName(position));
     }
+    std::error_code error;
+    if (!fs::exists(*gameFile, error))
+        return QStringLiteral("\"%1\" is no longer there: another program moved or removed it.")
+            .arg(shown(*gameFile));
     if (!folderWritable(gameFile->parent_path()) || !writable(*gameFile))
         return QStringLiteral("\"%1\" is read-only: Velmora could not pack your changes into it. "
                               "Copy the menu to a folder you may write in, and open that.")

@@ -111,7 +111,7 @@ class MenuWorkspace : public QWidget {
     void chooseEditor();
     // Reads the folder again: tiles, states and thumbnails.
     void reload();
-    // A folder without game files: offers to choose another.
+    // A folder without game files, or one that is gone: offers to choose another.
     void offerAnotherFolder();
     // What the window told the user last, in its status line.
     QString status() const;
@@ -173,6 +173,8 @@ class MenuWorkspace : public QWidget {
     // Edit's unpacks, waited for when the window closes so that none ends after it.
     std::array<QFuture<conv::Result<>>, kTileCount> m_unpacks{};
     bool m_focusGiven = false;
+    // The menu's folder was not there at the last reading: moved away or removed.
+    bool m_folderGone = false;
 };
 
 } // namespace workspace

@@ -36,6 +36,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -373,6 +374,62 @@ TEST_F(MenuWorkspaceTest, AFolderWithoutGameFilesOffersAnother) {
     EXPECT_TRUE(m_messages.asked.front().contains("Choose another folder"));
     for (int position = 0; position < 13; ++position)
         EXPECT_EQ(window.tile(position).state(), TileState::Missing);
+}
+
+// A menu folder renamed or removed while its window is open: the tiles go, the window says why
+// once and offers to choose the folder again, Edit says the same, and the folder's return
+// brings the tiles back. A renamed folder used to leave every tile in place and Edit call the
+// game file read-only.
+TEST_F(MenuWorkspaceTest, AFolderMovedAwayOrRemovedIsSaidAndItsReturnSeen) {
+    struct Case {
+        const char* what;
+        std::function<void()> go;
+        std::function<void()> comeBack;
+    };
+    const fs::path menu = fs::path(path("menu").toStdString());
+    const fs::path moved = fs::path(path("menu-renamed").toStdString());
+    const Case cases[] = {
+        {"moved away", [&] { fs::rename(menu, moved); }, [&] { fs::rename(moved, menu); }},
+        {"removed", [&] { fs::remove_all(menu); },
+         [&] {
+             fs::create_directory(menu);
+             writeMenu();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeMenu();
+        m_messages.asked.clear();
+        m_messages.shown.clear();
+        MenuWorkspace& window = open();
+        window.show();
+        ASSERT_TRUE(eventually([&] { return thumbnailCentre(window, 12) == colourOf(12); }));
+
+        c.go();
+        ASSERT_TRUE(eventually([&] {
+            for (int position = 0; position < 13; ++position)
+                if (window.tile(position).state() != TileState::Missing)
+                    return false;
+            return true;
+        })) << window.status().toStdString();
+        EXPECT_TRUE(window.status().contains("was moved away or removed"))
+            << window.status().toStdString();
+        ASSERT_TRUE(eventually([&] { return !m_messages.asked.empty(); }));
+        EXPECT_TRUE(m_messages.asked.front().contains("Choose the menu's folder again"));
+        window.edit(0);
+        ASSERT_EQ(m_messages.shown.size(), 1u);
+        EXPECT_TRUE(m_messages.shown.front().contains("was moved away or removed"))
+            << m_messages.shown.front().toStdString();
+        EXPECT_FALSE(QFileInfo::exists(path("marker")));
+
+        c.comeBack();
+        ASSERT_TRUE(eventually([&] { return thumbnailCentre(window, 12) == colourOf(12); }))
+            << window.status().toStdString();
+        EXPECT_EQ(window.tile(0).state(), TileState::Original);
+        EXPECT_FALSE(window.status().contains("moved away")) << window.status().toStdString();
+        EXPECT_EQ(m_messages.asked.size(), 1u);
+        m_window.reset();
+    }
 }
 
 // The main window opens a menu without typing: its Menu... button asks for the folder, and a
