@@ -789,6 +789,12 @@ void MenuWorkspace::startWatch() {
                                  std::vector<std::uint8_t>(file.header.begin(), file.header.end())};
     };
     options.report = [this, book](const watch::WatchEvent& event) {
+        // The edit folder went (a clean-up of our data folder, say): the watch has ended, and
+        // saves would go unpacked unless it is made and watched again.
+        if (event.gone != watch::WatchEvent::FolderGone::No) {
+            QMetaObject::invokeMethod(this, &MenuWorkspace::editFolderGone, Qt::QueuedConnection);
+            return;
+        }
         const int position = positionOfPicture(event.picture);
         if (position < 0)
             return;
@@ -816,6 +822,15 @@ void MenuWorkspace::startWatch() {
     }
     m_watch = std::move(*started);
 #endif
+}
+
+void MenuWorkspace::editFolderGone() {
+    m_watch.reset();
+    startWatch();
+    if (m_watch)
+        m_status->setText(QStringLiteral("The edit folder \"%1\" was removed or moved away; it is "
+                                         "made again, and saves there are packed as before.")
+                              .arg(shown(editFolder())));
 }
 
 void MenuWorkspace::watchEvent(int position, int kind, std::optional<double> psnr,

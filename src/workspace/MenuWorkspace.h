@@ -130,6 +130,8 @@ class MenuWorkspace : public QWidget {
     QProgressDialog* stoppableProgress(const QString& label, int count,
                                        const std::shared_ptr<std::atomic<bool>>& stop);
     void startWatch();
+    // The watch told that the edit folder went: the folder is made and watched again.
+    void editFolderGone();
     void showTileMenu(int position, const QPoint& global);
     void moveFocus(int from, int key);
     void readThumbnail(int position);

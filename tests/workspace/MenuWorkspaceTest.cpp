@@ -319,6 +319,41 @@ TEST_F(MenuWorkspaceTest, EverySaveInTheEditFolderReachesTheTilesGameFile) {
     ASSERT_TRUE(eventually([&] { return thumbnailCentre(window, 7) == colourOf(7); }));
 }
 
+// Our edit folder removed or moved away under an open window (a clean-up of the data folder):
+// it is made and watched again, so the next save is packed. The watch used to end unseen and
+// every later save went unpacked.
+TEST_F(MenuWorkspaceTest, AnEditFolderThatGoesIsMadeAgainAndItsSavesStillPacked) {
+    writeMenu();
+    MenuWorkspace& window = open();
+    ASSERT_TRUE(window.watching()) << window.status().toStdString();
+    const fs::path editFolder = window.editPictureOf(7).parent_path();
+    const struct {
+        const char* what;
+        std::function<void()> go;
+        QRgb colour;
+    } cases[] = {
+        {"removed", [&] { fs::remove_all(editFolder); }, qRgb(200, 30, 30)},
+        {"moved away",
+         [&] {
+             fs::remove_all(editFolder.string() + "-moved");
+             fs::rename(editFolder, editFolder.string() + "-moved");
+         },
+         qRgb(30, 30, 200)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.go();
+        ASSERT_TRUE(eventually([&] {
+            return window.status().contains("edit folder") && fs::is_directory(editFolder);
+        })) << window.status().toStdString();
+        QImage image(1024, 1024, QImage::Format_ARGB32);
+        image.fill(c.colour);
+        ASSERT_TRUE(image.save(QString::fromStdString(window.editPictureOf(7).string()), "PNG"));
+        ASSERT_TRUE(eventually([&] { return thumbnailCentre(window, 7) == c.colour; }, 20000))
+            << window.tile(7).stateText().toStdString();
+    }
+}
+
 TEST_F(MenuWorkspaceTest, AReadOnlyFolderIsRefusedBeforeAnyEditorStarts) {
     writeMenu();
     ASSERT_EQ(::chmod(path("menu").toLocal8Bit().constData(), 0555), 0);
