@@ -38,9 +38,10 @@ conv::Result<TileFile> readTileFile(const fs::path& path) {
         return conv::fail(inspected.error().kind, inspected.error().reason);
     }
     const conv::GameFileInfo& info = *inspected;
-    if (!info.hasMagic || !info.record) {
-        return conv::fail(conv::ErrorKind::Damaged, "it is not a game file that can be read");
-    }
+    if (!info.hasMagic)
+        return conv::fail(conv::ErrorKind::Unsupported, "it is not a game file");
+    if (!info.record)
+        return conv::fail(conv::ErrorKind::Damaged, info.record.error().reason);
     if (!info.record->textureHeader ||
         MenuAnimationCatalogue::findByTextureName(info.record->textureName) == nullptr) {
         return conv::fail(conv::ErrorKind::Unsupported, "its record names none of the 13 tiles");
@@ -69,8 +70,11 @@ conv::Result<MenuScan> scanMenuFolder(const fs::path& folder) {
     MenuScan scan;
     for (const fs::path& path : candidates) {
         auto tile = readTileFile(path);
-        if (!tile)
+        if (!tile) {
+            if (tile.error().kind == conv::ErrorKind::Damaged)
+                scan.unreadable.emplace_back(path, tile.error().reason);
             continue;
+        }
         const MenuAnimation* row = MenuAnimationCatalogue::findByTextureName(tile->textureName);
         scan.tiles.at(static_cast<std::size_t>(row->position)).push_back(std::move(*tile));
         ++scan.gameFiles;

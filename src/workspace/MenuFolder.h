@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A menu on disk: the folder of game files a modder works on, which file holds which tile, and
@@ -28,6 +29,9 @@ struct TileFile {
 struct MenuScan {
     std::array<std::vector<TileFile>, kTileCount> tiles;
     int gameFiles = 0; // files whose record names one of the 13 tiles
+    // Files that begin as game files but whose record cannot be read (cut short, damaged): which
+    // tile they hold cannot be told, so they are named to the user with the reason.
+    std::vector<std::pair<std::filesystem::path, std::string>> unreadable;
 };
 
 // Reads every file in the folder (not below it) that may be a game file and sorts them by the

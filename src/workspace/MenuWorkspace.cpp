@@ -654,6 +654,20 @@ void MenuWorkspace::reload() {
     if (scan->gameFiles > 0 && !folderWritable(pathOf(m_folder)))
         m_status->setText(QStringLiteral("This folder is read-only: the tiles can be looked at "
                                          "and exported, not edited."));
+    // A damaged game file would otherwise leave its tile "missing" with no word of why.
+    if (m_status->text() == m_unreadableNote)
+        m_status->clear();
+    m_unreadableNote.clear();
+    if (!scan->unreadable.empty()) {
+        QStringList named;
+        for (const auto& [file, reason] : scan->unreadable)
+            named << QStringLiteral("%1 (%2)").arg(
+                QString::fromStdU16String(file.filename().u16string()),
+                QString::fromStdString(reason));
+        m_unreadableNote = QStringLiteral("Damaged game files, whose tiles cannot be told: %1.")
+                               .arg(named.join(QStringLiteral("; ")));
+        m_status->setText(m_unreadableNote);
+    }
     if (!m_watch)
         startWatch();
 }

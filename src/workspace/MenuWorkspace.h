@@ -177,6 +177,8 @@ class MenuWorkspace : public QWidget {
     bool m_focusGiven = false;
     // The menu's folder was not there at the last reading: moved away or removed.
     bool m_folderGone = false;
+    // What the status line says of damaged game files in the folder, cleared once they are not.
+    QString m_unreadableNote;
 };
 
 } // namespace workspace

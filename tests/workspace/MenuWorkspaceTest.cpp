@@ -219,6 +219,30 @@ TEST_F(MenuWorkspaceTest, FindsTilesByTextureNameAndShowsADuplicateAsAConflictIt
     EXPECT_EQ(velmora::test::readFile(menuFile("another-community.bin")), conflicting);
 }
 
+// A game file cut short (a copy that stopped halfway) cannot say which tile it holds: its tile
+// shows missing, and the status line names the file and why, until it is gone. A file that is
+// no game file at all is not named.
+TEST_F(MenuWorkspaceTest, ADamagedGameFileIsNamedWithWhyItsTileIsMissing) {
+    writeMenu();
+    const fs::path whole = menuFile("part3.dat");
+    Bytes cut = velmora::test::readFile(whole);
+    cut.resize(cut.size() / 2);
+    velmora::test::writeFile(whole, cut);
+    velmora::test::writeText(menuFile("noise.bin"), std::string(4096, 'x'));
+    MenuWorkspace& window = open();
+    int missing = 0;
+    for (int position = 0; position < 13; ++position)
+        missing += window.tile(position).state() == TileState::Missing ? 1 : 0;
+    EXPECT_EQ(missing, 1);
+    EXPECT_TRUE(window.status().contains("part3.dat (")) << window.status().toStdString();
+    EXPECT_TRUE(window.status().contains("cut short")) << window.status().toStdString();
+    EXPECT_FALSE(window.status().contains("noise.bin")) << window.status().toStdString();
+
+    fs::remove(whole);
+    ASSERT_TRUE(eventually([&] { return !window.status().contains("part3.dat"); }))
+        << window.status().toStdString();
+}
+
 TEST_F(MenuWorkspaceTest, FocusStartsOnExhibitionAndTheArrowsFollowTheMenusLayout) {
     writeMenu();
     MenuWorkspace& window = open();
