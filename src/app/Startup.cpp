@@ -5,6 +5,7 @@
 #include "workflows/WorkFiles.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace velmora {
 
@@ -37,6 +38,17 @@ std::unique_ptr<RunningProgram> startProgram(const QStringList& arguments) {
 }
 
 workspace::MenuWorkspace& RunningProgram::openMenu(const QString& folder) {
+    // A folder open already is brought forward: two windows would both pack every save into
+    // the same game files, and each would take the other's writes for another program's.
+    const QString wanted = QFileInfo(folder).canonicalFilePath();
+    for (const QPointer<workspace::MenuWorkspace>& open : menus)
+        if (open && !wanted.isEmpty() && QFileInfo(open->folder()).canonicalFilePath() == wanted) {
+            open->setWindowState(open->windowState() & ~Qt::WindowMinimized);
+            open->show();
+            open->raise();
+            open->activateWindow();
+            return *open;
+        }
     const QString data = QString::fromStdU16String(
         conversion::dataFolder(QCoreApplication::applicationDirPath().toStdU16String())
             .u16string());

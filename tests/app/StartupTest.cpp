@@ -8,6 +8,7 @@
 
 #include "app/Startup.h"
 #include "button_xp/Button_XP.h"
+#include "workspace/MenuWorkspace.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -16,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 namespace velmora {
 namespace {
@@ -106,6 +109,31 @@ TEST(Startup, FileNamedOnTheCommandLineFillsTheMatchingBox) {
         EXPECT_EQ(program->window->txt(box).text(), path);
         EXPECT_TRUE(program->window->txt(other).text().isEmpty());
     }
+}
+
+// A menu folder open already, however it is named, is brought forward rather than opened in a
+// second window that would pack every save into the same game files too.
+TEST(Startup, AMenuFolderOpenAlreadyIsBroughtForwardNotOpenedTwice) {
+    test::TempFolder f;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((f.path() / "data").string()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((f.path() / "config").string()));
+    const test::Bytes game =
+        test::gameFileAround(test::zlibStream(test::textureRecord(test::validImage(3)), 1));
+    for (const char* name : {"menu", "other"}) {
+        std::filesystem::create_directories(f.path() / name);
+        test::writeFile(f.path() / name / "tile.bin", game);
+    }
+    const QString menu = QString::fromStdString((f.path() / "menu").string());
+    const auto program = startProgram({QStringLiteral("velmora")});
+    workspace::MenuWorkspace& first = program->openMenu(menu);
+    for (const QString& same : {menu, menu + "/", menu + "/../menu"})
+        EXPECT_EQ(&program->openMenu(same), &first) << same.toStdString();
+    workspace::MenuWorkspace& other =
+        program->openMenu(QString::fromStdString((f.path() / "other").string()));
+    EXPECT_NE(&other, &first);
+    EXPECT_EQ(std::count_if(program->menus.begin(), program->menus.end(),
+                            [](const auto& open) { return !open.isNull(); }),
+              2);
 }
 
 TEST(Startup, StoppedBySignalTheProgramLeavesNoWorkFolder) {
