@@ -40,8 +40,15 @@ conv::Result<TileFile> readTileFile(const fs::path& path) {
     const conv::GameFileInfo& info = *inspected;
     if (!info.hasMagic)
         return conv::fail(conv::ErrorKind::Unsupported, "it is not a game file");
-    if (!info.record)
-        return conv::fail(conv::ErrorKind::Damaged, info.record.error().reason);
+    if (!info.record) {
+        // Other files of the game carry the magic too: only one headed as a tile's game file is
+        // called damaged.
+        const bool tileHeader = info.hasLeadBytes &&
+                                info.firstConstant == conv::kFirstHeaderConstant &&
+                                info.secondConstant == conv::kSecondHeaderConstant;
+        return conv::fail(tileHeader ? conv::ErrorKind::Damaged : conv::ErrorKind::Unsupported,
+                          info.record.error().reason);
+    }
     if (!info.record->textureHeader ||
         MenuAnimationCatalogue::findByTextureName(info.record->textureName) == nullptr) {
         return conv::fail(conv::ErrorKind::Unsupported, "its record names none of the 13 tiles");

@@ -221,7 +221,7 @@ TEST_F(MenuWorkspaceTest, FindsTilesByTextureNameAndShowsADuplicateAsAConflictIt
 
 // A game file cut short (a copy that stopped halfway) cannot say which tile it holds: its tile
 // shows missing, and the status line names the file and why, until it is gone. A file that is
-// no game file at all is not named.
+// no game file at all, or another kind of the game's files, is not named.
 TEST_F(MenuWorkspaceTest, ADamagedGameFileIsNamedWithWhyItsTileIsMissing) {
     writeMenu();
     const fs::path whole = menuFile("part3.dat");
@@ -229,6 +229,10 @@ TEST_F(MenuWorkspaceTest, ADamagedGameFileIsNamedWithWhyItsTileIsMissing) {
     cut.resize(cut.size() / 2);
     velmora::test::writeFile(whole, cut);
     velmora::test::writeText(menuFile("noise.bin"), std::string(4096, 'x'));
+    // Another kind of the game's files, with the magic but not a tile's header constants.
+    Bytes otherKind = cut;
+    otherKind[12] = 0x10;
+    velmora::test::writeFile(menuFile("other-kind.bin"), otherKind);
     MenuWorkspace& window = open();
     int missing = 0;
     for (int position = 0; position < 13; ++position)
@@ -237,6 +241,7 @@ TEST_F(MenuWorkspaceTest, ADamagedGameFileIsNamedWithWhyItsTileIsMissing) {
     EXPECT_TRUE(window.status().contains("part3.dat (")) << window.status().toStdString();
     EXPECT_TRUE(window.status().contains("cut short")) << window.status().toStdString();
     EXPECT_FALSE(window.status().contains("noise.bin")) << window.status().toStdString();
+    EXPECT_FALSE(window.status().contains("other-kind.bin")) << window.status().toStdString();
 
     fs::remove(whole);
     ASSERT_TRUE(eventually([&] { return !window.status().contains("part3.dat"); }))
