@@ -151,11 +151,7 @@ int CommandLine::info(const ParsedArguments& parsed) {
           << "magic WESYS:     " << yesNo(info.hasMagic) << '\n'
           << "stored length:   " << info.storedLength << '\n'
           << "constants:       " << info.firstConstant << ", " << info.secondConstant
-          << (info.firstConstant == conv::kFirstHeaderConstant &&
-                      info.secondConstant == conv::kSecondHeaderConstant
-                  ? ""
-                  : " (a packed file has 208, 64)")
-          << '\n';
+          << (info.hasPackedConstants() ? "" : " (a packed file has 208, 64)") << '\n';
     if (!info.record)
         return failed(conv::StepResult::of("Decompressing", gameFile, info.record.error()));
     const conv::RecordInfo& record = *info.record;

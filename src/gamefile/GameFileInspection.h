@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/GameFileLayout.h"
 #include "base/Result.h"
 #include "base/StepResult.h"
 #include "formats/DdsImageCheck.h"
@@ -32,6 +33,11 @@ struct GameFileInfo {
     std::int16_t secondConstant = 0;
     // The record, or why the stream could not be inflated.
     Result<RecordInfo> record;
+
+    // The header's two constants are the ones a packed game file has (208, 64).
+    bool hasPackedConstants() const {
+        return firstConstant == kFirstHeaderConstant && secondConstant == kSecondHeaderConstant;
+    }
 };
 
 // Inspects a whole game file held in memory (at most the first 16 + 3,000,001 bytes are used,

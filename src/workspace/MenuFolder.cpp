@@ -43,9 +43,7 @@ conv::Result<TileFile> readTileFile(const fs::path& path) {
     if (!info.record) {
         // Other files of the game carry the magic too: only one headed as a tile's game file is
         // called damaged.
-        const bool tileHeader = info.hasLeadBytes &&
-                                info.firstConstant == conv::kFirstHeaderConstant &&
-                                info.secondConstant == conv::kSecondHeaderConstant;
+        const bool tileHeader = info.hasLeadBytes && info.hasPackedConstants();
         return conv::fail(tileHeader ? conv::ErrorKind::Damaged : conv::ErrorKind::Unsupported,
                           info.record.error().reason);
     }
